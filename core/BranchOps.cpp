@@ -1,0 +1,139 @@
+// Jumps and branches. None changes PC itself: each posts a delayed transfer (the delay slot runs
+// first) or, for a likely branch not taken, an immediate one past the delay slot.
+#include <cstdint>
+
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "core/Instructions.h"
+#include "core/RegisterAccess.h"
+
+namespace vantor::ops {
+
+namespace {
+
+void Delayed(uint32_t target) {
+  BranchTarget = target;
+  BranchState = kBranchDelayed;
+}
+
+void SkipDelaySlot() {
+  BranchTarget = PC.Lo + 8;
+  BranchState = kBranchImmediate;
+}
+
+uint32_t BranchDest(uint32_t w) {
+  return PC.Lo + 4 + (SImm32(w) << 2);
+}
+uint64_t LinkValue() {
+  return Sext32(PC.Lo + 8);
+}
+int64_t SignedRs(uint32_t w) {
+  return static_cast<int64_t>(Gpr[Rs(w)]);
+}
+
+void Branch(uint32_t w, bool taken) {
+  if (taken) Delayed(BranchDest(w));
+}
+
+void BranchLikely(uint32_t w, bool taken) {
+  if (taken)
+    Delayed(BranchDest(w));
+  else
+    SkipDelaySlot();
+}
+
+// The link register is written only when the branch is taken.
+void BranchLink(uint32_t w, bool taken) {
+  if (taken) Gpr[31] = LinkValue();
+  Branch(w, taken);
+}
+
+void BranchLinkLikely(uint32_t w, bool taken) {
+  if (taken) Gpr[31] = LinkValue();
+  BranchLikely(w, taken);
+}
+
+uint32_t JumpDest(uint32_t w) {
+  return ((PC.Lo + 4) & 0xF0000000) | Target(w) << 2;
+}
+
+}  // namespace
+
+// A jump to itself is an idle loop: the rest of the frame's steps are counted at once and the
+// countdown expires in the delay slot, so the next interrupt comes without spinning.
+void J(uint32_t w) {
+  const uint32_t target = JumpDest(w);
+  Delayed(target);
+  if (target != PC.Lo) return;
+  Cop0Regs[COUNT] += static_cast<uint32_t>(ViCounter);
+  const auto compare = static_cast<int32_t>(Cop0Regs[COMPARE]);
+  if (compare > 0 && compare < static_cast<int32_t>(Cop0Regs[COUNT])) Cop0Regs[CAUSE] |= kCauseIP7;
+  ViCounter = 0;
+}
+
+void JAL(uint32_t w) {
+  Gpr[31] = LinkValue();
+  Delayed(JumpDest(w));
+}
+
+void JR(uint32_t w) {
+  Delayed(LowWord(Gpr[Rs(w)]));
+}
+
+// The target is read after the link is written, so rd = rs continues at the link address.
+void JALR(uint32_t w) {
+  if (Rd(w) != 0) Gpr[Rd(w)] = LinkValue();
+  Delayed(LowWord(Gpr[Rs(w)]));
+}
+
+void BEQ(uint32_t w) {
+  Branch(w, Gpr[Rs(w)] == Gpr[Rt(w)]);
+}
+void BNE(uint32_t w) {
+  Branch(w, Gpr[Rs(w)] != Gpr[Rt(w)]);
+}
+void BLEZ(uint32_t w) {
+  Branch(w, SignedRs(w) <= 0);
+}
+void BGTZ(uint32_t w) {
+  Branch(w, SignedRs(w) > 0);
+}
+void BEQL(uint32_t w) {
+  BranchLikely(w, Gpr[Rs(w)] == Gpr[Rt(w)]);
+}
+void BNEL(uint32_t w) {
+  BranchLikely(w, Gpr[Rs(w)] != Gpr[Rt(w)]);
+}
+void BLEZL(uint32_t w) {
+  BranchLikely(w, SignedRs(w) <= 0);
+}
+void BGTZL(uint32_t w) {
+  BranchLikely(w, SignedRs(w) > 0);
+}
+
+void BLTZ(uint32_t w) {
+  Branch(w, SignedRs(w) < 0);
+}
+void BGEZ(uint32_t w) {
+  Branch(w, SignedRs(w) >= 0);
+}
+void BLTZL(uint32_t w) {
+  BranchLikely(w, SignedRs(w) < 0);
+}
+void BGEZL(uint32_t w) {
+  BranchLikely(w, SignedRs(w) >= 0);
+}
+void BLTZAL(uint32_t w) {
+  BranchLink(w, SignedRs(w) < 0);
+}
+void BGEZAL(uint32_t w) {
+  BranchLink(w, SignedRs(w) >= 0);
+}
+void BLTZALL(uint32_t w) {
+  BranchLinkLikely(w, SignedRs(w) < 0);
+}
+void BGEZALL(uint32_t w) {
+  BranchLinkLikely(w, SignedRs(w) >= 0);
+}
+
+}  // namespace vantor::ops

@@ -1,0 +1,73 @@
+// Reset, the one-instruction step and exception entry of the emulated processor.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/CpuState.h"
+#include "core/Interpreter.h"
+#include "memory/AddressMap.h"
+
+namespace vantor {
+
+// Power-on register values; PC at 0xA4000040, the boot copy in SP data memory. Needs the map.
+void CpuReset();
+
+// Enters the general exception vector with the code in CAUSE (0 = interrupt).
+void EnterException(uint32_t code);
+
+// Points InstrPtr at the host word behind an emulated address.
+inline void SetInstrPtr(uint32_t address) {
+  InstrPtr = reinterpret_cast<const uint32_t*>(HostAddress(address));
+}
+
+// Executes one instruction and advances the counters; true when a video frame fell due.
+// Inline so that the emulation loop carries no call per step.
+inline bool CpuStep() {
+  uint32_t word;
+  std::memcpy(&word, InstrPtr, sizeof word);
+  ++Cop0Regs[COUNT];
+  if (word != 0) {
+    ExecuteOpcode(word);
+    Gpr[0] = 0;  // r0 discards whatever an instruction wrote to it
+  }
+
+  bool frameDue = false;
+  if (--ViCounter <= 0) {
+    ViCounter = FramePeriod;
+    *MI_INTR |= kMiIntrVI;
+    frameDue = true;
+  }
+  if (*MI_INTR != 0)
+    Cop0Regs[CAUSE] |= kCauseIP2;
+  else
+    Cop0Regs[CAUSE] &= ~kCauseIP2;
+  if (Cop0Regs[COMPARE] == Cop0Regs[COUNT] && Cop0Regs[COMPARE] != 0) Cop0Regs[CAUSE] |= kCauseIP7;
+  if ((Cop0Regs[STATUS] & Cop0Regs[CAUSE] & kInterruptMask) != 0 &&
+      (Cop0Regs[STATUS] & (kStatusIE | kStatusEXL | kStatusERL)) == kStatusIE) [[unlikely]]
+    EnterException(0);
+
+  switch (BranchState) {
+    case kBranchNone:
+      PC.Lo += 4;
+      ++InstrPtr;
+      break;
+    case kBranchDelayed:
+      PC.Lo += 4;
+      ++InstrPtr;
+      BranchState = kBranchImmediate;
+      break;
+    default:
+      PC.Lo = BranchTarget;
+      SetInstrPtr(BranchTarget);
+      BranchState = kBranchNone;
+      return frameDue;
+  }
+  // Consecutive pages need not be consecutive in host memory (SP memories, TLB-mapped pages):
+  // entering a new page fetches from that page's own storage.
+  if ((PC.Lo & 0xFFF) == 0) [[unlikely]]
+    SetInstrPtr(PC.Lo);
+  return frameDue;
+}
+
+}  // namespace vantor

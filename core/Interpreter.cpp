@@ -1,0 +1,86 @@
+#include "core/Interpreter.h"
+
+#include "core/Cop0.h"
+#include "core/Cop1.h"
+#include "core/CpuState.h"
+#include "core/HexText.h"
+#include "core/InstrFields.h"
+#include "core/Instructions.h"
+#include "debugger/DebugLog.h"
+
+namespace vantor {
+
+namespace {
+
+void Special(uint32_t w) {
+  SpecialTable[Funct(w)](w);
+}
+void RegImm(uint32_t w) {
+  RegImmTable[Rt(w)](w);
+}
+
+using namespace ops;
+constexpr OpcodeHandler kIll = IllegalOpcode;
+constexpr OpcodeHandler kUnimp = UnimplementedOpcode;
+constexpr OpcodeHandler kIllS = IllegalSpecial;
+constexpr OpcodeHandler kUnimpS = UnimplementedSpecial;
+constexpr OpcodeHandler kUnimpR = UnimplementedRegImm;
+
+}  // namespace
+
+// clang-format off
+const OpcodeHandler OpcodeTable[64] = {
+  Special, RegImm, J,      JAL,    BEQ,    BNE,    BLEZ,   BGTZ,
+  ADDI,    ADDIU,  SLTI,   SLTIU,  ANDI,   ORI,    XORI,   LUI,
+  Cop0Op,  Cop1Op, kIll,   kIll,   BEQL,   BNEL,   BLEZL,  BGTZL,
+  DADDI,   DADDIU, kUnimp, kUnimp, kIll,   kIll,   kIll,   kIll,
+  LB,      LH,     LWL,    LW,     LBU,    LHU,    LWR,    LWU,
+  SB,      SH,     SWL,    SW,     kUnimp, kUnimp, SWR,    CACHE,
+  kUnimp,  LWC1,   kIll,   kIll,   kUnimp, LDC1,   kUnimp, LD,
+  kUnimp,  SWC1,   kIll,   kIll,   kUnimp, kUnimp, kUnimp, SD,
+};
+
+const OpcodeHandler SpecialTable[64] = {
+  SLL,     kIllS,   SRL,     SRA,     SLLV,    kIllS,   SRLV,    SRAV,
+  JR,      JALR,    kIllS,   kIllS,   kUnimpS, kUnimpS, kIllS,   kUnimpS,
+  MFHI,    MTHI,    MFLO,    MTLO,    DSLLV,   kIllS,   DSRLV,   DSRAV,
+  MULT,    MULTU,   DIV,     DIVU,    DMULT,   DMULTU,  DDIV,    DDIVU,
+  ADD,     ADDU,    SUB,     SUBU,    AND,     OR,      XOR,     NOR,
+  kIllS,   kIllS,   SLT,     SLTU,    DADD,    DADDU,   DSUB,    DSUBU,
+  kUnimpS, kUnimpS, kUnimpS, kUnimpS, kUnimpS, kIllS,   kUnimpS, kIllS,
+  DSLL,    kIllS,   DSRL,    DSRA,    DSLL32,  kIllS,   DSRL32,  DSRA32,
+};
+
+// The REGIMM group has no illegal handler: undefined codes report as not implemented.
+const OpcodeHandler RegImmTable[32] = {
+  BLTZ,    BGEZ,    BLTZL,   BGEZL,   kUnimpR, kUnimpR, kUnimpR, kUnimpR,
+  kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR,
+  BLTZAL,  BGEZAL,  BLTZALL, BGEZALL, kUnimpR, kUnimpR, kUnimpR, kUnimpR,
+  kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR, kUnimpR,
+};
+// clang-format on
+
+void IllegalOpcode(uint32_t) {
+  DbgAddLine("Illegal CPU opcode at " + Hex8(PC.Lo));
+}
+
+void IllegalSpecial(uint32_t) {
+  DbgAddLine("Illegal Special CPU opcode at " + Hex8(PC.Lo));
+}
+
+void UnimplementedOpcode(uint32_t w) {
+  DbgAddLine("Unimplemented opcode at " + Hex8(PC.Lo));
+  DbgAddLine("Opcode " + Hex2(Op(w)));
+}
+
+void UnimplementedSpecial(uint32_t w) {
+  DbgAddLine("Unimplemented Special opcode at " + Hex8(PC.Lo));
+  DbgAddLine("Opcode " + Hex2(Funct(w)));
+}
+
+void UnimplementedRegImm(uint32_t w) {
+  DbgAddLine("Unimplemented RegImm opcode at " + Hex8(PC.Lo));
+  DbgAddLine("Opcode " + Hex2(Rt(w)));
+}
+
+}  // namespace vantor

@@ -1,0 +1,38 @@
+// A fixture with the address map built and the processor reset, plus helpers to place code and
+// data in emulated memory and to step the processor.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "tests/support/CaptureHost.h"
+#include "tests/support/TempDir.h"
+
+namespace vantor::test {
+
+class MachineTest : public ::testing::Test {
+ protected:
+  // Maps a ROM built from these bytes (none: no ROM image) and resets the processor.
+  void SetUp() override;
+  void TearDown() override;
+  void LoadRom(const std::vector<uint8_t>& bigEndianBytes);
+
+  // Host-order access to the emulated word at an address, bypassing the handlers.
+  static uint32_t Peek(uint32_t address);
+  static void Poke(uint32_t address, uint32_t word);
+
+  // Writes the words from address on and moves PC there.
+  static void Program(uint32_t address, std::initializer_list<uint32_t> words);
+  static void JumpTo(uint32_t address);
+  // Runs n steps; returns how many of them reported a due frame.
+  static int Step(int n = 1);
+
+  CaptureHost host;
+  TempDir dir;
+};
+
+}  // namespace vantor::test
