@@ -119,6 +119,17 @@ void InitMemoryMap() {
   }
 }
 
+uint32_t ContiguousBytes(uint32_t address, uint32_t wanted) {
+  uint32_t page = address >> 12;
+  uint32_t available = kPageSize - (address & 0xFFF);
+  while (available < wanted && page + 1 < kPageCount &&
+         PageTable[page + 1] == PageTable[page] + kPageSize) {
+    available += kPageSize;
+    ++page;
+  }
+  return available < wanted ? available : wanted;
+}
+
 uint32_t RamRead(uint32_t page, uint32_t offset) {
   return PageWord(PageTable[page], offset);
 }

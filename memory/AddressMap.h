@@ -49,6 +49,11 @@ inline uint8_t* HostAddress(uint32_t address) {
   return PageTable[address >> 12] + (address & 0xFFF);
 }
 
+// How many of `wanted` bytes from an emulated address lie in host-contiguous storage: pages
+// whose storage follows one another (RDRAM, the ROM image) count together; a lone 4 KB page or
+// the dummy page ends the run.
+uint32_t ContiguousBytes(uint32_t address, uint32_t wanted);
+
 // A host word at an offset of one 4 KB page of storage. Near the page end only the bytes inside
 // the page take part (the rest read as zero and are not written), so no access leaves a block.
 inline uint32_t PageWord(const uint8_t* page, uint32_t offset) {
