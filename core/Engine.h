@@ -27,8 +27,9 @@ std::string FpsText();
 
 // Where a run stops by itself; a run without limits goes on until it is stopped.
 struct TRunLimits {
-  std::optional<uint64_t> steps;   // after this many steps (0: right after reset)
-  std::optional<uint32_t> frames;  // when this many frames have fallen due, presented or not
+  std::optional<uint64_t> steps = std::nullopt;  // after this many steps (0: right after reset)
+  std::optional<uint32_t> frames =
+      std::nullopt;  // when this many frames have fallen due, presented or not
 };
 
 class TEngine {
