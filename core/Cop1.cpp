@@ -141,11 +141,10 @@ void Cop1Op(uint32_t word) {
   Cop1Table[Fmt(word)](word);
 }
 
-// The default environment also clears the flush-to-zero and denormals-are-zero modes, which
-// would otherwise change results on small operands.
+// The default environment rounds to nearest with every exception masked; on x86-64 it also clears
+// the flush-to-zero and denormals-are-zero modes, which would change results on tiny operands.
 void PrepareHostFloatingPoint() {
   std::fesetenv(FE_DFL_ENV);
-  std::fesetround(FE_TONEAREST);
 }
 
 }  // namespace vantor
