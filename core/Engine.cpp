@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/Clock.h"
+#include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/Host.h"
 #include "debugger/DebugLog.h"
@@ -117,6 +118,8 @@ void TEngine::ForceRender() {
 }
 
 void TEngine::Execute() {
+  // Floating-point results must not depend on how the host thread was set up.
+  PrepareHostFloatingPoint();
   InitMemoryMap();
   CpuReset();
   RendererLoad();
