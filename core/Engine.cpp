@@ -69,12 +69,18 @@ void TEngine::WaitForEnd() {
   if (Exists()) Join();
 }
 
-void TEngine::Join() {
-  while (!finished_.load()) {
+template <typename Predicate>
+void TEngine::WaitServingHost(Predicate done) {
+  auto over = [&] { return done() || finished_.load(); };
+  while (!over()) {
     if (THost* host = CurrentHost()) host->DrainPending();
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(5), [this] { return finished_.load(); });
+    wake_.wait_for(lock, std::chrono::milliseconds(5), over);
   }
+}
+
+void TEngine::Join() {
+  WaitServingHost([] { return false; });
   thread_.join();
   if (THost* host = CurrentHost()) host->DrainPending();
 }
@@ -98,7 +104,10 @@ void TEngine::Resume() {
 }
 
 void TEngine::SingleStep() {
+  if (!Exists() || !Paused()) return;
+  const uint64_t before = singleStepsDone_.load();
   Post(kSingleStep);
+  WaitServingHost([&] { return singleStepsDone_.load() != before; });
 }
 
 void TEngine::JumpHere(uint32_t address) {
@@ -189,7 +198,15 @@ bool TEngine::ApplyRequests() {
     }
     if (request & kException) EnterException(0);
     if (request & kForceRender) PresentFrame();
-    if ((request & kSingleStep) && paused_ && StepOnce()) return true;
+    if ((request & kSingleStep) && paused_) {
+      const bool limitReached = StepOnce();
+      {
+        std::lock_guard lock(wakeMutex_);
+        ++singleStepsDone_;
+      }
+      wake_.notify_all();
+      if (limitReached) return true;
+    }
     if (!paused_) return false;
   }
 }

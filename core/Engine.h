@@ -51,7 +51,8 @@ class TEngine {
   // Requests applied by the emulation thread between two steps.
   void Pause();
   void Resume();
-  void SingleStep();  // while paused: one step, then paused again
+  // While paused: runs one step and returns once it is done, the thread paused again.
+  void SingleStep();
   void JumpHere(uint32_t address);
   void JumpToCev();
   void ForceRender();
@@ -71,6 +72,9 @@ class TEngine {
   bool StepOnce();
   void Post(uint32_t request);
   void Join();
+  // Waits, serving the host's queue, until the predicate holds or the run has ended.
+  template <typename Predicate>
+  void WaitServingHost(Predicate done);
 
   std::thread thread_;
   std::atomic<uint32_t> requests_{0};
@@ -78,6 +82,7 @@ class TEngine {
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
   std::atomic<uint32_t> jumpTarget_{0};
+  std::atomic<uint64_t> singleStepsDone_{0};
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;
