@@ -158,28 +158,37 @@ void TEngine::Execute() {
 }
 
 void TEngine::Loop() {
-  if (limits_.steps == 0u) return;
-  // One relaxed load per step is the loop's only test for requests from other threads.
-  for (;;) {
-    if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]]
+  // The hot loop: the step count lives in a register, and one relaxed load per step is the only
+  // test for requests from other threads.
+  const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
+  uint64_t steps = stepsExecuted_;
+  while (steps < limit) {
+    if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+      stepsExecuted_ = steps;
       if (ApplyRequests()) return;
-    if (StepOnce()) [[unlikely]]
-      return;
+      steps = stepsExecuted_;
+      continue;
+    }
+    ++steps;
+    if (CpuStep() && FrameDue()) [[unlikely]]
+      break;
   }
+  stepsExecuted_ = steps;
 }
 
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
-  bool limitReached = limits_.steps && stepsExecuted_ >= *limits_.steps;
-  if (CpuStep()) [[unlikely]] {
-    ++framesDue_;
-    if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
-      ++FrameCount;
-      SetStatusText("FPS = " + FpsText());
-    }
-    limitReached = limitReached || (limits_.frames && framesDue_ >= *limits_.frames);
+  const bool frameLimit = CpuStep() && FrameDue();
+  return frameLimit || (limits_.steps && stepsExecuted_ >= *limits_.steps);
+}
+
+bool TEngine::FrameDue() {
+  ++framesDue_;
+  if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
+    ++FrameCount;
+    SetStatusText("FPS = " + FpsText());
   }
-  return limitReached;
+  return limits_.frames && framesDue_ >= *limits_.frames;
 }
 
 bool TEngine::ApplyRequests() {

@@ -68,8 +68,10 @@ class TEngine {
   void Loop();
   // Applies posted requests; true when the run is to end. Blocks while paused.
   bool ApplyRequests();
-  // One step with its frame; true when the run's limits are reached.
+  // One step with its frame, outside the hot loop; true when the run's limits are reached.
   bool StepOnce();
+  // Presents a due frame when the renderer is ready; true when the frame limit is reached.
+  bool FrameDue();
   void Post(uint32_t request);
   void Join();
   // Waits, serving the host's queue, until the predicate holds or the run has ended.
