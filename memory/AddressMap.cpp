@@ -119,6 +119,17 @@ void InitMemoryMap() {
   }
 }
 
+uint64_t ContiguousBytes(uint32_t address, uint64_t wanted) {
+  uint32_t page = address >> 12;
+  uint64_t bytes = kPageSize - (address & 0xFFF);
+  while (bytes < wanted && page + 1 < kPageCount &&
+         PageTable[page + 1] == PageTable[page] + kPageSize) {
+    ++page;
+    bytes += kPageSize;
+  }
+  return std::min(bytes, wanted);
+}
+
 uint32_t RamRead(uint32_t page, uint32_t offset) {
   return PageWord(PageTable[page], offset);
 }

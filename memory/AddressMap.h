@@ -67,6 +67,11 @@ inline void SetPageWord(uint8_t* page, uint32_t offset, uint32_t value) {
     std::memcpy(page + offset, &value, kPageSize - offset);
 }
 
+// How many of `wanted` bytes from an address's host pointer on lie in storage that continues in
+// host memory: whole blocks (RDRAM, the ROM image) run on across pages, single pages such as the
+// register pages and DummyPage end at their last byte. Block copies clip themselves with it.
+uint64_t ContiguousBytes(uint32_t address, uint64_t wanted);
+
 uint32_t RamRead(uint32_t page, uint32_t offset);
 void RamWrite(uint32_t page, uint32_t offset, uint32_t value);
 uint32_t NullRead(uint32_t page, uint32_t offset);
