@@ -19,6 +19,10 @@ class THost {
 
   // Replaces the status bar's simple text.
   virtual void SetStatusText(std::string_view text) = 0;
+
+  // Delivers what other threads have queued. Called by the main thread while it waits for the
+  // emulation thread, so that a thread blocked on a full queue can always finish.
+  virtual void DrainPending() {}
 };
 
 // Installs the host (null removes it). The host must outlive every call made while installed:

@@ -119,15 +119,15 @@ void InitMemoryMap() {
   }
 }
 
-uint64_t ContiguousBytes(uint32_t address, uint64_t wanted) {
+uint32_t ContiguousBytes(uint32_t address, uint32_t wanted) {
   uint32_t page = address >> 12;
-  uint64_t bytes = kPageSize - (address & 0xFFF);
-  while (bytes < wanted && page + 1 < kPageCount &&
+  uint32_t available = kPageSize - (address & 0xFFF);
+  while (available < wanted && page + 1 < kPageCount &&
          PageTable[page + 1] == PageTable[page] + kPageSize) {
+    available += kPageSize;
     ++page;
-    bytes += kPageSize;
   }
-  return std::min(bytes, wanted);
+  return available < wanted ? available : wanted;
 }
 
 uint32_t RamRead(uint32_t page, uint32_t offset) {

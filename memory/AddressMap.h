@@ -49,6 +49,11 @@ inline uint8_t* HostAddress(uint32_t address) {
   return PageTable[address >> 12] + (address & 0xFFF);
 }
 
+// How many of `wanted` bytes from an emulated address lie in host-contiguous storage: pages
+// whose storage follows one another (RDRAM, the ROM image) count together; a lone 4 KB page or
+// the dummy page ends the run.
+uint32_t ContiguousBytes(uint32_t address, uint32_t wanted);
+
 // A host word at an offset of one 4 KB page of storage. Near the page end only the bytes inside
 // the page take part (the rest read as zero and are not written), so no access leaves a block.
 inline uint32_t PageWord(const uint8_t* page, uint32_t offset) {
@@ -66,11 +71,6 @@ inline void SetPageWord(uint8_t* page, uint32_t offset, uint32_t value) {
   else if (offset < kPageSize)
     std::memcpy(page + offset, &value, kPageSize - offset);
 }
-
-// How many of `wanted` bytes from an address's host pointer on lie in storage that continues in
-// host memory: whole blocks (RDRAM, the ROM image) run on across pages, single pages such as the
-// register pages and DummyPage end at their last byte. Block copies clip themselves with it.
-uint64_t ContiguousBytes(uint32_t address, uint64_t wanted);
 
 uint32_t RamRead(uint32_t page, uint32_t offset);
 void RamWrite(uint32_t page, uint32_t offset, uint32_t value);

@@ -53,11 +53,11 @@ constexpr uint32_t kPhysicalView = 0x80000000;
 
 // A DMA: host bytes from the storage behind `source` to that behind `target`, moved as by
 // memmove. A transfer that would run off either storage is cut where the first one ends.
+// No storage runs for 4 GB, so asking for at most UINT32_MAX bytes still tells where it ends.
 void BlockCopy(std::string_view unit, uint32_t target, uint32_t source, uint64_t length) {
-  const uint64_t bytes = std::min(ContiguousBytes(source, length), ContiguousBytes(target, length));
-  if (bytes < length)
-    DbgAddLine(std::string(unit) + " DMA clipped to " + Hex8(static_cast<uint32_t>(bytes)) +
-               " bytes!");
+  const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(length, UINT32_MAX));
+  const uint32_t bytes = std::min(ContiguousBytes(source, wanted), ContiguousBytes(target, wanted));
+  if (bytes < length) DbgAddLine(std::string(unit) + " DMA clipped to " + Hex8(bytes) + " bytes!");
   std::memmove(HostAddress(target), HostAddress(source), bytes);
 }
 

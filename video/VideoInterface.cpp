@@ -1,17 +1,43 @@
 #include "video/VideoInterface.h"
 
+#include <string>
+
+#include "core/CpuState.h"
+#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
+#include "video/RendererHost.h"
 
 namespace vantor {
 
 alignas(4096) uint8_t VIRegisterPage[4096];
 
-// Until the renderer host exists, the page is plain storage.
 uint32_t VIRead(uint32_t, uint32_t offset) {
   return PageWord(VIRegisterPage, offset);
 }
+
 void VIWrite(uint32_t, uint32_t offset, uint32_t value) {
+  // A misaligned word is still stored, at the byte offset given, as far as the page reaches.
+  if (offset % 4 != 0) DbgAddLine("Misaligned VI write!");
+  switch (offset) {
+    case kViWidth: {
+      if (value == PageWord(VIRegisterPage, kViWidth)) return;
+      const auto width = static_cast<int32_t>(value);
+      const auto height = static_cast<int32_t>(int64_t{width} * 3 / 4);
+      DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
+      RendererResize(width, height);
+      break;
+    }
+    case kViVCurrent:
+      *MI_INTR &= ~kMiIntrVI;
+      break;
+    default:
+      break;
+  }
   SetPageWord(VIRegisterPage, offset, value);
+}
+
+uint32_t VIOrigin() {
+  return PageWord(VIRegisterPage, kViOrigin);
 }
 
 }  // namespace vantor

@@ -1,0 +1,34 @@
+// Command-line options of vantor64-cli.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "video/RendererHost.h"
+
+namespace vantor::cli {
+
+struct TOptions {
+  std::string romPath;
+  uint32_t frames = 60;
+  std::optional<uint64_t> steps;
+  std::string snapshotPath;
+  std::string rdramDumpPath;
+  bool regs = false;
+  bool bench = false;
+  std::string videoPath;
+  TScreenRect target;
+  std::optional<uint32_t> disasmAddress;
+  uint32_t disasmCount = 0;
+  bool help = false;
+};
+
+// Parses the arguments after the program name; on failure returns nothing and sets error.
+std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+// The usage text printed by --help and after a bad option.
+std::string UsageText();
+
+}  // namespace vantor::cli

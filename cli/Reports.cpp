@@ -1,0 +1,78 @@
+#include "cli/Reports.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "cli/PngWriter.h"
+#include "core/CpuState.h"
+#include "core/HexText.h"
+#include "core/RegisterNames.h"
+#include "debugger/Disassembler.h"
+#include "memory/AddressMap.h"
+#include "plugin/XLaters.h"
+
+namespace vantor::cli {
+
+namespace {
+
+std::string HighLow(uint64_t value) {
+  return Hex8(static_cast<uint32_t>(value >> 32)) + " " + Hex8(static_cast<uint32_t>(value));
+}
+
+// The word at an address as the debugger's view reads it.
+std::string InstructionText(uint32_t address) {
+  const uint32_t page = address >> 12;
+  const TReadHandler read = ReadTable[page];
+  if (read == nullptr) return "* ILLEGAL MEMORY! *";
+  if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
+  DisasmAddr = address;
+  return DisasmOpcode(read(page, address & 0xFFF));
+}
+
+}  // namespace
+
+std::vector<std::string> RegisterLines() {
+  std::vector<std::string> lines;
+  for (uint32_t i = 0; i < 32; ++i)
+    lines.push_back("(" + Hex2(i) + ") " + HighLow(Gpr[i]) + " " + std::string(GprNames[i]));
+  lines.push_back("(PC) " + Hex8(PC.Hi) + " " + Hex8(PC.Lo));
+  lines.push_back("MUL/DIV Temp reg " + HighLow(MulDivTemp));
+  return lines;
+}
+
+std::vector<std::string> DisassemblyLines(uint32_t address, uint32_t count) {
+  std::vector<std::string> lines;
+  for (uint32_t i = 0; i < count; ++i, address += 4)
+    lines.push_back(Hex8(address) + " : " + InstructionText(address));
+  return lines;
+}
+
+bool DumpRdram(const std::string& path, std::string& error) {
+  std::vector<uint8_t> bytes(kRdramSize);
+  for (uint32_t i = 0; i < kRdramSize; ++i)
+    bytes[i] = RDRAM->Data[i ^ 3];
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) error = std::strerror(errno);
+  return static_cast<bool>(out);
+}
+
+bool WriteSnapshot(const TFrameCopy& frame, const std::string& path, std::string& error) {
+  const size_t pixels = size_t(frame.width) * size_t(frame.height);
+  std::vector<uint8_t> display(pixels * 4);
+  XLatePixels(XLater32Info, frame.words.data(), 0, pixels, display.data());
+  // XLate32 leaves 0x00RRGGBB words in little-endian memory: blue, green, red, zero.
+  std::vector<uint8_t> rgb(pixels * 3);
+  for (size_t i = 0; i < pixels; ++i) {
+    rgb[i * 3] = display[i * 4 + 2];
+    rgb[i * 3 + 1] = display[i * 4 + 1];
+    rgb[i * 3 + 2] = display[i * 4];
+  }
+  return WritePng(path, static_cast<uint32_t>(frame.width), static_cast<uint32_t>(frame.height),
+                  rgb, error);
+}
+
+}  // namespace vantor::cli

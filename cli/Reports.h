@@ -1,0 +1,24 @@
+// What the runner prints or writes about the machine after a run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/HeadlessRenderer.h"
+
+namespace vantor::cli {
+
+// One line per general register, then PC and the multiply/divide register.
+std::vector<std::string> RegisterLines();
+
+// COUNT lines of disassembly from an address, read through the address map.
+std::vector<std::string> DisassemblyLines(uint32_t address, uint32_t count);
+
+// The 4 MB of main memory in the console's big-endian byte order.
+bool DumpRdram(const std::string& path, std::string& error);
+
+// The frame as an 8-bit RGB PNG, through the 32-bit display conversion.
+bool WriteSnapshot(const TFrameCopy& frame, const std::string& path, std::string& error);
+
+}  // namespace vantor::cli

@@ -1,0 +1,115 @@
+// vantor64-cli: runs a ROM image without any window and prints its console lines.
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/HeadlessRenderer.h"
+#include "cli/Options.h"
+#include "cli/Reports.h"
+#include "core/Engine.h"
+#include "core/QueuedHost.h"
+#include "memory/AddressMap.h"
+#include "memory/RomImage.h"
+#include "video/RendererHost.h"
+
+namespace vantor::cli {
+namespace {
+
+// Console lines go to standard output in order; messages to standard error.
+class TerminalHost : public TQueuedHost {
+ public:
+  void ShowMessage(std::string_view text) override { std::cerr << text << '\n'; }
+
+ protected:
+  void DeliverLine(std::string_view line) override { std::cout << line << '\n'; }
+  void DeliverStatus(std::string_view) override {}
+};
+
+int Fail(TerminalHost& host, const std::string& message) {
+  host.Drain();
+  std::cout.flush();
+  std::cerr << "vantor64-cli: " << message << '\n';
+  return 1;
+}
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines)
+    std::cout << line << '\n';
+}
+
+int Run(const TOptions& options) {
+  TerminalHost host;
+  InstallHost(&host);
+  struct Uninstall {
+    ~Uninstall() {
+      ReleaseRenderer();
+      InstallHost(nullptr);
+    }
+  } uninstall;
+
+  if (!CreateMemoryBlocks()) return Fail(host, "not enough memory for the emulated machine");
+  if (options.videoPath.empty()) {
+    BindBuiltInRenderer(HeadlessRendererEntries());
+  } else {
+    SetRendererWindows(0, 0);
+    BindRendererLibrary(options.videoPath);
+  }
+  PublishTargetRect(options.target);
+
+  if (!LoadRomImage(options.romPath))
+    return Fail(host, "cannot run '" + options.romPath + "': it is not a loadable ROM image");
+
+  TRunLimits limits;
+  if (options.steps)
+    limits.steps = options.steps;
+  else
+    limits.frames = options.frames;
+  TEngine engine;
+  const auto started = std::chrono::steady_clock::now();
+  engine.Start(limits);
+  engine.WaitForEnd();
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  host.Drain();
+
+  if (options.regs) PrintLines(RegisterLines());
+  if (options.disasmAddress)
+    PrintLines(DisassemblyLines(*options.disasmAddress, options.disasmCount));
+  if (options.bench) {
+    const double rate = seconds.count() > 0 ? engine.StepsExecuted() / seconds.count() : 0;
+    std::printf("steps/s: %.0f\n", rate);
+  }
+  std::cout.flush();
+
+  std::string error;
+  if (!options.rdramDumpPath.empty() && !DumpRdram(options.rdramDumpPath, error))
+    return Fail(host, "cannot write '" + options.rdramDumpPath + "': " + error);
+  if (!options.snapshotPath.empty()) {
+    if (!options.videoPath.empty() || LastFrame().words.empty()) {
+      std::cerr << "vantor64-cli: no frame was presented, so no snapshot was written\n";
+    } else if (!WriteSnapshot(LastFrame(), options.snapshotPath, error)) {
+      return Fail(host, "cannot write '" + options.snapshotPath + "': " + error);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace vantor::cli
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  std::string error;
+  const auto options =
+      vantor::cli::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) {
+    std::cerr << "vantor64-cli: " << error << "\n\n" << vantor::cli::UsageText();
+    return 2;
+  }
+  if (options->help) {
+    std::cout << vantor::cli::UsageText();
+    return 0;
+  }
+  return vantor::cli::Run(*options);
+}

@@ -1,0 +1,194 @@
+#include "core/Engine.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "core/Clock.h"
+#include "core/Cpu.h"
+#include "core/Host.h"
+#include "debugger/DebugLog.h"
+#include "memory/AddressMap.h"
+#include "video/RendererHost.h"
+
+namespace vantor {
+
+uint32_t FrameCount = 0;
+uint32_t RunStartTime = 0;
+double FpsFrames = 0;
+double FpsLastTime = 0;
+double FpsValue = 0;
+
+namespace {
+
+enum : uint32_t {
+  kTerminate = 1 << 0,
+  kPauseChanged = 1 << 1,
+  kSingleStep = 1 << 2,
+  kJump = 1 << 3,
+  kException = 1 << 4,
+  kForceRender = 1 << 5,
+};
+
+}  // namespace
+
+std::string FpsText() {
+  FpsFrames += 1;
+  const double elapsed = static_cast<double>(MilliClock()) - FpsLastTime;
+  if (elapsed >= FpsInterval) {
+    FpsValue = FpsFrames * 1000 / elapsed;
+    FpsLastTime = MilliClock();
+    FpsFrames = 0;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", FpsValue);
+  return std::string(text).substr(0, 5);
+}
+
+TEngine::~TEngine() {
+  Stop();
+}
+
+void TEngine::Start(const TRunLimits& limits) {
+  if (Exists()) return;
+  limits_ = limits;
+  requests_ = 0;
+  finished_ = false;
+  wantPaused_ = false;
+  paused_ = false;
+  thread_ = std::thread([this] { Execute(); });
+}
+
+void TEngine::Stop() {
+  if (!Exists()) return;
+  Post(kTerminate);
+  Join();
+}
+
+void TEngine::WaitForEnd() {
+  if (Exists()) Join();
+}
+
+void TEngine::Join() {
+  while (!finished_.load()) {
+    if (THost* host = CurrentHost()) host->DrainPending();
+    std::unique_lock lock(wakeMutex_);
+    wake_.wait_for(lock, std::chrono::milliseconds(5), [this] { return finished_.load(); });
+  }
+  thread_.join();
+  if (THost* host = CurrentHost()) host->DrainPending();
+}
+
+void TEngine::Post(uint32_t request) {
+  {
+    std::lock_guard lock(wakeMutex_);
+    requests_.fetch_or(request);
+  }
+  wake_.notify_all();
+}
+
+void TEngine::Pause() {
+  wantPaused_ = true;
+  Post(kPauseChanged);
+}
+
+void TEngine::Resume() {
+  wantPaused_ = false;
+  Post(kPauseChanged);
+}
+
+void TEngine::SingleStep() {
+  Post(kSingleStep);
+}
+
+void TEngine::JumpHere(uint32_t address) {
+  jumpTarget_ = address;
+  Post(kJump);
+}
+
+void TEngine::JumpToCev() {
+  Post(kException);
+}
+
+void TEngine::ForceRender() {
+  if (Exists())
+    Post(kForceRender);
+  else
+    PresentFrame();
+}
+
+void TEngine::Execute() {
+  InitMemoryMap();
+  CpuReset();
+  RendererLoad();
+  RunStartTime = MilliClock();
+  FrameCount = 0;
+  stepsExecuted_ = 0;
+  framesDue_ = 0;
+
+  try {
+    Loop();
+  } catch (const std::exception& error) {
+    DbgAddLine(std::string("Emulation stopped: ") + error.what());
+  }
+
+  RunStartTime = MilliClock() - RunStartTime;
+  const uint64_t rate = RunStartTime == 0 ? 0 : uint64_t{FrameCount} * 1000 / RunStartTime;
+  DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " +
+             std::to_string(RunStartTime) + " ms, a whopping " + std::to_string(rate) + " fps!");
+  RendererDeInit();
+  RendererUnload();
+  paused_ = false;
+  {
+    std::lock_guard lock(wakeMutex_);
+    finished_ = true;
+  }
+  wake_.notify_all();
+}
+
+void TEngine::Loop() {
+  if (limits_.steps == 0u) return;
+  // One relaxed load per step is the loop's only test for requests from other threads.
+  for (;;) {
+    if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]]
+      if (ApplyRequests()) return;
+    if (StepOnce()) [[unlikely]]
+      return;
+  }
+}
+
+bool TEngine::StepOnce() {
+  ++stepsExecuted_;
+  bool limitReached = limits_.steps && stepsExecuted_ >= *limits_.steps;
+  if (CpuStep()) [[unlikely]] {
+    ++framesDue_;
+    if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
+      ++FrameCount;
+      SetStatusText("FPS = " + FpsText());
+    }
+    limitReached = limitReached || (limits_.frames && framesDue_ >= *limits_.frames);
+  }
+  return limitReached;
+}
+
+bool TEngine::ApplyRequests() {
+  for (;;) {
+    uint32_t request;
+    {
+      std::unique_lock lock(wakeMutex_);
+      if (paused_) wake_.wait(lock, [this] { return requests_.load() != 0; });
+      request = requests_.exchange(0);
+    }
+    if (request & kTerminate) return true;
+    if (request & kPauseChanged) paused_ = wantPaused_.load();
+    if (request & kJump) {
+      BranchTarget = jumpTarget_;
+      BranchState = kBranchImmediate;
+    }
+    if (request & kException) EnterException(0);
+    if (request & kForceRender) PresentFrame();
+    if ((request & kSingleStep) && paused_ && StepOnce()) return true;
+    if (!paused_) return false;
+  }
+}
+
+}  // namespace vantor

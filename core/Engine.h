@@ -1,0 +1,87 @@
+// The emulation thread: one run prepares the machine, steps it until told to stop, hands each
+// due frame to the renderer and reports how many frames it drew and how fast.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace vantor {
+
+// Frames presented in the current run, and the run's start time (then its length) in ms.
+extern uint32_t FrameCount;
+extern uint32_t RunStartTime;
+
+// Frame-rate state, kept across runs.
+inline constexpr double FpsInterval = 400;
+extern double FpsFrames;
+extern double FpsLastTime;
+extern double FpsValue;
+
+// Counts a presented frame and returns the frame rate as at most five characters.
+std::string FpsText();
+
+// Where a run stops by itself; a run without limits goes on until it is stopped.
+struct TRunLimits {
+  std::optional<uint64_t> steps;   // after this many steps (0: right after reset)
+  std::optional<uint32_t> frames;  // when this many frames have fallen due, presented or not
+};
+
+class TEngine {
+ public:
+  TEngine() = default;
+  ~TEngine();
+  TEngine(const TEngine&) = delete;
+  TEngine& operator=(const TEngine&) = delete;
+
+  // Starts a run on a new thread; does nothing while a thread exists.
+  void Start(const TRunLimits& limits = {});
+  // Ends the run and waits for its closing steps, serving the host's queue meanwhile so that a
+  // thread blocked on a full console queue can always finish. Nothing happens without a thread.
+  void Stop();
+  // Waits, serving the host's queue, until a run with limits has ended by itself.
+  void WaitForEnd();
+  bool Exists() const { return thread_.joinable(); }
+
+  // Requests applied by the emulation thread between two steps.
+  void Pause();
+  void Resume();
+  void SingleStep();  // while paused: one step, then paused again
+  void JumpHere(uint32_t address);
+  void JumpToCev();
+  void ForceRender();
+  bool Paused() const { return paused_.load(); }
+
+  // Figures of the last run, valid after it ended.
+  uint64_t StepsExecuted() const { return stepsExecuted_; }
+  uint32_t FramesDue() const { return framesDue_; }
+  uint32_t ElapsedMs() const { return RunStartTime; }
+
+ private:
+  void Execute();
+  void Loop();
+  // Applies posted requests; true when the run is to end. Blocks while paused.
+  bool ApplyRequests();
+  // One step with its frame; true when the run's limits are reached.
+  bool StepOnce();
+  void Post(uint32_t request);
+  void Join();
+
+  std::thread thread_;
+  std::atomic<uint32_t> requests_{0};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> wantPaused_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<uint32_t> jumpTarget_{0};
+  std::mutex wakeMutex_;
+  std::condition_variable wake_;
+  TRunLimits limits_;
+  uint64_t stepsExecuted_ = 0;
+  uint32_t framesDue_ = 0;
+};
+
+}  // namespace vantor
