@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -12,6 +11,7 @@
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/InstrEncoder.h"
+#include "tests/support/RecordingRenderer.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "video/RendererHost.h"
@@ -37,39 +37,6 @@ class QueueHost : public TQueuedHost {
   void DeliverStatus(std::string_view) override { ++statusTexts; }
 };
 
-// Records every call into the renderer in order.
-std::mutex callsLock;
-Lines calls;
-int32_t initResult = 1;
-void Record(const std::string& call) {
-  std::lock_guard lock(callsLock);
-  calls.push_back(call);
-}
-
-TRendererEntries RecordingRenderer() {
-  static const TRendererInfo info = {"recorder", "tests", 1, 0};
-  TRendererEntries entries;
-  entries.LoadRenderer = [](int32_t version) -> const TRendererInfo* {
-    Record("Load " + std::to_string(version));
-    return &info;
-  };
-  entries.UnloadRenderer = [] { Record("Unload"); };
-  entries.InitRenderer = [](int32_t w, int32_t h, TWindowHandle, TWindowHandle) {
-    Record("Init " + std::to_string(w) + "x" + std::to_string(h));
-    return initResult;
-  };
-  entries.DeInitRenderer = [] { Record("DeInit"); };
-  entries.SetTargetRect = [](int32_t x, int32_t y, int32_t w, int32_t h) {
-    Record("Target " + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) + "," +
-           std::to_string(h));
-  };
-  entries.Flip = [](const void*) -> int32_t {
-    Record("Flip");
-    return 0;
-  };
-  return entries;
-}
-
 constexpr uint32_t kT0 = 8, kT1 = 9;
 const uint32_t kLuiViBase = EncodeI(15, 0, kT0, 0xA440);
 uint32_t SetT1(int32_t value) {
@@ -85,10 +52,8 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(CreateMemoryBlocks());
-    BindBuiltInRenderer(RecordingRenderer());
+    test::BindRecordingRenderer();
     PublishTargetRect({10, 20, 640, 480});
-    calls.clear();
-    initResult = 1;
   }
   void TearDown() override {
     ReleaseRenderer();
@@ -98,10 +63,7 @@ class EngineTest : public ::testing::Test {
     ASSERT_TRUE(LoadRomImage(dir.WriteFile("engine.z64", test::CodeRom(code))));
     host.lines.clear();
   }
-  Lines Calls() {
-    std::lock_guard lock(callsLock);
-    return calls;
-  }
+  static Lines Calls() { return test::RecordedCalls(); }
 
   test::TempDir dir;
   QueueHost host{64};
@@ -136,7 +98,7 @@ TEST_F(EngineTest, ARunWithoutAWidthPresentsNothing) {
 }
 
 TEST_F(EngineTest, AFailedInitLeavesTheRendererNotReady) {
-  initResult = 0;
+  test::SetInitResult(0);
   Load({kLuiViBase, SetT1(320), kStoreWidth, IdleAt(3), 0});
   TEngine engine;
   engine.Start({.frames = 2});
