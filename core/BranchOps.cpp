@@ -6,24 +6,12 @@
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
+#include "core/Transfer.h"
 
 namespace vantor::ops {
 
 namespace {
 
-void Delayed(uint32_t target) {
-  BranchTarget = target;
-  BranchState = kBranchDelayed;
-}
-
-void SkipDelaySlot() {
-  BranchTarget = PC.Lo + 8;
-  BranchState = kBranchImmediate;
-}
-
-uint32_t BranchDest(uint32_t w) {
-  return PC.Lo + 4 + (SImm32(w) << 2);
-}
 uint64_t LinkValue() {
   return Sext32(PC.Lo + 8);
 }
@@ -32,14 +20,10 @@ int64_t SignedRs(uint32_t w) {
 }
 
 void Branch(uint32_t w, bool taken) {
-  if (taken) Delayed(BranchDest(w));
+  ConditionalBranch(w, taken, false);
 }
-
 void BranchLikely(uint32_t w, bool taken) {
-  if (taken)
-    Delayed(BranchDest(w));
-  else
-    SkipDelaySlot();
+  ConditionalBranch(w, taken, true);
 }
 
 // The link register is written only when the branch is taken.
@@ -63,7 +47,7 @@ uint32_t JumpDest(uint32_t w) {
 // countdown expires in the delay slot, so the next interrupt comes without spinning.
 void J(uint32_t w) {
   const uint32_t target = JumpDest(w);
-  Delayed(target);
+  PostDelayedTransfer(target);
   if (target != PC.Lo) return;
   Cop0Regs[COUNT] += static_cast<uint32_t>(ViCounter);
   const auto compare = static_cast<int32_t>(Cop0Regs[COMPARE]);
@@ -73,17 +57,17 @@ void J(uint32_t w) {
 
 void JAL(uint32_t w) {
   Gpr[31] = LinkValue();
-  Delayed(JumpDest(w));
+  PostDelayedTransfer(JumpDest(w));
 }
 
 void JR(uint32_t w) {
-  Delayed(LowWord(Gpr[Rs(w)]));
+  PostDelayedTransfer(LowWord(Gpr[Rs(w)]));
 }
 
 // The target is read after the link is written, so rd = rs continues at the link address.
 void JALR(uint32_t w) {
   if (Rd(w) != 0) Gpr[Rd(w)] = LinkValue();
-  Delayed(LowWord(Gpr[Rs(w)]));
+  PostDelayedTransfer(LowWord(Gpr[Rs(w)]));
 }
 
 void BEQ(uint32_t w) {

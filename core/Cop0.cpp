@@ -5,6 +5,7 @@
 #include "core/InstrFields.h"
 #include "core/Interpreter.h"
 #include "core/RegisterAccess.h"
+#include "core/Transfer.h"
 #include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 
@@ -93,16 +94,16 @@ void TLBWI(uint32_t) {
   MapEntry(entry, true);
 }
 
+// Returns without a delay slot.
 void ERET(uint32_t) {
   if ((Cop0Regs[STATUS] & kStatusEXL) != 0) {
-    BranchTarget = Cop0Regs[EPC];
     Cop0Regs[STATUS] &= ~kStatusEXL;
+    PostImmediateTransfer(Cop0Regs[EPC]);
   } else {
-    BranchTarget = Cop0Regs[ERROREPC];
     Cop0Regs[STATUS] &= ~kStatusERL;
     DbgAddLine("ERREREPC Return?");
+    PostImmediateTransfer(Cop0Regs[ERROREPC]);
   }
-  BranchState = kBranchImmediate;
 }
 
 void IllegalCop0(uint32_t) {

@@ -9,6 +9,7 @@
 #include "core/HexText.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
+#include "core/Transfer.h"
 #include "debugger/DebugLog.h"
 
 namespace vantor {
@@ -26,17 +27,6 @@ constexpr uint32_t kFcr31 = 31;
 
 bool Condition() {
   return (FCR31 & kFcr31Condition) != 0;
-}
-
-// A taken branch runs its delay slot first; a likely branch not taken skips it.
-void Branch(uint32_t w, bool taken, bool likely) {
-  if (taken) {
-    BranchTarget = PC.Lo + 4 + (SImm32(w) << 2);
-    BranchState = kBranchDelayed;
-  } else if (likely) {
-    BranchTarget = PC.Lo + 8;
-    BranchState = kBranchImmediate;
-  }
 }
 
 }  // namespace
@@ -70,16 +60,16 @@ void CTC1(uint32_t w) {
 }
 
 void BC1F(uint32_t w) {
-  Branch(w, !Condition(), false);
+  ConditionalBranch(w, !Condition(), false);
 }
 void BC1T(uint32_t w) {
-  Branch(w, Condition(), false);
+  ConditionalBranch(w, Condition(), false);
 }
 void BC1FL(uint32_t w) {
-  Branch(w, !Condition(), true);
+  ConditionalBranch(w, !Condition(), true);
 }
 void BC1TL(uint32_t w) {
-  Branch(w, Condition(), true);
+  ConditionalBranch(w, Condition(), true);
 }
 
 void IllegalCop1(uint32_t w) {

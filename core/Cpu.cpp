@@ -1,5 +1,7 @@
 #include "core/Cpu.h"
 
+#include "core/Transfer.h"
+
 namespace vantor {
 
 uint64_t Gpr[32];
@@ -53,8 +55,7 @@ void EnterException(uint32_t code) {
       Cop0Regs[EPC] = BranchTarget;
       break;
   }
-  BranchTarget = kExceptionVector;
-  BranchState = kBranchImmediate;
+  PostImmediateTransfer(kExceptionVector);
   --ViCounter;
 }
 

@@ -7,6 +7,7 @@
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/Host.h"
+#include "core/Transfer.h"
 #include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "video/RendererHost.h"
@@ -201,10 +202,7 @@ bool TEngine::ApplyRequests() {
     }
     if (request & kTerminate) return true;
     if (request & kPauseChanged) paused_ = wantPaused_.load();
-    if (request & kJump) {
-      BranchTarget = jumpTarget_;
-      BranchState = kBranchImmediate;
-    }
+    if (request & kJump) PostImmediateTransfer(jumpTarget_);
     if (request & kException) EnterException(0);
     if (request & kForceRender) PresentFrame();
     if ((request & kSingleStep) && paused_) {

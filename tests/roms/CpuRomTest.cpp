@@ -49,5 +49,22 @@ TEST_F(CpuRomTest, LoadsAndStoresOfEveryWidth) {
   EXPECT_EQ(host.Lines()[1], "ROM WRITE 00000000 to B0000040");
 }
 
+TEST_F(CpuRomTest, FloatingPointResultsInMemory) {
+  Run("cop1_float", 2000);
+  const uint32_t expected[] = {
+      0x40A00000,              // sqrt(3 * 3 + 4 * 4) = 5.0f
+      5,                       // truncated to a word
+      0x4073A28C, 0x59D5433B,  // pi * 10 * 10 as a double, high word first
+      314,                     // converted to a word
+      3,                       // Newton iterations for sqrt(2)
+      0x3FB50505,              // 1.4142157f, rounded from the double
+      1,                       // C.UN saw the NaN of 0 / 0 and BC1TL ran its delay slot
+      0xC0A00000,              // -5.0f
+  };
+  for (int i = 0; i < 9; ++i)
+    EXPECT_EQ(Result(i), expected[i]) << i;
+  EXPECT_TRUE(host.Lines().empty());
+}
+
 }  // namespace
 }  // namespace vantor
