@@ -165,7 +165,8 @@ TEST_F(EngineTest, StoppingAFloodingRunNeverDeadlocksAndEachRunClosesOnce) {
 TEST_F(EngineTest, PauseHaltsBetweenStepsAndSingleStepRunsExactlyOne) {
   Load({EncodeI(9, kT1, kT1, 1), EncodeJ(2, 0xA4000040 >> 2), 0});  // addiu t1,t1,1 in a loop
   TEngine engine;
-  engine.Start();
+  engine.Start(
+      {.steps = 100000});  // preparing the map takes long enough for the pause to come first
   engine.Pause();
   while (!engine.Paused())
     std::this_thread::yield();
@@ -180,10 +181,9 @@ TEST_F(EngineTest, PauseHaltsBetweenStepsAndSingleStepRunsExactlyOne) {
   EXPECT_TRUE(engine.Paused());
 
   engine.Resume();
-  while (engine.Paused())
-    std::this_thread::yield();
-  engine.Stop();
-  EXPECT_GT(Cop0Regs[COUNT], count + 2);
+  engine.WaitForEnd();  // the run goes on to its step limit
+  EXPECT_EQ(engine.StepsExecuted(), 100000u);
+  EXPECT_EQ(Cop0Regs[COUNT], 100000u);
 }
 
 TEST_F(EngineTest, StopWorksFromThePausedState) {
