@@ -217,6 +217,7 @@ void TMainForm::ForceRender1Click() {
 }
 
 void TMainForm::RepaintLastFrame() {
+  PublishDrawingArea();
   // A running machine presents its next frame anyway.
   if (!engine_.Exists() || engine_.Paused()) ForceRender1Click();
 }

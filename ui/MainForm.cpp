@@ -4,6 +4,8 @@
 
 #include <QCloseEvent>
 #include <QScreen>
+#include <QTimer>
+#include <functional>
 
 #include "ui/JpegImage.h"
 #include "video/RendererHost.h"
@@ -21,11 +23,16 @@ constexpr QSize kFirstPicture(320, 240);
 class TClientArea : public QWidget {
  public:
   using QWidget::QWidget;
+  std::function<void()> changed;
 
  protected:
   void resizeEvent(QResizeEvent*) override {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
       child->setGeometry(rect());
+    if (changed) changed();
+  }
+  void moveEvent(QMoveEvent*) override {
+    if (changed) changed();
   }
 };
 
@@ -53,6 +60,9 @@ TMainForm::TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget
   startupPicture_ = LoadPicture(QStringLiteral(":/assets/startup.jpg"), kFirstPicture);
   Image1->setPixmap(QPixmap::fromImage(startupPicture_));
   setCentralWidget(client);
+  // The client area moves when the menu bar changes height, and hidden children get no resize
+  // events: it tells the renderer where PaintBox1 is whenever it changes.
+  client->changed = [this] { PublishDrawingArea(); };
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -252,6 +262,13 @@ void TMainForm::PublishDrawingArea() {
 void TMainForm::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
   PublishDrawingArea();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The window system may place the client area inside a frame only once the window is shown,
+  // which moves it without a move event.
+  QTimer::singleShot(0, this, &TMainForm::PublishDrawingArea);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
