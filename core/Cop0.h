@@ -5,7 +5,30 @@
 
 namespace vantor {
 
-// The handler of primary opcode 0x10.
+// One TLB entry: a pair of pages (even and odd) sharing a virtual page number and a page mask.
+struct TlbEntry {
+  uint32_t PageMask;  // in 4 KB pages minus one: a half covers PageMask + 1 pages
+  uint32_t Vpn2;      // virtual address bits 31-13
+  uint32_t Asid;
+  uint8_t Global;
+  uint32_t EvenPfn;  // physical address bits 31-12 of the even half
+  uint32_t EvenCache;
+  uint8_t EvenDirty;
+  uint8_t EvenValid;
+  uint32_t OddPfn;
+  uint32_t OddCache;
+  uint8_t OddDirty;
+  uint8_t OddValid;
+};
+
+inline constexpr uint32_t kTlbEntries = 32;
+
+// Not cleared at reset or emulation start; only TLBWI changes it.
+extern TlbEntry Tlb[kTlbEntries];
+
+// The handler of primary opcode 0x10; dispatches on the rs field.
 void Cop0Op(uint32_t word);
+// The COP0 function group (rs 16); dispatches on the funct field.
+void Cop0TlbOp(uint32_t word);
 
 }  // namespace vantor

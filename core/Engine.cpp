@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/Clock.h"
+#include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/Host.h"
 #include "debugger/DebugLog.h"
@@ -68,12 +69,18 @@ void TEngine::WaitForEnd() {
   if (Exists()) Join();
 }
 
-void TEngine::Join() {
-  while (!finished_.load()) {
+template <typename Predicate>
+void TEngine::WaitServingHost(Predicate done) {
+  auto over = [&] { return done() || finished_.load(); };
+  while (!over()) {
     if (THost* host = CurrentHost()) host->DrainPending();
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(5), [this] { return finished_.load(); });
+    wake_.wait_for(lock, std::chrono::milliseconds(5), over);
   }
+}
+
+void TEngine::Join() {
+  WaitServingHost([] { return false; });
   thread_.join();
   if (THost* host = CurrentHost()) host->DrainPending();
 }
@@ -97,7 +104,10 @@ void TEngine::Resume() {
 }
 
 void TEngine::SingleStep() {
+  if (!Exists() || !Paused()) return;
+  const uint64_t before = singleStepsDone_.load();
   Post(kSingleStep);
+  WaitServingHost([&] { return singleStepsDone_.load() != before; });
 }
 
 void TEngine::JumpHere(uint32_t address) {
@@ -117,6 +127,8 @@ void TEngine::ForceRender() {
 }
 
 void TEngine::Execute() {
+  // Floating-point results must not depend on how the host thread was set up.
+  PrepareHostFloatingPoint();
   InitMemoryMap();
   CpuReset();
   RendererLoad();
@@ -146,28 +158,37 @@ void TEngine::Execute() {
 }
 
 void TEngine::Loop() {
-  if (limits_.steps == 0u) return;
-  // One relaxed load per step is the loop's only test for requests from other threads.
-  for (;;) {
-    if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]]
+  // The hot loop: the step count lives in a register, and one relaxed load per step is the only
+  // test for requests from other threads.
+  const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
+  uint64_t steps = stepsExecuted_;
+  while (steps < limit) {
+    if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+      stepsExecuted_ = steps;
       if (ApplyRequests()) return;
-    if (StepOnce()) [[unlikely]]
-      return;
+      steps = stepsExecuted_;
+      continue;
+    }
+    ++steps;
+    if (CpuStep() && FrameDue()) [[unlikely]]
+      break;
   }
+  stepsExecuted_ = steps;
 }
 
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
-  bool limitReached = limits_.steps && stepsExecuted_ >= *limits_.steps;
-  if (CpuStep()) [[unlikely]] {
-    ++framesDue_;
-    if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
-      ++FrameCount;
-      SetStatusText("FPS = " + FpsText());
-    }
-    limitReached = limitReached || (limits_.frames && framesDue_ >= *limits_.frames);
+  const bool frameLimit = CpuStep() && FrameDue();
+  return frameLimit || (limits_.steps && stepsExecuted_ >= *limits_.steps);
+}
+
+bool TEngine::FrameDue() {
+  ++framesDue_;
+  if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
+    ++FrameCount;
+    SetStatusText("FPS = " + FpsText());
   }
-  return limitReached;
+  return limits_.frames && framesDue_ >= *limits_.frames;
 }
 
 bool TEngine::ApplyRequests() {
@@ -186,7 +207,15 @@ bool TEngine::ApplyRequests() {
     }
     if (request & kException) EnterException(0);
     if (request & kForceRender) PresentFrame();
-    if ((request & kSingleStep) && paused_ && StepOnce()) return true;
+    if ((request & kSingleStep) && paused_) {
+      const bool limitReached = StepOnce();
+      {
+        std::lock_guard lock(wakeMutex_);
+        ++singleStepsDone_;
+      }
+      wake_.notify_all();
+      if (limitReached) return true;
+    }
     if (!paused_) return false;
   }
 }

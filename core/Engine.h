@@ -27,8 +27,9 @@ std::string FpsText();
 
 // Where a run stops by itself; a run without limits goes on until it is stopped.
 struct TRunLimits {
-  std::optional<uint64_t> steps;   // after this many steps (0: right after reset)
-  std::optional<uint32_t> frames;  // when this many frames have fallen due, presented or not
+  std::optional<uint64_t> steps = std::nullopt;  // after this many steps (0: right after reset)
+  std::optional<uint32_t> frames =
+      std::nullopt;  // when this many frames have fallen due, presented or not
 };
 
 class TEngine {
@@ -50,7 +51,8 @@ class TEngine {
   // Requests applied by the emulation thread between two steps.
   void Pause();
   void Resume();
-  void SingleStep();  // while paused: one step, then paused again
+  // While paused: runs one step and returns once it is done, the thread paused again.
+  void SingleStep();
   void JumpHere(uint32_t address);
   void JumpToCev();
   void ForceRender();
@@ -66,10 +68,15 @@ class TEngine {
   void Loop();
   // Applies posted requests; true when the run is to end. Blocks while paused.
   bool ApplyRequests();
-  // One step with its frame; true when the run's limits are reached.
+  // One step with its frame, outside the hot loop; true when the run's limits are reached.
   bool StepOnce();
+  // Presents a due frame when the renderer is ready; true when the frame limit is reached.
+  bool FrameDue();
   void Post(uint32_t request);
   void Join();
+  // Waits, serving the host's queue, until the predicate holds or the run has ended.
+  template <typename Predicate>
+  void WaitServingHost(Predicate done);
 
   std::thread thread_;
   std::atomic<uint32_t> requests_{0};
@@ -77,6 +84,7 @@ class TEngine {
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
   std::atomic<uint32_t> jumpTarget_{0};
+  std::atomic<uint64_t> singleStepsDone_{0};
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;

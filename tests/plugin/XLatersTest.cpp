@@ -6,39 +6,15 @@
 #include <random>
 #include <vector>
 
+#include "tests/plugin/PixelReference.h"
+
 namespace vantor {
 namespace {
 
-// The reference builds every format from the 5-5-5-1 channels, not from the shift formulas.
-struct TChannels {
-  uint32_t r, g, b, a;
-};
-TChannels Split(uint16_t p) {
-  return {uint32_t(p >> 11) & 31, uint32_t(p >> 6) & 31, uint32_t(p >> 1) & 31, uint32_t(p) & 1};
-}
-uint32_t Ref565(uint16_t p) {
-  const TChannels c = Split(p);
-  return c.r << 11 | (c.g << 1) << 5 | c.b;  // five green bits at the top of the six
-}
-uint32_t Ref555(uint16_t p) {
-  const TChannels c = Split(p);
-  return c.r << 10 | c.g << 5 | c.b;
-}
-// Red byte: red then the top three green bits; green byte: green then the top three blue bits;
-// blue byte: blue, alpha, two zeros.
-uint32_t RefRgb(uint16_t p) {
-  const TChannels c = Split(p);
-  const uint32_t red = c.r << 3 | c.g >> 2;
-  const uint32_t green = c.g << 3 | c.b >> 2;
-  const uint32_t blue = c.b << 3 | c.a << 2;
-  return red << 16 | green << 8 | blue;
-}
-
-// Pixel i of a frame in host word layout: the even one in the high half of word i / 2.
-uint16_t PixelAt(const std::vector<uint32_t>& frame, size_t i) {
-  const uint32_t word = frame[i / 2];
-  return uint16_t(i % 2 == 0 ? word >> 16 : word & 0xFFFF);
-}
+using test::PixelAt;
+using test::Ref555;
+using test::Ref565;
+using test::RefRgb;
 
 // The display bytes of one pixel, little-endian, as the reference makes them.
 std::vector<uint8_t> RefBytes(const TXLaterInfo& xlater, uint16_t p) {

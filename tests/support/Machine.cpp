@@ -26,6 +26,13 @@ void MachineTest::LoadRom(const std::vector<uint8_t>& bigEndianBytes) {
   host.Clear();
 }
 
+void MachineTest::LoadRomFile(const std::string& path) {
+  ASSERT_TRUE(LoadRomImage(path)) << path;
+  InitMemoryMap();
+  CpuReset();
+  host.Clear();
+}
+
 uint32_t MachineTest::Peek(uint32_t address) {
   uint32_t word;
   std::memcpy(&word, HostAddress(address), 4);

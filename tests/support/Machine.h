@@ -20,6 +20,10 @@ class MachineTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   void LoadRom(const std::vector<uint8_t>& bigEndianBytes);
+  // Loads a ROM file, builds the map and resets, as a run starts.
+  void LoadRomFile(const std::string& path);
+  // Result word i that our test ROMs leave at RDRAM offset 0x100 + 4 * i.
+  static uint32_t Result(int index) { return Peek(0x80000100 + 4 * static_cast<uint32_t>(index)); }
 
   // Host-order access to the emulated word at an address, bypassing the handlers.
   static uint32_t Peek(uint32_t address);

@@ -25,6 +25,15 @@ std::vector<uint8_t> BigEndianRom(const RomSpec& spec) {
   return bytes;
 }
 
+std::vector<uint8_t> CodeRom(const std::vector<uint32_t>& code) {
+  std::vector<uint8_t> bytes = BigEndianRom({.entryPoint = 0xA4000040, .size = 4096});
+  for (size_t i = 0; i < code.size(); ++i)
+    for (size_t b = 0; b < 4; ++b)
+      bytes[0x40 + 4 * i + b] = static_cast<uint8_t>(code[i] >> (24 - 8 * b));
+  std::fill(bytes.begin() + 0x40 + 4 * static_cast<std::ptrdiff_t>(code.size()), bytes.end(), 0);
+  return bytes;
+}
+
 std::vector<uint8_t> HalfwordSwapped(std::vector<uint8_t> bytes) {
   for (size_t i = 0; i + 2 <= bytes.size(); i += 2)
     std::swap(bytes[i], bytes[i + 1]);

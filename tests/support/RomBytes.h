@@ -17,6 +17,8 @@ struct RomSpec {
 
 // The image in the cartridge's own big-endian order (first bytes 80 37 12 40).
 std::vector<uint8_t> BigEndianRom(const RomSpec& spec);
+// A big-endian image whose code, run from reset at 0xA4000040, is these instruction words.
+std::vector<uint8_t> CodeRom(const std::vector<uint32_t>& code);
 // The same bytes with every 16-bit unit swapped (37 80 40 12).
 std::vector<uint8_t> HalfwordSwapped(std::vector<uint8_t> bytes);
 // The same bytes with every 32-bit unit reversed (40 12 37 80).

@@ -1,0 +1,301 @@
+#include "plugin/Prism.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "plugin/PrismMessage.h"
+#include "plugin/PrismSurfaces.h"
+#include "plugin/XLaters.h"
+
+namespace vantor::prism {
+
+const TRendererInfo RendererInfo = {
+    RendererCaption,
+    "Vantor64 developers <vantor64@example.org>",
+    kRendererInterfaceVersion,
+    0x20000620,
+};
+
+namespace {
+
+constexpr int32_t kMaxCoordinate = std::numeric_limits<int16_t>::max();
+constexpr int32_t kMinCoordinate = std::numeric_limits<int16_t>::min();
+
+struct TPrimary {
+  TDrawable target;
+  Picture picture = 0;
+};
+
+// Bound when it knows its window, attached once it has a picture on it.
+struct TClipper {
+  TDrawable target;
+  Picture picture = 0;
+};
+
+struct TRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  bool operator==(const TRect&) const = default;
+};
+
+Display* display = nullptr;   // the display object
+bool extensionsHeld = false;  // its version-4 interface
+bool sharedMemoryPresent = false;
+int shmCompletionType = 0;
+std::optional<TPrimary> primarySurface;
+std::unique_ptr<TClipper> clipper;
+std::optional<TBackBuffer> backBuffer;
+const TXLaterInfo* activeXLater = nullptr;  // belongs to the back buffer it was chosen for
+
+TRect targetRect;  // screen coordinates
+bool targetDirty = true;
+TRect placement;  // the target in the drawing window's coordinates; empty when unusable
+
+bool ClipperAttached() {
+  return clipper != nullptr && clipper->picture != 0;
+}
+
+// The window frames go to: the clip window once the clipper is attached, else the desktop.
+const TDrawable& DrawTarget() {
+  return ClipperAttached() ? clipper->target : primarySurface->target;
+}
+Picture DrawPicture() {
+  return ClipperAttached() ? clipper->picture : primarySurface->picture;
+}
+
+void ReleasePrimary() {
+  if (!primarySurface) return;
+  XRenderFreePicture(display, primarySurface->picture);
+  primarySurface.reset();
+}
+
+void ReleaseClipper() {
+  if (clipper == nullptr) return;
+  if (clipper->picture != 0) XRenderFreePicture(display, clipper->picture);
+  clipper.reset();
+}
+
+void ReleaseBack() {
+  if (!backBuffer) return;
+  ReleaseBackBuffer(display, *backBuffer);
+  backBuffer.reset();
+  activeXLater = nullptr;
+}
+
+void ReleaseSurfaces() {
+  ReleaseBack();
+  ReleaseClipper();
+  ReleasePrimary();
+}
+
+// The extension state lives in the connection and ends with it.
+void ReleaseDisplay() {
+  if (display == nullptr) return;
+  XCloseDisplay(display);
+  display = nullptr;
+  extensionsHeld = false;
+}
+
+bool QueryExtensions() {
+  int eventBase = 0;
+  int errorBase = 0;
+  int major = 0;
+  int minor = 0;
+  // Picture transforms and filters came with RENDER 0.6.
+  if (!XRenderQueryExtension(display, &eventBase, &errorBase) ||
+      !XRenderQueryVersion(display, &major, &minor) || (major == 0 && minor < 6))
+    return false;
+  sharedMemoryPresent = XShmQueryExtension(display) != 0;
+  shmCompletionType = sharedMemoryPresent ? XShmGetEventBase(display) + ShmCompletion : 0;
+  return true;
+}
+
+// Takes in the completion events of shared-memory uploads without waiting for any.
+void CollectUploads() {
+  XEvent event;
+  while (XCheckTypedEvent(display, shmCompletionType, &event)) {
+    XShmCompletionEvent done;
+    std::memcpy(&done, &event, sizeof done);
+    if (backBuffer && done.drawable == backBuffer->pixmap) backBuffer->uploading = false;
+  }
+}
+
+// Translates the target rectangle into the drawing window; one round trip, only on a change.
+void PlaceTarget() {
+  targetDirty = false;
+  placement = {};
+  const int64_t width = int64_t{targetRect.right} - targetRect.left;
+  const int64_t height = int64_t{targetRect.bottom} - targetRect.top;
+  if (width <= 0 || height <= 0 || width > kMaxCoordinate || height > kMaxCoordinate) return;
+  const TDrawable& target = DrawTarget();
+  int x = targetRect.left;
+  int y = targetRect.top;
+  Window child = 0;
+  if (target.window != target.root &&
+      !XTranslateCoordinates(display, target.root, target.window, targetRect.left, targetRect.top,
+                             &x, &y, &child))
+    return;
+  if (x < kMinCoordinate || y < kMinCoordinate || x > kMaxCoordinate || y > kMaxCoordinate) return;
+  placement = {x, y, static_cast<int32_t>(x + width), static_cast<int32_t>(y + height)};
+}
+
+int32_t Fail(const char* message) {
+  ShowPrismMessage(message);
+  return 0;
+}
+
+}  // namespace
+
+const TRendererInfo* Load(int32_t requestedVersion) {
+  if (requestedVersion > kRendererInterfaceVersion) {
+    ShowPrismMessage("DLL is not compatible with the current renderer interface!");
+    return nullptr;
+  }
+  // Surfaces cannot outlive the connection they were made on.
+  ReleaseSurfaces();
+  ReleaseDisplay();
+  display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    ShowPrismMessage("Failed to Create DirectDraw object!");
+    return nullptr;
+  }
+  if (!QueryExtensions()) {
+    ShowPrismMessage("Failed to get DirectDraw4 object!");
+    return nullptr;
+  }
+  extensionsHeld = true;
+  return &RendererInfo;
+}
+
+void Unload() {
+  if (extensionsHeld) {
+    ReleasePrimary();
+    ReleaseBack();
+    ReleaseClipper();
+    extensionsHeld = false;
+  }
+  ReleaseDisplay();
+}
+
+int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHandle clipWindow) {
+  // Not ready to flip until every step below has succeeded, even with surfaces left from before.
+  activeXLater = nullptr;
+  // The window under which the display is used, when one is named, must exist.
+  TDrawable coop;
+  if (!extensionsHeld || (coopWindow != 0 && !DescribeWindow(display, coopWindow, coop)))
+    return Fail("Error setting cooperative level!");
+
+  ReleasePrimary();
+  TPrimary primary{DescribeRoot(display)};
+  primary.picture = CreateWindowPicture(display, primary.target);
+  if (primary.picture == 0) return Fail("Failed to create the DirectDrawSurface4 Object!");
+  primarySurface = primary;
+
+  ReleaseClipper();
+  clipper.reset(new (std::nothrow) TClipper);
+  if (clipper == nullptr) return Fail("Failed to create the DirectDrawClipper Object!");
+
+  // Without a clip window the clipper stays unbound and frames go to the desktop.
+  if (clipWindow != 0) {
+    if (!DescribeWindow(display, clipWindow, clipper->target))
+      return Fail("Failed to set the ClipWnd!");
+    clipper->picture = CreateWindowPicture(display, clipper->target);
+    if (clipper->picture == 0) return Fail("Failed to attach clipper to the DirectDrawSurface!");
+  }
+
+  const TDrawable& target = DrawTarget();
+  ReleaseBack();
+  backBuffer.emplace();
+  if (!CreateBackBuffer(display, target, sharedMemoryPresent, width, height, *backBuffer)) {
+    backBuffer.reset();
+    return Fail("Error creating the Back Buffer Surface4 Object!");
+  }
+
+  const uint32_t bitsPerPixel = BitsPerPixel(display, target.depth);
+  if (bitsPerPixel == 0) return Fail("Error retrieving the Surface Pixel Format!");
+
+  const TXLaterInfo* xlater = ChooseXLater(bitsPerPixel, uint32_t(target.visual->red_mask));
+  if (xlater == nullptr ||
+      xlater->bytesPerPixel * 8 != uint32_t(backBuffer->image->bits_per_pixel)) {
+    char message[96];
+    std::snprintf(message, sizeof message,
+                  "No pixel conversion for a display of %u bits per pixel!", bitsPerPixel);
+    return Fail(message);
+  }
+  activeXLater = xlater;
+  targetDirty = true;
+  return 1;
+}
+
+void DeInit() {
+  ReleaseSurfaces();
+}
+
+void SetTargetRect(int32_t left, int32_t top, int32_t width, int32_t height) {
+  // Sums wrap rather than overflow; an inverted result is an unusable target.
+  const TRect rect{left, top, static_cast<int32_t>(int64_t{left} + width),
+                   static_cast<int32_t>(int64_t{top} + height)};
+  if (rect == targetRect) return;
+  targetRect = rect;
+  targetDirty = true;
+}
+
+int32_t Flip(const void* frameBuffer) {
+  if (!backBuffer || activeXLater == nullptr || frameBuffer == nullptr) return kFlipNotReady;
+  TBackBuffer& buffer = *backBuffer;
+  if (buffer.uploading) {
+    CollectUploads();
+    if (buffer.uploading) return kFlipBusy;
+  }
+  if (targetDirty) PlaceTarget();
+  const int32_t width = placement.right - placement.left;
+  const int32_t height = placement.bottom - placement.top;
+  if (width <= 0 || height <= 0) return kFlipNoTarget;
+
+  XImage* image = buffer.image;
+  XLateFrame(*activeXLater, frameBuffer, uint32_t(buffer.width), uint32_t(buffer.height),
+             image->data, size_t(image->bytes_per_line));
+  const auto frameWidth = static_cast<unsigned>(buffer.width);
+  const auto frameHeight = static_cast<unsigned>(buffer.height);
+  if (buffer.shared) {
+    XShmPutImage(display, buffer.pixmap, buffer.gc, image, 0, 0, 0, 0, frameWidth, frameHeight,
+                 True);
+    buffer.uploading = true;
+  } else {
+    XPutImage(display, buffer.pixmap, buffer.gc, image, 0, 0, 0, 0, frameWidth, frameHeight);
+  }
+  if (buffer.scaledWidth != width || buffer.scaledHeight != height)
+    ScaleBackBuffer(display, buffer, width, height);
+  XRenderComposite(display, PictOpSrc, buffer.picture, 0, DrawPicture(), 0, 0, 0, 0, placement.left,
+                   placement.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XFlush(display);
+  return 0;
+}
+
+unsigned Held() {
+  unsigned held = 0;
+  if (display != nullptr) held |= kHeldDisplay;
+  if (extensionsHeld) held |= kHeldExtensions;
+  if (primarySurface) held |= kHeldPrimary;
+  if (clipper != nullptr) held |= kHeldClipper;
+  if (backBuffer) held |= kHeldBackBuffer;
+  return held;
+}
+
+bool UsesSharedMemory() {
+  return backBuffer && backBuffer->shared;
+}
+
+void WaitForServer() {
+  if (display == nullptr) return;
+  XSync(display, False);
+  if (backBuffer && backBuffer->shared) CollectUploads();
+}
+
+}  // namespace vantor::prism

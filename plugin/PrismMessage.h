@@ -1,0 +1,17 @@
+// The one way the plug-in tells the user about a failure.
+#pragma once
+
+namespace vantor::prism {
+
+// The plug-in's description text, also the caption of its messages.
+inline constexpr char RendererCaption[] = "Orlenks DirectX rendering plugin for Pellix64!";
+
+// When this variable names a file, messages are appended to it (one line each) instead of being
+// shown in a dialog, so that tests and batch runs never wait for a click.
+inline constexpr char kMessageFileVariable[] = "VID_PRISM_MESSAGE_FILE";
+
+// Writes "caption: text" to standard error, then shows a modal dialog with one OK button (or
+// appends the text to the message file). Blocks until the dialog is closed.
+void ShowPrismMessage(const char* text);
+
+}  // namespace vantor::prism

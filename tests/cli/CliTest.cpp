@@ -1,0 +1,169 @@
+// vantor64-cli as its users run it: options, exit codes and what it prints and writes.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/Options.h"
+#include "tests/support/InstrEncoder.h"
+#include "tests/support/RomBytes.h"
+#include "tests/support/TempDir.h"
+
+namespace vantor {
+namespace {
+
+using test::EncodeI;
+using test::EncodeJ;
+
+struct Outcome {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  Outcome Run(const std::string& arguments) {
+    const std::string out = (dir.Path() / "out.txt").string();
+    const std::string err = (dir.Path() / "err.txt").string();
+    const std::string command =
+        std::string(VANTOR_CLI) + " " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static std::string Rom(const std::string& name) {
+    return std::string(VANTOR_ROM_DIR) + "/" + name + ".z64";
+  }
+  test::TempDir dir;
+};
+
+TEST_F(CliTest, HelpAndBadOptions) {
+  const Outcome help = Run("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: vantor64-cli [options] ROM")) << help.out;
+
+  for (const char* bad :
+       {"--bogus x.z64", "", "--frames abc x.z64", "--frames 0 x.z64", "--target 1,2,3 x.z64",
+        "--disasm zz 4 x.z64", "a.z64 b.z64", "--snapshot"}) {
+    SCOPED_TRACE(bad);
+    const Outcome outcome = Run(bad);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.err.starts_with("vantor64-cli: ")) << outcome.err;
+    EXPECT_NE(outcome.err.find("Usage: vantor64-cli"), std::string::npos);
+    EXPECT_TRUE(outcome.out.empty());
+  }
+}
+
+TEST_F(CliTest, AnUnloadableRomPrintsItsConsoleLinesAndFails) {
+  const std::string missing = (dir.Path() / "missing.z64").string();
+  const Outcome absent = Run(missing);
+  EXPECT_EQ(absent.exitCode, 1);
+  EXPECT_EQ(absent.out, "Error loading " + missing + "\n");
+  EXPECT_NE(absent.err.find("cannot run"), std::string::npos);
+
+  const Outcome reversed =
+      Run(dir.WriteFile("reversed.z64", test::WordReversed(test::BigEndianRom({}))));
+  EXPECT_EQ(reversed.exitCode, 1);
+  EXPECT_EQ(reversed.out, "Invalid \"Magic\"!\n");
+}
+
+TEST_F(CliTest, RegistersAndDisassemblyAtReset) {
+  const Outcome outcome =
+      Run("--steps 0 --regs --disasm A4000040 2 --disasm 00000000 1 " + Rom("store_constants"));
+  EXPECT_EQ(outcome.exitCode, 0);
+  for (const char* line : {"\n(1D) FFFFFFFF A4001FF0 SP\n", "\n(14) 00000000 00000001 S4\n",
+                           "\n(PC) FFFFFFFF A4000040\n", "\nMUL/DIV Temp reg 00000000 00000000\n",
+                           "\n00000000 : * UNMAPPED MEMORY! *\n"})
+    EXPECT_NE(outcome.out.find(line), std::string::npos) << line;
+  // The last --disasm given wins; the first one's lines are not printed.
+  EXPECT_EQ(outcome.out.find("A4000040 : LUI"), std::string::npos);
+  EXPECT_NE(outcome.out.find("Emulated 0 frames in "), std::string::npos);
+}
+
+TEST_F(CliTest, RunsUntilItsFramesFellDueAndDumpsMemoryInTheConsolesOrder) {
+  const std::string dump = (dir.Path() / "rdram.bin").string();
+  const std::string snapshot = (dir.Path() / "none.png").string();
+  const Outcome outcome = Run("--frames 3 --bench --dump-rdram " + dump + " --snapshot " +
+                              snapshot + " " + Rom("store_constants"));
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.out.find("\nEmulated 0 frames in "), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("\nsteps/s: "), std::string::npos);
+  EXPECT_NE(outcome.err.find("no frame was presented"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(snapshot));
+
+  const std::string bytes = Slurp(dump);
+  ASSERT_EQ(bytes.size(), 0x400000u);
+  EXPECT_EQ(bytes.substr(0x100, 8), std::string("\x12\x34\x56\x78\xFE\xDC\xBA\x98", 8));
+}
+
+// Reads an 8-bit RGB PNG back.
+std::vector<uint8_t> ReadPng(const std::string& path, uint32_t& width, uint32_t& height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
+  width = image.width;
+  height = image.height;
+  return rgb;
+}
+
+TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
+  // Sets a 320-pixel width, paints the first two pixels red and white, and idles.
+  const std::string rom = dir.WriteFile(
+      "paint.z64", test::CodeRom({EncodeI(15, 0, 8, 0xA440), EncodeI(13, 0, 9, 320),
+                                  EncodeI(43, 8, 9, 8), EncodeI(15, 0, 10, 0xA000),
+                                  EncodeI(15, 0, 11, 0xF801), EncodeI(13, 11, 11, 0xFFFF),
+                                  EncodeI(43, 10, 11, 0), EncodeJ(2, (0xA4000040 + 28) >> 2), 0}));
+  const std::string snapshot = (dir.Path() / "frame.png").string();
+  const Outcome outcome = Run("--frames 2 --snapshot " + snapshot + " " + rom);
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("Resolution set to 320x240\n"), std::string::npos);
+  EXPECT_NE(outcome.out.find("Emulated 2 frames in "), std::string::npos);
+
+  uint32_t width = 0, height = 0;
+  const auto rgb = ReadPng(snapshot, width, height);
+  ASSERT_EQ(width, 320u);
+  ASSERT_EQ(height, 240u);
+  EXPECT_EQ(std::vector<uint8_t>(rgb.begin(), rgb.begin() + 9),
+            (std::vector<uint8_t>{0xF8, 0x00, 0x04, 0xFF, 0xFF, 0xFC, 0, 0, 0}));
+
+  const Outcome unwritable = Run("--frames 2 --snapshot /nonexistent/dir/frame.png " + rom);
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_NE(unwritable.err.find("cannot write '/nonexistent/dir/frame.png'"), std::string::npos);
+}
+
+TEST(CliOptionsTest, ParsesEveryOption) {
+  std::string error;
+  const auto options =
+      cli::ParseOptions({"--frames", "10", "--steps", "0x100", "--snapshot", "a.png",
+                         "--dump-rdram", "r.bin", "--regs", "--bench", "--video", "v.so",
+                         "--target", "-5,7,640,480", "--disasm", "0x80000000", "16", "rom.z64"},
+                        error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->frames, 10u);
+  EXPECT_EQ(options->steps, 0x100u);
+  EXPECT_EQ(options->snapshotPath, "a.png");
+  EXPECT_EQ(options->rdramDumpPath, "r.bin");
+  EXPECT_TRUE(options->regs && options->bench);
+  EXPECT_EQ(options->videoPath, "v.so");
+  EXPECT_EQ(options->target.Left, -5);
+  EXPECT_EQ(options->target.Height, 480);
+  EXPECT_EQ(options->disasmAddress, 0x80000000u);
+  EXPECT_EQ(options->disasmCount, 16u);
+  EXPECT_EQ(options->romPath, "rom.z64");
+}
+
+}  // namespace
+}  // namespace vantor
