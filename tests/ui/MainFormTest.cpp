@@ -1,0 +1,448 @@
+// The main window on the offscreen platform: its menu table, the menu states across the
+// commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "core/Host.h"
+#include "memory/AddressMap.h"
+#include "memory/RomImage.h"
+#include "tests/support/RomBytes.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/TestDialogs.h"
+#include "ui/MainForm.h"
+#include "ui/QtHost.h"
+#include "video/RendererHost.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+// A ROM whose first instruction jumps to itself: it runs until stopped, quietly.
+std::vector<uint8_t> IdleRom(std::string_view name = "IDLE LOOP", uint8_t country = 'E') {
+  auto bytes = test::BigEndianRom({.name = name, .country = country});
+  const uint8_t loop[8] = {0x09, 0x00, 0x00, 0x10, 0, 0, 0, 0};  // j 0xA4000040; nop
+  std::copy(std::begin(loop), std::end(loop), bytes.begin() + 0x40);
+  return bytes;
+}
+
+QStringList EnabledOf(const QList<QAction*>& items) {
+  QStringList enabled;
+  for (QAction* item : items)
+    if (item->isEnabled()) enabled << item->objectName();
+  return enabled;
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<test::TempDir> dir_;
+  std::unique_ptr<test::TTestDialogs> dialogs_;
+  std::unique_ptr<TQtHost> host_;
+  std::unique_ptr<TMainForm> form_;
+  QStringList lines_;
+
+  QString Settings() const { return QString::fromStdString((dir_->Path() / "Vantor64.ini")); }
+  QString WriteRom(const std::string& name, const std::vector<uint8_t>& bytes) {
+    return QString::fromStdString(dir_->WriteFile(name, bytes));
+  }
+  void Load(const QString& path) {
+    dialogs_->answers.push_back(path);
+    form_->LoadROM1->trigger();
+  }
+  // The items whose state the commands change, enabled ones listed.
+  QStringList RunItems() const {
+    return EnabledOf({form_->UnloadROM1, form_->ROMInfo1, form_->Start1, form_->Pause1,
+                      form_->Reset1, form_->FullScreen1});
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
+
+  void init() {
+    dir_ = std::make_unique<test::TempDir>();
+    dialogs_ = std::make_unique<test::TTestDialogs>();
+    host_ = std::make_unique<TQtHost>(*dialogs_);
+    InstallHost(host_.get());
+    lines_.clear();
+    form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
+    host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    host_->SetLineSink([this](const QStringList& lines) { lines_ << lines; });
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+  }
+
+  void cleanup() {
+    form_.reset();
+    InstallHost(nullptr);
+    host_.reset();
+    UnloadRomImage();
+  }
+
+  void windowAndMenuTable_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<bool>("enabled");
+    const QKeySequence none;
+    const struct {
+      const char *name, *caption;
+      QKeySequence shortcut;
+      bool enabled;
+    } table[] = {
+        {"LoadROM1", "&Load ROM...", none, true},
+        {"UnloadROM1", "&Close ROM", none, false},
+        {"ROMInfo1", "&Rom Info", none, false},
+        {"SaveSnapshot1", "Save Snapshot", none, true},
+        {"SaveState1", "&Save State", none, false},
+        {"LoadState1", "&Load State", none, false},
+        {"Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true},
+        {"Configuration1", "&Configuration", QKeySequence(Qt::Key_F12), false},
+        {"ViewDebugger1", "View Debugger", none, true},
+        {"Start1", "&Start", QKeySequence(Qt::Key_F5), false},
+        {"Pause1", "&Pause", QKeySequence(Qt::Key_F6), false},
+        {"Reset1", "&Reset", QKeySequence(Qt::Key_F7), false},
+        {"ForceRender1", "Force Render", none, true},
+        {"FlushDump1", "&Flush Dump", none, true},
+        {"FullScreen1", "Fullscreen", QKeySequence(Qt::ALT | Qt::Key_Return), false},
+        {"N320x2401", "320x240", none, true},
+        {"N512x3841", "512x384", none, true},
+        {"N640x2401", "640x480", none, true},
+        {"N800x6001", "800x600", none, true},
+        {"N1024x7681", "1024x768", none, true},
+        {"Help2", "Help!", none, false},
+        {"Index1", "&Index", none, false},
+        {"VantorTeam1", "Vantor Team", none, true},
+    };
+    for (const auto& row : table)
+      QTest::newRow(row.name) << row.name << row.caption << row.shortcut << row.enabled;
+  }
+
+  void windowAndMenuTable() {
+    QFETCH(QString, name);
+    auto* item = form_->findChild<QAction*>(name);
+    QVERIFY(item != nullptr);
+    QTEST(item->text(), "caption");
+    QTEST(item->shortcut(), "shortcut");
+    QTEST(item->isEnabled(), "enabled");
+    QVERIFY(item->isVisible());
+  }
+
+  void windowLayoutAndMenus() {
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
+    QCOMPARE(form_->PaintBox1->size(), QSize(320, 240));
+    QCOMPARE(form_->StatusBar1->height(), 19);
+    QCOMPARE(form_->centralWidget()->height() + form_->StatusBar1->height(), 259);
+    QVERIFY(form_->Image1->isVisible());
+    QCOMPARE(form_->Image1->pixmap().size(), QSize(320, 240));
+
+    QStringList menus, shown;
+    for (QAction* action : form_->MainMenu1->actions()) {
+      menus << action->menu()->objectName() + "=" + action->text();
+      if (action->isVisible()) shown << action->menu()->objectName();
+    }
+    QCOMPARE(menus, QStringList({"File1=&File", "Options1=&Options", "Emulation=&Emulation",
+                                 "Video1=&Video", "Debug1=&Debug", "Resolution=&Screen Size",
+                                 "Help1=&Help"}));
+    QCOMPARE(shown, QStringList({"File1", "Options1", "Emulation", "Resolution", "Help1"}));
+    // Separators where the table has them, in order.
+    QStringList fileItems;
+    for (QAction* item : form_->File1->actions())
+      fileItems << (item->isSeparator() ? "-" + item->objectName() : item->objectName());
+    QCOMPARE(fileItems, QStringList({"LoadROM1", "UnloadROM1", "ROMInfo1", "-N1", "SaveSnapshot1",
+                                     "-N2", "SaveState1", "LoadState1", "-N3", "Exit1"}));
+    QVERIFY(form_->N5->isSeparator() && form_->N4->isSeparator());
+    QVERIFY(form_->Pause1->isCheckable() && form_->FullScreen1->isCheckable());
+  }
+
+  // Shortcuts reach only enabled, visible items.
+  void shortcutsFollowItemState() {
+    QApplication::setActiveWindow(form_.get());
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->setEnabled(false);
+    QTest::keyClick(form_.get(), Qt::Key_F5);
+    QVERIFY(!form_->Engine().Exists());
+    form_->Start1->setEnabled(true);
+    form_->Start1->setVisible(false);
+    QTest::keyClick(form_.get(), Qt::Key_F5);
+    QVERIFY(!form_->Engine().Exists());
+    form_->Start1->setVisible(true);
+    QTest::keyClick(form_.get(), Qt::Key_F5);
+    QVERIFY(form_->Engine().Exists());
+    QTest::keyClick(form_.get(), Qt::Key_F6);
+    QVERIFY(form_->Pause1->isChecked());
+
+    form_->Exit1->setEnabled(false);
+    QTest::keyClick(form_.get(), Qt::Key_Escape);
+    QVERIFY(form_->isVisible());
+    form_->Exit1->setEnabled(true);
+    QTest::keyClick(form_.get(), Qt::Key_Escape);
+    QVERIFY(!form_->isVisible());
+    QVERIFY(!form_->Engine().Exists());  // closing stops the run
+  }
+
+  void menuStatesAcrossRun() {
+    QCOMPARE(RunItems(), QStringList());
+    const QString rom = WriteRom("idle.z64", IdleRom());
+
+    // Close ROM before Start does nothing: the ROM stays loaded.
+    Load(rom);
+    QCOMPARE(RunItems(), QStringList({"UnloadROM1", "ROMInfo1", "Start1"}));
+    form_->UnloadROM1->trigger();
+    QVERIFY(RomLoaded);
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - IDLE LOOP"));
+
+    form_->Start1->trigger();
+    QVERIFY(form_->Engine().Exists());
+    QCOMPARE(RunItems(),
+             QStringList({"UnloadROM1", "ROMInfo1", "Start1", "Pause1", "Reset1", "FullScreen1"}));
+    form_->Button3Click();  // a second Start while the thread exists does nothing
+    QVERIFY(form_->Engine().Exists());
+
+    form_->Pause1->trigger();
+    QVERIFY(form_->Pause1->isChecked());
+    QVERIFY(!form_->Start1->isEnabled());
+    QCOMPARE(form_->SimpleText(), QString("Emulation Paused"));
+    QTRY_VERIFY(form_->Engine().Paused());
+    form_->Pause1->trigger();
+    QVERIFY(!form_->Pause1->isChecked());
+    QVERIFY(form_->Start1->isEnabled());
+    QTRY_VERIFY(!form_->Engine().Paused());
+
+    // Reset from the paused state: the old run ends (its closing line) before the new one runs.
+    form_->Pause1->trigger();
+    QTRY_VERIFY(form_->Engine().Paused());
+    form_->Reset1->trigger();
+    QCOMPARE(lines_.filter("Emulated ").size(), 1);
+    QVERIFY(form_->Engine().Exists());
+    QVERIFY(!form_->Engine().Paused());
+    QVERIFY(!form_->Pause1->isChecked());
+    QVERIFY(form_->Start1->isEnabled());
+
+    // Close ROM from the paused state.
+    form_->Pause1->trigger();
+    QTRY_VERIFY(form_->Engine().Paused());
+    QString statusDuringBlock;
+    QTimer::singleShot(500, [&] { statusDuringBlock = form_->SimpleText(); });
+    form_->UnloadROM1->trigger();
+    QCOMPARE(statusDuringBlock, QString("Rom Closing..."));
+    QCOMPARE(form_->SimpleText(), QString());
+    QVERIFY(!form_->Engine().Exists());
+    QVERIFY(!RomLoaded);
+    QCOMPARE(lines_.filter("Emulated ").size(), 2);
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
+    QCOMPARE(RunItems(), QStringList());
+    QVERIFY(!form_->Pause1->isChecked());
+    QVERIFY(form_->Image1->isVisible());
+    QVERIFY(!form_->PaintBox1->isVisible());
+  }
+
+  void loadRomCancelledChangesNothing() {
+    form_->LoadROM1->trigger();
+    QCOMPARE(dialogs_->openTitle, QString("Load N64 ROM Image"));
+    QCOMPARE(dialogs_->openFilter,
+             QString("N64 ROMS (*.v64, *.z64, *.BIN) (*.v64 *.z64 *.bin);;All files (*.*) (*)"));
+    QCOMPARE(dialogs_->openFolder, QString());
+    QVERIFY(!QFile::exists(Settings()));
+    QCOMPARE(RunItems(), QStringList());
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
+    QVERIFY(lines_.isEmpty());
+  }
+
+  void loadRomRemembersFolder() {
+    const QString rom = WriteRom("game.v64", IdleRom());
+    Load(rom);
+    const QString folder = QString::fromStdString(dir_->Path().string()) + "/";
+    QCOMPARE(QSettings(Settings(), QSettings::IniFormat).value("Paths/RomDir").toString(), folder);
+    dialogs_->answers << QString();
+    form_->LoadROM1->trigger();
+    QCOMPARE(dialogs_->openFolder, folder);
+  }
+
+  void loadRomByteOrders() {
+    auto bigEndian = IdleRom("SAME NAME", 'J');
+    Load(WriteRom("big.z64", bigEndian));
+    const QString caption = form_->windowTitle();
+    const auto stream = form_->RomStream;
+    const auto header = form_->RomHeaderBuf;
+    QCOMPARE(caption, QString("Vantor64 0.25 - SAME NAME"));
+    QCOMPARE(form_->RomCountry, QString("Japan"));
+    QCOMPARE(form_->RomMaker, QString("Nintendo"));
+    QCOMPARE(form_->RomName, QByteArray("SAME NAME\0\0\0\0\0\0\0\0\0\0\0", 20));
+    QCOMPARE(form_->SimpleText(), QString("Ready!!!"));
+    QVERIFY(lines_.contains("Loaded SAME NAME") && lines_.contains("MMkay!"));
+    QVERIFY(!form_->Image1->isVisible() && form_->PaintBox1->isVisible());
+
+    lines_.clear();
+    QStringList statuses;
+    host_->SetStatusSink([&](const QString& text) {
+      statuses << text;
+      form_->SetSimpleText(text);
+    });
+    // Country "X" has no name: the field keeps the last one.
+    auto swapped = test::HalfwordSwapped(IdleRom("SAME NAME", 'X'));
+    Load(WriteRom("swapped.v64", swapped));
+    QCOMPARE(form_->windowTitle(), caption);
+    QCOMPARE(form_->RomCountry, QString("Japan"));
+    QCOMPARE(statuses, QStringList({"Byteswapping...", "Byteswapping  clear", "Ready!!!"}));
+    QVERIFY(RomLoaded);
+    QCOMPARE(form_->RomHeaderBuf[62], uint8_t('X'));
+    form_->RomHeaderBuf[62] = header[62];
+    QCOMPARE(form_->RomHeaderBuf, header);
+    QCOMPARE(lines_.filter("Country Code").first(), QString("Country Code : ?"));
+
+    // 40 12 37 80: the window reads the name, the loader refuses the image, Start does nothing.
+    statuses.clear();
+    Load(WriteRom("reversed.n64", test::WordReversed(bigEndian)));
+    QCOMPARE(form_->windowTitle(), caption);
+    QCOMPARE(form_->RomStream, stream);
+    QCOMPARE(statuses, QStringList({"Wordswapping...", "Wordswapping  clear", "Byteswapping...",
+                                    "Byteswapping  clear", "Ready!!!"}));
+    QVERIFY(!RomLoaded);
+    QVERIFY(lines_.contains("Invalid \"Magic\"!"));
+    QVERIFY(form_->Start1->isEnabled());
+    form_->Start1->trigger();
+    QVERIFY(!form_->Engine().Exists());
+    QVERIFY(dialogs_->errors.isEmpty());
+  }
+
+  void loadRomUnsupportedAndUnreadable() {
+    auto bytes = IdleRom("ODD ONE");
+    bytes[0] = 0x12;
+    Load(WriteRom("odd.bin", bytes));
+    QCOMPARE(dialogs_->errors, QStringList({"Unsupported Rom Format!"}));
+    QCOMPARE(lines_.count("MMkay!"), 2);
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - ODD ONE"));
+    QVERIFY(!RomLoaded);
+
+    // A file that is gone: the loader's console line, then the window's own open error.
+    dialogs_->errors.clear();
+    Load(QString::fromStdString((dir_->Path() / "missing.z64").string()));
+    QVERIFY(lines_.last().startsWith("Error loading "));
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].contains("missing.z64"));
+    QVERIFY(!RomLoaded);
+
+    // Tiny files: nothing to swap, a header of zeros, no fault.
+    dialogs_->errors.clear();
+    Load(WriteRom("tiny.z64", {0x80, 0x37}));
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - "));
+    QCOMPARE(form_->RomCountry, QString("Unknown"));
+    Load(WriteRom("empty.z64", {}));
+    QCOMPARE(dialogs_->errors, QStringList({"Unsupported Rom Format!"}));
+  }
+
+  // Loading while a ROM runs ends the run first: the machine never runs on a freed image.
+  void loadWhileRunningStopsTheRun() {
+    Load(WriteRom("first.z64", IdleRom("FIRST")));
+    form_->Start1->trigger();
+    form_->Pause1->trigger();
+    Load(WriteRom("second.z64", IdleRom("SECOND")));
+    QVERIFY(!form_->Engine().Exists());
+    QCOMPARE(lines_.filter("Emulated ").size(), 1);
+    QCOMPARE(RunItems(), QStringList({"UnloadROM1", "ROMInfo1", "Start1"}));
+    form_->Start1->trigger();
+    QVERIFY(form_->Engine().Exists());
+  }
+
+  void screenSizes_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QSize>("outer");
+    QTest::newRow("320x240") << "N320x2401" << QSize(328, 303);
+    QTest::newRow("512x384") << "N512x3841" << QSize(520, 447);
+    QTest::newRow("640x480") << "N640x2401" << QSize(648, 543);
+    QTest::newRow("800x600") << "N800x6001" << QSize(808, 663);
+    QTest::newRow("1024x768") << "N1024x7681" << QSize(1032, 831);
+  }
+
+  void screenSizes() {
+    QFETCH(QString, item);
+    QFETCH(QSize, outer);
+    form_->findChild<QAction*>(item)->trigger();
+    QTRY_COMPARE(form_->PaintBox1->size(), outer - QSize(8, 63));
+    QCOMPARE(form_->Image1->size(), form_->PaintBox1->size());
+    QVERIFY(form_->Image1->hasScaledContents());
+    QCOMPARE(form_->StatusBar1->height(), 19);
+    QCOMPARE(form_->minimumSize(), form_->maximumSize());  // a fixed border
+    // The renderer's target follows the drawing area.
+    const TScreenRect target = LatestTargetRect();
+    const QPoint origin = form_->PaintBox1->mapToGlobal(QPoint(0, 0));
+    QCOMPARE(QRect(target.Left, target.Top, target.Width, target.Height),
+             QRect(origin, form_->PaintBox1->size()));
+  }
+
+  void fullScreenTwice() {
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    QVERIFY(form_->FullScreen1->isEnabled());
+    form_->FullScreen1->trigger();
+    QVERIFY(form_->FullScreen1->isChecked());
+    const QRect screen = form_->screen()->geometry();
+    QTRY_COMPARE(form_->geometry(), screen);
+    QVERIFY(form_->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(form_->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(!form_->StatusBar1->isVisible());
+    for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
+      QVERIFY(!menu->menuAction()->isVisible());
+    QVERIFY(form_->Help1->menuAction()->isVisible());
+    QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
+
+    form_->FullScreen1->trigger();
+    QVERIFY(!form_->FullScreen1->isChecked());
+    QVERIFY(!(form_->windowFlags() & Qt::WindowStaysOnTopHint));
+    QVERIFY(form_->StatusBar1->isVisible());
+    for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
+      QVERIFY(menu->menuAction()->isVisible());
+    QTRY_COMPARE(form_->PaintBox1->size(), QSize(330 - 8, 305 - 63));
+    QTRY_COMPARE(form_->frameGeometry().center(), form_->screen()->availableGeometry().center());
+  }
+
+  void saveSnapshot() {
+    form_->SaveSnapshot1->trigger();  // cancelled
+    QCOMPARE(dialogs_->saveFilter, QString("BMP (*.bmp)"));
+    QCOMPARE(form_->SimpleText(), QString());
+
+    const QString name = QString::fromStdString((dir_->Path() / "picture").string());
+    dialogs_->answers.push_back(name);
+    form_->SaveSnapshot1->trigger();
+    QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), QByteArray("BM"));
+    const QImage saved(name, "BMP");
+    QCOMPARE(saved.size(), QSize(320, 259));
+    QVERIFY(!QFile::exists(name + ".bmp"));
+
+    const QString unwritable = QString::fromStdString((dir_->Path() / "no/such/dir.bmp").string());
+    dialogs_->answers.push_back(unwritable);
+    form_->SaveSnapshot1->trigger();
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].contains("no/such/dir.bmp"));
+    QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+  }
+
+  void windowsOpenedByCommands() {
+    QWidget console, credits, config;
+    form_->SetDebugConsole(&console);
+    form_->SetCredits(&credits);
+    form_->ViewDebugger1->trigger();
+    QVERIFY(console.isVisible());
+    form_->VantorTeam1->trigger();
+    QVERIFY(credits.isVisible());
+    QVERIFY(!form_->Configuration1->isEnabled());
+    form_->SetConfiguration(&config);
+    form_->Configuration1->trigger();
+    QVERIFY(config.isVisible());
+  }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

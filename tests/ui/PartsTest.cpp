@@ -1,0 +1,162 @@
+// The desktop program's parts apart from the main window: pictures, settings, dialog filters,
+// the debug console, the about window and the host's queue.
+#include <QFile>
+#include <QTest>
+#include <QTextBlock>
+#include <thread>
+
+#include "core/Host.h"
+#include "debugger/DbgWnd.h"
+#include "debugger/DebugLog.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/TestDialogs.h"
+#include "ui/Credits.h"
+#include "ui/Dialogs.h"
+#include "ui/JpegImage.h"
+#include "ui/QtHost.h"
+#include "ui/Settings.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+class PartsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void picturesDecode() {
+    const QImage startup = LoadPicture(":/assets/startup.jpg", QSize(1, 1));
+    QCOMPARE(startup.size(), QSize(320, 240));
+    QCOMPARE(LoadPicture(":/assets/about.jpg", QSize(1, 1)).size(), QSize(340, 110));
+    // The title is drawn in bright green on a dark sky.
+    int green = 0;
+    for (int x = 0; x < 320; ++x)
+      if (qGreen(startup.pixel(x, 45)) > 200 && qRed(startup.pixel(x, 45)) < 80) ++green;
+    QVERIFY(green > 20);
+  }
+
+  void missingOrCorruptPictureIsBlack() {
+    QFile file(":/assets/startup.jpg");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+
+    QVERIFY(DecodeJpeg(QByteArray("not a picture at all")).isNull());
+    QVERIFY(DecodeJpeg(QByteArray()).isNull());
+    QVERIFY(DecodeJpeg(good.left(100)).isNull());  // the header ends before the frame
+    // A cut picture decodes what is there or nothing; it must not fault.
+    DecodeJpeg(good.left(good.size() / 2));
+
+    for (const QString& path : {QString(":/assets/none.jpg"), QString("/no/such/file.jpg")}) {
+      const QImage black = LoadPicture(path, QSize(32, 24));
+      QCOMPARE(black.size(), QSize(32, 24));
+      QCOMPARE(black.pixelColor(5, 5), QColor(Qt::black));
+    }
+  }
+
+  void fileFilters() {
+    QCOMPARE(QtFileFilter("BMP|*.bmp"), QString("BMP (*.bmp)"));
+    QCOMPARE(QtFileFilter("A|*.a;*.b|All|*.*"), QString("A (*.a *.b);;All (*)"));
+  }
+
+  void settingsFile() {
+    test::TempDir exeDir, configDir;
+    const QString exe = QString::fromStdString(exeDir.Path().string());
+    const QString config = QString::fromStdString(configDir.Path().string());
+    QCOMPARE(SettingsFilePath(exe, config), exe + "/Vantor64.ini");
+    // A folder that cannot take the file: the user's configuration folder instead.
+    QCOMPARE(SettingsFilePath(exe + "/missing", config), config + "/Vantor64.ini");
+
+    const QString file = config + "/sub/Vantor64.ini";
+    QCOMPARE(ReadRomDir(file), QString());
+    QVERIFY(WriteRomDir(file, "/roms/with space/"));
+    QCOMPARE(ReadRomDir(file), QString("/roms/with space/"));
+    QFile text(file);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    QVERIFY(text.readAll().contains("[Paths]"));
+  }
+
+  void consoleWindow() {
+    TDbgWnd console;
+    QCOMPARE(console.windowTitle(), QString("Debug Output"));
+    QCOMPARE(console.geometry(), QRect(287, 116, 465, 245));
+    QVERIFY(!console.DbgInfo->isReadOnly());
+    QCOMPARE(console.DbgInfo->palette().color(QPalette::Base), QColor(Qt::black));
+    QCOMPARE(console.DbgInfo->palette().color(QPalette::Text), QColor(0, 255, 0));
+    const QFontMetrics metrics(console.DbgInfo->font());
+    QCOMPARE(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
+
+    // Lines added while hidden are there, in order, once shown; an empty line is a line.
+    console.AddLines({"first", ""});
+    console.AddLines({"Illegal CPU opcode at A4000040", "Opcode 3F"});
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    QCOMPARE(console.DbgInfo->toPlainText(),
+             QString("first\n\nIllegal CPU opcode at A4000040\nOpcode 3F"));
+    console.close();
+    QVERIFY(console.isHidden());
+  }
+
+  void consoleKeepsTheNewestLines() {
+    TDbgWnd console;
+    QStringList lines;
+    for (int i = 0; i < TDbgWnd::kMaxLines + 5; ++i)
+      lines << QString::number(i);
+    console.AddLines(lines);
+    QTextDocument* text = console.DbgInfo->document();
+    QCOMPARE(text->blockCount(), TDbgWnd::kMaxLines);
+    QCOMPARE(text->firstBlock().text(), QString("5"));
+    QCOMPARE(text->lastBlock().text(), QString::number(TDbgWnd::kMaxLines + 4));
+  }
+
+  void aboutWindow() {
+    TCredits credits;
+    QCOMPARE(credits.windowTitle(), QString("About Vantor64"));
+    QCOMPARE(credits.ProductLine->text(), QString("Vantor64 v0.25"));
+    QCOMPARE(credits.Button1->text(), QString("Close"));
+    QVERIFY(credits.Memo1->isReadOnly());
+    QCOMPARE(credits.Image1->pixmap().size(), QSize(340, 110));
+    credits.show();
+    QTest::mouseClick(credits.Button1, Qt::LeftButton);
+    QVERIFY(credits.isHidden());
+  }
+
+  // Another thread's lines arrive in order, in batches, even when it floods the bounded queue;
+  // its messages wait for the main thread.
+  void hostQueue() {
+    test::TTestDialogs dialogs;
+    TQtHost host(dialogs);
+    InstallHost(&host);
+    QStringList lines, statuses;
+    int batches = 0;
+    host.SetStatusSink([&](const QString& text) { statuses << text; });
+    DbgAddLine("early");  // kept until a console exists
+    host.SetLineSink([&](const QStringList& batch) {
+      lines << batch;
+      ++batches;
+    });
+    QCOMPARE(lines, QStringList({"early"}));
+
+    constexpr int kCount = 20000;  // several times the queue's room
+    std::thread writer([] {
+      for (int i = 0; i < kCount; ++i)
+        DbgAddLine(std::to_string(i));
+      SetStatusText("FPS = 60");
+      ShowMessage("from the thread");
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(lines.size(), kCount + 1, 20000);
+    writer.join();
+    QTRY_COMPARE(statuses, QStringList({"FPS = 60"}));
+    QTRY_COMPARE(dialogs.errors, QStringList({"from the thread"}));
+    for (int i = 0; i < kCount; ++i)
+      QCOMPARE(lines[i + 1], QString::number(i));
+    QVERIFY(batches > 1 && batches < kCount / 10);
+    InstallHost(nullptr);
+  }
+
+  void coreTextKeepsBytes() {
+    QCOMPARE(CoreText("Loaded caf\xc3\xa9"), QString::fromUtf8("Loaded caf\xc3\xa9"));
+    QCOMPARE(CoreText("Loaded \xe9t\xe9"), QString::fromLatin1("Loaded \xe9t\xe9"));
+  }
+};
+
+QTEST_MAIN(PartsTest)
+#include "PartsTest.moc"

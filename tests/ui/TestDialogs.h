@@ -1,0 +1,40 @@
+// Dialog answers given by the test instead of a user, and what the windows asked.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "ui/Dialogs.h"
+
+namespace vantor::test {
+
+class TTestDialogs : public ui::TUserDialogs {
+ public:
+  std::optional<QString> ChooseOpenFile(QWidget*, const QString& title, const QString& folder,
+                                        const QString& filter) override {
+    openTitle = title;
+    openFolder = folder;
+    openFilter = filter;
+    return Next();
+  }
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString& filter) override {
+    saveFilter = filter;
+    return Next();
+  }
+  void ShowError(QWidget*, const QString& text) override { errors << text; }
+
+  // The next file dialogs' answers; a null string (or none left) means Cancel.
+  QStringList answers;
+  QString openTitle, openFolder, openFilter, saveFilter;
+  QStringList errors;
+
+ private:
+  std::optional<QString> Next() {
+    const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+    if (answer.isNull()) return std::nullopt;
+    return answer;
+  }
+};
+
+}  // namespace vantor::test

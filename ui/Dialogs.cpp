@@ -1,0 +1,38 @@
+#include "ui/Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace vantor::ui {
+
+std::optional<QString> TQtDialogs::ChooseOpenFile(QWidget* parent, const QString& title,
+                                                  const QString& folder, const QString& filter) {
+  const QString file = QFileDialog::getOpenFileName(parent, title, folder, filter);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
+std::optional<QString> TQtDialogs::ChooseSaveFile(QWidget* parent, const QString& filter) {
+  const QString file = QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
+void TQtDialogs::ShowError(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QStringLiteral("Error"), text, QMessageBox::Ok);
+}
+
+QString QtFileFilter(const QString& pipeFilter) {
+  const QStringList parts = pipeFilter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+    for (QString& pattern : patterns)
+      if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+    filters << parts[i] + QStringLiteral(" (") + patterns.join(' ') + QStringLiteral(")");
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+}  // namespace vantor::ui

@@ -1,0 +1,36 @@
+// The modal dialogs the windows use, behind one interface so that tests answer them instead of
+// a user and no test ever waits on a modal window.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace vantor::ui {
+
+class TUserDialogs {
+ public:
+  virtual ~TUserDialogs() = default;
+  // The chosen file, or nothing when the dialog was cancelled. filter is in Qt's syntax.
+  virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& title,
+                                                const QString& folder, const QString& filter) = 0;
+  virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) = 0;
+  // A modal error box with one OK button.
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+};
+
+// The real dialogs: QFileDialog and QMessageBox.
+class TQtDialogs : public TUserDialogs {
+ public:
+  std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& title,
+                                        const QString& folder, const QString& filter) override;
+  std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override;
+  void ShowError(QWidget* parent, const QString& text) override;
+};
+
+// Converts a filter of the form "Text|*.a;*.b|Text|*.*" to Qt's "Text (*.a *.b);;Text (*)".
+// "*.*" means every file, as it does on the desktop the filters were written for.
+QString QtFileFilter(const QString& pipeFilter);
+
+}  // namespace vantor::ui

@@ -1,0 +1,299 @@
+// The main window's construction, menu table, sizes and full-screen mode. The commands that run
+// ROMs are in MainCommands.cpp.
+#include "ui/MainForm.h"
+
+#include <QCloseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <functional>
+
+#include "ui/JpegImage.h"
+#include "video/RendererHost.h"
+
+namespace vantor::ui {
+
+namespace {
+
+constexpr Qt::WindowFlags kFixedBorderFlags =
+    Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    Qt::WindowCloseButtonHint;
+constexpr QSize kFirstPicture(320, 240);
+
+// The client area above the status bar: PaintBox1 and Image1 both fill it.
+class TClientArea : public QWidget {
+ public:
+  using QWidget::QWidget;
+  std::function<void()> changed;
+
+ protected:
+  void resizeEvent(QResizeEvent*) override {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      child->setGeometry(rect());
+    if (changed) changed();
+  }
+  void moveEvent(QMoveEvent*) override {
+    if (changed) changed();
+  }
+};
+
+void Paint(QWidget* widget, const QColor& background) {
+  QPalette colours = widget->palette();
+  colours.setColor(QPalette::Window, background);
+  widget->setPalette(colours);
+  widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget* parent)
+    : QMainWindow(parent, kFixedBorderFlags), dialogs_(dialogs), settingsFile_(settingsFile) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(kMainCaption);
+
+  auto* client = new TClientArea(this);
+  Paint(client, Qt::black);
+  PaintBox1 = new TPaintBox(client);
+  PaintBox1->hide();
+  Image1 = new QLabel(client);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  startupPicture_ = LoadPicture(QStringLiteral(":/assets/startup.jpg"), kFirstPicture);
+  Image1->setPixmap(QPixmap::fromImage(startupPicture_));
+  setCentralWidget(client);
+  // The client area moves when the menu bar changes height, and hidden children get no resize
+  // events: it tells the renderer where PaintBox1 is whenever it changes.
+  client->changed = [this] { PublishDrawingArea(); };
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setFixedHeight(kStatusHeight);
+  StatusBar1->setSizeGripEnabled(false);
+  simpleText_ = new QLabel(StatusBar1);
+  StatusBar1->addWidget(simpleText_, 1);
+  setStatusBar(StatusBar1);
+
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  setMenuBar(MainMenu1);
+  CreateMenu();
+
+  connect(PaintBox1, &TPaintBox::Moved, this, &TMainForm::PublishDrawingArea);
+  connect(PaintBox1, &TPaintBox::Exposed, this, &TMainForm::RepaintLastFrame);
+  FitClientTo(kFirstPicture);
+}
+
+TMainForm::~TMainForm() {
+  engine_.Stop();
+}
+
+QAction* TMainForm::AddItem(QMenu* menu, const char* name, const QString& caption,
+                            const QKeySequence& shortcut, bool enabled,
+                            void (TMainForm::*handler)()) {
+  auto* item = new QAction(caption, this);
+  item->setObjectName(QString::fromLatin1(name));
+  item->setEnabled(enabled);
+  if (!shortcut.isEmpty()) {
+    item->setShortcut(shortcut);
+    // Also on the window, so the shortcut works while full-screen mode hides its menu; a
+    // disabled or hidden item still ignores it.
+    addAction(item);
+  }
+  if (handler != nullptr) connect(item, &QAction::triggered, this, handler);
+  menu->addAction(item);
+  return item;
+}
+
+QAction* TMainForm::AddSeparator(QMenu* menu, const char* name) {
+  QAction* separator = menu->addSeparator();
+  separator->setObjectName(QString::fromLatin1(name));
+  return separator;
+}
+
+void TMainForm::CreateMenu() {
+  const auto addMenu = [this](const char* name, const QString& caption) {
+    QMenu* menu = MainMenu1->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+  };
+  const QKeySequence none;
+  using T = TMainForm;
+
+  File1 = addMenu("File1", "&File");
+  LoadROM1 = AddItem(File1, "LoadROM1", "&Load ROM...", none, true, &T::Button1Click);
+  UnloadROM1 = AddItem(File1, "UnloadROM1", "&Close ROM", none, false, &T::Button5Click);
+  ROMInfo1 = AddItem(File1, "ROMInfo1", "&Rom Info", none, false, &T::ROMInfo1Click);
+  N1 = AddSeparator(File1, "N1");
+  SaveSnapshot1 =
+      AddItem(File1, "SaveSnapshot1", "Save Snapshot", none, true, &T::SaveSnapshot1Click);
+  N2 = AddSeparator(File1, "N2");
+  SaveState1 = AddItem(File1, "SaveState1", "&Save State", none, false, nullptr);
+  LoadState1 = AddItem(File1, "LoadState1", "&Load State", none, false, nullptr);
+  N3 = AddSeparator(File1, "N3");
+  Exit1 = AddItem(File1, "Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true, &T::Exit1Click);
+
+  Options1 = addMenu("Options1", "&Options");
+  Configuration1 = AddItem(Options1, "Configuration1", "&Configuration", QKeySequence(Qt::Key_F12),
+                           false, &T::Configuration1Click);
+  // The debug console exists from start-up, so there is always something to show.
+  ViewDebugger1 =
+      AddItem(Options1, "ViewDebugger1", "View Debugger", none, true, &T::ViewDebugger1Click);
+
+  Emulation = addMenu("Emulation", "&Emulation");
+  Start1 =
+      AddItem(Emulation, "Start1", "&Start", QKeySequence(Qt::Key_F5), false, &T::Button3Click);
+  Pause1 = AddItem(Emulation, "Pause1", "&Pause", QKeySequence(Qt::Key_F6), false, &T::Pause1Click);
+  Pause1->setCheckable(true);
+  Reset1 = AddItem(Emulation, "Reset1", "&Reset", QKeySequence(Qt::Key_F7), false, &T::Reset1Click);
+
+  Video1 = addMenu("Video1", "&Video");
+  ForceRender1 = AddItem(Video1, "ForceRender1", "Force Render", none, true, &T::ForceRender1Click);
+  Video1->menuAction()->setVisible(false);
+
+  Debug1 = addMenu("Debug1", "&Debug");
+  FlushDump1 = AddItem(Debug1, "FlushDump1", "&Flush Dump", none, true, &T::Button6Click);
+  Debug1->menuAction()->setVisible(false);
+
+  Resolution = addMenu("Resolution", "&Screen Size");
+  FullScreen1 = AddItem(Resolution, "FullScreen1", "Fullscreen",
+                        QKeySequence(Qt::ALT | Qt::Key_Return), false, &T::FullScreen1Click);
+  FullScreen1->setCheckable(true);
+  N5 = AddSeparator(Resolution, "N5");
+  N320x2401 = AddItem(Resolution, "N320x2401", "320x240", none, true, &T::N320x2401Click);
+  N512x3841 = AddItem(Resolution, "N512x3841", "512x384", none, true, &T::N512x3841Click);
+  N640x2401 = AddItem(Resolution, "N640x2401", "640x480", none, true, &T::N640x2401Click);
+  N800x6001 = AddItem(Resolution, "N800x6001", "800x600", none, true, &T::N800x6001Click);
+  N1024x7681 = AddItem(Resolution, "N1024x7681", "1024x768", none, true, &T::N1024x7681Click);
+
+  Help1 = addMenu("Help1", "&Help");
+  Help2 = AddItem(Help1, "Help2", "Help!", none, false, nullptr);
+  Index1 = AddItem(Help1, "Index1", "&Index", none, false, nullptr);
+  N4 = AddSeparator(Help1, "N4");
+  VantorTeam1 = AddItem(Help1, "VantorTeam1", "Vantor Team", none, true, &T::VantorTeam1Click);
+}
+
+void TMainForm::SetSimpleText(const QString& text) {
+  simpleText_->setText(text);
+}
+
+QString TMainForm::SimpleText() const {
+  return simpleText_->text();
+}
+
+void TMainForm::FitClientTo(QSize picture) {
+  int menuHeight = MainMenu1->heightForWidth(picture.width());
+  if (menuHeight < 0) menuHeight = MainMenu1->sizeHint().height();
+  const int statusHeight = StatusBar1->isHidden() ? 0 : kStatusHeight;
+  setFixedSize(picture.width(), menuHeight + picture.height() + statusHeight);
+}
+
+void TMainForm::SetScreenSize(int outerWidth, int outerHeight) {
+  Image1->setScaledContents(true);
+  FitClientTo(QSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight));
+}
+
+void TMainForm::N320x2401Click() {
+  SetScreenSize(328, 303);
+}
+void TMainForm::N512x3841Click() {
+  SetScreenSize(520, 447);
+}
+void TMainForm::N640x2401Click() {
+  SetScreenSize(648, 543);
+}
+void TMainForm::N800x6001Click() {
+  SetScreenSize(808, 663);
+}
+void TMainForm::N1024x7681Click() {
+  SetScreenSize(1032, 831);
+}
+
+// The item's check mark has already changed when its handler runs.
+void TMainForm::FullScreen1Click() {
+  if (FullScreen1->isChecked())
+    EnterFullScreen();
+  else
+    LeaveFullScreen();
+}
+
+void TMainForm::EnterFullScreen() {
+  update();
+  for (QMenu* menu : {Resolution, File1, Options1, Emulation})
+    menu->menuAction()->setVisible(false);
+  Image1->setScaledContents(true);
+  StatusBar1->hide();
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setGeometry(screen()->geometry());
+  showFullScreen();
+  raise();
+  activateWindow();
+}
+
+void TMainForm::LeaveFullScreen() {
+  update();
+  for (QMenu* menu : {Resolution, File1, Options1, Emulation})
+    menu->menuAction()->setVisible(true);
+  setWindowFlags(kFixedBorderFlags);
+  StatusBar1->show();
+  SetScreenSize(330, 305);
+  showNormal();
+  move(223, 326);
+  QRect outer = frameGeometry();
+  outer.moveCenter(screen()->availableGeometry().center());
+  move(outer.topLeft());
+}
+
+void TMainForm::ShowStartupPicture(bool show) {
+  // PaintBox1 is a native window: while it is mapped it would hide Image1 beneath it.
+  Image1->setVisible(show);
+  PaintBox1->setVisible(!show);
+}
+
+void TMainForm::PublishDrawingArea() {
+  const qreal ratio = PaintBox1->devicePixelRatioF();
+  const QPoint origin = PaintBox1->mapToGlobal(QPoint(0, 0));
+  PublishTargetRect({static_cast<int32_t>(origin.x() * ratio),
+                     static_cast<int32_t>(origin.y() * ratio),
+                     static_cast<int32_t>(PaintBox1->width() * ratio),
+                     static_cast<int32_t>(PaintBox1->height() * ratio)});
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  PublishDrawingArea();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The window system may place the client area inside a frame only once the window is shown,
+  // which moves it without a move event.
+  QTimer::singleShot(0, this, &TMainForm::PublishDrawingArea);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PublishDrawingArea();
+}
+
+bool TMainForm::event(QEvent* event) {
+  // Menu hovering would replace the status text with an empty tip.
+  if (event->type() == QEvent::StatusTip) return true;
+  return QMainWindow::event(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TMainForm::FormClose() {
+  Button4Click();
+  Button5Click();
+}
+
+void TMainForm::Exit1Click() {
+  close();
+}
+
+}  // namespace vantor::ui

@@ -1,0 +1,142 @@
+// TMainForm: the main window. Its menu loads and closes ROMs, starts, pauses and restarts
+// emulation, sizes the window or makes it fill the screen, saves snapshots and opens the other
+// windows. It owns the emulation thread.
+#pragma once
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <array>
+#include <cstdint>
+
+#include "core/Engine.h"
+#include "memory/RomStream.h"
+#include "ui/PaintBox.h"
+
+namespace vantor::ui {
+
+class TUserDialogs;
+
+inline constexpr const char* kMainCaption = "Vantor64 0.25";
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // settingsFile: where RomDir is kept (see Settings.h).
+  TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The windows its commands show; they are made after the main window.
+  void SetDebugConsole(QWidget* console) { dbgWnd_ = console; }
+  void SetCredits(QWidget* credits) { credits_ = credits; }
+  // Configuration is enabled once its window exists.
+  void SetConfiguration(QWidget* config);
+
+  // Load ROM with a path that needs no dialog (the command line); the settings stay as they are.
+  void LoadRomFile(const QString& path);
+
+  // The status bar's simple text.
+  void SetSimpleText(const QString& text);
+  QString SimpleText() const;
+
+  TEngine& Engine() { return engine_; }
+  // The picture Image1 shows while no ROM is loaded.
+  const QImage& StartupPicture() const { return startupPicture_; }
+
+  // Handlers, named after their controls and events.
+  void Button1Click();  // Load ROM
+  void Button3Click();  // Start
+  void Button4Click();  // Stop; no menu item, used on closing and before a new load
+  void Button5Click();  // Close ROM
+  void ROMInfo1Click() {}
+  void Button6Click() {}  // Flush Dump
+  void Pause1Click();
+  void Reset1Click();
+  void ForceRender1Click();
+  void Exit1Click();
+  void ViewDebugger1Click();
+  void Configuration1Click();
+  void VantorTeam1Click();
+  void SaveSnapshot1Click();
+  void FullScreen1Click();
+  void N320x2401Click();
+  void N512x3841Click();
+  void N640x2401Click();
+  void N800x6001Click();
+  void N1024x7681Click();
+
+  // Controls.
+  TPaintBox* PaintBox1;
+  QLabel* Image1;
+  QStatusBar* StatusBar1;
+  QMenuBar* MainMenu1;
+  QMenu *File1, *Options1, *Emulation, *Video1, *Debug1, *Resolution, *Help1;
+  QAction *LoadROM1, *UnloadROM1, *ROMInfo1, *N1, *SaveSnapshot1, *N2, *SaveState1, *LoadState1,
+      *N3, *Exit1;
+  QAction *Configuration1, *ViewDebugger1;
+  QAction *Start1, *Pause1, *Reset1;
+  QAction* ForceRender1;
+  QAction* FlushDump1;
+  QAction *FullScreen1, *N5, *N320x2401, *N512x3841, *N640x2401, *N800x6001, *N1024x7681;
+  QAction *Help2, *Index1, *N4, *VantorTeam1;
+
+  // The last load's header as the caption and the ROM information fields read it.
+  TRomStream RomStream;
+  std::array<uint8_t, 64> RomHeaderBuf{};
+  QByteArray RomName;  // the 20 name bytes, zero bytes included
+  QString RomCountry;
+  QString RomMaker;
+
+  // Outer size of the window for a picture: the 8 × 63 pixels of frame, caption, menu bar and
+  // status bar the screen sizes' outer sizes were measured with.
+  static constexpr int kFrameWidth = 8;
+  static constexpr int kFrameHeight = 63;
+  static constexpr int kStatusHeight = 19;
+  static constexpr int kClosingBlockMs = 1000;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void CreateMenu();
+  QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
+                   const QKeySequence& shortcut, bool enabled, void (TMainForm::*handler)());
+  QAction* AddSeparator(QMenu* menu, const char* name);
+  void FormClose();
+  // The part of Load ROM after the file is chosen.
+  void LoadRom(const QString& path);
+  bool ReadRomStream(const QString& path);
+  // Sizes the window so PaintBox1 shows a picture of this size (outer size minus the frame).
+  void SetScreenSize(int outerWidth, int outerHeight);
+  void FitClientTo(QSize picture);
+  void EnterFullScreen();
+  void LeaveFullScreen();
+  void ShowStartupPicture(bool show);
+  // Menu states once no run exists any more.
+  void ShowRunEnded();
+  void PublishDrawingArea();
+  void RepaintLastFrame();
+  // The picture on the screen in the client area (below the menu bar).
+  QImage GrabClientArea();
+  void BlockInput(int milliseconds);
+
+  TUserDialogs& dialogs_;
+  QString settingsFile_;
+  TEngine engine_;
+  QWidget* dbgWnd_ = nullptr;
+  QWidget* credits_ = nullptr;
+  QWidget* config_ = nullptr;
+  QLabel* simpleText_;
+  QImage startupPicture_;
+};
+
+}  // namespace vantor::ui

@@ -1,0 +1,76 @@
+#include "ui/QtHost.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+#include "ui/Dialogs.h"
+
+namespace vantor::ui {
+
+QString CoreText(std::string_view text) {
+  const auto size = static_cast<qsizetype>(text.size());
+  QString decoded = QString::fromUtf8(text.data(), size);
+  if (decoded.contains(QChar::ReplacementCharacter)) return QString::fromLatin1(text.data(), size);
+  return decoded;
+}
+
+TQtHost::TQtHost(TUserDialogs& dialogs) : dialogs_(dialogs) {
+  timer_.setInterval(kDrainIntervalMs);
+  connect(&timer_, &QTimer::timeout, this, [this] { DrainBatch(); });
+  timer_.start();
+}
+
+bool TQtHost::OnMainThread() const {
+  return QThread::currentThread() == thread();
+}
+
+void TQtHost::SetLineSink(TLineSink sink) {
+  lineSink_ = std::move(sink);
+  FlushLines();
+}
+
+void TQtHost::SetStatusSink(TStatusSink sink) {
+  statusSink_ = std::move(sink);
+}
+
+void TQtHost::LogLine(std::string_view line) {
+  TQueuedHost::LogLine(line);
+  if (OnMainThread()) FlushLines();
+}
+
+void TQtHost::ShowMessage(std::string_view text) {
+  const QString message = CoreText(text);
+  if (OnMainThread()) {
+    dialogs_.ShowError(messageParent_, message);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, message] { dialogs_.ShowError(messageParent_, message); }, Qt::QueuedConnection);
+}
+
+void TQtHost::DrainPending() {
+  Drain();
+  FlushLines();
+}
+
+bool TQtHost::DrainBatch() {
+  const bool any = Drain(kBatchSize) != 0;
+  FlushLines();
+  return any;
+}
+
+void TQtHost::DeliverLine(std::string_view line) {
+  pendingLines_.append(CoreText(line));
+}
+
+void TQtHost::DeliverStatus(std::string_view text) {
+  if (statusSink_) statusSink_(CoreText(text));
+}
+
+void TQtHost::FlushLines() {
+  if (!lineSink_ || pendingLines_.isEmpty()) return;
+  lineSink_(pendingLines_);
+  pendingLines_.clear();
+}
+
+}  // namespace vantor::ui

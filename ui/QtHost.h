@@ -1,0 +1,63 @@
+// The desktop program's host: console lines and status texts of the emulation thread travel
+// through the bounded queue and reach the windows in batches on a timer.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+#include "core/QueuedHost.h"
+
+class QWidget;
+
+namespace vantor::ui {
+
+class TUserDialogs;
+
+class TQtHost : public QObject, public TQueuedHost {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDrainIntervalMs = 25;
+  static constexpr size_t kBatchSize = 300;
+
+  // Made on the main thread, which drains the queue.
+  explicit TQtHost(TUserDialogs& dialogs);
+
+  using TLineSink = std::function<void(const QStringList&)>;
+  using TStatusSink = std::function<void(const QString&)>;
+  // Where lines and status texts go. Lines that arrive before a console exists are kept for it.
+  void SetLineSink(TLineSink sink);
+  void SetStatusSink(TStatusSink sink);
+  // The window over which messages are shown.
+  void SetMessageParent(QWidget* parent) { messageParent_ = parent; }
+
+  void LogLine(std::string_view line) override;
+  // From the main thread at once; from another thread at the main thread's next event.
+  void ShowMessage(std::string_view text) override;
+  void DrainPending() override;
+
+  // Delivers one batch; true when the queue had anything.
+  bool DrainBatch();
+
+ protected:
+  void DeliverLine(std::string_view line) override;
+  void DeliverStatus(std::string_view text) override;
+
+ private:
+  bool OnMainThread() const;
+  void FlushLines();
+
+  TUserDialogs& dialogs_;
+  QWidget* messageParent_ = nullptr;
+  TLineSink lineSink_;
+  TStatusSink statusSink_;
+  QStringList pendingLines_;
+  QTimer timer_;
+};
+
+// Text from the core as a QString: UTF-8 when it is valid UTF-8, otherwise byte for byte.
+QString CoreText(std::string_view text);
+
+}  // namespace vantor::ui
