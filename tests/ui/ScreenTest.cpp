@@ -8,11 +8,13 @@
 #include "core/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "plugin/XLaters.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
+#include "video/VideoInterface.h"
 
 using namespace vantor;
 using namespace vantor::ui;
@@ -20,6 +22,7 @@ using namespace vantor::ui;
 namespace {
 
 const QString kRom = QStringLiteral(VANTOR_ROM_DIR "/screen_bars.z64");
+const QString kDemoRom = QStringLiteral(VANTOR_ROM_DIR "/demo.z64");
 
 // Mean difference per colour channel, 0 to 255; the images must have the same size.
 double MeanDifference(const QImage& a, const QImage& b) {
@@ -128,6 +131,26 @@ class ScreenTest : public QObject {
     const QImage startup = form_->StartupPicture().scaled(640, 480);
     QTRY_VERIFY(MeanDifference(DrawingArea(), startup) < 6);
     QVERIFY(dialogs_.errors.isEmpty());
+  }
+
+  void pausedDemoShowsTheFrameInMemory() {
+    form_->N320x2401->trigger();
+    QTRY_COMPARE(form_->PaintBox1->size(), QSize(320, 240));
+    form_->LoadRomFile(kDemoRom);
+    form_->Button3Click();
+    QTRY_VERIFY(RendererReady);
+    QTest::qWait(300);  // let the animation run a while
+    form_->Pause1->trigger();
+    QTRY_VERIFY(form_->Engine().Paused());
+    form_->ForceRender1->trigger();
+
+    // While paused the frame buffer stands still: convert it as the plug-in does.
+    QImage frame(320, 240, QImage::Format_RGB32);
+    const uint32_t origin = VIOrigin() | 0x80000000;
+    for (int row = 0; row < 240; ++row)
+      XLatePixels(XLater32Info, HostAddress(origin), size_t(row) * 320, 320, frame.scanLine(row));
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), frame) < 1, 5000);
+    form_->UnloadROM1->trigger();
   }
 };
 
