@@ -31,28 +31,20 @@ constexpr uint32_t TlbOp(uint32_t funct) {
 const uint32_t kAddiuT0 = EncodeI(9, 8, 8, 1);  // addiu t0, t0, 1
 const uint32_t kAddiuT1 = EncodeI(9, 9, 9, 1);  // addiu t1, t1, 1
 
-class Cop0Test : public test::MachineTest {
- protected:
-  Lines Run(uint32_t word) {
-    Program(kCode, {word});
-    host.Clear();
-    Step();
-    return host.Lines();
-  }
-};
+class Cop0Test : public test::MachineTest {};
 
 TEST_F(Cop0Test, MovesSignExtendAndTakeTheLowWord) {
   Cop0Regs[EPC] = 0x80000000;
-  Run(CopMove(16, kMfc0, 8, EPC));
+  RunWord(CopMove(16, kMfc0, 8, EPC));
   EXPECT_EQ(Gpr[8], 0xFFFFFFFF'80000000u);
   Cop0Regs[COUNT] = 0x7FFFFFFE;
-  Run(CopMove(16, kMfc0, 8, COUNT));
+  RunWord(CopMove(16, kMfc0, 8, COUNT));
   EXPECT_EQ(Gpr[8], 0x7FFFFFFFu);  // COUNT ticked before the move
-  Run(CopMove(16, kMfc0, 0, EPC));
+  RunWord(CopMove(16, kMfc0, 0, EPC));
   EXPECT_EQ(Gpr[0], 0u);
 
   Gpr[9] = 0x12345678'9ABCDEF0;
-  Run(CopMove(16, kMtc0, 9, WIRED));
+  RunWord(CopMove(16, kMtc0, 9, WIRED));
   EXPECT_EQ(Cop0Regs[WIRED], 0x9ABCDEF0u);
 }
 
@@ -60,20 +52,20 @@ TEST_F(Cop0Test, WritingCompareAcknowledgesTheTimerEvenWithTheSameValue) {
   Cop0Regs[COMPARE] = 0x100;
   Cop0Regs[CAUSE] = kCauseIP7 | kCauseIP2 | 0x7C;
   Gpr[9] = 0x100;
-  Run(CopMove(16, kMtc0, 9, COMPARE));
+  RunWord(CopMove(16, kMtc0, 9, COMPARE));
   EXPECT_EQ(Cop0Regs[COMPARE], 0x100u);
   EXPECT_EQ(Cop0Regs[CAUSE], 0x7Cu);  // only bit 15 cleared; IP2 follows the idle MI_INTR
 
   Cop0Regs[CAUSE] = kCauseIP7;
   Gpr[9] = kCauseIP7;
-  Run(CopMove(16, kMtc0, 9, CAUSE));  // other registers simply take the value
+  RunWord(CopMove(16, kMtc0, 9, CAUSE));  // other registers simply take the value
   EXPECT_EQ(Cop0Regs[CAUSE], kCauseIP7);
 }
 
 TEST_F(Cop0Test, UndefinedCodesAreReportedAndChangeNothing) {
   for (uint32_t rs = 0; rs < 32; ++rs) {
     SCOPED_TRACE(rs);
-    const Lines lines = Run(CopMove(16, rs, 0, RESERVED0) | kEret);
+    const Lines lines = RunWord(CopMove(16, rs, 0, RESERVED0) | kEret);
     if (rs == kMfc0 || rs == kMtc0 || rs == kTlbGroup)
       EXPECT_NE(lines, Lines{"Illegal COP0 opcode at 80001000"});
     else
@@ -88,7 +80,7 @@ TEST_F(Cop0Test, UndefinedCodesAreReportedAndChangeNothing) {
     if (funct == kTlbwi || funct == kEret) continue;  // these log and transfer; tested below
     SCOPED_TRACE(funct);
     const uint32_t status = Cop0Regs[STATUS];
-    const Lines lines = Run(TlbOp(funct));
+    const Lines lines = RunWord(TlbOp(funct));
     if (defined.contains(funct)) {
       EXPECT_EQ(lines, Lines{});
     } else {
@@ -140,7 +132,7 @@ class TlbTest : public Cop0Test {
     Cop0Regs[ENTRYHI] = entryHi;
     Cop0Regs[ENTRYLO0] = lo0;
     Cop0Regs[ENTRYLO1] = lo1;
-    return Run(TlbOp(kTlbwi));
+    return RunWord(TlbOp(kTlbwi));
   }
   static uint64_t LoadWord(uint32_t address) {
     Gpr[10] = Sext32(address);

@@ -14,16 +14,8 @@ using test::EncodeR;
 
 constexpr uint32_t kCode = 0x80001000;
 
-class DecodeTest : public test::MachineTest {
- protected:
-  // Runs one word at kCode with harmless operands: rs = SP (mapped memory), rt = r20 (1).
-  Lines Run(uint32_t word) {
-    Program(kCode, {word});
-    host.Clear();
-    Step();
-    return host.Lines();
-  }
-};
+// Words run at kCode with harmless operands: rs = SP (mapped memory), rt = r20 (1).
+class DecodeTest : public test::MachineTest {};
 
 Lines Report(const std::string& first, uint32_t field) {
   char digits[3];
@@ -37,7 +29,7 @@ TEST_F(DecodeTest, PrimaryTableReportsUndefinedAndUnimplementedOpcodes) {
   for (uint32_t op = 2; op < 64; ++op) {
     if (op == 16 || op == 17) continue;  // the coprocessors decode further
     SCOPED_TRACE(op);
-    const Lines lines = Run(EncodeR(op, 29, 20, 0, 0, 0));
+    const Lines lines = RunWord(EncodeR(op, 29, 20, 0, 0, 0));
     if (illegal.contains(op))
       EXPECT_EQ(lines, Lines{"Illegal CPU opcode at 80001000"});
     else if (unimplemented.contains(op))
@@ -52,7 +44,7 @@ TEST_F(DecodeTest, SpecialTableReportsUndefinedAndUnimplementedFunctions) {
   const std::set<uint32_t> unimplemented = {12, 13, 15, 48, 49, 50, 51, 52, 54};
   for (uint32_t funct = 1; funct < 64; ++funct) {
     SCOPED_TRACE(funct);
-    const Lines lines = Run(EncodeR(0, 20, 20, 8, 0, funct));
+    const Lines lines = RunWord(EncodeR(0, 20, 20, 8, 0, funct));
     if (illegal.contains(funct))
       EXPECT_EQ(lines, Lines{"Illegal Special CPU opcode at 80001000"});
     else if (unimplemented.contains(funct))
@@ -66,7 +58,7 @@ TEST_F(DecodeTest, RegImmTableReportsEverythingButItsBranchesAsUnimplemented) {
   const std::set<uint32_t> branches = {0, 1, 2, 3, 16, 17, 18, 19};
   for (uint32_t code = 0; code < 32; ++code) {
     SCOPED_TRACE(code);
-    const Lines lines = Run(test::RegImm(code, 29, 4));
+    const Lines lines = RunWord(test::RegImm(code, 29, 4));
     EXPECT_EQ(lines,
               branches.contains(code) ? Lines{} : Report("Unimplemented RegImm opcode at ", code));
   }

@@ -2,7 +2,9 @@
 // the shift formulas the plug-in uses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace vantor::test {
@@ -35,6 +37,15 @@ inline uint32_t RefRgb(uint16_t p) {
 inline uint16_t PixelAt(const std::vector<uint32_t>& frame, size_t i) {
   const uint32_t word = frame[i / 2];
   return uint16_t(i % 2 == 0 ? word >> 16 : word & 0xFFFF);
+}
+
+// A frame of random pixels, as host words of two pixels each.
+inline std::vector<uint32_t> RandomFrame(size_t pixels, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint32_t> frame((pixels + 1) / 2);
+  for (uint32_t& word : frame)
+    word = random();
+  return frame;
 }
 
 }  // namespace vantor::test

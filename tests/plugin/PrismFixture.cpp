@@ -111,14 +111,6 @@ uint32_t TestScreen::Expected(uint16_t pixel) const {
   }
 }
 
-std::vector<uint32_t> RandomFrame(size_t pixels, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint32_t> frame((pixels + 1) / 2);
-  for (uint32_t& word : frame)
-    word = random();
-  return frame;
-}
-
 std::string CompareScreen(const TestScreen& screen, const TRect& area,
                           const std::vector<uint32_t>& before, const std::vector<uint32_t>& after,
                           const TDrawing& drawing) {

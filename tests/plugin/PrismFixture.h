@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/plugin/PixelReference.h"
 #include "tests/support/TempDir.h"
 
 // Xlib's types, declared here without its macros (None, Status ...) that clash with GoogleTest.
@@ -66,8 +67,6 @@ class TestScreen {
  private:
   _XDisplay* display_;
 };
-
-std::vector<uint32_t> RandomFrame(size_t pixels, uint32_t seed);
 
 // Where a frame went: stretched onto `target`, drawn only inside `clip` and outside `hidden`.
 struct TDrawing {

@@ -28,14 +28,6 @@ std::vector<uint8_t> RefBytes(const TXLaterInfo& xlater, uint16_t p) {
   return bytes;
 }
 
-std::vector<uint32_t> RandomFrame(size_t pixels, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint32_t> frame((pixels + 1) / 2);
-  for (uint32_t& word : frame)
-    word = random();
-  return frame;
-}
-
 constexpr uint8_t kUntouched = 0xA5;
 
 TEST(XLatersTest, PixelExamples) {
@@ -77,7 +69,7 @@ TEST(XLatersTest, SixteenBitWordsSwapTheirHalves) {
 TEST(XLatersTest, WholeFramesMatchTheReference) {
   constexpr size_t kWidth = 64;
   constexpr size_t kHeight = 48;
-  const std::vector<uint32_t> frame = RandomFrame(kWidth * kHeight, 1);
+  const std::vector<uint32_t> frame = test::RandomFrame(kWidth * kHeight, 1);
   for (const TXLaterInfo* xlater : {&XLater565Info, &XLater555Info, &XLater24Info, &XLater32Info}) {
     SCOPED_TRACE(xlater->bytesPerPixel);
     const size_t bytes = kWidth * kHeight * xlater->bytesPerPixel;
@@ -111,7 +103,7 @@ TEST(XLatersTest, FramesIntoPaddedRows) {
     for (uint32_t width : {1u, 5u, 8u, 13u}) {
       constexpr uint32_t kHeight = 7;
       SCOPED_TRACE(testing::Message() << xlater->bytesPerPixel << " bytes, width " << width);
-      const std::vector<uint32_t> frame = RandomFrame(size_t{width} * kHeight, width);
+      const std::vector<uint32_t> frame = test::RandomFrame(size_t{width} * kHeight, width);
       const size_t row = size_t{width} * xlater->bytesPerPixel;
       for (size_t pitch : {row, row + 2, (row + 3) / 4 * 4 + 4}) {
         std::vector<uint8_t> out(pitch * kHeight, kUntouched);
@@ -131,7 +123,7 @@ TEST(XLatersTest, FramesIntoPaddedRows) {
 }
 
 TEST(XLatersTest, PixelRunsWriteExactlyTheirPixels) {
-  const std::vector<uint32_t> frame = RandomFrame(10, 3);
+  const std::vector<uint32_t> frame = test::RandomFrame(10, 3);
   for (size_t first : {0u, 1u, 3u}) {
     for (size_t count : {0u, 1u, 2u, 5u}) {
       std::vector<uint8_t> out(count * 4 + 4, kUntouched);

@@ -12,8 +12,7 @@ using Lines = std::vector<std::string>;
 class CpuRomTest : public test::MachineTest {
  protected:
   void Run(const std::string& name, int steps) {
-    LoadRomFile(std::string(VANTOR_ROM_DIR) + "/" + name + ".z64");
-    Step(steps);
+    RunRomFile(std::string(VANTOR_ROM_DIR) + "/" + name + ".z64", steps);
   }
 };
 

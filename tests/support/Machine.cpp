@@ -66,3 +66,19 @@ int MachineTest::Step(int n) {
 }
 
 }  // namespace vantor::test
+
+namespace vantor::test {
+
+std::vector<std::string> MachineTest::RunWord(uint32_t word) {
+  Program(0x80001000, {word});
+  host.Clear();
+  Step();
+  return host.Lines();
+}
+
+void MachineTest::RunRomFile(const std::string& path, int steps) {
+  LoadRomFile(path);
+  Step(steps);
+}
+
+}  // namespace vantor::test

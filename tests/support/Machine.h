@@ -34,6 +34,10 @@ class MachineTest : public ::testing::Test {
   static void JumpTo(uint32_t address);
   // Runs n steps; returns how many of them reported a due frame.
   static int Step(int n = 1);
+  // Runs one instruction word at 0x80001000 and returns the console lines it wrote.
+  std::vector<std::string> RunWord(uint32_t word);
+  // Loads a ROM file and runs it from reset for n steps.
+  void RunRomFile(const std::string& path, int steps);
 
   CaptureHost host;
   TempDir dir;
