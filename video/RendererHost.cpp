@@ -27,6 +27,21 @@ bool reportedBadFrame = false;
 std::mutex rectLock;
 TScreenRect targetRect;
 
+// The host address of the frame VI_ORIGIN designates (read through the cached segment), or null
+// when its pixels do not all lie in host-contiguous storage. Needs pluginLock.
+const void* FrameBufferAddress() {
+  const uint32_t origin = VIOrigin() | 0x80000000;
+  const uint64_t bytes =
+      uint64_t{static_cast<uint32_t>(frameWidth)} * static_cast<uint32_t>(frameHeight) * 2;
+  if (bytes > UINT32_MAX || ContiguousBytes(origin, static_cast<uint32_t>(bytes)) < bytes) {
+    if (!reportedBadFrame)
+      DbgAddLine("Frame buffer at " + Hex8(origin) + " leaves emulated memory, frame not shown");
+    reportedBadFrame = true;
+    return nullptr;
+  }
+  return HostAddress(origin);
+}
+
 template <typename Entry>
 Entry Resolve(void* library, TRendererEntry entry) {
   return reinterpret_cast<Entry>(dlsym(library, kRendererEntryNames[entry]));
@@ -110,21 +125,6 @@ void SetRendererWindows(TWindowHandle coopWindow, TWindowHandle clipWindow) {
 void PublishTargetRect(const TScreenRect& rect) {
   std::lock_guard lock(rectLock);
   targetRect = rect;
-}
-
-// The host address of the frame VI_ORIGIN designates (read through the cached segment), or null
-// when its pixels do not all lie in host-contiguous storage. Needs pluginLock.
-static const void* FrameBufferAddress() {
-  const uint32_t origin = VIOrigin() | 0x80000000;
-  const uint64_t bytes =
-      uint64_t{static_cast<uint32_t>(frameWidth)} * static_cast<uint32_t>(frameHeight) * 2;
-  if (bytes > UINT32_MAX || ContiguousBytes(origin, static_cast<uint32_t>(bytes)) < bytes) {
-    if (!reportedBadFrame)
-      DbgAddLine("Frame buffer at " + Hex8(origin) + " leaves emulated memory, frame not shown");
-    reportedBadFrame = true;
-    return nullptr;
-  }
-  return HostAddress(origin);
 }
 
 TScreenRect LatestTargetRect() {
