@@ -5,12 +5,12 @@
 #include <fstream>
 
 #include "cli/PngWriter.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
 #include "memory/AddressMap.h"
-#include "plugin/XLaters.h"
+#include "pixels/XLaters.h"
 
 namespace vantor::cli {
 

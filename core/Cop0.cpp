@@ -1,12 +1,12 @@
 #include "core/Cop0.h"
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/InstrFields.h"
 #include "core/Interpreter.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 
 namespace vantor {

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "core/Clock.h"
+#include "common/Clock.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
-#include "core/Host.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "video/RendererHost.h"
 

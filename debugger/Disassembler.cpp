@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "core/HexText.h"
+#include "common/HexText.h"
 #include "core/InstrFields.h"
 #include "core/RegisterNames.h"
 

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
-#include "memory/PeripheralRegisters.h"
+#include "memory/PeripheralInterface.h"
 #include "memory/RomImage.h"
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
 namespace vantor {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor {
 

@@ -1,13 +1,13 @@
-#include "memory/PeripheralRegisters.h"
+#include "memory/PeripheralInterface.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 
 namespace vantor {

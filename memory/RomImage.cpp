@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 
 namespace vantor {
 

@@ -1,9 +1,9 @@
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
 #include <string>
 
+#include "common/DebugLog.h"
 #include "core/CpuState.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "video/RendererHost.h"
 

@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include "core/Host.h"
+#include "common/Host.h"
 #include "debugger/DbgWnd.h"
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"

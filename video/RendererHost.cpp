@@ -4,10 +4,10 @@
 
 #include <mutex>
 
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "memory/AddressMap.h"
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
 namespace vantor {
 

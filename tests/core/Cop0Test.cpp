@@ -6,7 +6,7 @@
 
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
-#include "memory/PeripheralRegisters.h"
+#include "memory/PeripheralInterface.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 

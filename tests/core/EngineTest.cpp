@@ -6,8 +6,8 @@
 #include <regex>
 #include <thread>
 
+#include "common/QueuedHost.h"
 #include "core/CpuState.h"
-#include "core/QueuedHost.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/InstrEncoder.h"

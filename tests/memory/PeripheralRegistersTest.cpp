@@ -1,4 +1,4 @@
-#include "memory/PeripheralRegisters.h"
+#include "memory/PeripheralInterface.h"
 
 #include <gtest/gtest.h>
 
