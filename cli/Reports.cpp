@@ -10,6 +10,7 @@
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
 #include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
 #include "pixels/XLaters.h"
 
 namespace vantor::cli {

@@ -8,6 +8,7 @@
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
 #include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
 
 namespace vantor {
 

@@ -1,0 +1,8 @@
+#include "common/MachineState.h"
+
+namespace vantor {
+
+TProgramCounter PC;
+uint32_t* MI_INTR = nullptr;
+
+}  // namespace vantor
