@@ -4,5 +4,6 @@ namespace vantor {
 
 TProgramCounter PC;
 uint32_t* MI_INTR = nullptr;
+std::atomic<bool> RunExists{false};
 
 }  // namespace vantor

@@ -1,7 +1,8 @@
 // What the hardware blocks share with the processor: the program counter their fault lines
-// name and the one interrupt line MI_INTR.
+// name, the one interrupt line MI_INTR, and whether an emulation run owns the machine.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace vantor {
@@ -23,5 +24,9 @@ inline constexpr uint32_t kMiIntrSI = 0x02;
 inline constexpr uint32_t kMiIntrAI = 0x04;
 inline constexpr uint32_t kMiIntrVI = 0x08;
 inline constexpr uint32_t kMiIntrPI = 0x10;
+
+// True from the start of an emulation run until its thread has ended and been joined. Meanwhile
+// the emulation thread owns the machine, and the map points into the ROM image.
+extern std::atomic<bool> RunExists;
 
 }  // namespace vantor

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/DebugLog.h"
 #include "common/HexText.h"
+#include "common/MachineState.h"
 
 namespace vantor {
 
@@ -133,6 +136,13 @@ std::string_view MakerName(uint8_t code) {
 }
 
 void UnloadRomImage() {
+  // A run's map points into the image: freeing it under the run would leave the machine reading
+  // freed memory. Callers end the run first; one that does not is a fault of the program, stopped
+  // here before any harm is done.
+  if (RunExists.load()) {
+    std::fputs("vantor64: the ROM image cannot change while an emulation run exists\n", stderr);
+    std::abort();
+  }
   if (RomImage != nullptr) RomImage->Destroy();
   RomImage = nullptr;
   RomLoaded = false;

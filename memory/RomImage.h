@@ -40,10 +40,11 @@ std::string_view CountryName(uint8_t code);
 std::string_view MakerName(uint8_t code);
 
 // Replaces RomImage with the file at path, normalised to the host word layout, and reports its
-// header on the console. Returns RomLoaded.
+// header on the console. Returns RomLoaded. Only while no run exists (see UnloadRomImage).
 bool LoadRomImage(const std::string& path);
 
-// Frees RomImage and clears RomLoaded (Close ROM). The emulation thread must not be running.
+// Frees RomImage and clears RomLoaded (Close ROM). Called while a run exists, it ends the program
+// with a message instead: the run's map points into the image.
 void UnloadRomImage();
 
 }  // namespace vantor
