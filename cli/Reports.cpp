@@ -27,8 +27,7 @@ std::string InstructionText(uint32_t address) {
   const TReadHandler read = ReadTable[page];
   if (read == nullptr) return "* ILLEGAL MEMORY! *";
   if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
-  DisasmAddr = address;
-  return DisasmOpcode(read(page, address & 0xFFF));
+  return DisasmOpcode(read(page, address & 0xFFF), address);
 }
 
 }  // namespace
