@@ -14,7 +14,6 @@ namespace vantor {
 namespace {
 
 using test::BigEndianRom;
-using test::RomSpec;
 using Lines = std::vector<std::string>;
 
 class RomImageTest : public ::testing::Test {
