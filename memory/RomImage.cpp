@@ -24,7 +24,7 @@ namespace {
 constexpr std::array<std::string_view, 128> NameTable(
     std::initializer_list<std::pair<uint8_t, std::string_view>> named) {
   std::array<std::string_view, 128> table{};
-  table.fill("?");
+  table.fill(kNoName);
   for (const auto& [code, name] : named)
     table[code] = name;
   return table;
@@ -129,10 +129,10 @@ const std::array<std::string_view, 128> MakerNames = NameTable({{0x4E, "Nintendo
 
 // Codes 128 to 255 lie past the tables and have no name.
 std::string_view CountryName(uint8_t code) {
-  return code < CountryNames.size() ? CountryNames[code] : "?";
+  return code < CountryNames.size() ? CountryNames[code] : kNoName;
 }
 std::string_view MakerName(uint8_t code) {
-  return code < MakerNames.size() ? MakerNames[code] : "?";
+  return code < MakerNames.size() ? MakerNames[code] : kNoName;
 }
 
 void UnloadRomImage() {

@@ -33,7 +33,9 @@ extern TMemoryHandler* RomImage;  // null before the first load and after Close 
 extern TRomHeader RomHeader;
 extern bool RomLoaded;  // true only after a successful LoadRomImage; Start needs it
 
-// Country and maker names by code byte, "?" where the code has no name.
+// Country and maker names by code byte, kNoName where the code has no name. The loader's console
+// lines and the main window read the same tables.
+inline constexpr std::string_view kNoName = "?";
 extern const std::array<std::string_view, 128> CountryNames;
 extern const std::array<std::string_view, 128> MakerNames;
 std::string_view CountryName(uint8_t code);
