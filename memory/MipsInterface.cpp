@@ -1,7 +1,5 @@
 #include "memory/MipsInterface.h"
 
-#include <cstring>
-
 #include "common/MachineState.h"
 #include "memory/AddressMap.h"
 
@@ -34,7 +32,7 @@ uint32_t UpdatedInterruptMask(uint32_t mask, uint32_t value) {
 }  // namespace
 
 void MIReset() {
-  std::memset(MIRegisterPage->Data, 0, MIRegisterPage->Size);
+  MIRegisterPage->Clear();
   MI_INTR = reinterpret_cast<uint32_t*>(MIRegisterPage->Data + MI_INTR_OFFSET);
 }
 

@@ -1,6 +1,5 @@
 #include "memory/PeripheralInterface.h"
 
-#include <cstring>
 #include <string>
 
 #include "common/DebugLog.h"
@@ -29,7 +28,7 @@ enum : uint32_t {
 }  // namespace
 
 void PIReset() {
-  std::memset(PIRegisterPage->Data, 0, PIRegisterPage->Size);
+  PIRegisterPage->Clear();
 }
 
 uint32_t PIRead(uint32_t, uint32_t offset) {

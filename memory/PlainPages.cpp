@@ -1,6 +1,5 @@
 #include "memory/PlainPages.h"
 
-#include <cstring>
 #include <string>
 
 #include "common/DebugLog.h"
@@ -25,15 +24,15 @@ std::string PageAndOffset(uint32_t page, uint32_t offset) {
 }  // namespace
 
 void RdramReset() {
-  std::memset(RDRAM->Data, 0, RDRAM->Size);
+  RDRAM->Clear();
 }
 
 void RdramRegistersReset() {
-  std::memset(RDRAMRegisterPage->Data, 0, RDRAMRegisterPage->Size);
+  RDRAMRegisterPage->Clear();
 }
 
 void PifReset() {
-  std::memset(PIFPage->Data, 0, PIFPage->Size);
+  PIFPage->Clear();
 }
 
 uint32_t RamRead(uint32_t page, uint32_t offset) {

@@ -1,7 +1,5 @@
 #include "memory/SerialInterface.h"
 
-#include <cstring>
-
 #include "common/MachineState.h"
 #include "memory/AddressMap.h"
 #include "memory/Dma.h"
@@ -24,7 +22,7 @@ constexpr uint32_t kSiBlockBytes = 64;
 }  // namespace
 
 void SIReset() {
-  std::memset(SIRegisterPage->Data, 0, SIRegisterPage->Size);
+  SIRegisterPage->Clear();
 }
 
 uint32_t SIRead(uint32_t, uint32_t offset) {

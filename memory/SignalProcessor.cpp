@@ -14,20 +14,20 @@ TMemoryHandler* SPPCPage = nullptr;
 
 void DmemReset() {
   const uint32_t bootBytes = RomImage != nullptr ? std::min(RomImage->Size, DMEMPage->Size) : 0;
-  std::memset(DMEMPage->Data, 0, DMEMPage->Size);
+  DMEMPage->Clear();
   if (bootBytes != 0) std::memcpy(DMEMPage->Data, RomImage->Data, bootBytes);
 }
 
 void ImemReset() {
-  std::memset(IMEMPage->Data, 0, IMEMPage->Size);
+  IMEMPage->Clear();
 }
 
 void SpRegistersReset() {
-  std::memset(SPRegisterPage->Data, 0, SPRegisterPage->Size);
+  SPRegisterPage->Clear();
 }
 
 void SpPcReset() {
-  std::memset(SPPCPage->Data, 0, SPPCPage->Size);
+  SPPCPage->Clear();
 }
 
 }  // namespace vantor
