@@ -73,25 +73,29 @@ constexpr std::array<TMapRow, 15> kMemoryMap = {{
     {kPif, kPif, BlockOf<&PIFPage>, RamRead, RamWrite, PifReset},
 }};
 
-void MapPage(uint32_t page, uint8_t* storage, TReadHandler read, TWriteHandler write) {
-  PageTable[page] = storage;
-  ReadTable[page] = read;
-  WriteTable[page] = write;
+void MapRange(uint32_t first, uint32_t last, uint8_t* storage, TReadHandler read,
+              TWriteHandler write) {
+  for (uint32_t page = first; page <= last; ++page) {
+    PageTable[page] = storage;
+    ReadTable[page] = read;
+    WriteTable[page] = write;
+  }
 }
 
 void MapRow(const TMapRow& row) {
   const TBlockStorage storage = row.Storage();
   if (row.Span == TPageSpan::Shared) {
-    for (uint32_t page = row.FirstPage; page <= row.LastPage; ++page)
-      MapPage(page, storage.Data, row.Read, row.Write);
+    MapRange(row.FirstPage, row.LastPage, storage.Data, row.Read, row.Write);
     return;
   }
   // Whole 4 KB pages of the storage only, and never more than the range holds.
   const uint32_t pages = storage.Data != nullptr
                              ? std::min(storage.Size / kPageSize, row.LastPage - row.FirstPage + 1)
                              : 0;
-  for (uint32_t i = 0; i < pages; ++i)
-    MapPage(row.FirstPage + i, storage.Data + i * kPageSize, row.Read, row.Write);
+  for (uint32_t i = 0; i < pages; ++i) {
+    const uint32_t page = row.FirstPage + i;
+    MapRange(page, page, storage.Data + i * kPageSize, row.Read, row.Write);
+  }
 }
 
 }  // namespace
@@ -118,8 +122,11 @@ void InitMemoryMap() {
     if (row.Reset != nullptr) row.Reset();
     MapRow(row);
   }
-  for (uint32_t page = kCachedFirst; page <= kCachedLast; ++page)
-    MapPage(page + kUncachedOffset, PageTable[page], ReadTable[page], WriteTable[page]);
+  for (uint32_t page = kCachedFirst; page <= kCachedLast; ++page) {
+    PageTable[page + kUncachedOffset] = PageTable[page];
+    ReadTable[page + kUncachedOffset] = ReadTable[page];
+    WriteTable[page + kUncachedOffset] = WriteTable[page];
+  }
 }
 
 uint32_t ContiguousBytes(uint32_t address, uint32_t wanted) {
