@@ -22,8 +22,8 @@ TWriteHandler WriteTable[kPageCount];
 
 namespace {
 
-// Page ranges of the cached segment 0x80000000 to 0x9FFFFFFF, which shows physical memory:
-// first and last page, both included.
+// Page ranges, first and last page both included. All but the first lie in the cached segment
+// 0x80000000 to 0x9FFFFFFF, which shows physical memory.
 constexpr uint32_t kAllFirst = 0x00000, kAllLast = kPageCount - 1;
 constexpr uint32_t kRdramFirst = 0x80000, kRdramLast = 0x803FF;
 constexpr uint32_t kRdramRegsFirst = 0x83F00, kRdramRegsLast = 0x83FFF;
@@ -54,7 +54,7 @@ constexpr auto kStepped = TPageSpan::Stepped;
 
 // {first page, last page, storage, read, write, reset[, span]}. The RI range has no registers
 // here: its pages read as zero over the dummy page.
-constexpr std::array<TMapRow, 15> kMemoryMap = {{
+constexpr auto kMemoryMap = std::to_array<TMapRow>({
     {kAllFirst, kAllLast, BlockOf<&DummyPage>, IllegalRead, IllegalWrite, nullptr},
     {kRdramFirst, kRdramLast, BlockOf<&RDRAM>, RamRead, RamWrite, RdramReset, kStepped},
     {kRdramRegsFirst, kRdramRegsLast, BlockOf<&RDRAMRegisterPage>, RamRead, RamWrite,
@@ -71,7 +71,7 @@ constexpr std::array<TMapRow, 15> kMemoryMap = {{
     {kSiFirst, kSiLast, BlockOf<&SIRegisterPage>, SIRead, SIWrite, SIReset},
     {kCartFirst, kCartLast, BlockOf<&RomImage>, RamRead, RomWrite, nullptr, kStepped},
     {kPif, kPif, BlockOf<&PIFPage>, RamRead, RamWrite, PifReset},
-}};
+});
 
 void MapRange(uint32_t first, uint32_t last, uint8_t* storage, TReadHandler read,
               TWriteHandler write) {
