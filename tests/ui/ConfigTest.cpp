@@ -206,10 +206,11 @@ class ConfigTest : public QObject {
   }
 
   void damagedSettingsReadAsTheInitialState() {
+    static const char kBinary[] = {0, '\xff', '\x13', '[', '[', '=', '\n', '=', ']'};
     for (const QByteArray& text :
          {QByteArray("[Configuration]\nThreadPriority=9\nSound=Loud\nFrequency=maybe\n"
                      "[Controller]\nDevice={not a guid}\nMap=x, 300, -4, 7, , 255, -3\n"),
-          QByteArray("\x00\xff\x13[[[=\n\n=]", 13), QByteArray()}) {
+          QByteArray::fromRawData(kBinary, sizeof kBinary), QByteArray()}) {
       WriteSettings(text);
       TEngine engine;
       TConfigF config(engine, Settings());
