@@ -1,7 +1,13 @@
 #include "core/Engine.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <system_error>
 
 #include "common/Clock.h"
 #include "common/DebugLog.h"
@@ -131,7 +137,53 @@ void TEngine::ForceRender() {
     PresentFrame();
 }
 
+void TEngine::SetNiceness(int nice) {
+  std::string line;
+  {
+    std::lock_guard lock(priorityMutex_);
+    niceness_ = std::clamp(nice, -20, 19);
+    refusalReported_ = false;
+    line = ApplyNiceness();
+  }
+  if (!line.empty()) DbgAddLine(line);
+}
+
+int TEngine::Niceness() const {
+  std::lock_guard lock(priorityMutex_);
+  return niceness_;
+}
+
+pid_t TEngine::ThreadId() const {
+  std::lock_guard lock(priorityMutex_);
+  return threadId_;
+}
+
+std::string TEngine::ApplyNiceness() {
+  if (threadId_ == 0) return {};
+  const auto thread = static_cast<id_t>(threadId_);
+  if (setpriority(PRIO_PROCESS, thread, niceness_) == 0) return {};
+  const int error = errno;
+  // Only a raise is ever refused. Normal priority is the closest a thread may take; one that
+  // already runs lower cannot come back up and keeps its priority until the next run.
+  if (niceness_ < 0) setpriority(PRIO_PROCESS, thread, 0);
+  if (refusalReported_) return {};
+  refusalReported_ = true;
+  const int now = getpriority(PRIO_PROCESS, thread);
+  return "Thread priority nice " + std::to_string(niceness_) + " refused (" +
+         std::generic_category().message(error) +
+         ": raising a priority needs CAP_SYS_NICE or RLIMIT_NICE), the emulation thread runs "
+         "at nice " +
+         std::to_string(now);
+}
+
 void TEngine::Execute() {
+  std::string priorityLine;
+  {
+    std::lock_guard lock(priorityMutex_);
+    threadId_ = gettid();
+    priorityLine = ApplyNiceness();
+  }
+  if (!priorityLine.empty()) DbgAddLine(priorityLine);
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
@@ -154,6 +206,10 @@ void TEngine::Execute() {
              " ms, a whopping " + std::to_string(rate) + " fps!");
   RendererDeInit();
   RendererUnload();
+  {
+    std::lock_guard lock(priorityMutex_);
+    threadId_ = 0;
+  }
   paused_ = false;
   {
     std::lock_guard lock(wakeMutex_);

@@ -2,6 +2,7 @@
 // due frame to the renderer and reports how many frames it drew and how fast.
 #pragma once
 
+#include <sys/types.h>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -59,6 +60,14 @@ class TEngine {
   void ForceRender();
   bool Paused() const { return paused_.load(); }
 
+  // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
+  // the running thread at once and to every later run. When the system refuses a raise, the
+  // thread runs at normal priority (or keeps its lower one) and one console line says why.
+  void SetNiceness(int nice);
+  int Niceness() const;
+  // The kernel id of the running emulation thread; 0 while none runs.
+  pid_t ThreadId() const;
+
   // Figures of the last run, valid after it ended.
   uint64_t StepsExecuted() const { return stepsExecuted_; }
   uint32_t FramesDue() const { return framesDue_; }
@@ -76,6 +85,9 @@ class TEngine {
   bool FrameLimitReached() const { return limits_.frames && framesDue_ >= *limits_.frames; }
   void Post(uint32_t request);
   void Join();
+  // Applies niceness_ to threadId_; called with priorityMutex_ held. Returns the console line
+  // to write, if any, so that it is written after the lock is released.
+  std::string ApplyNiceness();
   // Waits, serving the host's queue, until the predicate holds or the run has ended.
   template <typename Predicate>
   void WaitServingHost(Predicate done);
@@ -93,6 +105,10 @@ class TEngine {
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
   uint32_t elapsedMs_ = 0;
+  mutable std::mutex priorityMutex_;
+  pid_t threadId_ = 0;
+  int niceness_ = 0;
+  bool refusalReported_ = false;
 };
 
 }  // namespace vantor

@@ -2,17 +2,58 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStringList>
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace vantor::ui {
 
 namespace {
+
+constexpr const char* kPriorityKey = "Configuration/ThreadPriority";
+constexpr const char* kSoundKey = "Configuration/Sound";
+constexpr const char* kFrequencyKey = "Configuration/Frequency";
+constexpr const char* kDeviceKey = "Controller/Device";
+constexpr const char* kMapKey = "Controller/Map";
 
 bool CanWrite(const QString& file) {
   const QFileInfo info(file);
   if (info.exists()) return info.isFile() && info.isWritable();
   const QFileInfo folder(info.absolutePath());
   return folder.isDir() && folder.isWritable();
+}
+
+bool WriteValues(const QString& settingsFile,
+                 std::initializer_list<std::pair<const char*, QVariant>> values) {
+  QDir().mkpath(QFileInfo(settingsFile).absolutePath());
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  for (const auto& [key, value] : values)
+    settings.setValue(key, value);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
+}
+
+// {00112233-4455-6677-8899-AABBCCDDEEFF}: the 16 bytes in order.
+QString GuidText(const std::array<uint8_t, 16>& guid) {
+  QString hex = QString::fromLatin1(
+      QByteArray(reinterpret_cast<const char*>(guid.data()), guid.size()).toHex().toUpper());
+  for (const int at : {20, 16, 12, 8})
+    hex.insert(at, '-');
+  return '{' + hex + '}';
+}
+
+// All zero for anything that is not a GUID in that form.
+std::array<uint8_t, 16> ParseGuid(const QString& text) {
+  std::array<uint8_t, 16> guid{};
+  static const QRegularExpression form(QStringLiteral(
+      "^\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}$"));
+  if (!form.match(text).hasMatch()) return guid;
+  const QByteArray bytes = QByteArray::fromHex(text.mid(1, 36).remove('-').toLatin1());
+  std::copy(bytes.begin(), bytes.end(), guid.begin());
+  return guid;
 }
 
 }  // namespace
@@ -34,6 +75,56 @@ bool WriteRomDir(const QString& settingsFile, const QString& romDir) {
   settings.setValue("Paths/RomDir", romDir);
   settings.sync();
   return settings.status() == QSettings::NoError;
+}
+
+int ReadThreadPriority(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  bool ok = false;
+  const int position = settings.value(kPriorityKey).toString().toInt(&ok);
+  return ok && position >= 0 && position <= 6 ? position : kInitialPriority;
+}
+
+bool WriteThreadPriority(const QString& settingsFile, int position) {
+  return WriteValues(settingsFile, {{kPriorityKey, position}});
+}
+
+TSoundSettings ReadSound(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  TSoundSettings sound;
+  const QString choice = settings.value(kSoundKey).toString();
+  if (choice == QLatin1String("Enabled")) sound.choice = TSoundChoice::Enabled;
+  if (choice == QLatin1String("Disabled")) sound.choice = TSoundChoice::Disabled;
+  sound.frequency = settings.value(kFrequencyKey).toString() == QLatin1String("true");
+  return sound;
+}
+
+bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
+  const char* choice = sound.choice == TSoundChoice::Enabled    ? "Enabled"
+                       : sound.choice == TSoundChoice::Disabled ? "Disabled"
+                                                                : "";
+  return WriteValues(settingsFile, {{kSoundKey, QString::fromLatin1(choice)},
+                                    {kFrequencyKey, sound.frequency ? "true" : "false"}});
+}
+
+TControllerSettings ReadController(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  TControllerSettings controller;
+  controller.deviceGuid = ParseGuid(settings.value(kDeviceKey).toString());
+  const QStringList values = settings.value(kMapKey).toStringList();
+  for (size_t i = 0; i < controller.map.size() && i < static_cast<size_t>(values.size()); ++i) {
+    bool ok = false;
+    const int value = values[static_cast<qsizetype>(i)].trimmed().toInt(&ok);
+    controller.map[i] = ok && value >= -3 && value <= 255 ? value : 0;
+  }
+  return controller;
+}
+
+bool WriteController(const QString& settingsFile, const TControllerSettings& controller) {
+  QStringList values;
+  for (const int32_t value : controller.map)
+    values << QString::number(value);
+  return WriteValues(settingsFile,
+                     {{kDeviceKey, GuidText(controller.deviceGuid)}, {kMapKey, values}});
 }
 
 }  // namespace vantor::ui
