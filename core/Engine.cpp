@@ -9,12 +9,13 @@
 #include <exception>
 #include <system_error>
 
-#include "core/Clock.h"
+#include "common/Clock.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
+#include "common/MachineState.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
-#include "core/Host.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "video/RendererHost.h"
 
@@ -56,13 +57,15 @@ TEngine::~TEngine() {
   Stop();
 }
 
-void TEngine::Start(const TRunLimits& limits) {
+void TEngine::Start(const TRunLimits& limits, bool paused) {
   if (Exists()) return;
   limits_ = limits;
-  requests_ = 0;
+  // The loop applies requests before its first step, so a pause posted now comes first.
+  requests_ = paused ? uint32_t{kPauseChanged} : 0;
   finished_ = false;
-  wantPaused_ = false;
+  wantPaused_ = paused;
   paused_ = false;
+  RunExists = true;
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -89,6 +92,7 @@ void TEngine::WaitServingHost(Predicate done) {
 void TEngine::Join() {
   WaitServingHost([] { return false; });
   thread_.join();
+  RunExists = false;
   if (THost* host = CurrentHost()) host->DrainPending();
 }
 
@@ -196,10 +200,10 @@ void TEngine::Execute() {
     DbgAddLine(std::string("Emulation stopped: ") + error.what());
   }
 
-  RunStartTime = MilliClock() - RunStartTime;
-  const uint64_t rate = RunStartTime == 0 ? 0 : uint64_t{FrameCount} * 1000 / RunStartTime;
-  DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " +
-             std::to_string(RunStartTime) + " ms, a whopping " + std::to_string(rate) + " fps!");
+  elapsedMs_ = MilliClock() - RunStartTime;
+  const uint64_t rate = elapsedMs_ == 0 ? 0 : uint64_t{FrameCount} * 1000 / elapsedMs_;
+  DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " + std::to_string(elapsedMs_) +
+             " ms, a whopping " + std::to_string(rate) + " fps!");
   RendererDeInit();
   RendererUnload();
   {
@@ -227,25 +231,30 @@ void TEngine::Loop() {
       continue;
     }
     ++steps;
-    if (CpuStep() && FrameDue()) [[unlikely]]
-      break;
+    if (CpuStep()) [[unlikely]] {
+      PresentDueFrame();
+      if (FrameLimitReached()) break;
+    }
   }
   stepsExecuted_ = steps;
 }
 
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
-  const bool frameLimit = CpuStep() && FrameDue();
+  bool frameLimit = false;
+  if (CpuStep()) {
+    PresentDueFrame();
+    frameLimit = FrameLimitReached();
+  }
   return frameLimit || (limits_.steps && stepsExecuted_ >= *limits_.steps);
 }
 
-bool TEngine::FrameDue() {
+void TEngine::PresentDueFrame() {
   ++framesDue_;
   if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
     ++FrameCount;
     SetStatusText("FPS = " + FpsText());
   }
-  return limits_.frames && framesDue_ >= *limits_.frames;
 }
 
 bool TEngine::ApplyRequests() {

@@ -13,7 +13,7 @@
 
 namespace vantor {
 
-// Frames presented in the current run, and the run's start time (then its length) in ms.
+// Frames presented in the current run, and the millisecond clock when it started.
 extern uint32_t FrameCount;
 extern uint32_t RunStartTime;
 
@@ -40,8 +40,9 @@ class TEngine {
   TEngine(const TEngine&) = delete;
   TEngine& operator=(const TEngine&) = delete;
 
-  // Starts a run on a new thread; does nothing while a thread exists.
-  void Start(const TRunLimits& limits = {});
+  // Starts a run on a new thread; does nothing while a thread exists. A run started paused
+  // halts before its first step, as after Pause.
+  void Start(const TRunLimits& limits = {}, bool paused = false);
   // Ends the run and waits for its closing steps, serving the host's queue meanwhile so that a
   // thread blocked on a full console queue can always finish. Nothing happens without a thread.
   void Stop();
@@ -70,7 +71,7 @@ class TEngine {
   // Figures of the last run, valid after it ended.
   uint64_t StepsExecuted() const { return stepsExecuted_; }
   uint32_t FramesDue() const { return framesDue_; }
-  uint32_t ElapsedMs() const { return RunStartTime; }
+  uint32_t ElapsedMs() const { return elapsedMs_; }
 
  private:
   void Execute();
@@ -79,8 +80,9 @@ class TEngine {
   bool ApplyRequests();
   // One step with its frame, outside the hot loop; true when the run's limits are reached.
   bool StepOnce();
-  // Presents a due frame when the renderer is ready; true when the frame limit is reached.
-  bool FrameDue();
+  // Counts a frame that fell due and presents it when the renderer is ready.
+  void PresentDueFrame();
+  bool FrameLimitReached() const { return limits_.frames && framesDue_ >= *limits_.frames; }
   void Post(uint32_t request);
   void Join();
   // Applies niceness_ to threadId_; called with priorityMutex_ held. Returns the console line
@@ -102,6 +104,7 @@ class TEngine {
   TRunLimits limits_;
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
+  uint32_t elapsedMs_ = 0;
   mutable std::mutex priorityMutex_;
   pid_t threadId_ = 0;
   int niceness_ = 0;

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/HexText.h"
+#include "common/MachineState.h"
 
 namespace vantor {
 
@@ -21,7 +24,7 @@ namespace {
 constexpr std::array<std::string_view, 128> NameTable(
     std::initializer_list<std::pair<uint8_t, std::string_view>> named) {
   std::array<std::string_view, 128> table{};
-  table.fill("?");
+  table.fill(kNoName);
   for (const auto& [code, name] : named)
     table[code] = name;
   return table;
@@ -126,13 +129,20 @@ const std::array<std::string_view, 128> MakerNames = NameTable({{0x4E, "Nintendo
 
 // Codes 128 to 255 lie past the tables and have no name.
 std::string_view CountryName(uint8_t code) {
-  return code < CountryNames.size() ? CountryNames[code] : "?";
+  return code < CountryNames.size() ? CountryNames[code] : kNoName;
 }
 std::string_view MakerName(uint8_t code) {
-  return code < MakerNames.size() ? MakerNames[code] : "?";
+  return code < MakerNames.size() ? MakerNames[code] : kNoName;
 }
 
 void UnloadRomImage() {
+  // A run's map points into the image: freeing it under the run would leave the machine reading
+  // freed memory. Callers end the run first; one that does not is a fault of the program, stopped
+  // here before any harm is done.
+  if (RunExists.load()) {
+    std::fputs("vantor64: the ROM image cannot change while an emulation run exists\n", stderr);
+    std::abort();
+  }
   if (RomImage != nullptr) RomImage->Destroy();
   RomImage = nullptr;
   RomLoaded = false;

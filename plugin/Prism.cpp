@@ -7,9 +7,9 @@
 #include <new>
 #include <optional>
 
+#include "pixels/XLaters.h"
 #include "plugin/PrismMessage.h"
 #include "plugin/PrismSurfaces.h"
-#include "plugin/XLaters.h"
 
 namespace vantor::prism {
 

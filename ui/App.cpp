@@ -4,9 +4,9 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include "core/Host.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "debugger/DbgWnd.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 #include "memory/RomImage.h"

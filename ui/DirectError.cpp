@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor::ui {
 

@@ -6,8 +6,9 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <string_view>
 
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
@@ -26,6 +27,15 @@ constexpr const char* kSnapshotFilter = "BMP|*.bmp";
 QString CaptionText(const QByteArray& name) {
   const qsizetype end = name.indexOf('\0');
   return QString::fromLatin1(end < 0 ? name : name.left(end));
+}
+
+// A country or maker field from its code: the name ROM loading reports, "Unknown" for code 0, and
+// for a code without a name the field stays as the last ROM left it.
+void ReadCodeName(QString& field, uint8_t code, std::string_view name) {
+  if (code == 0)
+    field = QStringLiteral("Unknown");
+  else if (name != kNoName)
+    field = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 }  // namespace
@@ -80,38 +90,8 @@ void TMainForm::LoadRom(const QString& path) {
 
   RomName = QByteArray(reinterpret_cast<const char*>(RomHeaderBuf.data()) + 32, 20);
   setWindowTitle(QString::fromLatin1(kMainCaption) + QStringLiteral(" - ") + CaptionText(RomName));
-  switch (RomHeaderBuf[62]) {
-    case 'E':
-      RomCountry = QStringLiteral("USA");
-      break;
-    case 'D':
-      RomCountry = QStringLiteral("Germany");
-      break;
-    case 'J':
-      RomCountry = QStringLiteral("Japan");
-      break;
-    case 'P':
-      RomCountry = QStringLiteral("Europe");
-      break;
-    case 'U':
-      RomCountry = QStringLiteral("Australia");
-      break;
-    case 0:
-      RomCountry = QStringLiteral("Unknown");
-      break;
-    default:
-      break;
-  }
-  switch (RomHeaderBuf[59]) {
-    case 'N':
-      RomMaker = QStringLiteral("Nintendo");
-      break;
-    case 0:
-      RomMaker = QStringLiteral("Unknown");
-      break;
-    default:
-      break;
-  }
+  ReadCodeName(RomCountry, RomHeaderBuf[62], CountryName(RomHeaderBuf[62]));
+  ReadCodeName(RomMaker, RomHeaderBuf[59], MakerName(RomHeaderBuf[59]));
   UnloadROM1->setEnabled(true);
   Start1->setEnabled(true);
   ShowStartupPicture(false);

@@ -14,8 +14,8 @@
 #include <cstdint>
 
 #include "core/Engine.h"
-#include "memory/RomStream.h"
 #include "ui/PaintBox.h"
+#include "ui/RomStream.h"
 
 namespace vantor::ui {
 

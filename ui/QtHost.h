@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "core/QueuedHost.h"
+#include "common/QueuedHost.h"
 
 class QWidget;
 

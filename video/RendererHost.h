@@ -29,6 +29,7 @@ struct TScreenRect {
   int32_t Height = 0;
 };
 
+// Set by the binding functions and used by the run's calls, all under the one plug-in lock.
 extern TRendererEntries RendererEntries;
 // True between a successful InitRenderer and the next DeInitRenderer.
 extern std::atomic<bool> RendererReady;

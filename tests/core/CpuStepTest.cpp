@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "core/Cpu.h"
+#include "memory/PlainPages.h"
+#include "memory/SignalProcessor.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 

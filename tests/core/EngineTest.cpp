@@ -6,10 +6,11 @@
 #include <regex>
 #include <thread>
 
+#include "common/QueuedHost.h"
 #include "core/CpuState.h"
-#include "core/QueuedHost.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "tests/support/Deadline.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RecordingRenderer.h"
 #include "tests/support/RomBytes.h"
@@ -65,6 +66,11 @@ class EngineTest : public ::testing::Test {
   }
   static Lines Calls() { return test::RecordedCalls(); }
 
+  // Every call that waits for the emulation thread (WaitForEnd, Stop, SingleStep) waits at most
+  // this long; a stuck engine ends the program with the test's name.
+  test::Watchdog watchdog{std::string("EngineTest.") +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                          ", waiting for the emulation thread,"};
   test::TempDir dir;
   QueueHost host{64};
 };
@@ -165,11 +171,8 @@ TEST_F(EngineTest, StoppingAFloodingRunNeverDeadlocksAndEachRunClosesOnce) {
 TEST_F(EngineTest, PauseHaltsBetweenStepsAndSingleStepRunsExactlyOne) {
   Load({EncodeI(9, kT1, kT1, 1), EncodeJ(2, 0xA4000040 >> 2), 0});  // addiu t1,t1,1 in a loop
   TEngine engine;
-  engine.Start(
-      {.steps = 100000});  // preparing the map takes long enough for the pause to come first
-  engine.Pause();
-  while (!engine.Paused())
-    std::this_thread::yield();
+  engine.Start({.steps = 100000}, /*paused=*/true);  // halts before its first step
+  ASSERT_TRUE(test::WaitUntil([&] { return engine.Paused(); })) << "the run never paused";
   const uint32_t count = Cop0Regs[COUNT];
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(Cop0Regs[COUNT], count);
@@ -191,11 +194,23 @@ TEST_F(EngineTest, StopWorksFromThePausedState) {
   TEngine engine;
   engine.Start();
   engine.Pause();
-  while (!engine.Paused())
-    host.Drain();
+  ASSERT_TRUE(test::WaitUntil([&] {
+    host.Drain();  // the flooding thread reaches the pause only once its lines are taken
+    return engine.Paused();
+  })) << "the flooding run never paused";
   engine.Stop();
   EXPECT_FALSE(engine.Exists());
   EXPECT_TRUE(host.lines.back().starts_with("Emulated "));
+}
+
+TEST_F(EngineTest, TheMachineBelongsToTheRunFromStartUntilItsThreadIsJoined) {
+  Load({IdleAt(0), 0});
+  TEngine engine;
+  EXPECT_FALSE(RunExists);
+  engine.Start({}, /*paused=*/true);
+  EXPECT_TRUE(RunExists);  // from Start on, not only once the thread runs
+  engine.Stop();
+  EXPECT_FALSE(RunExists);
 }
 
 TEST(FpsTextTest, ShowsAtMostFiveCharactersOfTheRate) {

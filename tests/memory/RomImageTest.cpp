@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/MachineState.h"
 #include "tests/support/CaptureHost.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
@@ -13,7 +14,6 @@ namespace vantor {
 namespace {
 
 using test::BigEndianRom;
-using test::RomSpec;
 using Lines = std::vector<std::string>;
 
 class RomImageTest : public ::testing::Test {
@@ -126,6 +126,23 @@ TEST_F(RomImageTest, UnreadableAndTooShortFilesAreRefused) {
     EXPECT_EQ(host.Lines(),
               Lines{"Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!"});
   }
+}
+
+TEST_F(RomImageTest, AHeaderAloneIsAWholeImage) {
+  ASSERT_TRUE(Load(BigEndianRom({.size = 64})));
+  EXPECT_TRUE(RomLoaded);
+  EXPECT_EQ(RomImage->Size, 64u);
+  EXPECT_EQ(host.Lines(), (Lines{"Loaded VANTOR TEST", "Entry point : 80000400",
+                                 "Country Code : USA", "Manufacturer Code : Nintendo"}));
+}
+
+TEST(RomImageDeathTest, TheImageCannotChangeWhileARunExists) {
+  EXPECT_DEATH(
+      {
+        RunExists = true;
+        UnloadRomImage();
+      },
+      "the ROM image cannot change while an emulation run exists");
 }
 
 TEST_F(RomImageTest, AFailedLoadDropsThePreviousImage) {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "plugin/PrismMessage.h"
-#include "tests/plugin/PixelReference.h"
+#include "tests/support/PixelReference.h"
 
 namespace vantor::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/PixelReference.h"
+#include "tests/support/PixelReference.h"
 #include "tests/support/TempDir.h"
 
 // Xlib's types, declared here without its macros (None, Status ...) that clash with GoogleTest.

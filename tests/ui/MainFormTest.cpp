@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/Host.h"
+#include "common/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/RomBytes.h"

@@ -5,9 +5,9 @@
 #include <QTextBlock>
 #include <thread>
 
-#include "core/Host.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "debugger/DbgWnd.h"
-#include "debugger/DebugLog.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/Credits.h"

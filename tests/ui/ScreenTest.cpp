@@ -5,16 +5,16 @@
 #include <QScreen>
 #include <QTest>
 
-#include "core/Host.h"
+#include "common/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
-#include "plugin/XLaters.h"
+#include "memory/VideoInterface.h"
+#include "pixels/XLaters.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
-#include "video/VideoInterface.h"
 
 using namespace vantor;
 using namespace vantor::ui;

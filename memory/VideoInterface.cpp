@@ -1,15 +1,28 @@
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
+#include <atomic>
+#include <cstring>
 #include <string>
 
-#include "core/CpuState.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/MachineState.h"
 #include "memory/AddressMap.h"
-#include "video/RendererHost.h"
 
 namespace vantor {
 
 alignas(4096) uint8_t VIRegisterPage[4096];
+
+namespace {
+std::atomic<TResolutionChange> resolutionChange{nullptr};
+}  // namespace
+
+void SetResolutionChange(TResolutionChange change) {
+  resolutionChange.store(change);
+}
+
+void VIReset() {
+  std::memset(VIRegisterPage, 0, sizeof VIRegisterPage);
+}
 
 uint32_t VIRead(uint32_t, uint32_t offset) {
   return PageWord(VIRegisterPage, offset);
@@ -24,7 +37,7 @@ void VIWrite(uint32_t, uint32_t offset, uint32_t value) {
       const auto width = static_cast<int32_t>(value);
       const auto height = static_cast<int32_t>(int64_t{width} * 3 / 4);
       DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
-      RendererResize(width, height);
+      if (TResolutionChange change = resolutionChange.load()) change(width, height);
       break;
     }
     case kViVCurrent:

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor {
 

@@ -1,4 +1,4 @@
-#include "plugin/XLaters.h"
+#include "pixels/XLaters.h"
 
 #include <bit>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "core/QueuedHost.h"
+#include "common/QueuedHost.h"
 
 #include <utility>
 

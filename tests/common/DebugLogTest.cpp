@@ -1,4 +1,4 @@
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "memory/RomStream.h"
+#include "ui/RomStream.h"
 
 #include <utility>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor {
 

@@ -1,4 +1,4 @@
-#include "memory/RomStream.h"
+#include "ui/RomStream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plugin/XLaters.h"
+#include "pixels/XLaters.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/plugin/PixelReference.h"
+#include "tests/support/PixelReference.h"
 
 namespace vantor {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/Host.h"
+#include "common/Host.h"
 
 #include <atomic>
 

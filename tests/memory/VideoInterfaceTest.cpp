@@ -1,4 +1,4 @@
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
 #include <gtest/gtest.h>
 

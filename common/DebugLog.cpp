@@ -1,6 +1,6 @@
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor {
 
