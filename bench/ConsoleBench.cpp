@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -38,11 +39,16 @@ struct TConsole {
   TDbgWnd window;
   std::atomic<uint64_t> delivered{0};
   Clock::time_point lastDelivery;
+  double longestDeliveryMs = 0;  // the longest the main thread spent on one delivery
 
   TConsole() {
     host.SetLineSink([this](const QStringList& lines) {
+      const Clock::time_point start = Clock::now();
       window.AddLines(lines);
       lastDelivery = Clock::now();
+      longestDeliveryMs =
+          std::max(longestDeliveryMs,
+                   std::chrono::duration<double, std::milli>(lastDelivery - start).count());
       delivered += static_cast<uint64_t>(lines.size());
     });
     host.SetStatusSink([](const QString&) {});
@@ -74,6 +80,7 @@ void BM_ConsoleThroughput(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
   state.counters["lines_per_s"] = benchmark::Counter(
       static_cast<double>(state.iterations() * count), benchmark::Counter::kIsRate);
+  state.counters["longest_batch_ms"] = console.longestDeliveryMs;
 }
 BENCHMARK(BM_ConsoleThroughput)->Arg(20000)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -72,6 +72,8 @@ class TEngine {
   bool StepOnce();
   // Presents a due frame when the renderer is ready; true when the frame limit is reached.
   bool FrameDue();
+  // Shows the frame rate, unless a pause has been asked for.
+  void PublishFrameRate();
   void Post(uint32_t request);
   void Join();
   // Waits, serving the host's queue, until the predicate holds or the run has ended.
@@ -85,6 +87,7 @@ class TEngine {
   std::atomic<bool> paused_{false};
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
+  std::mutex statusMutex_;  // orders frame-rate texts against a pause request
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;
