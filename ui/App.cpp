@@ -42,7 +42,7 @@ int RunDesktop(int argc, char** argv) {
   InstallHost(&host);
   TShutDown shutDown;
   if (!CreateMemoryBlocks()) return 1;
-  BindRenderer(QCoreApplication::applicationDirPath().toStdString());
+  const bool rendererBound = BindRenderer(QCoreApplication::applicationDirPath().toStdString());
 
   const QString settingsFile =
       SettingsFilePath(QCoreApplication::applicationDirPath(),
@@ -60,6 +60,8 @@ int RunDesktop(int argc, char** argv) {
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);
+  // The program still serves the console and the debugger without a picture.
+  if (!rendererBound) mainForm.RendererUnavailable();
 
   const QStringList arguments = QCoreApplication::arguments();
   if (arguments.size() > 1) {

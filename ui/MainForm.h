@@ -39,8 +39,10 @@ class TMainForm : public QMainWindow {
 
   // Load ROM with a path that needs no dialog (the command line); the settings stay as they are.
   void LoadRomFile(const QString& path);
+  // No renderer plug-in could be bound: says so once now, and in the status bar at every Start.
+  void RendererUnavailable();
 
-  // The status bar's simple text.
+  // The status bar's simple text. Commands set it through the host, which sends it here.
   void SetSimpleText(const QString& text);
   QString SimpleText() const;
 
@@ -98,6 +100,11 @@ class TMainForm : public QMainWindow {
   static constexpr int kFrameHeight = 63;
   static constexpr int kStatusHeight = 19;
   static constexpr int kClosingBlockMs = 1000;
+  // Save Snapshot: time for the window system to uncover the window after the dialog, the
+  // longest wait for a frame, and time for the server to draw it.
+  static constexpr int kUncoverMs = 150;
+  static constexpr int kFrameWaitMs = 1000;
+  static constexpr int kDrawMs = 50;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -112,14 +119,21 @@ class TMainForm : public QMainWindow {
                    const QKeySequence& shortcut, bool enabled, void (TMainForm::*handler)());
   QAction* AddSeparator(QMenu* menu, const char* name);
   void FormClose();
+  // Status texts of the commands go through the host, so that they win over older ones from the
+  // emulation thread.
+  void SetStatus(const QString& text);
   // The part of Load ROM after the file is chosen.
   void LoadRom(const QString& path);
   bool ReadRomStream(const QString& path);
+  // A load the loader refused: says why and leaves nothing to start.
+  void ShowLoadFailed(const QString& path, bool unsupported);
   // Sizes the window so PaintBox1 shows a picture of this size (outer size minus the frame).
   void SetScreenSize(int outerWidth, int outerHeight);
   void FitClientTo(QSize picture);
   void EnterFullScreen();
   void LeaveFullScreen();
+  // Shows or hides the menus that full-screen mode hides, together with their items' shortcuts.
+  void ShowMenus(bool shown);
   void ShowStartupPicture(bool show);
   // Menu states once no run exists any more.
   void ShowRunEnded();
@@ -127,6 +141,8 @@ class TMainForm : public QMainWindow {
   void RepaintLastFrame();
   // The picture on the screen in the client area (below the menu bar).
   QImage GrabClientArea();
+  // Puts a presented frame into the drawing area and lets it reach the screen.
+  void ShowPresentedFrame();
   void BlockInput(int milliseconds);
 
   TUserDialogs& dialogs_;
@@ -137,6 +153,10 @@ class TMainForm : public QMainWindow {
   QWidget* config_ = nullptr;
   QLabel* simpleText_;
   QImage startupPicture_;
+  // Esc and Alt+Enter in full-screen mode, where the menus and their shortcuts are hidden.
+  QAction* leaveFullScreen_;
+  QRect normalGeometry_;  // where the window was before full-screen mode
+  bool rendererMissing_ = false;
 };
 
 }  // namespace vantor::ui
