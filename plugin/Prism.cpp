@@ -184,6 +184,7 @@ void Unload() {
 }
 
 int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHandle clipWindow) {
+  SetMessageOwner(coopWindow != 0 ? coopWindow : clipWindow);
   // Not ready to flip until every step below has succeeded, even with surfaces left from before.
   activeXLater = nullptr;
   // The window under which the display is used, when one is named, must exist.
