@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "core/Host.h"
@@ -73,6 +74,16 @@ void TMainForm::SetStatus(const QString& text) {
 void TMainForm::RendererUnavailable() {
   if (rendererMissing_) return;
   rendererMissing_ = true;
+  ShowNoRenderer(QDeadlineTimer(kPlacingMs));
+}
+
+void TMainForm::ShowNoRenderer(QDeadlineTimer placed) {
+  // Over the window, once the window system shows it where the window manager placed it.
+  const QWindow* window = windowHandle();
+  if (isVisible() && window != nullptr && !window->isExposed() && !placed.hasExpired()) {
+    QTimer::singleShot(10, this, [this, placed] { ShowNoRenderer(placed); });
+    return;
+  }
   dialogs_.ShowError(this, QString::fromLatin1(kNoRendererMessage));
 }
 
@@ -329,7 +340,10 @@ void TMainForm::SaveSnapshot1Click() {
                                  .arg(QDir::toNativeSeparators(*name), file.errorString()));
     return;
   }
-  SetStatus(QStringLiteral("Snapshot ") + *name + QStringLiteral(" saved"));
+  const QString saved = QStringLiteral("Snapshot ") + *name + QStringLiteral(" saved");
+  SetStatus(saved);
+  // A running ROM's next frame rate replaces the simple text at once; this stays above it a while.
+  StatusBar1->showMessage(saved, kSnapshotTextMs);
 }
 
 }  // namespace vantor::ui

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
@@ -100,11 +101,15 @@ class TMainForm : public QMainWindow {
   static constexpr int kFrameHeight = 63;
   static constexpr int kStatusHeight = 19;
   static constexpr int kClosingBlockMs = 1000;
+  // The longest a start-up message waits for the window to be placed and shown.
+  static constexpr int kPlacingMs = 1000;
   // Save Snapshot: time for the window system to uncover the window after the dialog, the
   // longest wait for a frame, and time for the server to draw it.
   static constexpr int kUncoverMs = 150;
   static constexpr int kFrameWaitMs = 1000;
   static constexpr int kDrawMs = 50;
+  // How long "Snapshot ... saved" stays readable over a running ROM's frame rates.
+  static constexpr int kSnapshotTextMs = 4000;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -127,6 +132,7 @@ class TMainForm : public QMainWindow {
   bool ReadRomStream(const QString& path);
   // A load the loader refused: says why and leaves nothing to start.
   void ShowLoadFailed(const QString& path, bool unsupported);
+  void ShowNoRenderer(QDeadlineTimer placed);
   // Sizes the window so PaintBox1 shows a picture of this size (outer size minus the frame).
   void SetScreenSize(int outerWidth, int outerHeight);
   void FitClientTo(QSize picture);

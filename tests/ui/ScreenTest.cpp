@@ -164,6 +164,10 @@ class ScreenTest : public QObject {
     dialogs_.answers << name;
     form_->SaveSnapshot1->trigger();
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+    // The running ROM's frame rates do not hide it at once.
+    QTest::qWait(300);
+    QVERIFY(form_->SimpleText().startsWith("FPS = "));
+    QCOMPARE(form_->StatusBar1->currentMessage(), "Snapshot " + name + " saved");
     QFile file(name);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(2), QByteArray("BM"));
