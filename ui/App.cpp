@@ -60,14 +60,15 @@ int RunDesktop(int argc, char** argv) {
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);
-  // The program still serves the console and the debugger without a picture.
-  if (!rendererBound) mainForm.RendererUnavailable();
-
   const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1) {
-    mainForm.LoadRomFile(arguments[1]);
-    mainForm.Button3Click();
-  }
+  mainForm.WhenPlaced([&] {
+    // The program still serves the console and the debugger without a picture.
+    if (!rendererBound) mainForm.RendererUnavailable();
+    if (arguments.size() > 1) {
+      mainForm.LoadRomFile(arguments[1]);
+      mainForm.Button3Click();
+    }
+  });
   const int status = QApplication::exec();
 
   mainForm.Button4Click();

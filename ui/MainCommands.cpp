@@ -74,17 +74,16 @@ void TMainForm::SetStatus(const QString& text) {
 void TMainForm::RendererUnavailable() {
   if (rendererMissing_) return;
   rendererMissing_ = true;
-  ShowNoRenderer(QDeadlineTimer(kPlacingMs));
+  dialogs_.ShowError(this, QString::fromLatin1(kNoRendererMessage));
 }
 
-void TMainForm::ShowNoRenderer(QDeadlineTimer placed) {
-  // Over the window, once the window system shows it where the window manager placed it.
+void TMainForm::WhenPlaced(std::function<void()> work, QDeadlineTimer placed) {
   const QWindow* window = windowHandle();
   if (isVisible() && window != nullptr && !window->isExposed() && !placed.hasExpired()) {
-    QTimer::singleShot(10, this, [this, placed] { ShowNoRenderer(placed); });
+    QTimer::singleShot(10, this, [this, work, placed] { WhenPlaced(work, placed); });
     return;
   }
-  dialogs_.ShowError(this, QString::fromLatin1(kNoRendererMessage));
+  work();
 }
 
 void TMainForm::LoadRom(const QString& path) {

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "core/Engine.h"
 #include "memory/RomStream.h"
@@ -23,6 +24,8 @@ namespace vantor::ui {
 class TUserDialogs;
 
 inline constexpr const char* kMainCaption = "Vantor64 0.25";
+// The longest WhenPlaced waits for the window manager.
+inline constexpr int kPlacingMs = 1000;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -42,6 +45,9 @@ class TMainForm : public QMainWindow {
   void LoadRomFile(const QString& path);
   // No renderer plug-in could be bound: says so once now, and in the status bar at every Start.
   void RendererUnavailable();
+  // Runs work once the window system shows the window where the window manager placed it (or
+  // at once when the window is hidden or placing takes too long), so that boxes appear over it.
+  void WhenPlaced(std::function<void()> work, QDeadlineTimer placed = QDeadlineTimer(kPlacingMs));
 
   // The status bar's simple text. Commands set it through the host, which sends it here.
   void SetSimpleText(const QString& text);
@@ -101,8 +107,6 @@ class TMainForm : public QMainWindow {
   static constexpr int kFrameHeight = 63;
   static constexpr int kStatusHeight = 19;
   static constexpr int kClosingBlockMs = 1000;
-  // The longest a start-up message waits for the window to be placed and shown.
-  static constexpr int kPlacingMs = 1000;
   // Save Snapshot: time for the window system to uncover the window after the dialog, the
   // longest wait for a frame, and time for the server to draw it.
   static constexpr int kUncoverMs = 150;
@@ -132,7 +136,6 @@ class TMainForm : public QMainWindow {
   bool ReadRomStream(const QString& path);
   // A load the loader refused: says why and leaves nothing to start.
   void ShowLoadFailed(const QString& path, bool unsupported);
-  void ShowNoRenderer(QDeadlineTimer placed);
   // Sizes the window so PaintBox1 shows a picture of this size (outer size minus the frame).
   void SetScreenSize(int outerWidth, int outerHeight);
   void FitClientTo(QSize picture);
