@@ -272,7 +272,10 @@ void TMainForm::ShowStartupPicture(bool show) {
 
 void TMainForm::PublishDrawingArea() {
   const qreal ratio = PaintBox1->devicePixelRatioF();
-  const QPoint origin = PaintBox1->mapToGlobal(QPoint(0, 0));
+  // From the window's geometry as its move and resize events report it, not from the server:
+  // asking the server while the window manager is still moving the window would publish a
+  // place that no later event corrects.
+  const QPoint origin = geometry().topLeft() + PaintBox1->mapTo(this, QPoint(0, 0));
   PublishTargetRect({static_cast<int32_t>(origin.x() * ratio),
                      static_cast<int32_t>(origin.y() * ratio),
                      static_cast<int32_t>(PaintBox1->width() * ratio),
