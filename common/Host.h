@@ -17,11 +17,13 @@ class THost {
   // Shows a set-up or command failure to the user (a modal box on the desktop).
   virtual void ShowMessage(std::string_view text) = 0;
 
-  // Replaces the status bar's simple text.
+  // Replaces the status bar's simple text. Only the newest text counts: a text set on the main
+  // thread wins over one that another thread published before it.
   virtual void SetStatusText(std::string_view text) = 0;
 
-  // Delivers what other threads have queued. Called by the main thread while it waits for the
-  // emulation thread, so that a thread blocked on a full queue can always finish.
+  // Delivers what other threads have queued and serves the main thread's other work. Called by
+  // the main thread while it waits for the emulation thread, so that a thread blocked on a full
+  // queue can always finish and the windows stay alive meanwhile.
   virtual void DrainPending() {}
 };
 

@@ -105,7 +105,11 @@ void TEngine::Post(uint32_t request) {
 }
 
 void TEngine::Pause() {
-  wantPaused_ = true;
+  {
+    // Once this returns, no frame rate from before the pause reaches the status bar.
+    std::lock_guard lock(statusMutex_);
+    wantPaused_ = true;
+  }
   Post(kPauseChanged);
 }
 
@@ -253,8 +257,14 @@ void TEngine::PresentDueFrame() {
   ++framesDue_;
   if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
     ++FrameCount;
-    SetStatusText("FPS = " + FpsText());
+    PublishFrameRate();
   }
+}
+
+void TEngine::PublishFrameRate() {
+  const std::string text = "FPS = " + FpsText();
+  std::lock_guard lock(statusMutex_);
+  if (!wantPaused_.load(std::memory_order_relaxed)) SetStatusText(text);
 }
 
 bool TEngine::ApplyRequests() {

@@ -83,6 +83,8 @@ class TEngine {
   // Counts a frame that fell due and presents it when the renderer is ready.
   void PresentDueFrame();
   bool FrameLimitReached() const { return limits_.frames && framesDue_ >= *limits_.frames; }
+  // Shows the frame rate, unless a pause has been asked for.
+  void PublishFrameRate();
   void Post(uint32_t request);
   void Join();
   // Applies niceness_ to threadId_; called with priorityMutex_ held. Returns the console line
@@ -99,6 +101,7 @@ class TEngine {
   std::atomic<bool> paused_{false};
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
+  std::mutex statusMutex_;  // orders frame-rate texts against a pause request
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;

@@ -18,6 +18,7 @@ namespace vantor {
 TMemoryHandler* RomImage = nullptr;
 TRomHeader RomHeader;
 bool RomLoaded = false;
+std::string RomLoadError;
 
 namespace {
 
@@ -92,6 +93,15 @@ bool NormaliseByteOrder(uint8_t* image, uint32_t size) {
     }
     return true;
   }
+  // 40 12 37 80: bytes of each word reversed. Read as little-endian host words they already hold
+  // the cartridge's big-endian values.
+  return magic == 0x1240;
+}
+
+// Reports a refused load on the console and keeps the reason for the window.
+bool Refuse(std::string reason) {
+  DbgAddLine(reason);
+  RomLoadError = std::move(reason);
   return false;
 }
 
@@ -150,37 +160,32 @@ void UnloadRomImage() {
 
 bool LoadRomImage(const std::string& path) {
   UnloadRomImage();
+  RomLoadError.clear();
 
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    DbgAddLine("Error loading " + path);
-    return false;
+    return Refuse("Error loading " + path);
   }
   FileCloser closer(fd);
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > 0xFFFFFF00) {
-    DbgAddLine("Error loading " + path);
-    return false;
+    return Refuse("Error loading " + path);
   }
   const auto size = static_cast<uint32_t>(info.st_size);
 
   RomImage = TMemoryHandler::Create(size, 8);
   if (RomImage->Data == nullptr) {
-    DbgAddLine("Failed to allocate memory!");
-    return false;
+    return Refuse("Failed to allocate memory!");
   }
   if (!ReadFileInto(fd, RomImage->Data, size)) {
-    DbgAddLine("Error loading " + path);
-    return false;
+    return Refuse("Error loading " + path);
   }
   // The header (and the magic inside it) must be whole before anything is read from it.
   if (size < kRomHeaderSize) {
-    DbgAddLine("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!");
-    return false;
+    return Refuse("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!");
   }
   if (!NormaliseByteOrder(RomImage->Data, size)) {
-    DbgAddLine("Invalid \"Magic\"!");
-    return false;
+    return Refuse("Invalid \"Magic\"!");
   }
   ReadHeader(RomImage->Data);
   ReportHeader();

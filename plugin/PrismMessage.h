@@ -1,6 +1,8 @@
 // The one way the plug-in tells the user about a failure.
 #pragma once
 
+#include "video/RenderPlugInfo.h"
+
 namespace vantor::prism {
 
 // The plug-in's description text, also the caption of its messages.
@@ -13,5 +15,9 @@ inline constexpr char kMessageFileVariable[] = "VID_PRISM_MESSAGE_FILE";
 // Writes "caption: text" to standard error, then shows a modal dialog with one OK button (or
 // appends the text to the message file). Blocks until the dialog is closed.
 void ShowPrismMessage(const char* text);
+
+// The window the dialogs belong to (0: none): the window manager keeps each dialog above it, so
+// that clicking the window never hides a dialog that holds the emulation thread.
+void SetMessageOwner(TWindowHandle window);
 
 }  // namespace vantor::prism

@@ -47,7 +47,7 @@ int RunDesktop(int argc, char** argv) {
   InstallHost(&host);
   TShutDown shutDown;
   if (!CreateMemoryBlocks()) return 1;
-  BindRenderer(QCoreApplication::applicationDirPath().toStdString());
+  const bool rendererBound = BindRenderer(QCoreApplication::applicationDirPath().toStdString());
 
   const QString settingsFile =
       SettingsFilePath(QCoreApplication::applicationDirPath(),
@@ -76,12 +76,15 @@ int RunDesktop(int argc, char** argv) {
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);
-
   const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1) {
-    mainForm.LoadRomFile(arguments[1]);
-    mainForm.Button3Click();
-  }
+  mainForm.WhenPlaced([&] {
+    // The program still serves the console and the debugger without a picture.
+    if (!rendererBound) mainForm.RendererUnavailable();
+    if (arguments.size() > 1) {
+      mainForm.LoadRomFile(arguments[1]);
+      mainForm.Button3Click();
+    }
+  });
   const int status = QApplication::exec();
 
   mainForm.Button4Click();

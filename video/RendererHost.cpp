@@ -23,6 +23,7 @@ TWindowHandle clipWindowHandle = 0;
 int32_t frameWidth = 0;
 int32_t frameHeight = 0;
 bool reportedBadFrame = false;
+std::atomic<uint32_t> presentedFrames{0};
 
 std::mutex rectLock;
 TScreenRect targetRect;
@@ -188,7 +189,12 @@ bool PresentFrame() {
   if (RendererEntries.SetTargetRect)
     RendererEntries.SetTargetRect(rect.Left, rect.Top, rect.Width, rect.Height);
   RendererEntries.Flip(frame);
+  presentedFrames.fetch_add(1, std::memory_order_release);
   return true;
+}
+
+uint32_t PresentedFrames() {
+  return presentedFrames.load(std::memory_order_acquire);
 }
 
 }  // namespace vantor

@@ -62,5 +62,7 @@ void RendererDeInit();
 // when the whole frame lies in host-contiguous emulated memory (a frame that would leave it is
 // dropped, with one console line per run). True when Flip ran.
 bool PresentFrame();
+// How many times Flip has run since the program started; read from any thread.
+uint32_t PresentedFrames();
 
 }  // namespace vantor

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -31,11 +32,11 @@ class QueueHost : public TQueuedHost {
   ~QueueHost() override { InstallHost(nullptr); }
   void ShowMessage(std::string_view) override {}
   Lines lines;
-  int statusTexts = 0;
+  std::string status;
 
  protected:
   void DeliverLine(std::string_view line) override { lines.emplace_back(line); }
-  void DeliverStatus(std::string_view) override { ++statusTexts; }
+  void DeliverStatus(std::string_view text) override { status = text; }
 };
 
 constexpr uint32_t kT0 = 8, kT1 = 9;
@@ -84,7 +85,8 @@ TEST_F(EngineTest, CallsTheRendererInItsOrder) {
             (Lines{"Load 1", "Init 320x240", "DeInit", "Init 640x480", "Target 10,20,640,480",
                    "Flip", "Target 10,20,640,480", "Flip", "DeInit", "Unload"}));
   EXPECT_EQ(FrameCount, 2u);
-  EXPECT_EQ(host.statusTexts, 2);
+  host.Drain();
+  EXPECT_TRUE(host.status.starts_with("FPS = ")) << host.status;
   EXPECT_EQ(host.lines.front(), "Resolution set to 320x240");
   EXPECT_TRUE(std::regex_match(
       host.lines.back(), std::regex("Emulated 2 frames in [0-9]+ ms, a whopping [0-9]+ fps!")))
@@ -211,6 +213,39 @@ TEST_F(EngineTest, TheMachineBelongsToTheRunFromStartUntilItsThreadIsJoined) {
   EXPECT_TRUE(RunExists);  // from Start on, not only once the thread runs
   engine.Stop();
   EXPECT_FALSE(RunExists);
+}
+
+// Flip holds the emulation thread inside its first frame until the test lets it go.
+std::atomic<int> flipsEntered{0};
+std::atomic<bool> flipReleased{false};
+
+TEST_F(EngineTest, NoFrameRateFromBeforeAPauseFollowsTheWindowsText) {
+  TRendererEntries entries;
+  entries.InitRenderer = [](int32_t, int32_t, TWindowHandle, TWindowHandle) -> int32_t {
+    return 1;
+  };
+  entries.Flip = [](const void*) -> int32_t {
+    ++flipsEntered;
+    while (!flipReleased)
+      std::this_thread::yield();
+    return 0;
+  };
+  BindBuiltInRenderer(entries);
+  Load({kLuiViBase, SetT1(320), kStoreWidth, IdleAt(3), 0});
+  TEngine engine;
+  engine.Start();
+  ASSERT_TRUE(test::WaitUntil([] { return flipsEntered != 0; })) << "no frame was presented";
+  // The window pauses while the frame is on its way, then shows its own text.
+  engine.Pause();
+  host.SetStatusText("Emulation Paused");
+  flipReleased = true;
+  ASSERT_TRUE(test::WaitUntil([&] {
+    host.Drain();
+    return engine.Paused();
+  })) << "the run never paused";
+  host.Drain();
+  EXPECT_EQ(host.status, "Emulation Paused");
+  engine.Stop();
 }
 
 TEST(FpsTextTest, ShowsAtMostFiveCharactersOfTheRate) {

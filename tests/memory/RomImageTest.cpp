@@ -37,7 +37,7 @@ class RomImageTest : public ::testing::Test {
   test::CaptureHost host;
 };
 
-TEST_F(RomImageTest, BothAcceptedByteOrdersGiveTheSameImageAndLines) {
+TEST_F(RomImageTest, AllThreeByteOrdersGiveTheSameImageAndLines) {
   const auto bigEndian = BigEndianRom({});
   ASSERT_TRUE(Load(bigEndian));
   const auto image = ImageBytes();
@@ -45,24 +45,30 @@ TEST_F(RomImageTest, BothAcceptedByteOrdersGiveTheSameImageAndLines) {
   EXPECT_EQ(ImageWord(0), 0x80371240u);
   EXPECT_EQ(ImageWord(8), 0x80000400u);
   EXPECT_EQ(image[0x20 ^ 3], 'V');  // emulated byte A lies at host offset A xor 3
-
-  ASSERT_TRUE(Load(test::HalfwordSwapped(bigEndian)));
-  EXPECT_EQ(ImageBytes(), image);
-  EXPECT_EQ(host.Lines(), lines);
   EXPECT_EQ(lines, (Lines{"Loaded VANTOR TEST", "Entry point : 80000400", "Country Code : USA",
                           "Manufacturer Code : Nintendo"}));
+  EXPECT_EQ(RomLoadError, "");
+
+  for (const auto& other : {test::HalfwordSwapped(bigEndian), test::WordReversed(bigEndian)}) {
+    ASSERT_TRUE(Load(other));
+    EXPECT_EQ(ImageBytes(), image);
+    EXPECT_EQ(host.Lines(), lines);
+    EXPECT_EQ(RomHeader.Magic, 0x8037);
+  }
 }
 
-TEST_F(RomImageTest, WordReversedAndUnknownOrdersAreRefusedKeepingTheRawFile) {
-  const auto reversed = test::WordReversed(BigEndianRom({}));
-  EXPECT_FALSE(Load(reversed));
-  EXPECT_FALSE(RomLoaded);
-  EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
-  EXPECT_EQ(ImageBytes(), reversed);
-
+TEST_F(RomImageTest, UnknownOrdersAreRefusedKeepingTheRawFileAndTheReason) {
   auto unknown = BigEndianRom({});
   unknown[0] = 0x12;
   EXPECT_FALSE(Load(unknown));
+  EXPECT_FALSE(RomLoaded);
+  EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
+  EXPECT_EQ(RomLoadError, "Invalid \"Magic\"!");
+  EXPECT_EQ(ImageBytes(), unknown);
+
+  // Halves of each word exchanged: 12 40 80 37 is none of the three orders.
+  auto halvesSwapped = test::HalfwordSwapped(test::WordReversed(BigEndianRom({})));
+  EXPECT_FALSE(Load(halvesSwapped));
   EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
 }
 
@@ -123,8 +129,10 @@ TEST_F(RomImageTest, UnreadableAndTooShortFilesAreRefused) {
   for (size_t size : {0, 3, 63}) {
     EXPECT_FALSE(Load(BigEndianRom({.size = size})));
     EXPECT_FALSE(RomLoaded);
-    EXPECT_EQ(host.Lines(),
-              Lines{"Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!"});
+    const std::string reason =
+        "Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!";
+    EXPECT_EQ(host.Lines(), Lines{reason});
+    EXPECT_EQ(RomLoadError, reason);
   }
 }
 

@@ -85,6 +85,12 @@ TXWindow TestScreen::DeadWindow() {
   return window;
 }
 
+void TestScreen::MoveWindow(TXWindow window, int x, int y) {
+  XMoveWindow(display_, window, x, y);
+  XClearWindow(display_, window);
+  XSync(display_, False);
+}
+
 std::vector<uint32_t> TestScreen::Read(const TRect& area) {
   XSync(display_, False);
   XImage* image = XGetImage(display_, DefaultRootWindow(display_), area.x, area.y,
