@@ -208,7 +208,7 @@ void TDebugger::RunStarting() {
 }
 
 void TDebugger::PostControl() {
-  view_.Engine().SetDebugControl(StepMode && isVisible(), breakPoints_.ExecutionAddresses());
+  view_.Engine().SetDebugControl(StepMode && shown_, breakPoints_.ExecutionAddresses());
 }
 
 void TDebugger::ShowStop() {
@@ -225,12 +225,14 @@ void TDebugger::ShowStop() {
 
 void TDebugger::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  shown_ = true;
   PostControl();
   PaintDisassembly();
 }
 
 void TDebugger::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
+  shown_ = false;  // the widget may still count as visible while its hide event runs
   PostControl();
 }
 

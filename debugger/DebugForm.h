@@ -91,6 +91,7 @@ class TDebugger : public QWidget {
   TRegForm& regForm_;
   QWidget* console_;
   TBreakList breakPoints_;
+  bool shown_ = false;
 };
 
 }  // namespace vantor::ui

@@ -203,6 +203,8 @@ class DebuggerTest : public QObject {
 
   void aRunStartedWithTheDebuggerHiddenRunsOn() {
     QSignalSpy stops(debugger_.get(), &TDebugger::Stopped);
+    form_->ViewDebugger1->trigger();
+    debugger_->Button4Click();
     LoadAndStart(kCountingLoop);
     QVERIFY(debugger_->StepMode);
     QTest::qWait(100);
