@@ -64,7 +64,8 @@ class EngineDebugTest : public ::testing::Test {
   }
   TSeen Look() {
     TSeen seen;
-    EXPECT_TRUE(engine.Inspect([&] { seen = {PC.Lo, Gpr[kT1], Cop0Regs[EPC]}; }));
+    // Generous: a loaded machine may not schedule the emulation thread for a while.
+    EXPECT_TRUE(engine.Inspect([&] { seen = {PC.Lo, Gpr[kT1], Cop0Regs[EPC]}; }, 30000));
     return seen;
   }
   // Waits for the next stop; false when the run ended instead.
