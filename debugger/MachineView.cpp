@@ -4,7 +4,7 @@ namespace vantor {
 
 const TMachineSnapshot& TMachineView::Take(uint32_t viewAddr) {
   TMachineSnapshot shot;
-  if (engine_.Inspect([&] { shot = TakeSnapshot(viewAddr); })) last_ = shot;
+  if (engine_.Inspect([&] { shot = TakeSnapshot(viewAddr); }, TimeoutMs)) last_ = shot;
   return last_;
 }
 

@@ -19,6 +19,9 @@ class TMachineView {
   const TMachineSnapshot& Last() const { return last_; }
   TEngine& Engine() { return engine_; }
 
+  // How long Take waits for a running thread.
+  int TimeoutMs = 500;
+
  private:
   TEngine& engine_;
   TMachineSnapshot last_ = {};

@@ -82,6 +82,7 @@ class DebuggerTest : public QObject {
     form_ = std::make_unique<TMainForm>(*dialogs_, QString::fromStdString(dir_->Path() / "x.ini"));
     console_ = std::make_unique<TDbgWnd>();
     view_ = std::make_unique<TMachineView>(form_->Engine());
+    view_->TimeoutMs = 30000;  // a loaded machine may not schedule the emulation thread soon
     regs_ = std::make_unique<TRegForm>(*view_);
     debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
     debugger_->ShowMessage = [this](QWidget*, const QString& text) { messages_ << text; };
