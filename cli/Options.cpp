@@ -50,6 +50,9 @@ std::string UsageText() {
          "  --dump-rdram FILE   write the 4 MB of main memory, big-endian, at the end\n"
          "  --regs              print the general registers, PC and MUL/DIV register at the end\n"
          "  --disasm ADDR COUNT print COUNT instructions from ADDR (hexadecimal) at the end\n"
+         "  --break ADDR        stop before the first execution of ADDR (hexadecimal; "
+         "repeatable),\n"
+         "                      print \"Breakpoint at\" and the address, then the reports\n"
          "  --bench             print the emulation speed in steps per second\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
@@ -100,6 +103,14 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
         error = "--target needs X,Y,W,H, not '" + *text + "'";
         return std::nullopt;
       }
+    } else if (arg == "--break") {
+      uint32_t address;
+      if (i + 1 >= args.size() || !ParseNumber(args[i + 1], address, 16)) {
+        error = "--break needs a hexadecimal address";
+        return std::nullopt;
+      }
+      options.breakpoints.push_back(address);
+      ++i;
     } else if (arg == "--disasm") {
       if (i + 2 >= args.size()) {
         error = "--disasm needs an address and a count";

@@ -22,6 +22,7 @@ struct TOptions {
   TScreenRect target;
   std::optional<uint32_t> disasmAddress;
   uint32_t disasmCount = 0;
+  std::vector<uint32_t> breakpoints;
   bool help = false;
 };
 

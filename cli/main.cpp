@@ -8,6 +8,8 @@
 #include "cli/HeadlessRenderer.h"
 #include "cli/Options.h"
 #include "cli/Reports.h"
+#include "common/HexText.h"
+#include "common/MachineState.h"
 #include "common/QueuedHost.h"
 #include "core/Engine.h"
 #include "memory/AddressMap.h"
@@ -68,10 +70,17 @@ int Run(const TOptions& options) {
     limits.frames = options.frames;
   TEngine engine;
   const auto started = std::chrono::steady_clock::now();
+  engine.SetDebugControl(false, options.breakpoints);
   engine.Start(limits);
-  engine.WaitForEnd();
+  const bool stopped = !options.breakpoints.empty() && engine.WaitForStop(0);
+  if (stopped)
+    engine.Stop();  // the machine stays as it was before the breakpoint's instruction
+  else
+    engine.WaitForEnd();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   host.Drain();
+
+  if (stopped) std::cout << "Breakpoint at " << Hex8(PC.Lo) << '\n';
 
   if (options.regs) PrintLines(RegisterLines());
   if (options.disasmAddress)

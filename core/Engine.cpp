@@ -36,6 +36,8 @@ enum : uint32_t {
   kJump = 1 << 3,
   kException = 1 << 4,
   kForceRender = 1 << 5,
+  kDebugControl = 1 << 6,
+  kInspect = 1 << 7,
 };
 
 }  // namespace
@@ -60,11 +62,14 @@ TEngine::~TEngine() {
 void TEngine::Start(const TRunLimits& limits, bool paused) {
   if (Exists()) return;
   limits_ = limits;
-  // The loop applies requests before its first step, so a pause posted now comes first.
-  requests_ = paused ? uint32_t{kPauseChanged} : 0;
+  // The loop applies requests before its first step, so a pause posted now comes first, and so
+  // does the debugger's control.
+  requests_ = kDebugControl | (paused ? uint32_t{kPauseChanged} : 0);
   finished_ = false;
   wantPaused_ = paused;
   paused_ = false;
+  stops_ = 0;
+  passOnce_ = false;
   RunExists = true;
   thread_ = std::thread([this] { Execute(); });
 }
@@ -132,6 +137,60 @@ void TEngine::JumpHere(uint32_t address) {
 
 void TEngine::JumpToCev() {
   Post(kException);
+}
+
+void TEngine::SetDebugControl(bool stepMode, std::vector<uint32_t> breakpoints) {
+  std::sort(breakpoints.begin(), breakpoints.end());
+  {
+    std::lock_guard lock(debugMutex_);
+    postedStepMode_ = stepMode;
+    postedBreakpoints_ = std::move(breakpoints);
+  }
+  if (Exists()) Post(kDebugControl);
+}
+
+bool TEngine::WaitForStop(uint64_t seen) {
+  if (!Exists()) return false;
+  WaitServingHost([&] { return stops_.load() > seen; });
+  return stops_.load() > seen;
+}
+
+bool TEngine::Inspect(const std::function<void()>& work, int timeoutMs) {
+  if (!Exists() || finished_.load()) {
+    work();
+    return true;
+  }
+  {
+    std::lock_guard lock(inspectMutex_);
+    inspectWork_ = &work;
+    inspected_ = false;
+  }
+  Post(kInspect);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  WaitServingHost(
+      [&] { return inspected_.load() || std::chrono::steady_clock::now() >= deadline; });
+  std::lock_guard lock(inspectMutex_);
+  const bool served = inspectWork_ == nullptr;
+  inspectWork_ = nullptr;
+  if (!served && finished_.load()) {
+    // The run ended before it came to the work; nothing touches the machine any more.
+    work();
+    return true;
+  }
+  return served;
+}
+
+void TEngine::ServeInspection() {
+  {
+    std::lock_guard lock(inspectMutex_);
+    if (inspectWork_ != nullptr) (*inspectWork_)();
+    inspectWork_ = nullptr;
+  }
+  {
+    std::lock_guard lock(wakeMutex_);
+    inspected_ = true;
+  }
+  wake_.notify_all();
 }
 
 void TEngine::ForceRender() {
@@ -223,6 +282,11 @@ void TEngine::Execute() {
 }
 
 void TEngine::Loop() {
+  while (!(debugActive_ ? DebugLoop() : FastLoop())) {
+  }
+}
+
+bool TEngine::FastLoop() {
   // The hot loop: the step count lives in a register, and one relaxed load per step is the only
   // test for requests from other threads.
   const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
@@ -230,7 +294,8 @@ void TEngine::Loop() {
   while (steps < limit) {
     if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
       stepsExecuted_ = steps;
-      if (ApplyRequests()) return;
+      if (ApplyRequests()) return true;
+      if (debugActive_) return false;
       steps = stepsExecuted_;
       continue;
     }
@@ -241,6 +306,60 @@ void TEngine::Loop() {
     }
   }
   stepsExecuted_ = steps;
+  return true;
+}
+
+// The loop of a run under the debugger: the fast loop's work plus the step mode and breakpoint
+// checks before each instruction.
+bool TEngine::DebugLoop() {
+  const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
+  while (stepsExecuted_ < limit) {
+    if (requests_.load(std::memory_order_relaxed) != 0) {
+      if (ApplyRequests()) return true;
+      if (!debugActive_) return false;
+      continue;
+    }
+    if (MustStopBeforeStep()) {
+      if (StopBeforeStep()) return true;
+      if (!debugActive_) return false;
+      continue;
+    }
+    passOnce_ = false;
+    ++stepsExecuted_;
+    if (CpuStep()) {
+      PresentDueFrame();
+      if (FrameLimitReached()) break;
+    }
+  }
+  return true;
+}
+
+bool TEngine::MustStopBeforeStep() const {
+  if (passOnce_) return false;
+  return stepMode_ || std::binary_search(breakpoints_.begin(), breakpoints_.end(), PC.Lo);
+}
+
+bool TEngine::StopBeforeStep() {
+  {
+    std::lock_guard lock(statusMutex_);
+    wantPaused_ = true;
+  }
+  paused_ = true;
+  passOnce_ = true;
+  if (stopHandler_) stopHandler_();
+  {
+    std::lock_guard lock(wakeMutex_);
+    ++stops_;
+  }
+  wake_.notify_all();
+  return ApplyRequests();
+}
+
+void TEngine::ApplyDebugControl() {
+  std::lock_guard lock(debugMutex_);
+  stepMode_ = postedStepMode_;
+  breakpoints_ = postedBreakpoints_;
+  debugActive_ = stepMode_ || !breakpoints_.empty();
 }
 
 bool TEngine::StepOnce() {
@@ -280,6 +399,7 @@ bool TEngine::ApplyRequests() {
     if (request & kJump) PostImmediateTransfer(jumpTarget_);
     if (request & kException) EnterException(0);
     if (request & kForceRender) PresentFrame();
+    if (request & kDebugControl) ApplyDebugControl();
     if ((request & kSingleStep) && paused_) {
       const bool limitReached = StepOnce();
       {
@@ -289,6 +409,8 @@ bool TEngine::ApplyRequests() {
       wake_.notify_all();
       if (limitReached) return true;
     }
+    // Last, so the work sees every change posted before it.
+    if (request & kInspect) ServeInspection();
     if (!paused_) return false;
   }
 }

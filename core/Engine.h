@@ -6,10 +6,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vantor {
 
@@ -60,6 +62,22 @@ class TEngine {
   void ForceRender();
   bool Paused() const { return paused_.load(); }
 
+  // The debugger's hold on execution. With step mode on, the thread pauses before every
+  // instruction; otherwise it pauses before executing any of the breakpoint addresses. A stop is
+  // the pause of Pause; resuming executes the instruction stopped at before checking again. With
+  // step mode off and no breakpoints the run keeps its fast loop, which checks neither.
+  void SetDebugControl(bool stepMode, std::vector<uint32_t> breakpoints);
+  // Called on the emulation thread after each such stop, once paused. Set while no run exists.
+  void SetStopHandler(std::function<void()> handler) { stopHandler_ = std::move(handler); }
+  // Stops of the current run so far; WaitForStop waits until there are more than `seen` (true)
+  // or the run has ended (false), serving the host's queue.
+  uint64_t Stops() const { return stops_.load(); }
+  bool WaitForStop(uint64_t seen);
+  // Runs work where it may read the machine: on the emulation thread between two steps (paused
+  // or not), or here when no run exists. False when the thread did not come to it within
+  // timeoutMs (it may be held in a message box); the work is then withdrawn and never runs.
+  bool Inspect(const std::function<void()>& work, int timeoutMs = 500);
+
   // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
@@ -76,6 +94,15 @@ class TEngine {
  private:
   void Execute();
   void Loop();
+  // The loops return true when the run is to end and false to switch to the other loop.
+  bool FastLoop();
+  bool DebugLoop();
+  // In the debug loop, before the instruction at PC: true when it must stop there first.
+  bool MustStopBeforeStep() const;
+  // Pauses as Pause does and tells the stop handler; true when the run is to end.
+  bool StopBeforeStep();
+  void ApplyDebugControl();
+  void ServeInspection();
   // Applies posted requests; true when the run is to end. Blocks while paused.
   bool ApplyRequests();
   // One step with its frame, outside the hot loop; true when the run's limits are reached.
@@ -108,6 +135,19 @@ class TEngine {
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
   uint32_t elapsedMs_ = 0;
+  // Debugger control as posted, and as the emulation thread applies it.
+  std::mutex debugMutex_;
+  bool postedStepMode_ = false;
+  std::vector<uint32_t> postedBreakpoints_;
+  bool stepMode_ = false;
+  std::vector<uint32_t> breakpoints_;  // sorted
+  bool debugActive_ = false;
+  bool passOnce_ = false;  // the instruction stopped at runs before the next check
+  std::function<void()> stopHandler_;
+  std::atomic<uint64_t> stops_{0};
+  std::mutex inspectMutex_;
+  const std::function<void()>* inspectWork_ = nullptr;  // guarded by inspectMutex_
+  std::atomic<bool> inspected_{false};
   mutable std::mutex priorityMutex_;
   pid_t threadId_ = 0;
   int niceness_ = 0;

@@ -7,6 +7,9 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "debugger/DbgWnd.h"
+#include "debugger/DebugForm.h"
+#include "debugger/MachineView.h"
+#include "debugger/RegForm.h"
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 #include "memory/RomImage.h"
@@ -63,6 +66,12 @@ int RunDesktop(int argc, char** argv) {
   // Created in this order, destroyed in reverse; only the main window is shown.
   TMainForm mainForm(dialogs, settingsFile);
   TDbgWnd dbgWnd;
+  TMachineView machineView(mainForm.Engine());
+  TRegForm regForm(machineView);
+  TDebugger debugger(machineView, regForm, &dbgWnd);
+  debugger.ShowMessage = [&dialogs](QWidget* parent, const QString& text) {
+    dialogs.ShowError(parent, text);
+  };
   TConfigF configF(mainForm.Engine(), settingsFile);
   TDirectInputConfig directInputConfig(input, settingsFile);
   TCredits credits;
@@ -71,6 +80,7 @@ int RunDesktop(int argc, char** argv) {
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });
   mainForm.SetDebugConsole(&dbgWnd);
+  mainForm.SetDebugger(&debugger, &regForm);
   mainForm.SetConfiguration(&configF);
   mainForm.SetCredits(&credits);
   mainForm.show();

@@ -13,6 +13,7 @@
 
 #include "common/DebugLog.h"
 #include "common/Host.h"
+#include "debugger/DebugForm.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
@@ -179,6 +180,7 @@ bool TMainForm::ReadRomStream(const QString& path) {
 
 void TMainForm::Button3Click() {
   if (engine_.Exists() || !RomLoaded) return;
+  if (debugger_ != nullptr) debugger_->RunStarting();
   engine_.Start();
   Start1->setEnabled(false);
   Reset1->setEnabled(true);
@@ -261,9 +263,28 @@ void TMainForm::RepaintLastFrame() {
 }
 
 void TMainForm::ViewDebugger1Click() {
-  if (dbgWnd_ == nullptr) return;
-  dbgWnd_->show();
-  dbgWnd_->raise();
+  for (QWidget* window :
+       {static_cast<QWidget*>(debugger_), static_cast<QWidget*>(regForm_), dbgWnd_}) {
+    if (window == nullptr) continue;
+    window->show();
+    window->raise();
+  }
+}
+
+void TMainForm::SetDebugger(TDebugger* debugger, TRegForm* regForm) {
+  debugger_ = debugger;
+  regForm_ = regForm;
+  connect(debugger, &TDebugger::Stopped, this, &TMainForm::ShowDebugStop);
+  connect(debugger, &TDebugger::Resumed, this, [this] {
+    Pause1->setChecked(false);
+    SetStatus(QString());
+  });
+}
+
+void TMainForm::ShowDebugStop() {
+  Pause1->setChecked(true);
+  Start1->setEnabled(false);
+  SetStatus(QStringLiteral("Emulation Paused"));
 }
 
 void TMainForm::SetConfiguration(QWidget* config) {

@@ -22,6 +22,8 @@
 namespace vantor::ui {
 
 class TUserDialogs;
+class TDebugger;
+class TRegForm;
 
 inline constexpr const char* kMainCaption = "Vantor64 0.25";
 // The longest WhenPlaced waits for the window manager.
@@ -37,6 +39,8 @@ class TMainForm : public QMainWindow {
 
   // The windows its commands show; they are made after the main window.
   void SetDebugConsole(QWidget* console) { dbgWnd_ = console; }
+  // The debugger stops and resumes runs; the main window's Pause follows it.
+  void SetDebugger(TDebugger* debugger, TRegForm* regForm);
   void SetCredits(QWidget* credits) { credits_ = credits; }
   // Configuration is enabled once its window exists.
   void SetConfiguration(QWidget* config);
@@ -146,6 +150,8 @@ class TMainForm : public QMainWindow {
   void ShowStartupPicture(bool show);
   // Menu states once no run exists any more.
   void ShowRunEnded();
+  // The debugger stopped the run before an instruction: the state Pause leaves.
+  void ShowDebugStop();
   void PublishDrawingArea();
   void RepaintLastFrame();
   // The picture on the screen in the client area (below the menu bar).
@@ -158,6 +164,8 @@ class TMainForm : public QMainWindow {
   QString settingsFile_;
   TEngine engine_;
   QWidget* dbgWnd_ = nullptr;
+  TDebugger* debugger_ = nullptr;
+  TRegForm* regForm_ = nullptr;
   QWidget* credits_ = nullptr;
   QWidget* config_ = nullptr;
   QLabel* simpleText_;

@@ -91,6 +91,28 @@ TEST_F(CliTest, RegistersAndDisassemblyAtReset) {
   EXPECT_NE(outcome.out.find("Emulated 0 frames in "), std::string::npos);
 }
 
+TEST_F(CliTest, ABreakpointStopsTheRunBeforeItsInstructionThenReports) {
+  // add at A4000040, j A4000040 at A4000044: stopped the first time at the jump, t1 is 1.
+  const std::string rom = dir.WriteFile(
+      "loop.z64", test::CodeRom({EncodeI(9, 9, 9, 1), EncodeJ(2, 0xA4000040 >> 2), 0}));
+  const Outcome outcome =
+      Run("--break 80000000 --break A4000044 --regs --disasm A4000044 1 " + rom);
+  EXPECT_EQ(outcome.exitCode, 0);
+  const size_t at = outcome.out.find("Breakpoint at A4000044\n");
+  ASSERT_NE(at, std::string::npos) << outcome.out;
+  const size_t regs = outcome.out.find("\n(09) 00000000 00000001 T1\n");
+  EXPECT_GT(regs, at);
+  EXPECT_NE(outcome.out.find("\n(PC) FFFFFFFF A4000044\n"), std::string::npos);
+  EXPECT_GT(outcome.out.find("\nA4000044 : J"), regs);
+
+  // A breakpoint never reached: the run ends at its limit and reports as always.
+  const Outcome missed = Run("--frames 1 --break 80000000 --regs " + rom);
+  EXPECT_EQ(missed.exitCode, 0);
+  EXPECT_EQ(missed.out.find("Breakpoint at"), std::string::npos);
+  EXPECT_NE(missed.out.find("\n(PC) FFFFFFFF A400004"), std::string::npos);
+  EXPECT_EQ(Run("--break xyz " + rom).exitCode, 2);
+}
+
 TEST_F(CliTest, RunsUntilItsFramesFellDueAndDumpsMemoryInTheConsolesOrder) {
   const std::string dump = (dir.Path() / "rdram.bin").string();
   const std::string snapshot = (dir.Path() / "none.png").string();
@@ -147,11 +169,12 @@ TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
 
 TEST(CliOptionsTest, ParsesEveryOption) {
   std::string error;
-  const auto options =
-      cli::ParseOptions({"--frames", "10", "--steps", "0x100", "--snapshot", "a.png",
-                         "--dump-rdram", "r.bin", "--regs", "--bench", "--video", "v.so",
-                         "--target", "-5,7,640,480", "--disasm", "0x80000000", "16", "rom.z64"},
-                        error);
+  const auto options = cli::ParseOptions(
+      {"--frames",     "10",           "--steps",    "0x100",      "--snapshot", "a.png",
+       "--dump-rdram", "r.bin",        "--regs",     "--bench",    "--video",    "v.so",
+       "--target",     "-5,7,640,480", "--disasm",   "0x80000000", "16",         "--break",
+       "A4000040",     "--break",      "0x80001000", "rom.z64"},
+      error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->frames, 10u);
   EXPECT_EQ(options->steps, 0x100u);
@@ -163,6 +186,7 @@ TEST(CliOptionsTest, ParsesEveryOption) {
   EXPECT_EQ(options->target.Height, 480);
   EXPECT_EQ(options->disasmAddress, 0x80000000u);
   EXPECT_EQ(options->disasmCount, 16u);
+  EXPECT_EQ(options->breakpoints, (std::vector<uint32_t>{0xA4000040, 0x80001000}));
   EXPECT_EQ(options->romPath, "rom.z64");
 }
 

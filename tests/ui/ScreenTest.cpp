@@ -8,6 +8,9 @@
 #include <QWidget>
 
 #include "common/Host.h"
+#include "debugger/DbgWnd.h"
+#include "debugger/DebugForm.h"
+#include "debugger/RegForm.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "memory/VideoInterface.h"
@@ -76,6 +79,10 @@ class ScreenTest : public QObject {
   QStringList lines_;
   QImage bars_;       // the runner's picture of the screen_bars frame
   QString messages_;  // where the plug-in writes its messages
+  std::unique_ptr<TDbgWnd> console_;
+  std::unique_ptr<TMachineView> view_;
+  std::unique_ptr<TRegForm> regs_;
+  std::unique_ptr<TDebugger> debugger_;
 
   // The picture in the drawing area, within the tolerance of the renderer's scaling filter.
   bool ShowsBars() {
@@ -125,6 +132,12 @@ class ScreenTest : public QObject {
     form_ = std::make_unique<TMainForm>(dialogs_,
                                         dir_.Path().string().c_str() + QString("/Vantor64.ini"));
     host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    console_ = std::make_unique<TDbgWnd>();
+    view_ = std::make_unique<TMachineView>(form_->Engine());
+    regs_ = std::make_unique<TRegForm>(*view_);
+    debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
+    form_->SetDebugConsole(console_.get());
+    form_->SetDebugger(debugger_.get(), regs_.get());
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     SetRendererWindows(form_->winId(), form_->winId());
@@ -138,6 +151,10 @@ class ScreenTest : public QObject {
         QByteArray());
     form_->Button4Click();
     ReleaseRenderer();
+    debugger_.reset();
+    regs_.reset();
+    view_.reset();
+    console_.reset();
     form_.reset();
     InstallHost(nullptr);
     UnloadRomImage();
@@ -212,6 +229,55 @@ class ScreenTest : public QObject {
     QVERIFY(MeanDifference(saved.copy(0, 0, 320, 240), frame) < 1);
     QTest::qWait(200);
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+    form_->UnloadROM1->trigger();
+  }
+
+  // View Debugger over the paused demo: the three windows, with the disassembly around PC and the
+  // registers drawn legibly in red on black.
+  void debuggerWindowsOverThePausedDemo() {
+    form_->LoadRomFile(kDemoRom);
+    form_->Button3Click();
+    QTRY_VERIFY(RendererReady);
+    form_->Pause1->trigger();
+    QTRY_VERIFY(form_->Engine().Paused());
+    form_->ViewDebugger1->trigger();
+    for (QWidget* window :
+         {static_cast<QWidget*>(debugger_.get()), static_cast<QWidget*>(regs_.get()),
+          static_cast<QWidget*>(console_.get())})
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+    debugger_->raise();
+    debugger_->ScrollBar1->triggerAction(QAbstractSlider::SliderToMinimum);  // centre on PC
+    const TTextPage& page = debugger_->Disassembly->Page();
+    QVERIFY(std::find(page.begin(), page.end(), TTextItem{0, 160, "->"}) != page.end());
+    QTest::qWait(300);
+
+    // Red text on black on the arrow's line, and on the register viewer's PC line.
+    const auto redPixels = [](QWidget* widget, QRect area) {
+      const QImage shot =
+          widget->screen()
+              ->grabWindow(widget->winId(), area.x(), area.y(), area.width(), area.height())
+              .toImage();
+      int red = 0, other = 0;
+      for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+          const QRgb p = shot.pixel(x, y);
+          if (qRed(p) > 150 && qGreen(p) < 90 && qBlue(p) < 90)
+            ++red;
+          else if (qGreen(p) > 90 || qBlue(p) > 90)
+            ++other;
+        }
+      return std::pair{red, other};
+    };
+    const auto [arrowRed, arrowOther] = redPixels(debugger_.get(), QRect(0, 160, 241, 10));
+    QVERIFY2(arrowRed > 60, std::to_string(arrowRed).c_str());
+    QCOMPARE(arrowOther, 0);
+    regs_->raise();
+    QTest::qWait(300);
+    const auto [pcRed, pcOther] = redPixels(regs_.get(), QRect(4, 24 + 320, 260, 10));
+    QVERIFY2(pcRed > 60, std::to_string(pcRed).c_str());
+    QCOMPARE(pcOther, 0);
+
+    debugger_->Button4Click();
     form_->UnloadROM1->trigger();
   }
 

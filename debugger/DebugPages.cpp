@@ -1,0 +1,192 @@
+#include "debugger/DebugPages.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "common/HexText.h"
+#include "core/RegisterNames.h"
+#include "debugger/Disassembler.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr int kRow = 10;
+
+std::string Label(uint32_t index) {
+  return "(" + Hex2(index) + ")";
+}
+
+std::string HighLow(uint64_t value) {
+  return Hex8(static_cast<uint32_t>(value >> 32)) + " " + Hex8(static_cast<uint32_t>(value));
+}
+
+std::string WithPoint(std::string text, std::string_view decimalPoint) {
+  const size_t dot = text.find('.');
+  if (dot != std::string::npos) text.replace(dot, 1, decimalPoint);
+  return text;
+}
+
+float WordAsFloat(uint32_t word) {
+  float value;
+  std::memcpy(&value, &word, sizeof value);
+  return value;
+}
+
+double PairAsDouble(uint32_t low, uint32_t high) {
+  const uint64_t bits = uint64_t{high} << 32 | low;
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+void ControlRows(TTextPage& page, const TMachineSnapshot& shot) {
+  page.push_back({10, 320, "(FCR0)"});
+  page.push_back({60, 320, Hex8(shot.fcr0)});
+  page.push_back({220, 320, "FCR0"});
+  page.push_back({10, 330, "(FCR31)"});
+  page.push_back({60, 330, Hex8(shot.fcr31)});
+  page.push_back({220, 330, "FCR31"});
+}
+
+}  // namespace
+
+std::string FloatText(double value, std::string_view decimalPoint) {
+  char text[64];
+  if (!std::isfinite(value)) {
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+  }
+  // Seven significant digits first; the decimals beyond them print as zeros.
+  std::snprintf(text, sizeof text, "%.6e", value);
+  const double rounded = std::strtod(text, nullptr);
+  if (std::fabs(rounded) >= 1e7) {
+    std::snprintf(text, sizeof text, "%.6E", value);
+    return WithPoint(text, decimalPoint);
+  }
+  std::snprintf(text, sizeof text, "%.3f", rounded);
+  return WithPoint(text, decimalPoint);
+}
+
+TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view decimalPoint) {
+  TTextPage page;
+  switch (tab) {
+    case kGprTab:
+      for (uint32_t i = 0; i < 32; ++i) {
+        const int y = kRow * static_cast<int>(i);
+        page.push_back({10, y, Label(i)});
+        page.push_back({40, y, HighLow(shot.gpr[i])});
+        page.push_back({150, y, std::string(GprNames[i])});
+      }
+      page.push_back({10, 320, "(PC)"});
+      page.push_back({40, 320, Hex8(shot.pc.Hi) + " " + Hex8(shot.pc.Lo)});
+      page.push_back({150, 320, "PC"});
+      page.push_back({40, 330, HighLow(shot.mulDiv)});
+      page.push_back({150, 330, "MUL/DIV Temp reg"});
+      break;
+    case kCop0Tab:
+      for (uint32_t i = 0; i < 32; ++i) {
+        const int y = kRow * static_cast<int>(i);
+        page.push_back({10, y, Label(i)});
+        page.push_back({40, y, Hex8(shot.cop0[i])});
+        page.push_back({100, y, std::string(Cop0RegNames[i])});
+      }
+      page.push_back({40, 320, Hex8(static_cast<uint32_t>(shot.viCounter))});
+      page.push_back({100, 320, "VI Counter"});
+      break;
+    case kCop1WordTab:
+      for (uint32_t i = 0; i < 32; ++i) {
+        const int y = kRow * static_cast<int>(i);
+        page.push_back({10, y, Label(i)});
+        page.push_back(
+            {60, y,
+             Hex8(shot.cop1[i]) + "  " + FloatText(WordAsFloat(shot.cop1[i]), decimalPoint)});
+        page.push_back({220, y, std::string(FprNames[i])});
+      }
+      ControlRows(page, shot);
+      break;
+    case kCop1PairTab:
+      for (uint32_t k = 0; k < 16; ++k) {
+        const int y = 2 * kRow * static_cast<int>(k);
+        const uint32_t low = shot.cop1[2 * k], high = shot.cop1[2 * k + 1];
+        page.push_back({10, y, Label(k)});
+        page.push_back({60, y, Hex8(high) + " " + Hex8(low)});
+        page.push_back({220, y, std::string(FprNames[2 * k])});
+        page.push_back({60, y + kRow, FloatText(PairAsDouble(low, high), decimalPoint)});
+      }
+      ControlRows(page, shot);
+      break;
+    default:
+      break;
+  }
+  return page;
+}
+
+TTextPage DisassemblyPage(const TMachineSnapshot& shot) {
+  TTextPage page;
+  uint32_t address = shot.viewAddr - kViewLead;
+  for (size_t line = 0; line < kViewLines; ++line, address += 4) {
+    const int y = kRow * static_cast<int>(line);
+    std::string text = Hex8(address) + " : ";
+    switch (shot.kinds[line]) {
+      case TViewWord::NoMap:
+        text += "* ILLEGAL MEMORY! *";
+        break;
+      case TViewWord::Unmapped:
+        text += "* UNMAPPED MEMORY! *";
+        break;
+      case TViewWord::Read:
+        text += DisasmOpcode(shot.words[line], address);
+        break;
+    }
+    page.push_back({20, y, std::move(text)});
+    if (address == shot.pc.Lo) page.push_back({0, y, "->"});
+  }
+  return page;
+}
+
+uint32_t HexToAddr(std::string_view text, const std::function<void()>& badCharacter) {
+  uint32_t value = 0;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      value = value * 16 + static_cast<uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      value = value * 16 + static_cast<uint32_t>(c - 'A' + 10);
+    } else if (badCharacter) {
+      badCharacter();
+    }
+  }
+  return value;
+}
+
+uint32_t ClickedAddress(uint32_t viewAddr, int y) {
+  const int line = y / kRow;  // y within the view is never negative
+  return viewAddr + static_cast<uint32_t>(line - kViewLines / 2) * 4;
+}
+
+uint32_t ScrolledViewAddr(uint32_t viewAddr, TScrollCode code, uint32_t pc) {
+  switch (code) {
+    case TScrollCode::LineUp:
+      return viewAddr - 4;
+    case TScrollCode::LineDown:
+      return viewAddr + 4;
+    case TScrollCode::PageUp:
+      return viewAddr - 64;
+    case TScrollCode::PageDown:
+      return viewAddr + 64;
+    case TScrollCode::Top:
+    case TScrollCode::Bottom:
+      return pc;
+    case TScrollCode::Thumb:
+      break;
+  }
+  return viewAddr;
+}
+
+uint32_t FollowPc(uint32_t viewAddr, uint32_t pc) {
+  const uint32_t first = viewAddr - kViewLead;
+  return pc - first < kViewLines * 4u ? viewAddr : pc;
+}
+
+}  // namespace vantor

@@ -1,0 +1,53 @@
+// The debugger's and the register viewer's pages as text: lists of (x, y, text) items built from
+// a snapshot, which the windows paint and tests read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "debugger/MachineSnapshot.h"
+
+namespace vantor {
+
+struct TTextItem {
+  int x;
+  int y;
+  std::string text;
+  bool operator==(const TTextItem&) const = default;
+};
+using TTextPage = std::vector<TTextItem>;
+
+// The register viewer's tabs, in order.
+enum TRegTab { kGprTab, kCop0Tab, kCop1WordTab, kCop1PairTab };
+inline constexpr int kRegTabs = 4;
+
+// One tab of the register viewer. decimalPoint is the user's decimal separator.
+TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view decimalPoint);
+
+// The 32 lines of the disassembly view, with "->" beside the line at PC.
+TTextPage DisassemblyPage(const TMachineSnapshot& shot);
+
+// A register's floating-point value: fixed point with 3 decimals, rounded to 7 significant
+// digits; scientific when the integer part needs more than 7; inf and nan as the C library
+// names them.
+std::string FloatText(double value, std::string_view decimalPoint);
+
+// An address from hexadecimal digits 0-9 and A-F; every other character is skipped after
+// calling badCharacter. Empty text gives 0; more than 8 digits keep the last 8.
+uint32_t HexToAddr(std::string_view text, const std::function<void()>& badCharacter);
+
+// The address of the view line at a vertical position of the view (10 pixels a line).
+uint32_t ClickedAddress(uint32_t viewAddr, int y);
+
+// Scrolling the view: how each scroll code moves the address of its middle line.
+enum class TScrollCode { LineUp, LineDown, PageUp, PageDown, Top, Bottom, Thumb };
+uint32_t ScrolledViewAddr(uint32_t viewAddr, TScrollCode code, uint32_t pc);
+
+// The view address that brings pc into view: unchanged while pc is on one of the 32 lines,
+// otherwise pc itself on the middle line.
+uint32_t FollowPc(uint32_t viewAddr, uint32_t pc);
+
+}  // namespace vantor

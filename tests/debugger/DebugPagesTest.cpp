@@ -1,0 +1,161 @@
+// The debugger's pages as text: register tabs, the disassembly view read from the address map,
+// address parsing, scrolling and the breakpoint list.
+#include "debugger/DebugPages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/CpuState.h"
+#include "debugger/Breakpoints.h"
+#include "debugger/Disassembler.h"
+#include "memory/AddressMap.h"
+#include "memory/RomImage.h"
+#include "tests/support/InstrEncoder.h"
+#include "tests/support/Machine.h"
+#include "tests/support/RomBytes.h"
+
+namespace vantor {
+namespace {
+
+bool Has(const TTextPage& page, const TTextItem& item) {
+  return std::find(page.begin(), page.end(), item) != page.end();
+}
+
+class DebugPagesTest : public test::MachineTest {};
+
+TEST_F(DebugPagesTest, RegisterTabsAfterReset) {
+  Cop1Regs[5] = 0x3FC00000;  // 1.5 as a single
+  Cop1Regs[2] = 0x00000000;  // pair 1: 2.5 as a double, high word in FP03
+  Cop1Regs[3] = 0x40040000;
+  ViCounter = -5;
+  const TMachineSnapshot shot = TakeSnapshot(0);
+
+  const TTextPage gpr = RegisterPage(shot, kGprTab, ".");
+  EXPECT_EQ(gpr.size(), 32u * 3 + 5);
+  EXPECT_TRUE(Has(gpr, {10, 290, "(1D)"}));
+  EXPECT_TRUE(Has(gpr, {40, 290, "FFFFFFFF A4001FF0"}));
+  EXPECT_TRUE(Has(gpr, {150, 290, "SP"}));
+  EXPECT_TRUE(Has(gpr, {10, 320, "(PC)"}));
+  EXPECT_TRUE(Has(gpr, {40, 320, "FFFFFFFF A4000040"}));
+  EXPECT_TRUE(Has(gpr, {150, 330, "MUL/DIV Temp reg"}));
+
+  const TTextPage cop0 = RegisterPage(shot, kCop0Tab, ".");
+  EXPECT_TRUE(Has(cop0, {40, 120, "34000000"}));
+  EXPECT_TRUE(Has(cop0, {100, 120, "STATUS"}));
+  EXPECT_TRUE(Has(cop0, {40, 320, "FFFFFFFB"}));  // two's complement of -5
+  EXPECT_TRUE(Has(cop0, {100, 320, "VI Counter"}));
+
+  const TTextPage words = RegisterPage(shot, kCop1WordTab, ",");
+  EXPECT_TRUE(Has(words, {60, 50, "3FC00000  1,500"}));
+  EXPECT_TRUE(Has(words, {220, 50, "FP05"}));
+  EXPECT_TRUE(Has(words, {10, 330, "(FCR31)"}));
+
+  const TTextPage pairs = RegisterPage(shot, kCop1PairTab, ".");
+  EXPECT_TRUE(Has(pairs, {10, 20, "(01)"}));
+  EXPECT_TRUE(Has(pairs, {60, 20, "40040000 00000000"}));
+  EXPECT_TRUE(Has(pairs, {220, 20, "FP02"}));
+  EXPECT_TRUE(Has(pairs, {60, 30, "2.500"}));
+  EXPECT_TRUE(Has(pairs, {220, 320, "FCR0"}));
+}
+
+TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {
+  EXPECT_EQ(FloatText(1.5, "."), "1.500");
+  EXPECT_EQ(FloatText(-0.0626, ","), "-0,063");
+  EXPECT_EQ(FloatText(123456.789, "."), "123456.800");
+  EXPECT_EQ(FloatText(9999999.0, "."), "9999999.000");
+  EXPECT_EQ(FloatText(12345678.0, "."), "1.234568E+07");
+  EXPECT_EQ(FloatText(-3e300, ","), "-3,000000E+300");
+  EXPECT_EQ(FloatText(std::numeric_limits<double>::infinity(), "."), "inf");
+  EXPECT_EQ(FloatText(-std::numeric_limits<double>::infinity(), "."), "-inf");
+  EXPECT_EQ(FloatText(std::numeric_limits<double>::quiet_NaN(), "."), "nan");
+}
+
+TEST_F(DebugPagesTest, BeforeAnyMapEveryLineIsIllegalMemory) {
+  std::fill(std::begin(ReadTable), std::end(ReadTable), nullptr);
+  const TTextPage view = DisassemblyPage(TakeSnapshot(0));
+  ASSERT_EQ(view.size(), 32u);  // PC is not among these lines: no arrow
+  EXPECT_EQ(view.front(), (TTextItem{20, 0, "FFFFFFC0 : * ILLEGAL MEMORY! *"}));
+  EXPECT_EQ(view.back(), (TTextItem{20, 310, "0000003C : * ILLEGAL MEMORY! *"}));
+  for (const TTextItem& line : view)
+    EXPECT_TRUE(line.text.ends_with(" : * ILLEGAL MEMORY! *")) << line.text;
+}
+
+TEST_F(DebugPagesTest, TheViewReadsMappedPagesAndNeverTouchesUnmappedOnes) {
+  LoadRom(test::CodeRom({test::EncodeI(9, 9, 9, 1)}));  // addiu t1, t1, 1 at A4000040
+  const TTextPage view = DisassemblyPage(TakeSnapshot(0xA4000040));
+  EXPECT_TRUE(
+      Has(view, {20, 160, "A4000040 : " + DisasmOpcode(test::EncodeI(9, 9, 9, 1), 0xA4000040)}));
+  EXPECT_TRUE(Has(view, {0, 160, "->"}));
+  EXPECT_EQ(std::count_if(view.begin(), view.end(), [](auto& i) { return i.text == "->"; }), 1);
+
+  const TTextPage unmapped = DisassemblyPage(TakeSnapshot(0x00001000));
+  EXPECT_EQ(unmapped.front().text, "00000FC0 : * UNMAPPED MEMORY! *");
+  EXPECT_EQ(unmapped.back().text, "0000103C : * UNMAPPED MEMORY! *");
+  EXPECT_TRUE(host.Lines().empty());  // the unmapped-page handler was never called
+}
+
+TEST_F(DebugPagesTest, CartridgePagesOfAClosedRomAreNotRead) {
+  LoadRom(test::CodeRom({0x24090001}));
+  UnloadRomImage();  // the map still points into the freed image
+  const TTextPage view = DisassemblyPage(TakeSnapshot(0xB0000040));
+  for (const TTextItem& line : view)
+    EXPECT_TRUE(line.text.ends_with("* UNMAPPED MEMORY! *")) << line.text;
+  // Main memory is still there to read.
+  EXPECT_EQ(DisassemblyPage(TakeSnapshot(0x80000040))[0].text,
+            "80000000 : " + DisasmOpcode(0, 0x80000000));
+}
+
+TEST(ViewTest, ClicksScrollingAndFollowingPc) {
+  EXPECT_EQ(ClickedAddress(0x80001000, 40), 0x80001000u - 48);
+  EXPECT_EQ(ClickedAddress(0x80001000, 49), 0x80001000u - 48);
+  EXPECT_EQ(ClickedAddress(0x80001000, 160), 0x80001000u);
+  EXPECT_EQ(ClickedAddress(0, 0), 0xFFFFFFC0u);
+
+  const uint32_t pc = 0xA4000040;
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::LineUp, pc), 0xFCu);
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::LineDown, pc), 0x104u);
+  EXPECT_EQ(ScrolledViewAddr(0x20, TScrollCode::PageUp, pc), 0xFFFFFFE0u);
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::PageDown, pc), 0x140u);
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::Top, pc), pc);
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::Bottom, pc), pc);
+  EXPECT_EQ(ScrolledViewAddr(0x100, TScrollCode::Thumb, pc), 0x100u);
+
+  EXPECT_EQ(FollowPc(0x1000, 0x1000 - 64), 0x1000u);  // first line
+  EXPECT_EQ(FollowPc(0x1000, 0x1000 + 60), 0x1000u);  // last line
+  EXPECT_EQ(FollowPc(0x1000, 0x1000 + 64), 0x1040u);
+  EXPECT_EQ(FollowPc(0x1000, 0x1000 - 68), 0xFBCu);
+  EXPECT_EQ(FollowPc(0, 0xFFFFFFC0), 0u);  // across the wrap
+}
+
+TEST(HexToAddrTest, HexDigitsOnlyEachOtherCharacterReported) {
+  int bad = 0;
+  const auto report = [&] { ++bad; };
+  EXPECT_EQ(HexToAddr("80000400", report), 0x80000400u);
+  EXPECT_EQ(HexToAddr("", report), 0u);
+  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(HexToAddr("8g0a", report), 0x80u);  // lower case is no digit either
+  EXPECT_EQ(bad, 2);
+  EXPECT_EQ(HexToAddr("123456789", report), 0x23456789u);  // 32-bit arithmetic
+}
+
+TEST(BreakListTest, DuplicatesAreRefusedAndEntriesKeepTheirOrder) {
+  TBreakList list;
+  EXPECT_TRUE(list.Add({.Addr = 0x80001000}));
+  EXPECT_TRUE(list.Add({.Addr = 0x80000400}));
+  EXPECT_FALSE(list.Add({.Addr = 0x80001000}));
+  EXPECT_TRUE(list.Add({.Addr = 0x80001000, .Kind = 1}));
+  ASSERT_EQ(list.Items().size(), 3u);
+  EXPECT_EQ(BreakCaption(list.Items()[0]), "Addr of : 80001000");
+  EXPECT_EQ(BreakCaption(list.Items()[2]), "");
+  EXPECT_EQ(list.ExecutionAddresses(), (std::vector<uint32_t>{0x80001000, 0x80000400}));
+  list.Remove(-1);
+  list.Remove(3);
+  list.Remove(0);
+  EXPECT_EQ(list.ExecutionAddresses(), (std::vector<uint32_t>{0x80000400}));
+}
+
+}  // namespace
+}  // namespace vantor
