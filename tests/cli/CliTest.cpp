@@ -118,7 +118,7 @@ uint32_t DumpWord(const std::string& dump, size_t at) {
 
 TEST_F(CliTest, AScriptedControllerReachesTheProgramFrameByFrame) {
   const std::string script =
-      dir.WriteFile("pad.txt", std::string_view(R"(# frame  buttons     x    y
+      dir.WriteText("pad.txt", std::string_view(R"(# frame  buttons     x    y
 0  A                 10  -10
 3  Start Z          -80   80
 3  b                  1    2   # of two lines for one frame, the later counts
@@ -169,7 +169,7 @@ TEST_F(CliTest, AScriptedControllerReachesTheProgramFrameByFrame) {
 }
 
 TEST_F(CliTest, AMalformedOrUnreadableInputScriptStopsTheRunner) {
-  const std::string bad = dir.WriteFile("bad.txt", std::string_view("# ok\n0 A 0 0\n\n10 X 1 1\n"));
+  const std::string bad = dir.WriteText("bad.txt", std::string_view("# ok\n0 A 0 0\n\n10 X 1 1\n"));
   const Outcome malformed = Run("--input " + bad + " " + Rom("controller"));
   EXPECT_EQ(malformed.exitCode, 2);
   EXPECT_EQ(malformed.err, "vantor64-cli: " + bad + ", line 4: 'X' is not a button\n");

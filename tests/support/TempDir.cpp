@@ -25,7 +25,7 @@ std::string TempDir::WriteFile(const std::string& name, const std::vector<uint8_
   return file.string();
 }
 
-std::string TempDir::WriteFile(const std::string& name, std::string_view text) const {
+std::string TempDir::WriteText(const std::string& name, std::string_view text) const {
   return WriteFile(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
