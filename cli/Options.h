@@ -19,6 +19,7 @@ struct TOptions {
   bool regs = false;
   bool bench = false;
   std::string videoPath;
+  std::string inputPath;
   TScreenRect target;
   std::optional<uint32_t> disasmAddress;
   uint32_t disasmCount = 0;
