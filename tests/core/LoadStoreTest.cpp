@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
 #include "tests/support/InstrEncoder.h"
@@ -139,6 +141,24 @@ TEST_F(LoadStoreTest, AccessesAtThePageEndStayInsideTheBlock) {
   EXPECT_EQ(Peek(0xA4000FFC), 0x55667788u);
   Store(41, 0xA4000FFF, 0xBEEF);      // SH at the last byte
   Store(43, 0xA4000FFE, 0xCAFEF00D);  // unaligned SW
+}
+
+TEST_F(LoadStoreTest, HalfwordStoresAtThePageEndKeepOnlyTheByteInsideThePage) {
+  // A page whose storage is followed by bytes that belong to no page.
+  std::vector<uint8_t> storage(kPageSize + 4, 0xAA);
+  PageTable[0x00010] = storage.data();
+  Store(41, 0x00010FFD, 0xBEEF);
+  EXPECT_EQ(storage[0xFFF], 0xEF);  // the emulated byte at 0xFFC
+  EXPECT_EQ(storage[0x1000], 0xAA);
+
+  // The same on blocks of exactly 4 KB: DMEM, the audio registers, the dummy page.
+  Store(41, 0xA4000FFD, 0x1234);
+  EXPECT_EQ(Peek(0xA4000FFC) >> 24, 0x34u);
+  Store(41, 0xA4500FFD, 0x5678);
+  EXPECT_EQ(PageTable[0xA4500][0xFFF], 0x78);
+  Store(41, 0x00000FFD, 0x9ABC);
+  EXPECT_EQ(DummyPage->Data[0xFFF], 0xBC);
+  DummyPage->Data[0xFFF] = 0;
 }
 
 }  // namespace
