@@ -143,6 +143,20 @@ TEST_F(LoadStoreTest, AccessesAtThePageEndStayInsideTheBlock) {
   Store(43, 0xA4000FFE, 0xCAFEF00D);  // unaligned SW
 }
 
+TEST_F(LoadStoreTest, DoubleWordsAtThePageEndReportTheAddressOfEachHalf) {
+  EXPECT_EQ(Load(55, 0x00001FFC), 0u);
+  Store(63, 0x00001FFD, 0x01234567'89ABCDEF);
+  EXPECT_EQ(Load(55, 0xFFFFFFFC), 0u);
+  EXPECT_EQ(host.Lines(), (std::vector<std::string>{
+                              "ILLEGAL READ from 00001FFC PC: 80001000",
+                              "ILLEGAL READ from 00002000 PC: 80001000",
+                              "ILLEGAL WRITE 01234567 to 00001FFD PC: 80001000",
+                              "ILLEGAL WRITE 89ABCDEF to 00002001 PC: 80001000",
+                              "ILLEGAL READ from FFFFFFFC PC: 80001000",
+                              "ILLEGAL READ from 00000000 PC: 80001000",
+                          }));
+}
+
 TEST_F(LoadStoreTest, HalfwordStoresAtThePageEndKeepOnlyTheByteInsideThePage) {
   // A page whose storage is followed by bytes that belong to no page.
   std::vector<uint8_t> storage(kPageSize + 4, 0xAA);
