@@ -1,20 +1,17 @@
 #include "memory/RomImage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "core/HexText.h"
 #include "debugger/DebugLog.h"
+#include "memory/RomFile.h"
 
 namespace vantor {
 
 TMemoryHandler* RomImage = nullptr;
 TRomHeader RomHeader;
 bool RomLoaded = false;
+std::string RomLoadError;
 
 namespace {
 
@@ -26,29 +23,6 @@ constexpr std::array<std::string_view, 128> NameTable(
     table[code] = name;
   return table;
 }
-
-// Reads the whole file; false on any failure to open, stat or read a regular file.
-bool ReadFileInto(int fd, uint8_t* target, uint32_t size) {
-  uint32_t done = 0;
-  while (done < size) {
-    const ssize_t got = read(fd, target + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<uint32_t>(got);
-  }
-  return true;
-}
-
-class FileCloser {
- public:
-  explicit FileCloser(int fd) : fd_(fd) {}
-  ~FileCloser() { close(fd_); }
-  FileCloser(const FileCloser&) = delete;
-  FileCloser& operator=(const FileCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 uint8_t HeaderByte(const uint8_t* image, uint32_t offset) {
   return image[offset ^ 3];
@@ -90,6 +64,11 @@ bool NormaliseByteOrder(uint8_t* image, uint32_t size) {
     return true;
   }
   return false;
+}
+
+// The file's first four bytes as it holds them, e.g. "80 37 12 40".
+std::string FirstBytes(const uint8_t* image) {
+  return Hex2(image[0]) + " " + Hex2(image[1]) + " " + Hex2(image[2]) + " " + Hex2(image[3]);
 }
 
 void ReadHeader(const uint8_t* image) {
@@ -140,35 +119,35 @@ void UnloadRomImage() {
 
 bool LoadRomImage(const std::string& path) {
   UnloadRomImage();
+  RomLoadError.clear();
 
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  TRomFile file(path);
+  if (!file.Ok()) {
+    RomLoadError = file.Error();
     DbgAddLine("Error loading " + path);
     return false;
   }
-  FileCloser closer(fd);
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > 0xFFFFFF00) {
-    DbgAddLine("Error loading " + path);
-    return false;
-  }
-  const auto size = static_cast<uint32_t>(info.st_size);
+  const uint32_t size = file.Size();
 
   RomImage = TMemoryHandler::Create(size, 8);
   if (RomImage->Data == nullptr) {
+    RomLoadError = "there is no memory for its " + std::to_string(size) + " bytes";
     DbgAddLine("Failed to allocate memory!");
     return false;
   }
-  if (!ReadFileInto(fd, RomImage->Data, size)) {
+  if (!file.ReadAll(RomImage->Data)) {
+    RomLoadError = file.Error();
     DbgAddLine("Error loading " + path);
     return false;
   }
   // The header (and the magic inside it) must be whole before anything is read from it.
   if (size < kRomHeaderSize) {
+    RomLoadError = "it is too small: " + std::to_string(size) + " bytes, a ROM header takes 64";
     DbgAddLine("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!");
     return false;
   }
   if (!NormaliseByteOrder(RomImage->Data, size)) {
+    RomLoadError = "its first bytes " + FirstBytes(RomImage->Data) + " are no known ROM byte order";
     DbgAddLine("Invalid \"Magic\"!");
     return false;
   }

@@ -32,6 +32,8 @@ inline constexpr uint32_t kRomHeaderSize = 64;
 extern TMemoryHandler* RomImage;  // null before the first load and after Close ROM
 extern TRomHeader RomHeader;
 extern bool RomLoaded;  // true only after a successful LoadRomImage; Start needs it
+// Why the last LoadRomImage failed, in words for the user; empty after a success.
+extern std::string RomLoadError;
 
 // Country and maker names by code byte, "?" where the code has no name.
 extern const std::array<std::string_view, 128> CountryNames;
