@@ -8,9 +8,11 @@
 #include <algorithm>
 
 #include "debugger/DebugLog.h"
+#include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
+#include "ui/QtHost.h"
 #include "ui/Settings.h"
 #include "video/RendererHost.h"
 
@@ -123,19 +125,20 @@ void TMainForm::LoadRom(const QString& path) {
 }
 
 bool TMainForm::ReadRomStream(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  // The image load's checks: a FIFO, a device or an oversized file is refused before any read.
+  TRomFile file(QFile::encodeName(path).toStdString());
+  if (!file.Ok()) {
     dialogs_.ShowError(this, QStringLiteral("Cannot open file \"%1\". %2")
-                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+                                 .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
     return false;
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    dialogs_.ShowError(this,
-                       QStringLiteral("Read error in \"%1\". %2").arg(path, file.errorString()));
+  RomStream.resize(file.Size());
+  if (!file.ReadAll(RomStream.data())) {
+    RomStream.clear();
+    dialogs_.ShowError(
+        this, QStringLiteral("Read error in \"%1\". %2").arg(path, CoreText(file.Error())));
     return false;
   }
-  RomStream.assign(bytes.begin(), bytes.end());
   return true;
 }
 

@@ -5,11 +5,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 
 #include "core/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
@@ -338,6 +340,26 @@ class MainFormTest : public QObject {
     QCOMPARE(form_->RomCountry, QString("Unknown"));
     Load(WriteRom("empty.z64", {}));
     QCOMPARE(dialogs_->errors, QStringList({"Unsupported Rom Format!"}));
+  }
+
+  // Neither read of Load ROM waits on a FIFO or reads an image larger than the cartridge window.
+  void loadRomRefusesFifosAndOversizedFilesUnread() {
+    test::FifoRescue fifo((dir_->Path() / "fifo.z64").string());
+    Load(QString::fromStdString(fifo.Path()));
+    QVERIFY2(!fifo.Rescued(), "Load ROM waited for a writer");
+    QVERIFY(lines_.contains(QString::fromStdString("Error loading " + fifo.Path())));
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].endsWith("it is not a regular file"));
+    QVERIFY(!RomLoaded);
+
+    dialogs_->errors.clear();
+    const QString large = WriteRom("large.z64", IdleRom());
+    std::filesystem::resize_file(large.toStdString(), 300u << 20);  // sparse: costs no disk
+    Load(large);
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].endsWith("larger than the 256 MB a cartridge can hold"));
+    QVERIFY(form_->RomStream.empty());
+    QVERIFY(!RomLoaded);
   }
 
   // Loading while a ROM runs ends the run first: the machine never runs on a freed image.
