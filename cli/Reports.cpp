@@ -41,11 +41,9 @@ std::vector<std::string> RegisterLines() {
   return lines;
 }
 
-std::vector<std::string> DisassemblyLines(uint32_t address, uint32_t count) {
-  std::vector<std::string> lines;
-  for (uint32_t i = 0; i < count; ++i, address += 4)
-    lines.push_back(Hex8(address) + " : " + InstructionText(address));
-  return lines;
+void WriteDisassembly(std::ostream& out, uint32_t address, uint32_t count) {
+  for (uint32_t i = 0; i < count && out; ++i, address += 4)
+    out << Hex8(address) << " : " << InstructionText(address) << '\n';
 }
 
 bool DumpRdram(const std::string& path, std::string& error) {
