@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
+
+#include "core/Host.h"
 
 namespace vantor::ui {
 
@@ -15,6 +18,14 @@ bool CanWrite(const QString& file) {
   return folder.isDir() && folder.isWritable();
 }
 
+// Looks at the file without opening it, so that nothing can wait on it.
+bool UsableSettingsFile(const QString& file) {
+  const QFileInfo info(file);
+  if (info.isSymLink()) return false;
+  if (!info.exists()) return true;
+  return info.isFile() && info.size() <= kMaxSettingsBytes;
+}
+
 }  // namespace
 
 QString SettingsFilePath(const QString& executableDir, const QString& configDir) {
@@ -23,17 +34,41 @@ QString SettingsFilePath(const QString& executableDir, const QString& configDir)
   return QDir(configDir).filePath(kSettingsFileName);
 }
 
+std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile) {
+  if (UsableSettingsFile(settingsFile))
+    return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+  static QSet<QString> told;
+  if (!told.contains(settingsFile)) {
+    told.insert(settingsFile);
+    ShowMessage((QDir::toNativeSeparators(settingsFile) +
+                 " is not a settings file (a regular file of at most 1 MB): Vantor64 runs on "
+                 "its default settings and saves none.")
+                    .toStdString());
+  }
+  return nullptr;
+}
+
+bool SaveSettings(QSettings& settings) {
+  settings.sync();
+  // A format error is the reading's: the file was damaged, and the save has replaced it.
+  if (settings.status() != QSettings::AccessError) return true;
+  ShowMessage(
+      ("The settings could not be saved in " + QDir::toNativeSeparators(settings.fileName()) + ".")
+          .toStdString());
+  return false;
+}
+
 QString ReadRomDir(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  return settings.value("Paths/RomDir", QString()).toString();
+  const auto settings = OpenSettings(settingsFile);
+  return settings ? settings->value("Paths/RomDir", QString()).toString() : QString();
 }
 
 bool WriteRomDir(const QString& settingsFile, const QString& romDir) {
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return false;
   QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  settings.setValue("Paths/RomDir", romDir);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  settings->setValue("Paths/RomDir", romDir);
+  return SaveSettings(*settings);
 }
 
 }  // namespace vantor::ui

@@ -362,6 +362,19 @@ class MainFormTest : public QObject {
     QVERIFY(!RomLoaded);
   }
 
+  // A Vantor64.ini that is no settings file: Load ROM works on the defaults and says so once.
+  void loadRomWithAHostileSettingsFile() {
+    std::filesystem::create_symlink("/dev/zero", Settings().toStdString());
+    Load(WriteRom("first.z64", IdleRom("FIRST")));
+    Load(WriteRom("second.z64", IdleRom("SECOND")));
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - SECOND"));
+    QVERIFY(RomLoaded);
+    QCOMPARE(dialogs_->openFolder, QString());
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].contains("is not a settings file"));
+    QVERIFY(std::filesystem::is_symlink(Settings().toStdString()));
+  }
+
   // Loading while a ROM runs ends the run first: the machine never runs on a freed image.
   void loadWhileRunningStopsTheRun() {
     Load(WriteRom("first.z64", IdleRom("FIRST")));
