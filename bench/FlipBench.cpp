@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "pixels/XLaters.h"
 #include "plugin/Prism.h"
-#include "plugin/XLaters.h"
 
 namespace vantor::prism {
 namespace {

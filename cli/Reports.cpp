@@ -5,12 +5,13 @@
 #include <fstream>
 
 #include "cli/PngWriter.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
 #include "memory/AddressMap.h"
-#include "plugin/XLaters.h"
+#include "memory/PlainPages.h"
+#include "pixels/XLaters.h"
 
 namespace vantor::cli {
 
@@ -26,8 +27,7 @@ std::string InstructionText(uint32_t address) {
   const TReadHandler read = ReadTable[page];
   if (read == nullptr) return "* ILLEGAL MEMORY! *";
   if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
-  DisasmAddr = address;
-  return DisasmOpcode(read(page, address & 0xFFF));
+  return DisasmOpcode(read(page, address & 0xFFF), address);
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include "cli/HeadlessRenderer.h"
 #include "cli/Options.h"
 #include "cli/Reports.h"
+#include "common/QueuedHost.h"
 #include "core/Engine.h"
-#include "core/QueuedHost.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
-#include "plugin/PrismMessage.h"
+#include "video/RenderPlugInfo.h"
 #include "video/RendererHost.h"
 
 namespace vantor::cli {
@@ -64,9 +64,9 @@ int Run(const TOptions& options) {
     BindBuiltInRenderer(HeadlessRendererEntries());
   } else {
     // Nobody is there to answer a dialog: the plug-in's messages go to standard error alone.
-    const char* messageFile = std::getenv(prism::kMessageFileVariable);
+    const char* messageFile = std::getenv(kRendererMessageFileVariable);
     if (messageFile == nullptr || *messageFile == '\0')
-      setenv(prism::kMessageFileVariable, "/dev/null", 1);
+      setenv(kRendererMessageFileVariable, "/dev/null", 1);
     SetRendererWindows(0, 0);
     if (!BindRendererLibrary(options.videoPath)) {
       host.Drain();
@@ -76,7 +76,7 @@ int Run(const TOptions& options) {
   PublishTargetRect(options.target);
 
   if (!LoadRomImage(options.romPath))
-    return Fail(host, "cannot run '" + options.romPath + "': " + RomLoadError);
+    return Fail(host, "cannot run '" + options.romPath + "': " + RomLoadReason);
 
   TRunLimits limits;
   if (options.steps)

@@ -1,13 +1,14 @@
 #include "core/Cop0.h"
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/InstrFields.h"
 #include "core/Interpreter.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
 
 namespace vantor {
 
@@ -113,13 +114,13 @@ constexpr OpcodeHandler kIllT = IllegalCop0Tlb;
 
 // clang-format off
 constexpr OpcodeHandler Cop0Table[32] = {
-  MFC0,      kIll, kIll, kIll, MTC0, kIll, kIll, kIll,
-  kIll,      kIll, kIll, kIll, kIll, kIll, kIll, kIll,
-  Cop0TlbOp, kIll, kIll, kIll, kIll, kIll, kIll, kIll,
-  kIll,      kIll, kIll, kIll, kIll, kIll, kIll, kIll,
+  MFC0,           kIll, kIll, kIll, MTC0, kIll, kIll, kIll,
+  kIll,           kIll, kIll, kIll, kIll, kIll, kIll, kIll,
+  Cop0FunctionOp, kIll, kIll, kIll, kIll, kIll, kIll, kIll,
+  kIll,           kIll, kIll, kIll, kIll, kIll, kIll, kIll,
 };
 
-constexpr OpcodeHandler Cop0TlbTable[64] = {
+constexpr OpcodeHandler Cop0FunctionTable[64] = {
   kIllT, TLBR,  TLBWI, kIllT, kIllT, kIllT, TLBWR, kIllT,
   TLBP,  kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
   kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
@@ -137,8 +138,8 @@ void Cop0Op(uint32_t word) {
   Cop0Table[Rs(word)](word);
 }
 
-void Cop0TlbOp(uint32_t word) {
-  Cop0TlbTable[Funct(word)](word);
+void Cop0FunctionOp(uint32_t word) {
+  Cop0FunctionTable[Funct(word)](word);
 }
 
 }  // namespace vantor

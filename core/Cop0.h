@@ -28,7 +28,7 @@ extern TlbEntry Tlb[kTlbEntries];
 
 // The handler of primary opcode 0x10; dispatches on the rs field.
 void Cop0Op(uint32_t word);
-// The COP0 function group (rs 16); dispatches on the funct field.
-void Cop0TlbOp(uint32_t word);
+// The COP0 function group (rs 16): the TLB operations and ERET; dispatches on the funct field.
+void Cop0FunctionOp(uint32_t word);
 
 }  // namespace vantor

@@ -4,13 +4,13 @@
 
 #include <cfenv>
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 
 namespace vantor {
 

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/DebugLog.h"
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
-#include "debugger/DebugLog.h"
 
 namespace vantor::cop1 {
 

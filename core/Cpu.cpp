@@ -5,7 +5,6 @@
 namespace vantor {
 
 uint64_t Gpr[32];
-TProgramCounter PC;
 const uint32_t* InstrPtr;
 uint32_t BranchState;
 uint32_t BranchTarget;

@@ -4,16 +4,12 @@
 
 #include <cstdint>
 
+#include "common/MachineState.h"
+
 namespace vantor {
 
 // Steps per video frame.
 inline constexpr int32_t FramePeriod = 625000;
-
-// Only Lo takes part in execution; Hi is set by reset and shown by the register viewer.
-struct TProgramCounter {
-  uint32_t Lo;
-  uint32_t Hi;
-};
 
 // BranchState values: what the end of the current step does.
 enum : uint32_t {
@@ -42,15 +38,8 @@ inline constexpr uint32_t kCauseIP7 = 0x00008000;
 inline constexpr uint32_t kCauseBD = 0x80000000;
 inline constexpr uint32_t kExceptionVector = 0x80000180;
 
-// Bits of MI_INTR.
-inline constexpr uint32_t kMiIntrSI = 0x02;
-inline constexpr uint32_t kMiIntrAI = 0x04;
-inline constexpr uint32_t kMiIntrVI = 0x08;
-inline constexpr uint32_t kMiIntrPI = 0x10;
-
 // General registers r0 to r31, 64 bits each; r0 reads as zero after every step.
 extern uint64_t Gpr[32];
-extern TProgramCounter PC;
 // The host word holding the instruction at PC.
 extern const uint32_t* InstrPtr;
 extern uint32_t BranchState;

@@ -1,14 +1,21 @@
 #include "core/Engine.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <system_error>
 
-#include "core/Clock.h"
+#include "common/Clock.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
+#include "common/MachineState.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
-#include "core/Host.h"
 #include "core/Transfer.h"
-#include "debugger/DebugLog.h"
 #include "memory/AddressMap.h"
 #include "video/RendererHost.h"
 
@@ -50,13 +57,15 @@ TEngine::~TEngine() {
   Stop();
 }
 
-void TEngine::Start(const TRunLimits& limits) {
+void TEngine::Start(const TRunLimits& limits, bool paused) {
   if (Exists()) return;
   limits_ = limits;
-  requests_ = 0;
+  // The loop applies requests before its first step, so a pause posted now comes first.
+  requests_ = paused ? uint32_t{kPauseChanged} : 0;
   finished_ = false;
-  wantPaused_ = false;
+  wantPaused_ = paused;
   paused_ = false;
+  RunExists = true;
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -83,6 +92,7 @@ void TEngine::WaitServingHost(Predicate done) {
 void TEngine::Join() {
   WaitServingHost([] { return false; });
   thread_.join();
+  RunExists = false;
   if (THost* host = CurrentHost()) host->DrainPending();
 }
 
@@ -95,7 +105,11 @@ void TEngine::Post(uint32_t request) {
 }
 
 void TEngine::Pause() {
-  wantPaused_ = true;
+  {
+    // Once this returns, no frame rate from before the pause reaches the status bar.
+    std::lock_guard lock(statusMutex_);
+    wantPaused_ = true;
+  }
   Post(kPauseChanged);
 }
 
@@ -127,7 +141,53 @@ void TEngine::ForceRender() {
     PresentFrame();
 }
 
+void TEngine::SetNiceness(int nice) {
+  std::string line;
+  {
+    std::lock_guard lock(priorityMutex_);
+    niceness_ = std::clamp(nice, -20, 19);
+    refusalReported_ = false;
+    line = ApplyNiceness();
+  }
+  if (!line.empty()) DbgAddLine(line);
+}
+
+int TEngine::Niceness() const {
+  std::lock_guard lock(priorityMutex_);
+  return niceness_;
+}
+
+pid_t TEngine::ThreadId() const {
+  std::lock_guard lock(priorityMutex_);
+  return threadId_;
+}
+
+std::string TEngine::ApplyNiceness() {
+  if (threadId_ == 0) return {};
+  const auto thread = static_cast<id_t>(threadId_);
+  if (setpriority(PRIO_PROCESS, thread, niceness_) == 0) return {};
+  const int error = errno;
+  // Only a raise is ever refused. Normal priority is the closest a thread may take; one that
+  // already runs lower cannot come back up and keeps its priority until the next run.
+  if (niceness_ < 0) setpriority(PRIO_PROCESS, thread, 0);
+  if (refusalReported_) return {};
+  refusalReported_ = true;
+  const int now = getpriority(PRIO_PROCESS, thread);
+  return "Thread priority nice " + std::to_string(niceness_) + " refused (" +
+         std::generic_category().message(error) +
+         ": raising a priority needs CAP_SYS_NICE or RLIMIT_NICE), the emulation thread runs "
+         "at nice " +
+         std::to_string(now);
+}
+
 void TEngine::Execute() {
+  std::string priorityLine;
+  {
+    std::lock_guard lock(priorityMutex_);
+    threadId_ = gettid();
+    priorityLine = ApplyNiceness();
+  }
+  if (!priorityLine.empty()) DbgAddLine(priorityLine);
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
@@ -144,12 +204,16 @@ void TEngine::Execute() {
     DbgAddLine(std::string("Emulation stopped: ") + error.what());
   }
 
-  RunStartTime = MilliClock() - RunStartTime;
-  const uint64_t rate = RunStartTime == 0 ? 0 : uint64_t{FrameCount} * 1000 / RunStartTime;
-  DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " +
-             std::to_string(RunStartTime) + " ms, a whopping " + std::to_string(rate) + " fps!");
+  elapsedMs_ = MilliClock() - RunStartTime;
+  const uint64_t rate = elapsedMs_ == 0 ? 0 : uint64_t{FrameCount} * 1000 / elapsedMs_;
+  DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " + std::to_string(elapsedMs_) +
+             " ms, a whopping " + std::to_string(rate) + " fps!");
   RendererDeInit();
   RendererUnload();
+  {
+    std::lock_guard lock(priorityMutex_);
+    threadId_ = 0;
+  }
   paused_ = false;
   {
     std::lock_guard lock(wakeMutex_);
@@ -171,25 +235,36 @@ void TEngine::Loop() {
       continue;
     }
     ++steps;
-    if (CpuStep() && FrameDue()) [[unlikely]]
-      break;
+    if (CpuStep()) [[unlikely]] {
+      PresentDueFrame();
+      if (FrameLimitReached()) break;
+    }
   }
   stepsExecuted_ = steps;
 }
 
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
-  const bool frameLimit = CpuStep() && FrameDue();
+  bool frameLimit = false;
+  if (CpuStep()) {
+    PresentDueFrame();
+    frameLimit = FrameLimitReached();
+  }
   return frameLimit || (limits_.steps && stepsExecuted_ >= *limits_.steps);
 }
 
-bool TEngine::FrameDue() {
+void TEngine::PresentDueFrame() {
   ++framesDue_;
   if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
     ++FrameCount;
-    SetStatusText("FPS = " + FpsText());
+    PublishFrameRate();
   }
-  return limits_.frames && framesDue_ >= *limits_.frames;
+}
+
+void TEngine::PublishFrameRate() {
+  const std::string text = "FPS = " + FpsText();
+  std::lock_guard lock(statusMutex_);
+  if (!wantPaused_.load(std::memory_order_relaxed)) SetStatusText(text);
 }
 
 bool TEngine::ApplyRequests() {

@@ -2,6 +2,7 @@
 // due frame to the renderer and reports how many frames it drew and how fast.
 #pragma once
 
+#include <sys/types.h>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace vantor {
 
-// Frames presented in the current run, and the run's start time (then its length) in ms.
+// Frames presented in the current run, and the millisecond clock when it started.
 extern uint32_t FrameCount;
 extern uint32_t RunStartTime;
 
@@ -39,8 +40,9 @@ class TEngine {
   TEngine(const TEngine&) = delete;
   TEngine& operator=(const TEngine&) = delete;
 
-  // Starts a run on a new thread; does nothing while a thread exists.
-  void Start(const TRunLimits& limits = {});
+  // Starts a run on a new thread; does nothing while a thread exists. A run started paused
+  // halts before its first step, as after Pause.
+  void Start(const TRunLimits& limits = {}, bool paused = false);
   // Ends the run and waits for its closing steps, serving the host's queue meanwhile so that a
   // thread blocked on a full console queue can always finish. Nothing happens without a thread.
   void Stop();
@@ -58,10 +60,18 @@ class TEngine {
   void ForceRender();
   bool Paused() const { return paused_.load(); }
 
+  // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
+  // the running thread at once and to every later run. When the system refuses a raise, the
+  // thread runs at normal priority (or keeps its lower one) and one console line says why.
+  void SetNiceness(int nice);
+  int Niceness() const;
+  // The kernel id of the running emulation thread; 0 while none runs.
+  pid_t ThreadId() const;
+
   // Figures of the last run, valid after it ended.
   uint64_t StepsExecuted() const { return stepsExecuted_; }
   uint32_t FramesDue() const { return framesDue_; }
-  uint32_t ElapsedMs() const { return RunStartTime; }
+  uint32_t ElapsedMs() const { return elapsedMs_; }
 
  private:
   void Execute();
@@ -70,10 +80,16 @@ class TEngine {
   bool ApplyRequests();
   // One step with its frame, outside the hot loop; true when the run's limits are reached.
   bool StepOnce();
-  // Presents a due frame when the renderer is ready; true when the frame limit is reached.
-  bool FrameDue();
+  // Counts a frame that fell due and presents it when the renderer is ready.
+  void PresentDueFrame();
+  bool FrameLimitReached() const { return limits_.frames && framesDue_ >= *limits_.frames; }
+  // Shows the frame rate, unless a pause has been asked for.
+  void PublishFrameRate();
   void Post(uint32_t request);
   void Join();
+  // Applies niceness_ to threadId_; called with priorityMutex_ held. Returns the console line
+  // to write, if any, so that it is written after the lock is released.
+  std::string ApplyNiceness();
   // Waits, serving the host's queue, until the predicate holds or the run has ended.
   template <typename Predicate>
   void WaitServingHost(Predicate done);
@@ -85,11 +101,17 @@ class TEngine {
   std::atomic<bool> paused_{false};
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
+  std::mutex statusMutex_;  // orders frame-rate texts against a pause request
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
+  uint32_t elapsedMs_ = 0;
+  mutable std::mutex priorityMutex_;
+  pid_t threadId_ = 0;
+  int niceness_ = 0;
+  bool refusalReported_ = false;
 };
 
 }  // namespace vantor

@@ -2,11 +2,11 @@
 // host the 64-bit operations are native, with the same results as word-pair arithmetic.
 #include <cstdint>
 
+#include "common/DebugLog.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
-#include "debugger/DebugLog.h"
 
 namespace vantor::ops {
 

@@ -1,12 +1,12 @@
 #include "core/Interpreter.h"
 
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/CpuState.h"
-#include "core/HexText.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
-#include "debugger/DebugLog.h"
 
 namespace vantor {
 

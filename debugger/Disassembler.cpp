@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "core/HexText.h"
+#include "common/HexText.h"
 #include "core/InstrFields.h"
 #include "core/RegisterNames.h"
 
@@ -14,16 +14,16 @@ uint32_t DisasmAddr = 0;
 
 namespace {
 
-// A formatter builds the whole line from the entry's name and the instruction word.
-using Formatter = std::string (*)(std::string_view name, uint32_t word);
+// A formatter builds the whole line from the entry's name, the instruction word and its address.
+using Formatter = std::string (*)(std::string_view name, uint32_t word, uint32_t address);
 
 struct Entry {
   Formatter format;
   std::string_view name;
 };
 
-std::string Format(const Entry& entry, uint32_t word) {
-  return entry.format(entry.name, word);
+std::string Format(const Entry& entry, uint32_t word, uint32_t address) {
+  return entry.format(entry.name, word, address);
 }
 
 // Every entry has a name (a dispatching entry names its table), so an entry missing from an
@@ -62,13 +62,13 @@ std::string_view RdName(uint32_t w) {
   return GprNames[Rd(w)];
 }
 
-uint32_t BranchTarget(uint32_t w) {
-  return DisasmAddr + 4 + (SImm32(w) << 2);
+uint32_t BranchTarget(uint32_t w, uint32_t address) {
+  return address + 4 + (SImm32(w) << 2);
 }
 
 // J and JAL stay inside the 256 MB region of their delay slot.
-uint32_t JumpTarget(uint32_t w) {
-  return ((DisasmAddr + 4) & 0xF0000000) | (Target(w) << 2);
+uint32_t JumpTarget(uint32_t w, uint32_t address) {
+  return ((address + 4) & 0xF0000000) | (Target(w) << 2);
 }
 
 // "(offset,base)", the addressing part of loads and stores.
@@ -85,74 +85,74 @@ std::string ControlName(uint32_t fs) {
 
 // ---- Formatters, one per operand layout ----
 
-std::string Text(std::string_view name, uint32_t) {
+std::string Text(std::string_view name, uint32_t, uint32_t) {
   return std::string(name);
 }
 
-std::string Jump(std::string_view name, uint32_t w) {
-  return Line(name, {Hex8(JumpTarget(w))});
+std::string Jump(std::string_view name, uint32_t w, uint32_t address) {
+  return Line(name, {Hex8(JumpTarget(w, address))});
 }
-std::string BranchOnly(std::string_view name, uint32_t w) {
-  return Line(name, {Hex8(BranchTarget(w))});
+std::string BranchOnly(std::string_view name, uint32_t w, uint32_t address) {
+  return Line(name, {Hex8(BranchTarget(w, address))});
 }
-std::string BranchRtRs(std::string_view name, uint32_t w) {
-  return Line(name, {RtName(w), RsName(w), Hex8(BranchTarget(w))});
+std::string BranchRtRs(std::string_view name, uint32_t w, uint32_t address) {
+  return Line(name, {RtName(w), RsName(w), Hex8(BranchTarget(w, address))});
 }
-std::string BranchRs(std::string_view name, uint32_t w) {
-  return Line(name, {RsName(w), Hex8(BranchTarget(w))});
+std::string BranchRs(std::string_view name, uint32_t w, uint32_t address) {
+  return Line(name, {RsName(w), Hex8(BranchTarget(w, address))});
 }
 
-std::string ImmSigned(std::string_view name, uint32_t w) {
+std::string ImmSigned(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), RsName(w), Hex8(SImm32(w))});
 }
-std::string ImmUnsigned(std::string_view name, uint32_t w) {
+std::string ImmUnsigned(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), RsName(w), Hex8(Imm(w))});
 }
-std::string LoadUpper(std::string_view name, uint32_t w) {
+std::string LoadUpper(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), Hex8(Imm(w))});
 }
-std::string LoadStore(std::string_view name, uint32_t w) {
+std::string LoadStore(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), MemoryOperand(w)});
 }
-std::string Cop1LoadStore(std::string_view name, uint32_t w) {
+std::string Cop1LoadStore(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {FprNames[Ft(w)], MemoryOperand(w)});
 }
 
-std::string ShiftConst(std::string_view name, uint32_t w) {
+std::string ShiftConst(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RdName(w), RtName(w), Hex8(Sa(w))});
 }
-std::string ShiftVar(std::string_view name, uint32_t w) {
+std::string ShiftVar(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RdName(w), RtName(w), RsName(w)});
 }
-std::string ThreeReg(std::string_view name, uint32_t w) {
+std::string ThreeReg(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RdName(w), RsName(w), RtName(w)});
 }
-std::string RsRt(std::string_view name, uint32_t w) {
+std::string RsRt(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RsName(w), RtName(w)});
 }
-std::string RsOnly(std::string_view name, uint32_t w) {
+std::string RsOnly(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RsName(w)});
 }
-std::string RdOnly(std::string_view name, uint32_t w) {
+std::string RdOnly(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RdName(w)});
 }
-std::string RdRs(std::string_view name, uint32_t w) {
+std::string RdRs(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RdName(w), RsName(w)});
 }
 
-std::string Cop0Move(std::string_view name, uint32_t w) {
+std::string Cop0Move(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), Cop0RegNames[Rd(w)]});
 }
-std::string Cop1MoveToGpr(std::string_view name, uint32_t w) {
+std::string Cop1MoveToGpr(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), FprNames[Fs(w)]});
 }
-std::string Cop1MoveFromGpr(std::string_view name, uint32_t w) {
+std::string Cop1MoveFromGpr(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {FprNames[Fs(w)], RtName(w)});
 }
-std::string Cop1ControlFrom(std::string_view name, uint32_t w) {
+std::string Cop1ControlFrom(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {RtName(w), ControlName(Fs(w))});
 }
-std::string Cop1ControlTo(std::string_view name, uint32_t w) {
+std::string Cop1ControlTo(std::string_view name, uint32_t w, uint32_t) {
   return Line(name, {ControlName(Fs(w)), RtName(w)});
 }
 
@@ -174,16 +174,16 @@ std::string FpLine(std::string_view name, std::string_view suffix,
   return Join(std::string(name) + std::string(suffix), operands);
 }
 
-std::string FpThree(std::string_view name, uint32_t w) {
+std::string FpThree(std::string_view name, uint32_t w, uint32_t) {
   return FpLine(name, PrecisionSuffix(w), {FprNames[Fd(w)], FprNames[Fs(w)], FprNames[Ft(w)]});
 }
-std::string FpTwo(std::string_view name, uint32_t w) {
+std::string FpTwo(std::string_view name, uint32_t w, uint32_t) {
   return FpLine(name, PrecisionSuffix(w), {FprNames[Fd(w)], FprNames[Fs(w)]});
 }
-std::string FpConvert(std::string_view name, uint32_t w) {
+std::string FpConvert(std::string_view name, uint32_t w, uint32_t) {
   return FpLine(name, ConvertSuffix(w), {FprNames[Fd(w)], FprNames[Fs(w)]});
 }
-std::string FpCompare(std::string_view name, uint32_t w) {
+std::string FpCompare(std::string_view name, uint32_t w, uint32_t) {
   return FpLine(name, PrecisionSuffix(w), {FprNames[Fs(w)], FprNames[Ft(w)]});
 }
 
@@ -191,8 +191,8 @@ std::string FpCompare(std::string_view name, uint32_t w) {
 
 // Indexes a sub-table with a field of the word; every field is exactly as wide as its table.
 template <const auto& kTable, uint32_t (*Field)(uint32_t)>
-std::string Dispatch(std::string_view, uint32_t w) {
-  return Format(kTable[Field(w)], w);
+std::string Dispatch(std::string_view, uint32_t w, uint32_t address) {
+  return Format(kTable[Field(w)], w, address);
 }
 
 constexpr uint32_t Bc1Condition(uint32_t w) {
@@ -346,8 +346,12 @@ static_assert(Complete(kCop1FunctionTable));
 
 }  // namespace
 
+std::string DisasmOpcode(uint32_t word, uint32_t address) {
+  return Format(kPrimaryTable[Op(word)], word, address);
+}
+
 std::string DisasmOpcode(uint32_t word) {
-  return Format(kPrimaryTable[Op(word)], word);
+  return DisasmOpcode(word, DisasmAddr);
 }
 
 }  // namespace vantor

@@ -6,11 +6,13 @@
 
 namespace vantor {
 
-// Address of the word being disassembled; set by the caller before each DisasmOpcode, read by the
-// branch and jump formatters to print their targets.
-extern uint32_t DisasmAddr;
+// The text of one instruction word at an address (branch and jump targets are printed from it).
+// Every word yields a text; nothing is read from memory.
+std::string DisasmOpcode(uint32_t word, uint32_t address);
 
-// The text of one instruction word. Every word yields a text; nothing is read from memory.
+// Address of the word being disassembled by the one-argument form, set by its caller before each
+// call; the debugger's views use this form.
+extern uint32_t DisasmAddr;
 std::string DisasmOpcode(uint32_t word);
 
 }  // namespace vantor

@@ -1,42 +1,77 @@
 #include "memory/AddressMap.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <string>
 
-#include "core/CpuState.h"
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
-#include "memory/PeripheralRegisters.h"
+#include "memory/AudioInterface.h"
+#include "memory/MemoryBlock.h"
+#include "memory/MipsInterface.h"
+#include "memory/PeripheralInterface.h"
+#include "memory/PlainPages.h"
 #include "memory/RomImage.h"
-#include "video/VideoInterface.h"
+#include "memory/SerialInterface.h"
+#include "memory/SignalProcessor.h"
+#include "memory/VideoInterface.h"
 
 namespace vantor {
 
 uint8_t* PageTable[kPageCount];
 TReadHandler ReadTable[kPageCount];
 TWriteHandler WriteTable[kPageCount];
-uint32_t* MI_INTR = nullptr;
-
-TMemoryHandler* RDRAM = nullptr;
-TMemoryHandler* DMEMPage = nullptr;
-TMemoryHandler* IMEMPage = nullptr;
-TMemoryHandler* SPRegisterPage = nullptr;
-TMemoryHandler* SPPCPage = nullptr;
-TMemoryHandler* RDRAMRegisterPage = nullptr;
-TMemoryHandler* PIRegisterPage = nullptr;
-TMemoryHandler* SIRegisterPage = nullptr;
-TMemoryHandler* PIFPage = nullptr;
-TMemoryHandler* MIRegisterPage = nullptr;
-TMemoryHandler* DummyPage = nullptr;
 
 namespace {
 
-// The address accessed, as 8 digits (page and offset). A double word's second half at offsets
-// 0xFFC to 0xFFF arrives with an offset past 0xFFF: it names the next page's first bytes.
-std::string PageAndOffset(uint32_t page, uint32_t offset) {
-  return Hex8((page << 12) + offset);
+// Page ranges, first and last page both included. All but the first lie in the cached segment
+// 0x80000000 to 0x9FFFFFFF, which shows physical memory.
+constexpr uint32_t kAllFirst = 0x00000, kAllLast = kPageCount - 1;
+constexpr uint32_t kRdramFirst = 0x80000, kRdramLast = 0x803FF;
+constexpr uint32_t kRdramRegsFirst = 0x83F00, kRdramRegsLast = 0x83FFF;
+constexpr uint32_t kDmem = 0x84000, kImem = 0x84001, kSpRegs = 0x84040, kSpPc = 0x84080;
+constexpr uint32_t kMiFirst = 0x84300, kMiLast = 0x843FF;
+constexpr uint32_t kViFirst = 0x84400, kViLast = 0x844FF;
+constexpr uint32_t kAiFirst = 0x84500, kAiLast = 0x845FF;
+constexpr uint32_t kPiFirst = 0x84600, kPiLast = 0x846FF;
+constexpr uint32_t kRiFirst = 0x84700, kRiLast = 0x847FF;
+constexpr uint32_t kSiFirst = 0x84800, kSiLast = 0x848FF;
+constexpr uint32_t kCartFirst = 0x90000, kCartLast = 0x9FFFF;  // at most 256 MB of cartridge
+constexpr uint32_t kPif = 0x9FC00;
+// The uncached segment 0xA0000000 to 0xBFFFFFFF shows the same as the cached one.
+constexpr uint32_t kCachedFirst = 0x80000, kCachedLast = 0x9FFFF, kUncachedOffset = 0x20000;
+
+template <TMemoryHandler** Block>
+TBlockStorage BlockOf() {
+  const TMemoryHandler* block = *Block;
+  return block != nullptr ? TBlockStorage{block->Data, block->Size} : TBlockStorage{nullptr, 0};
 }
+
+template <uint8_t (*Page)[kPageSize]>
+TBlockStorage PageOf() {
+  return {*Page, kPageSize};
+}
+
+constexpr auto kStepped = TPageSpan::Stepped;
+
+// {first page, last page, storage, read, write, reset[, span]}. The RI range has no registers
+// here: its pages read as zero over the dummy page.
+constexpr auto kMemoryMap = std::to_array<TMapRow>({
+    {kAllFirst, kAllLast, BlockOf<&DummyPage>, IllegalRead, IllegalWrite, nullptr},
+    {kRdramFirst, kRdramLast, BlockOf<&RDRAM>, RamRead, RamWrite, RdramReset, kStepped},
+    {kRdramRegsFirst, kRdramRegsLast, BlockOf<&RDRAMRegisterPage>, RamRead, RamWrite,
+     RdramRegistersReset},
+    {kDmem, kDmem, BlockOf<&DMEMPage>, RamRead, RamWrite, DmemReset},
+    {kImem, kImem, BlockOf<&IMEMPage>, RamRead, RamWrite, ImemReset},
+    {kSpRegs, kSpRegs, BlockOf<&SPRegisterPage>, NullRead, NullWrite, SpRegistersReset},
+    {kSpPc, kSpPc, BlockOf<&SPPCPage>, NullRead, NullWrite, SpPcReset},
+    {kMiFirst, kMiLast, BlockOf<&MIRegisterPage>, MIRead, MIWrite, MIReset},
+    {kViFirst, kViLast, PageOf<&VIRegisterPage>, VIRead, VIWrite, VIReset},
+    {kAiFirst, kAiLast, PageOf<&AIRegisterPage>, AIRead, AIWrite, AIReset},
+    {kPiFirst, kPiLast, BlockOf<&PIRegisterPage>, PIRead, PIWrite, PIReset},
+    {kRiFirst, kRiLast, BlockOf<&DummyPage>, NullRead, NullWrite, nullptr},
+    {kSiFirst, kSiLast, BlockOf<&SIRegisterPage>, SIRead, SIWrite, SIReset},
+    {kCartFirst, kCartLast, BlockOf<&RomImage>, RamRead, RomWrite, nullptr, kStepped},
+    {kPif, kPif, BlockOf<&PIFPage>, RamRead, RamWrite, PifReset},
+});
 
 void MapRange(uint32_t first, uint32_t last, uint8_t* storage, TReadHandler read,
               TWriteHandler write) {
@@ -47,11 +82,25 @@ void MapRange(uint32_t first, uint32_t last, uint8_t* storage, TReadHandler read
   }
 }
 
-void ZeroBlock(TMemoryHandler* block) {
-  std::memset(block->Data, 0, block->Size);
+void MapRow(const TMapRow& row) {
+  const TBlockStorage storage = row.Storage();
+  if (row.Span == TPageSpan::Shared) {
+    MapRange(row.FirstPage, row.LastPage, storage.Data, row.Read, row.Write);
+    return;
+  }
+  // Whole 4 KB pages of the storage only, and never more than the range holds.
+  const uint32_t pages = storage.Data != nullptr
+                             ? std::min(storage.Size / kPageSize, row.LastPage - row.FirstPage + 1)
+                             : 0;
+  for (uint32_t i = 0; i < pages; ++i) {
+    const uint32_t page = row.FirstPage + i;
+    MapRange(page, page, storage.Data + i * kPageSize, row.Read, row.Write);
+  }
 }
 
 }  // namespace
+
+const std::span<const TMapRow> MemoryMap = kMemoryMap;
 
 bool CreateMemoryBlocks() {
   if (RDRAM != nullptr) return true;
@@ -69,54 +118,14 @@ bool CreateMemoryBlocks() {
 }
 
 void InitMemoryMap() {
-  ZeroBlock(RDRAM);
-  MapRange(0, kPageCount - 1, DummyPage->Data, IllegalRead, IllegalWrite);
-  for (uint32_t i = 0; i < kRdramSize / kPageSize; ++i)
-    MapRange(0x80000 + i, 0x80000 + i, RDRAM->Data + i * kPageSize, RamRead, RamWrite);
-
-  ZeroBlock(RDRAMRegisterPage);
-  MapRange(0x83F00, 0x83FFF, RDRAMRegisterPage->Data, RamRead, RamWrite);
-  MapRange(0x84000, 0x84000, DMEMPage->Data, RamRead, RamWrite);
-  MapRange(0x84001, 0x84001, IMEMPage->Data, RamRead, RamWrite);
-
-  // The boot copy: the first 4 KB of the cartridge, zero-filled behind a shorter image.
-  const uint32_t bootBytes = RomImage != nullptr ? std::min(RomImage->Size, kPageSize) : 0;
-  ZeroBlock(DMEMPage);
-  if (bootBytes != 0) std::memcpy(DMEMPage->Data, RomImage->Data, bootBytes);
-  ZeroBlock(IMEMPage);
-
-  ZeroBlock(SPRegisterPage);
-  MapRange(0x84040, 0x84040, SPRegisterPage->Data, NullRead, NullWrite);
-  ZeroBlock(SPPCPage);
-  MapRange(0x84080, 0x84080, SPPCPage->Data, NullRead, NullWrite);
-
-  ZeroBlock(MIRegisterPage);
-  MI_INTR = reinterpret_cast<uint32_t*>(MIRegisterPage->Data + 8);
-  MapRange(0x84300, 0x843FF, MIRegisterPage->Data, MIRead, MIWrite);
-  std::memset(VIRegisterPage, 0, sizeof VIRegisterPage);
-  MapRange(0x84400, 0x844FF, VIRegisterPage, VIRead, VIWrite);
-  std::memset(AIRegisterPage, 0, sizeof AIRegisterPage);
-  MapRange(0x84500, 0x845FF, AIRegisterPage, AIRead, AIWrite);
-  ZeroBlock(PIRegisterPage);
-  MapRange(0x84600, 0x846FF, PIRegisterPage->Data, PIRead, PIWrite);
-  MapRange(0x84700, 0x847FF, DummyPage->Data, NullRead, NullWrite);
-  ZeroBlock(SIRegisterPage);
-  MapRange(0x84800, 0x848FF, SIRegisterPage->Data, SIRead, SIWrite);
-
-  // Whole 4 KB pages of the cartridge only, and never more than the 256 MB window holds.
-  const uint32_t romPages = RomImage != nullptr && RomImage->Data != nullptr
-                                ? std::min(RomImage->Size >> 12, 0x10000u)
-                                : 0;
-  for (uint32_t i = 0; i < romPages; ++i)
-    MapRange(0x90000 + i, 0x90000 + i, RomImage->Data + i * kPageSize, RamRead, RomWrite);
-
-  ZeroBlock(PIFPage);
-  MapRange(0x9FC00, 0x9FC00, PIFPage->Data, RamRead, RamWrite);
-
-  for (uint32_t page = 0x80000; page <= 0x9FFFF; ++page) {
-    PageTable[page + 0x20000] = PageTable[page];
-    ReadTable[page + 0x20000] = ReadTable[page];
-    WriteTable[page + 0x20000] = WriteTable[page];
+  for (const TMapRow& row : kMemoryMap) {
+    if (row.Reset != nullptr) row.Reset();
+    MapRow(row);
+  }
+  for (uint32_t page = kCachedFirst; page <= kCachedLast; ++page) {
+    PageTable[page + kUncachedOffset] = PageTable[page];
+    ReadTable[page + kUncachedOffset] = ReadTable[page];
+    WriteTable[page + kUncachedOffset] = WriteTable[page];
   }
 }
 
@@ -129,34 +138,6 @@ uint32_t ContiguousBytes(uint32_t address, uint32_t wanted) {
     ++page;
   }
   return available < wanted ? available : wanted;
-}
-
-uint32_t RamRead(uint32_t page, uint32_t offset) {
-  return PageWord(PageTable[page], offset);
-}
-
-void RamWrite(uint32_t page, uint32_t offset, uint32_t value) {
-  SetPageWord(PageTable[page], offset, value);
-}
-
-uint32_t NullRead(uint32_t, uint32_t) {
-  return 0;
-}
-
-void NullWrite(uint32_t, uint32_t, uint32_t) {}
-
-uint32_t IllegalRead(uint32_t page, uint32_t offset) {
-  DbgAddLine("ILLEGAL READ from " + PageAndOffset(page, offset) + " PC: " + Hex8(PC.Lo));
-  return 0;
-}
-
-void IllegalWrite(uint32_t page, uint32_t offset, uint32_t value) {
-  DbgAddLine("ILLEGAL WRITE " + Hex8(value) + " to " + PageAndOffset(page, offset) +
-             " PC: " + Hex8(PC.Lo));
-}
-
-void RomWrite(uint32_t page, uint32_t offset, uint32_t value) {
-  DbgAddLine("ROM WRITE " + Hex8(value) + " to " + PageAndOffset(page, offset));
 }
 
 }  // namespace vantor

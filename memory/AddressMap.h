@@ -1,11 +1,11 @@
 // The emulated address map: 2^20 pages of 4 KB, each with a host pointer to its storage, a read
 // handler and a write handler. Every load, store, fetch and DMA of the machine goes through it.
+// It is built for each run from one table, MemoryMap, that names every block of the machine.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
-
-#include "memory/MemoryBlock.h"
+#include <span>
 
 namespace vantor {
 
@@ -19,29 +19,44 @@ extern uint8_t* PageTable[kPageCount];
 extern TReadHandler ReadTable[kPageCount];
 extern TWriteHandler WriteTable[kPageCount];
 
-// The MI interrupt register, offset 8 of MIRegisterPage; published by InitMemoryMap.
-extern uint32_t* MI_INTR;
+// The storage of a block as it is now: Size bytes at Data, or no storage at all (null Data).
+struct TBlockStorage {
+  uint8_t* Data;
+  uint32_t Size;
+};
 
-// Blocks made at program start that live for the whole run.
-extern TMemoryHandler* RDRAM;
-extern TMemoryHandler* DMEMPage;
-extern TMemoryHandler* IMEMPage;
-extern TMemoryHandler* SPRegisterPage;
-extern TMemoryHandler* SPPCPage;
-extern TMemoryHandler* RDRAMRegisterPage;
-extern TMemoryHandler* PIRegisterPage;
-extern TMemoryHandler* SIRegisterPage;
-extern TMemoryHandler* PIFPage;
-extern TMemoryHandler* MIRegisterPage;
-extern TMemoryHandler* DummyPage;
+// How a row's pages reach its storage.
+enum class TPageSpan {
+  Shared,  // every page maps the same 4 KB, so a register range repeats every 4 KB
+  Stepped  // page i maps the 4 KB at Data + i * 4096, for as many whole pages as Size holds
+};
 
-inline constexpr uint32_t kRdramSize = 0x400000;
+// One row of MemoryMap: the pages FirstPage to LastPage (both included, cached segment) reach
+// the block Storage returns, through Read and Write. Reset, when set, brings the block to its
+// state at the start of a run. Storage is a function because blocks are made at program start
+// and the ROM image changes with every load.
+struct TMapRow {
+  uint32_t FirstPage;
+  uint32_t LastPage;
+  TBlockStorage (*Storage)();
+  TReadHandler Read;
+  TWriteHandler Write;
+  void (*Reset)();
+  TPageSpan Span = TPageSpan::Shared;
+};
 
-// Creates the blocks above once, at program start. False when any of them got no storage (the
-// user has been told); the program then cannot emulate and ends.
+// Every block of the machine, in the order a new run sets them up: each row's block is reset,
+// then its pages are mapped over what earlier rows mapped. The first row is the background of
+// unmapped pages; the cartridge row maps only the ROM image's whole pages. Anything that must
+// visit every block (clearing, saving, restoring) walks this table.
+extern const std::span<const TMapRow> MemoryMap;
+
+// Creates every block of the machine once, at program start. False when any of them got no
+// storage (the user has been told); the program then cannot emulate and ends.
 bool CreateMemoryBlocks();
 
-// Clears the storage and fills the three tables for a new run. Needs the blocks and RomImage.
+// Sets up a new run: walks MemoryMap, then copies 0x80000000 to 0x9FFFFFFF onto its uncached
+// view at 0xA0000000. Needs the blocks; RomImage may be absent (no cartridge pages).
 void InitMemoryMap();
 
 // The host pointer behind an emulated address, through PageTable.
@@ -71,14 +86,5 @@ inline void SetPageWord(uint8_t* page, uint32_t offset, uint32_t value) {
   else if (offset < kPageSize)
     std::memcpy(page + offset, &value, kPageSize - offset);
 }
-
-uint32_t RamRead(uint32_t page, uint32_t offset);
-void RamWrite(uint32_t page, uint32_t offset, uint32_t value);
-uint32_t NullRead(uint32_t page, uint32_t offset);
-void NullWrite(uint32_t page, uint32_t offset, uint32_t value);
-// Shared by every unmapped page, so a page is recognised as unmapped by this read handler.
-uint32_t IllegalRead(uint32_t page, uint32_t offset);
-void IllegalWrite(uint32_t page, uint32_t offset, uint32_t value);
-void RomWrite(uint32_t page, uint32_t offset, uint32_t value);
 
 }  // namespace vantor

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor {
 
@@ -71,6 +72,10 @@ void TMemoryHandler::Destroy() {
     BlockList->Next = Next;
   if (RawPtr != nullptr) freeBlock(RawPtr, AllocSize);
   delete this;
+}
+
+void TMemoryHandler::Clear() {
+  std::memset(Data, 0, Size);
 }
 
 void SweepBlockList() {

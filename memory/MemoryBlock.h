@@ -26,6 +26,9 @@ class TMemoryHandler {
   // Unlinks the block, returns its storage and deletes it.
   void Destroy();
 
+  // Fills the storage with zero bytes.
+  void Clear();
+
   TMemoryHandler(const TMemoryHandler&) = delete;
   TMemoryHandler& operator=(const TMemoryHandler&) = delete;
 

@@ -1,9 +1,12 @@
 #include "memory/RomImage.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/HexText.h"
+#include "common/MachineState.h"
 #include "memory/RomFile.h"
 
 namespace vantor {
@@ -12,13 +15,14 @@ TMemoryHandler* RomImage = nullptr;
 TRomHeader RomHeader;
 bool RomLoaded = false;
 std::string RomLoadError;
+std::string RomLoadReason;
 
 namespace {
 
 constexpr std::array<std::string_view, 128> NameTable(
     std::initializer_list<std::pair<uint8_t, std::string_view>> named) {
   std::array<std::string_view, 128> table{};
-  table.fill("?");
+  table.fill(kNoName);
   for (const auto& [code, name] : named)
     table[code] = name;
   return table;
@@ -63,6 +67,17 @@ bool NormaliseByteOrder(uint8_t* image, uint32_t size) {
     }
     return true;
   }
+  // 40 12 37 80: bytes of each word reversed. Read as little-endian host words they already hold
+  // the cartridge's big-endian values.
+  return magic == 0x1240;
+}
+
+// Reports a refused load on the console and keeps its line for the window and its reason, in
+// words, for the runner.
+bool Refuse(std::string line, std::string reason) {
+  DbgAddLine(line);
+  RomLoadError = std::move(line);
+  RomLoadReason = std::move(reason);
   return false;
 }
 
@@ -105,13 +120,20 @@ const std::array<std::string_view, 128> MakerNames = NameTable({{0x4E, "Nintendo
 
 // Codes 128 to 255 lie past the tables and have no name.
 std::string_view CountryName(uint8_t code) {
-  return code < CountryNames.size() ? CountryNames[code] : "?";
+  return code < CountryNames.size() ? CountryNames[code] : kNoName;
 }
 std::string_view MakerName(uint8_t code) {
-  return code < MakerNames.size() ? MakerNames[code] : "?";
+  return code < MakerNames.size() ? MakerNames[code] : kNoName;
 }
 
 void UnloadRomImage() {
+  // A run's map points into the image: freeing it under the run would leave the machine reading
+  // freed memory. Callers end the run first; one that does not is a fault of the program, stopped
+  // here before any harm is done.
+  if (RunExists.load()) {
+    std::fputs("vantor64: the ROM image cannot change while an emulation run exists\n", stderr);
+    std::abort();
+  }
   if (RomImage != nullptr) RomImage->Destroy();
   RomImage = nullptr;
   RomLoaded = false;
@@ -120,36 +142,30 @@ void UnloadRomImage() {
 bool LoadRomImage(const std::string& path) {
   UnloadRomImage();
   RomLoadError.clear();
+  RomLoadReason.clear();
 
   TRomFile file(path);
   if (!file.Ok()) {
-    RomLoadError = file.Error();
-    DbgAddLine("Error loading " + path);
-    return false;
+    return Refuse("Error loading " + path, file.Error());
   }
   const uint32_t size = file.Size();
 
   RomImage = TMemoryHandler::Create(size, 8);
   if (RomImage->Data == nullptr) {
-    RomLoadError = "there is no memory for its " + std::to_string(size) + " bytes";
-    DbgAddLine("Failed to allocate memory!");
-    return false;
+    return Refuse("Failed to allocate memory!",
+                  "there is no memory for its " + std::to_string(size) + " bytes");
   }
   if (!file.ReadAll(RomImage->Data)) {
-    RomLoadError = file.Error();
-    DbgAddLine("Error loading " + path);
-    return false;
+    return Refuse("Error loading " + path, file.Error());
   }
   // The header (and the magic inside it) must be whole before anything is read from it.
   if (size < kRomHeaderSize) {
-    RomLoadError = "it is too small: " + std::to_string(size) + " bytes, a ROM header takes 64";
-    DbgAddLine("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!");
-    return false;
+    return Refuse("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!",
+                  "it is too small: " + std::to_string(size) + " bytes, a ROM header takes 64");
   }
   if (!NormaliseByteOrder(RomImage->Data, size)) {
-    RomLoadError = "its first bytes " + FirstBytes(RomImage->Data) + " are no known ROM byte order";
-    DbgAddLine("Invalid \"Magic\"!");
-    return false;
+    return Refuse("Invalid \"Magic\"!",
+                  "its first bytes " + FirstBytes(RomImage->Data) + " are no known ROM byte order");
   }
   ReadHeader(RomImage->Data);
   ReportHeader();

@@ -32,20 +32,25 @@ inline constexpr uint32_t kRomHeaderSize = 64;
 extern TMemoryHandler* RomImage;  // null before the first load and after Close ROM
 extern TRomHeader RomHeader;
 extern bool RomLoaded;  // true only after a successful LoadRomImage; Start needs it
-// Why the last LoadRomImage failed, in words for the user; empty after a success.
+// Why the last LoadRomImage failed, as its console line said; empty after a success.
 extern std::string RomLoadError;
+// The same failure in words for the user, e.g. the system's error text; empty after a success.
+extern std::string RomLoadReason;
 
-// Country and maker names by code byte, "?" where the code has no name.
+// Country and maker names by code byte, kNoName where the code has no name. The loader's console
+// lines and the main window read the same tables.
+inline constexpr std::string_view kNoName = "?";
 extern const std::array<std::string_view, 128> CountryNames;
 extern const std::array<std::string_view, 128> MakerNames;
 std::string_view CountryName(uint8_t code);
 std::string_view MakerName(uint8_t code);
 
 // Replaces RomImage with the file at path, normalised to the host word layout, and reports its
-// header on the console. Returns RomLoaded.
+// header on the console. Returns RomLoaded. Only while no run exists (see UnloadRomImage).
 bool LoadRomImage(const std::string& path);
 
-// Frees RomImage and clears RomLoaded (Close ROM). The emulation thread must not be running.
+// Frees RomImage and clears RomLoaded (Close ROM). Called while a run exists, it ends the program
+// with a message instead: the run's map points into the image.
 void UnloadRomImage();
 
 }  // namespace vantor

@@ -7,9 +7,9 @@
 #include <new>
 #include <optional>
 
+#include "pixels/XLaters.h"
 #include "plugin/PrismMessage.h"
 #include "plugin/PrismSurfaces.h"
-#include "plugin/XLaters.h"
 
 namespace vantor::prism {
 
@@ -75,9 +75,29 @@ void ReleasePrimary() {
   primarySurface.reset();
 }
 
+// The rectangle is placed by translating screen coordinates into the window, which holds only
+// while the window stays where it is: a move or resize, told by the window's structure events,
+// places it again. A window manager reports a move of the frame around the window with a
+// synthetic event to every client that listens.
+void WatchClipWindow(Window window) {
+  XSelectInput(display, window, StructureNotifyMask);
+}
+
+// Takes the window's structure events out of the queue; true when there were any.
+bool TakeStructureEvents(Window window) {
+  bool any = false;
+  XEvent event;
+  while (XCheckWindowEvent(display, window, StructureNotifyMask, &event))
+    any = true;
+  return any;
+}
+
 void ReleaseClipper() {
   if (clipper == nullptr) return;
-  if (clipper->picture != 0) XRenderFreePicture(display, clipper->picture);
+  if (clipper->picture != 0) {
+    XRenderFreePicture(display, clipper->picture);
+    TakeStructureEvents(clipper->target.window);
+  }
   clipper.reset();
 }
 
@@ -184,6 +204,7 @@ void Unload() {
 }
 
 int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHandle clipWindow) {
+  SetMessageOwner(coopWindow != 0 ? coopWindow : clipWindow);
   // Not ready to flip until every step below has succeeded, even with surfaces left from before.
   activeXLater = nullptr;
   // The window under which the display is used, when one is named, must exist.
@@ -207,6 +228,7 @@ int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHan
       return Fail("Failed to set the ClipWnd!");
     clipper->picture = CreateWindowPicture(display, clipper->target);
     if (clipper->picture == 0) return Fail("Failed to attach clipper to the DirectDrawSurface!");
+    WatchClipWindow(clipper->target.window);
   }
 
   const TDrawable& target = DrawTarget();
@@ -253,6 +275,7 @@ int32_t Flip(const void* frameBuffer) {
     CollectUploads();
     if (buffer.uploading) return kFlipBusy;
   }
+  if (ClipperAttached() && TakeStructureEvents(clipper->target.window)) targetDirty = true;
   if (targetDirty) PlaceTarget();
   const int32_t width = placement.right - placement.left;
   const int32_t height = placement.bottom - placement.top;

@@ -1,6 +1,8 @@
 // The one way the plug-in tells the user about a failure.
 #pragma once
 
+#include "video/RenderPlugInfo.h"
+
 namespace vantor::prism {
 
 // The plug-in's description text, also the caption of its messages.
@@ -8,10 +10,14 @@ inline constexpr char RendererCaption[] = "Orlenks DirectX rendering plugin for 
 
 // When this variable names a file, messages are appended to it (one line each) instead of being
 // shown in a dialog, so that tests and batch runs never wait for a click.
-inline constexpr char kMessageFileVariable[] = "VID_PRISM_MESSAGE_FILE";
+inline constexpr const char* kMessageFileVariable = kRendererMessageFileVariable;
 
 // Writes "caption: text" to standard error, then shows a modal dialog with one OK button (or
 // appends the text to the message file). Blocks until the dialog is closed.
 void ShowPrismMessage(const char* text);
+
+// The window the dialogs belong to (0: none): the window manager keeps each dialog above it, so
+// that clicking the window never hides a dialog that holds the emulation thread.
+void SetMessageOwner(TWindowHandle window);
 
 }  // namespace vantor::prism

@@ -4,7 +4,10 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 namespace vantor::prism {
 namespace {
@@ -14,17 +17,16 @@ constexpr TWindowHandle kMaxXid = 0x1FFFFFFF;
 // Pixmap sides are 16-bit in the protocol.
 constexpr int32_t kMaxSide = 32767;
 
-Display* trappedDisplay = nullptr;
-bool trappedError = false;
+// Xlib has one error handler for the whole process, and the host's own toolkit may rely on the
+// one it installed. The plug-in therefore installs TErrorTrap::Catch once, for the life of the
+// process (the library is never unmapped), and never swaps handlers again: errors of a connection
+// with an open trap mark the trap, every other error goes on to the handler that was there before.
+// Traps open and close on any thread, so the list of open traps has a lock; the handler runs on the
+// thread that reads the error and calls nothing of Xlib while it holds the lock.
+std::mutex trapsLock;
+std::vector<TErrorTrap*> openTraps;
 XErrorHandler previousHandler = nullptr;
-
-int TrapError(Display* display, XErrorEvent* event) {
-  if (display == trappedDisplay) {
-    trappedError = true;
-    return 0;
-  }
-  return previousHandler != nullptr ? previousHandler(display, event) : 0;
-}
+std::once_flag handlerInstalled;
 
 bool CreateSharedImage(Display* display, const TDrawable& target, TBackBuffer& buffer) {
   buffer.image = XShmCreateImage(display, target.visual, static_cast<unsigned>(target.depth),
@@ -75,22 +77,38 @@ bool CreatePlainImage(Display* display, const TDrawable& target, TBackBuffer& bu
 
 }  // namespace
 
-TErrorTrap::TErrorTrap(Display* display) {
-  XSync(display, False);
-  trappedDisplay = display;
-  trappedError = false;
-  previousHandler = XSetErrorHandler(TrapError);
+int TErrorTrap::Catch(Display* display, XErrorEvent* event) {
+  bool trapped = false;
+  {
+    std::lock_guard lock(trapsLock);
+    for (TErrorTrap* trap : openTraps) {
+      if (trap->display_ != display) continue;
+      trap->failed_ = true;
+      trapped = true;
+    }
+  }
+  if (trapped) return 0;
+  return previousHandler != nullptr ? previousHandler(display, event) : 0;
+}
+
+TErrorTrap::TErrorTrap(Display* display) : display_(display) {
+  std::call_once(handlerInstalled, [] { previousHandler = XSetErrorHandler(Catch); });
+  // Errors of earlier requests are not this trap's.
+  XSync(display_, False);
+  std::lock_guard lock(trapsLock);
+  openTraps.push_back(this);
 }
 
 TErrorTrap::~TErrorTrap() {
-  XSync(trappedDisplay, False);
-  XSetErrorHandler(previousHandler);
-  trappedDisplay = nullptr;
+  XSync(display_, False);
+  std::lock_guard lock(trapsLock);
+  openTraps.erase(std::find(openTraps.begin(), openTraps.end(), this));
 }
 
 bool TErrorTrap::Failed() {
-  XSync(trappedDisplay, False);
-  return trappedError;
+  XSync(display_, False);
+  std::lock_guard lock(trapsLock);
+  return failed_;
 }
 
 bool DescribeWindow(Display* display, TWindowHandle handle, TDrawable& out) {

@@ -11,9 +11,9 @@
 
 namespace vantor::prism {
 
-// Catches the X errors of one connection while it lives and swallows them. Xlib's handler is
-// process-wide, so this is for set-up only, never per frame; errors of other connections go on to
-// the handler that was there before.
+// Catches the X errors of one connection while it lives and swallows them; errors of other
+// connections go on to the handler that was there before. Traps may be open on several threads
+// and connections at once. Each waits for the server, so this is for set-up only, never per frame.
 class TErrorTrap {
  public:
   explicit TErrorTrap(Display* display);
@@ -23,6 +23,13 @@ class TErrorTrap {
 
   // Waits until the server has carried out every request so far; true when any failed.
   bool Failed();
+
+ private:
+  // The process's one Xlib error handler, installed by the first trap.
+  static int Catch(Display* display, XErrorEvent* event);
+
+  Display* const display_;
+  bool failed_ = false;  // guarded by the lock of the open traps
 };
 
 // A window drawn into, with its pixel format.

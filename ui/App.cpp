@@ -4,15 +4,20 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include "core/Host.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "debugger/DbgWnd.h"
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 #include "memory/RomImage.h"
+#include "ui/Config.h"
 #include "ui/Credits.h"
 #include "ui/Dialogs.h"
+#include "ui/DirectInput.h"
+#include "ui/KeyboardState.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
+#include "ui/SdlInput.h"
 #include "ui/Settings.h"
 #include "video/RendererHost.h"
 
@@ -42,30 +47,44 @@ int RunDesktop(int argc, char** argv) {
   InstallHost(&host);
   TShutDown shutDown;
   if (!CreateMemoryBlocks()) return 1;
-  BindRenderer(QCoreApplication::applicationDirPath().toStdString());
+  const bool rendererBound = BindRenderer(QCoreApplication::applicationDirPath().toStdString());
 
   const QString settingsFile =
       SettingsFilePath(QCoreApplication::applicationDirPath(),
                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 
+  // The input devices outlive the windows that read them.
+  TKeyboardState keyboard;
+  keyboard.InstallOn(&app);
+  TDesktopInput input(keyboard);
+  if (std::string reason; !input.Start(reason))
+    DbgAddLine("Joysticks unavailable, the keyboard only: SDL could not start (" + reason + ")");
+
   // Created in this order, destroyed in reverse; only the main window is shown.
   TMainForm mainForm(dialogs, settingsFile);
   TDbgWnd dbgWnd;
+  TConfigF configF(mainForm.Engine(), settingsFile);
+  TDirectInputConfig directInputConfig(input, settingsFile);
   TCredits credits;
+  configF.SetKeyConfiguration(&directInputConfig);
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });
   mainForm.SetDebugConsole(&dbgWnd);
+  mainForm.SetConfiguration(&configF);
   mainForm.SetCredits(&credits);
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);
-
   const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1) {
-    mainForm.LoadRomFile(arguments[1]);
-    mainForm.Button3Click();
-  }
+  mainForm.WhenPlaced([&] {
+    // The program still serves the console and the debugger without a picture.
+    if (!rendererBound) mainForm.RendererUnavailable();
+    if (arguments.size() > 1) {
+      mainForm.LoadRomFile(arguments[1]);
+      mainForm.Button3Click();
+    }
+  });
   const int status = QApplication::exec();
 
   mainForm.Button4Click();

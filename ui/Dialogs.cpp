@@ -30,7 +30,11 @@ QString QtFileFilter(const QString& pipeFilter) {
     QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
     for (QString& pattern : patterns)
       if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
-    filters << parts[i] + QStringLiteral(" (") + patterns.join(' ') + QStringLiteral(")");
+    // A caption that lists its patterns itself ("Text (*.a, *.b)") shows Qt's list instead.
+    QString caption = parts[i];
+    const qsizetype open = caption.lastIndexOf(QStringLiteral(" ("));
+    if (open >= 0 && caption.endsWith(')')) caption.truncate(open);
+    filters << caption + QStringLiteral(" (") + patterns.join(' ') + QStringLiteral(")");
   }
   return filters.join(QStringLiteral(";;"));
 }

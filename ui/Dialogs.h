@@ -30,7 +30,8 @@ class TQtDialogs : public TUserDialogs {
 };
 
 // Converts a filter of the form "Text|*.a;*.b|Text|*.*" to Qt's "Text (*.a *.b);;Text (*)".
-// "*.*" means every file, as it does on the desktop the filters were written for.
+// "*.*" means every file, as it does on the desktop the filters were written for, and a text
+// that ends in its own list of patterns in parentheses gets Qt's list in place of it.
 QString QtFileFilter(const QString& pipeFilter);
 
 }  // namespace vantor::ui

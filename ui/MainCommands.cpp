@@ -1,13 +1,18 @@
 // The main window's commands: loading, running and closing ROMs, snapshots and the other windows.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
+#include <string_view>
 
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
@@ -24,10 +29,36 @@ constexpr const char* kRomFilter =
     "N64 ROMS (*.v64, *.z64, *.BIN)|*.v64;*.z64;*.bin|All files (*.*)|*.*";
 constexpr const char* kSnapshotFilter = "BMP|*.bmp";
 
-// The name as the window system shows a caption: up to the first zero character.
+constexpr const char* kNoRendererMessage =
+    "The renderer plug-in Video/Vid_Prism.so could not be loaded, so no picture can be shown. "
+    "Vantor64 runs without it; the debug console (Options, View Debugger) says why.";
+constexpr const char* kNoRendererStatus = "No renderer plug-in: running without a picture";
+
+// The name as the window system shows a caption: up to the first zero character, with bytes
+// that have no printable character shown as question marks.
 QString CaptionText(const QByteArray& name) {
   const qsizetype end = name.indexOf('\0');
-  return QString::fromLatin1(end < 0 ? name : name.left(end));
+  QString text = QString::fromLatin1(end < 0 ? name : name.left(end));
+  for (QChar& c : text)
+    if (!c.isPrint()) c = u'?';
+  return text;
+}
+
+// Serves the main thread's events apart from user input until done() holds or the time is up.
+template <typename Predicate>
+void ServeUntil(Predicate done, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  while (!done() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+}
+
+// A country or maker field from its code: the name ROM loading reports, "Unknown" for code 0, and
+// for a code without a name the field stays as the last ROM left it.
+void ReadCodeName(QString& field, uint8_t code, std::string_view name) {
+  if (code == 0)
+    field = QStringLiteral("Unknown");
+  else if (name != kNoName)
+    field = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 }  // namespace
@@ -44,6 +75,28 @@ void TMainForm::LoadRomFile(const QString& path) {
   LoadRom(path);
 }
 
+void TMainForm::SetStatus(const QString& text) {
+  if (CurrentHost() != nullptr)
+    SetStatusText(text.toUtf8().toStdString());
+  else
+    SetSimpleText(text);
+}
+
+void TMainForm::RendererUnavailable() {
+  if (rendererMissing_) return;
+  rendererMissing_ = true;
+  dialogs_.ShowError(this, QString::fromLatin1(kNoRendererMessage));
+}
+
+void TMainForm::WhenPlaced(std::function<void()> work, QDeadlineTimer placed) {
+  const QWindow* window = windowHandle();
+  if (isVisible() && window != nullptr && !window->isExposed() && !placed.hasExpired()) {
+    QTimer::singleShot(10, this, [this, work, placed] { WhenPlaced(work, placed); });
+    return;
+  }
+  work();
+}
+
 void TMainForm::LoadRom(const QString& path) {
   // The running machine's page tables point into the image about to be replaced.
   if (engine_.Exists()) {
@@ -51,12 +104,16 @@ void TMainForm::LoadRom(const QString& path) {
     ShowRunEnded();
   }
   ROMInfo1->setEnabled(true);
-  LoadRomImage(QFile::encodeName(path).toStdString());
+  const bool loaded = LoadRomImage(QFile::encodeName(path).toStdString());
+  // The old image is gone whatever happens next, and so is its picture.
+  for (QAction* item : {UnloadROM1, Start1})
+    item->setEnabled(false);
+  PaintBox1->Clear();
 
   RomStream.clear();
-  SetSimpleText(QStringLiteral("Loading..."));
+  SetStatus(QStringLiteral("Loading..."));
   if (!ReadRomStream(path)) return;
-  SetSimpleText(QStringLiteral("Loaded ") + path);
+  SetStatus(QStringLiteral("Loaded ") + path);
   DbgAddLine("MMkay!");
   update();
 
@@ -72,7 +129,7 @@ void TMainForm::LoadRom(const QString& path) {
       break;
     default:
       unsupported = true;
-      SetSimpleText(QStringLiteral("Unsupported Rom Format!"));
+      SetStatus(QStringLiteral("Unsupported Rom Format!"));
   }
   // A file shorter than the header leaves the rest of it zero.
   RomHeaderBuf.fill(0);
@@ -82,62 +139,43 @@ void TMainForm::LoadRom(const QString& path) {
 
   RomName = QByteArray(reinterpret_cast<const char*>(RomHeaderBuf.data()) + 32, 20);
   setWindowTitle(QString::fromLatin1(kMainCaption) + QStringLiteral(" - ") + CaptionText(RomName));
-  switch (RomHeaderBuf[62]) {
-    case 'E':
-      RomCountry = QStringLiteral("USA");
-      break;
-    case 'D':
-      RomCountry = QStringLiteral("Germany");
-      break;
-    case 'J':
-      RomCountry = QStringLiteral("Japan");
-      break;
-    case 'P':
-      RomCountry = QStringLiteral("Europe");
-      break;
-    case 'U':
-      RomCountry = QStringLiteral("Australia");
-      break;
-    case 0:
-      RomCountry = QStringLiteral("Unknown");
-      break;
-    default:
-      break;
-  }
-  switch (RomHeaderBuf[59]) {
-    case 'N':
-      RomMaker = QStringLiteral("Nintendo");
-      break;
-    case 0:
-      RomMaker = QStringLiteral("Unknown");
-      break;
-    default:
-      break;
+  ReadCodeName(RomCountry, RomHeaderBuf[62], CountryName(RomHeaderBuf[62]));
+  ReadCodeName(RomMaker, RomHeaderBuf[59], MakerName(RomHeaderBuf[59]));
+  if (!loaded) {
+    ShowLoadFailed(path, unsupported);
+    return;
   }
   UnloadROM1->setEnabled(true);
   Start1->setEnabled(true);
   ShowStartupPicture(false);
+}
 
-  if (unsupported) {
-    dialogs_.ShowError(this, QStringLiteral("Unsupported Rom Format!"));
-    DbgAddLine("MMkay!");
-  }
+void TMainForm::ShowLoadFailed(const QString& path, bool unsupported) {
+  const QString reason = CoreText(RomLoadError);
+  SetStatus(unsupported ? QStringLiteral("Unsupported Rom Format!") : reason);
+  ShowStartupPicture(true);
+  QString text =
+      QStringLiteral("Cannot load \"%1\": %2").arg(QDir::toNativeSeparators(path), reason);
+  if (unsupported) text = QStringLiteral("Unsupported Rom Format!\n") + text;
+  dialogs_.ShowError(this, text);
+  if (unsupported) DbgAddLine("MMkay!");
 }
 
 bool TMainForm::ReadRomStream(const QString& path) {
+  const auto fail = [&](const QString& text) {
+    SetStatus(text);
+    dialogs_.ShowError(this, text);
+    return false;
+  };
   // The image load's checks: a FIFO, a device or an oversized file is refused before any read.
   TRomFile file(QFile::encodeName(path).toStdString());
-  if (!file.Ok()) {
-    dialogs_.ShowError(this, QStringLiteral("Cannot open file \"%1\". %2")
-                                 .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
-    return false;
-  }
+  if (!file.Ok())
+    return fail(QStringLiteral("Cannot open file \"%1\". %2")
+                    .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
   RomStream.resize(file.Size());
   if (!file.ReadAll(RomStream.data())) {
     RomStream.clear();
-    dialogs_.ShowError(
-        this, QStringLiteral("Read error in \"%1\". %2").arg(path, CoreText(file.Error())));
-    return false;
+    return fail(QStringLiteral("Read error in \"%1\". %2").arg(path, CoreText(file.Error())));
   }
   return true;
 }
@@ -145,9 +183,11 @@ bool TMainForm::ReadRomStream(const QString& path) {
 void TMainForm::Button3Click() {
   if (engine_.Exists() || !RomLoaded) return;
   engine_.Start();
+  Start1->setEnabled(false);
   Reset1->setEnabled(true);
   Pause1->setEnabled(true);
   FullScreen1->setEnabled(true);
+  if (rendererMissing_) SetStatus(QString::fromLatin1(kNoRendererStatus));
 }
 
 void TMainForm::Button4Click() {
@@ -155,15 +195,16 @@ void TMainForm::Button4Click() {
 }
 
 void TMainForm::ShowRunEnded() {
-  if (Pause1->isChecked()) Start1->setEnabled(true);
+  Start1->setEnabled(RomLoaded);
   Pause1->setChecked(false);
   Pause1->setEnabled(false);
   Reset1->setEnabled(false);
   if (!FullScreen1->isChecked()) FullScreen1->setEnabled(false);
 }
 
+// Unloads a loaded ROM whether or not it runs.
 void TMainForm::Button5Click() {
-  if (!engine_.Exists()) return;
+  if (!engine_.Exists() && !RomLoaded) return;
   if (FullScreen1->isChecked()) {
     FullScreen1->setChecked(false);
     LeaveFullScreen();
@@ -172,9 +213,9 @@ void TMainForm::Button5Click() {
   UnloadRomImage();
   PaintBox1->update();
   ShowStartupPicture(true);
-  SetSimpleText(QStringLiteral("Rom Closing..."));
+  SetStatus(QStringLiteral("Rom Closing..."));
   BlockInput(kClosingBlockMs);
-  SetSimpleText(QString());
+  SetStatus(QString());
   setWindowTitle(kMainCaption);
   ShowRunEnded();
   for (QAction* item : {UnloadROM1, ROMInfo1, Start1})
@@ -182,7 +223,7 @@ void TMainForm::Button5Click() {
 }
 
 void TMainForm::BlockInput(int milliseconds) {
-  // Timers still fire, so the host keeps draining the queue; keys and clicks wait.
+  // Other events are still served, so the host keeps draining the queue; keys and clicks wait.
   QEventLoop loop;
   QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -192,22 +233,19 @@ void TMainForm::BlockInput(int milliseconds) {
 void TMainForm::Pause1Click() {
   if (Pause1->isChecked()) {
     Start1->setEnabled(false);
-    SetSimpleText(QStringLiteral("Emulation Paused"));
+    // Paused first: no frame rate of the running thread can follow the text.
     engine_.Pause();
+    SetStatus(QStringLiteral("Emulation Paused"));
     return;
   }
   engine_.Resume();
   Button3Click();
-  Start1->setEnabled(true);
 }
 
 void TMainForm::Reset1Click() {
   // Stop returns only after the old run's closing steps, so the new run starts on a quiet machine.
   Button4Click();
-  if (Pause1->isChecked()) {
-    Pause1->setChecked(false);
-    Start1->setEnabled(true);
-  }
+  Pause1->setChecked(false);
   if (!RomLoaded) {
     ShowRunEnded();
     return;
@@ -255,9 +293,23 @@ QImage TMainForm::GrabClientArea() {
   return shot.toImage();
 }
 
+void TMainForm::ShowPresentedFrame() {
+  // The dialog has just closed, and the window system clears what it uncovers: let that happen
+  // first, then draw a frame over it.
+  BlockInput(kUncoverMs);
+  if (!RendererReady) return;
+  const uint32_t before = PresentedFrames();
+  // A paused or ended run shows its last frame again; a running one presents its next.
+  if (!engine_.Exists() || engine_.Paused()) ForceRender1Click();
+  ServeUntil([&] { return PresentedFrames() != before; }, kFrameWaitMs);
+  // The plug-in's requests travel on a connection of their own.
+  BlockInput(kDrawMs);
+}
+
 void TMainForm::SaveSnapshot1Click() {
   const auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kSnapshotFilter));
   if (!name || name->isEmpty()) return;
+  ShowPresentedFrame();
   const QImage picture = GrabClientArea();
   QFile file(*name);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -270,7 +322,10 @@ void TMainForm::SaveSnapshot1Click() {
                                  .arg(QDir::toNativeSeparators(*name), file.errorString()));
     return;
   }
-  SetSimpleText(QStringLiteral("Snapshot ") + *name + QStringLiteral(" saved"));
+  const QString saved = QStringLiteral("Snapshot ") + *name + QStringLiteral(" saved");
+  SetStatus(saved);
+  // A running ROM's next frame rate replaces the simple text at once; this stays above it a while.
+  StatusBar1->showMessage(saved, kSnapshotTextMs);
 }
 
 }  // namespace vantor::ui

@@ -18,6 +18,9 @@ constexpr Qt::WindowFlags kFixedBorderFlags =
     Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
     Qt::WindowCloseButtonHint;
 constexpr QSize kFirstPicture(320, 240);
+// Alt with either Enter key; the first is the one the menu shows.
+const QList<QKeySequence> kFullScreenKeys = {QKeySequence(Qt::ALT | Qt::Key_Enter),
+                                             QKeySequence(Qt::ALT | Qt::Key_Return)};
 
 // The client area above the status bar: PaintBox1 and Image1 both fill it.
 class TClientArea : public QWidget {
@@ -76,6 +79,14 @@ TMainForm::TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget
   MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
   setMenuBar(MainMenu1);
   CreateMenu();
+
+  leaveFullScreen_ = new QAction(this);
+  leaveFullScreen_->setObjectName(QStringLiteral("LeaveFullScreen"));
+  leaveFullScreen_->setShortcuts(QList<QKeySequence>{QKeySequence(Qt::Key_Escape)} +
+                                 kFullScreenKeys);
+  leaveFullScreen_->setEnabled(false);
+  addAction(leaveFullScreen_);
+  connect(leaveFullScreen_, &QAction::triggered, FullScreen1, &QAction::trigger);
 
   connect(PaintBox1, &TPaintBox::Moved, this, &TMainForm::PublishDrawingArea);
   connect(PaintBox1, &TPaintBox::Exposed, this, &TMainForm::RepaintLastFrame);
@@ -154,8 +165,9 @@ void TMainForm::CreateMenu() {
   Debug1->menuAction()->setVisible(false);
 
   Resolution = addMenu("Resolution", "&Screen Size");
-  FullScreen1 = AddItem(Resolution, "FullScreen1", "Fullscreen",
-                        QKeySequence(Qt::ALT | Qt::Key_Return), false, &T::FullScreen1Click);
+  FullScreen1 = AddItem(Resolution, "FullScreen1", "Fullscreen", kFullScreenKeys.first(), false,
+                        &T::FullScreen1Click);
+  FullScreen1->setShortcuts(kFullScreenKeys);
   FullScreen1->setCheckable(true);
   N5 = AddSeparator(Resolution, "N5");
   N320x2401 = AddItem(Resolution, "N320x2401", "320x240", none, true, &T::N320x2401Click);
@@ -215,16 +227,17 @@ void TMainForm::FullScreen1Click() {
     LeaveFullScreen();
 }
 
+// The window manager makes the window fill the screen above the others and takes its border
+// away. The window flags stay as they are: changing them would replace the native window that
+// the renderer draws into.
 void TMainForm::EnterFullScreen() {
   update();
-  for (QMenu* menu : {Resolution, File1, Options1, Emulation})
-    menu->menuAction()->setVisible(false);
+  normalGeometry_ = geometry();
+  ShowMenus(false);
   Image1->setScaledContents(true);
   StatusBar1->hide();
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-  setGeometry(screen()->geometry());
   showFullScreen();
   raise();
   activateWindow();
@@ -232,16 +245,23 @@ void TMainForm::EnterFullScreen() {
 
 void TMainForm::LeaveFullScreen() {
   update();
-  for (QMenu* menu : {Resolution, File1, Options1, Emulation})
-    menu->menuAction()->setVisible(true);
-  setWindowFlags(kFixedBorderFlags);
+  ShowMenus(true);
   StatusBar1->show();
-  SetScreenSize(330, 305);
   showNormal();
-  move(223, 326);
-  QRect outer = frameGeometry();
-  outer.moveCenter(screen()->availableGeometry().center());
-  move(outer.topLeft());
+  // The window's own rectangle, without the frame: the frame is not known again until the
+  // window manager has put it back.
+  setFixedSize(normalGeometry_.size());
+  setGeometry(normalGeometry_);
+}
+
+void TMainForm::ShowMenus(bool shown) {
+  for (QMenu* menu : {Resolution, File1, Options1, Emulation}) {
+    menu->menuAction()->setVisible(shown);
+    // The items' shortcuts also live on the window; a hidden item ignores its shortcut.
+    for (QAction* item : menu->actions())
+      item->setVisible(shown);
+  }
+  leaveFullScreen_->setEnabled(!shown);
 }
 
 void TMainForm::ShowStartupPicture(bool show) {
@@ -252,7 +272,10 @@ void TMainForm::ShowStartupPicture(bool show) {
 
 void TMainForm::PublishDrawingArea() {
   const qreal ratio = PaintBox1->devicePixelRatioF();
-  const QPoint origin = PaintBox1->mapToGlobal(QPoint(0, 0));
+  // From the window's geometry as its move and resize events report it, not from the server:
+  // asking the server while the window manager is still moving the window would publish a
+  // place that no later event corrects.
+  const QPoint origin = geometry().topLeft() + PaintBox1->mapTo(this, QPoint(0, 0));
   PublishTargetRect({static_cast<int32_t>(origin.x() * ratio),
                      static_cast<int32_t>(origin.y() * ratio),
                      static_cast<int32_t>(PaintBox1->width() * ratio),
@@ -287,9 +310,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// Only the run ends: unloading the ROM on the way out would block the window for Close ROM's
+// second. The image is freed at program end.
 void TMainForm::FormClose() {
   Button4Click();
-  Button5Click();
 }
 
 void TMainForm::Exit1Click() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
@@ -12,16 +13,19 @@
 #include <QStatusBar>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "core/Engine.h"
-#include "memory/RomStream.h"
 #include "ui/PaintBox.h"
+#include "ui/RomStream.h"
 
 namespace vantor::ui {
 
 class TUserDialogs;
 
 inline constexpr const char* kMainCaption = "Vantor64 0.25";
+// The longest WhenPlaced waits for the window manager.
+inline constexpr int kPlacingMs = 1000;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -39,8 +43,13 @@ class TMainForm : public QMainWindow {
 
   // Load ROM with a path that needs no dialog (the command line); the settings stay as they are.
   void LoadRomFile(const QString& path);
+  // No renderer plug-in could be bound: says so once now, and in the status bar at every Start.
+  void RendererUnavailable();
+  // Runs work once the window system shows the window where the window manager placed it (or
+  // at once when the window is hidden or placing takes too long), so that boxes appear over it.
+  void WhenPlaced(std::function<void()> work, QDeadlineTimer placed = QDeadlineTimer(kPlacingMs));
 
-  // The status bar's simple text.
+  // The status bar's simple text. Commands set it through the host, which sends it here.
   void SetSimpleText(const QString& text);
   QString SimpleText() const;
 
@@ -98,6 +107,13 @@ class TMainForm : public QMainWindow {
   static constexpr int kFrameHeight = 63;
   static constexpr int kStatusHeight = 19;
   static constexpr int kClosingBlockMs = 1000;
+  // Save Snapshot: time for the window system to uncover the window after the dialog, the
+  // longest wait for a frame, and time for the server to draw it.
+  static constexpr int kUncoverMs = 150;
+  static constexpr int kFrameWaitMs = 1000;
+  static constexpr int kDrawMs = 50;
+  // How long "Snapshot ... saved" stays readable over a running ROM's frame rates.
+  static constexpr int kSnapshotTextMs = 4000;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -112,14 +128,21 @@ class TMainForm : public QMainWindow {
                    const QKeySequence& shortcut, bool enabled, void (TMainForm::*handler)());
   QAction* AddSeparator(QMenu* menu, const char* name);
   void FormClose();
+  // Status texts of the commands go through the host, so that they win over older ones from the
+  // emulation thread.
+  void SetStatus(const QString& text);
   // The part of Load ROM after the file is chosen.
   void LoadRom(const QString& path);
   bool ReadRomStream(const QString& path);
+  // A load the loader refused: says why and leaves nothing to start.
+  void ShowLoadFailed(const QString& path, bool unsupported);
   // Sizes the window so PaintBox1 shows a picture of this size (outer size minus the frame).
   void SetScreenSize(int outerWidth, int outerHeight);
   void FitClientTo(QSize picture);
   void EnterFullScreen();
   void LeaveFullScreen();
+  // Shows or hides the menus that full-screen mode hides, together with their items' shortcuts.
+  void ShowMenus(bool shown);
   void ShowStartupPicture(bool show);
   // Menu states once no run exists any more.
   void ShowRunEnded();
@@ -127,6 +150,8 @@ class TMainForm : public QMainWindow {
   void RepaintLastFrame();
   // The picture on the screen in the client area (below the menu bar).
   QImage GrabClientArea();
+  // Puts a presented frame into the drawing area and lets it reach the screen.
+  void ShowPresentedFrame();
   void BlockInput(int milliseconds);
 
   TUserDialogs& dialogs_;
@@ -137,6 +162,10 @@ class TMainForm : public QMainWindow {
   QWidget* config_ = nullptr;
   QLabel* simpleText_;
   QImage startupPicture_;
+  // Esc and Alt+Enter in full-screen mode, where the menus and their shortcuts are hidden.
+  QAction* leaveFullScreen_;
+  QRect normalGeometry_;  // where the window was before full-screen mode
+  bool rendererMissing_ = false;
 };
 
 }  // namespace vantor::ui

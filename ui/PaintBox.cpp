@@ -15,8 +15,13 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
 }
 
 void TPaintBox::showEvent(QShowEvent*) {
-  // The X server itself clears an exposed area to black, as the plug-in leaves it between frames.
   emit Moved();
+  Clear();
+}
+
+void TPaintBox::Clear() {
+  // With a black X background the server itself clears an exposed area to black, as the plug-in
+  // leaves it between frames.
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
   if (connection == nullptr) return;

@@ -12,6 +12,8 @@ class TPaintBox : public QWidget {
  public:
   explicit TPaintBox(QWidget* parent);
   QPaintEngine* paintEngine() const override { return nullptr; }
+  // Clears the area to black on the screen, as the X server does on an expose.
+  void Clear();
 
  signals:
   // The area was exposed (its X background is black again) and wants the picture back.

@@ -1,5 +1,6 @@
 #include "ui/QtHost.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
@@ -14,11 +15,7 @@ QString CoreText(std::string_view text) {
   return decoded;
 }
 
-TQtHost::TQtHost(TUserDialogs& dialogs) : dialogs_(dialogs) {
-  timer_.setInterval(kDrainIntervalMs);
-  connect(&timer_, &QTimer::timeout, this, [this] { DrainBatch(); });
-  timer_.start();
-}
+TQtHost::TQtHost(TUserDialogs& dialogs) : dialogs_(dialogs) {}
 
 bool TQtHost::OnMainThread() const {
   return QThread::currentThread() == thread();
@@ -51,6 +48,7 @@ void TQtHost::ShowMessage(std::string_view text) {
 void TQtHost::DrainPending() {
   Drain();
   FlushLines();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool TQtHost::DrainBatch() {
@@ -61,6 +59,12 @@ bool TQtHost::DrainBatch() {
 
 void TQtHost::DeliverLine(std::string_view line) {
   pendingLines_.append(CoreText(line));
+}
+
+void TQtHost::WorkArrived() {
+  // Queued even on the main thread, so a drain that left lines behind lets other events go first.
+  QMetaObject::invokeMethod(
+      this, [this] { DrainBatch(); }, Qt::QueuedConnection);
 }
 
 void TQtHost::DeliverStatus(std::string_view text) {

@@ -1,13 +1,13 @@
-// The desktop program's host: console lines and status texts of the emulation thread travel
-// through the bounded queue and reach the windows in batches on a timer.
+// The desktop program's host: console lines of the emulation thread travel through the bounded
+// queue and its status texts through the latest-value slot; the first of them after a drain posts
+// one call to the main thread, which drains in batches with its other events in between.
 #pragma once
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
 
-#include "core/QueuedHost.h"
+#include "common/QueuedHost.h"
 
 class QWidget;
 
@@ -19,8 +19,9 @@ class TQtHost : public QObject, public TQueuedHost {
   Q_OBJECT
 
  public:
-  static constexpr int kDrainIntervalMs = 25;
-  static constexpr size_t kBatchSize = 300;
+  // Lines per drain: big enough that a flood costs few calls, small enough that the window
+  // handles its input and painting between two of them.
+  static constexpr size_t kBatchSize = 1024;
 
   // Made on the main thread, which drains the queue.
   explicit TQtHost(TUserDialogs& dialogs);
@@ -36,6 +37,9 @@ class TQtHost : public QObject, public TQueuedHost {
   void LogLine(std::string_view line) override;
   // From the main thread at once; from another thread at the main thread's next event.
   void ShowMessage(std::string_view text) override;
+  // While the main thread waits for the emulation thread: delivers everything queued and serves
+  // the windows' events apart from user input, so they keep painting and the thread's messages
+  // get through.
   void DrainPending() override;
 
   // Delivers one batch; true when the queue had anything.
@@ -44,6 +48,7 @@ class TQtHost : public QObject, public TQueuedHost {
  protected:
   void DeliverLine(std::string_view line) override;
   void DeliverStatus(std::string_view text) override;
+  void WorkArrived() override;
 
  private:
   bool OnMainThread() const;
@@ -54,7 +59,6 @@ class TQtHost : public QObject, public TQueuedHost {
   TLineSink lineSink_;
   TStatusSink statusSink_;
   QStringList pendingLines_;
-  QTimer timer_;
 };
 
 // Text from the core as a QString: UTF-8 when it is valid UTF-8, otherwise byte for byte.

@@ -2,14 +2,25 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
+#include <QStringList>
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor::ui {
 
 namespace {
+
+constexpr const char* kPriorityKey = "Configuration/ThreadPriority";
+constexpr const char* kSoundKey = "Configuration/Sound";
+constexpr const char* kFrequencyKey = "Configuration/Frequency";
+constexpr const char* kDeviceKey = "Controller/Device";
+constexpr const char* kMapKey = "Controller/Map";
 
 bool CanWrite(const QString& file) {
   const QFileInfo info(file);
@@ -24,6 +35,36 @@ bool UsableSettingsFile(const QString& file) {
   if (info.isSymLink()) return false;
   if (!info.exists()) return true;
   return info.isFile() && info.size() <= kMaxSettingsBytes;
+}
+
+bool WriteValues(const QString& settingsFile,
+                 std::initializer_list<std::pair<const char*, QVariant>> values) {
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return false;
+  QDir().mkpath(QFileInfo(settingsFile).absolutePath());
+  for (const auto& [key, value] : values)
+    settings->setValue(key, value);
+  return SaveSettings(*settings);
+}
+
+// {00112233-4455-6677-8899-AABBCCDDEEFF}: the 16 bytes in order.
+QString GuidText(const std::array<uint8_t, 16>& guid) {
+  QString hex = QString::fromLatin1(
+      QByteArray(reinterpret_cast<const char*>(guid.data()), guid.size()).toHex().toUpper());
+  for (const int at : {20, 16, 12, 8})
+    hex.insert(at, '-');
+  return '{' + hex + '}';
+}
+
+// All zero for anything that is not a GUID in that form.
+std::array<uint8_t, 16> ParseGuid(const QString& text) {
+  std::array<uint8_t, 16> guid{};
+  static const QRegularExpression form(QStringLiteral(
+      "^\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}$"));
+  if (!form.match(text).hasMatch()) return guid;
+  const QByteArray bytes = QByteArray::fromHex(text.mid(1, 36).remove('-').toLatin1());
+  std::copy(bytes.begin(), bytes.end(), guid.begin());
+  return guid;
 }
 
 }  // namespace
@@ -64,11 +105,60 @@ QString ReadRomDir(const QString& settingsFile) {
 }
 
 bool WriteRomDir(const QString& settingsFile, const QString& romDir) {
+  return WriteValues(settingsFile, {{"Paths/RomDir", romDir}});
+}
+
+int ReadThreadPriority(const QString& settingsFile) {
   const auto settings = OpenSettings(settingsFile);
-  if (!settings) return false;
-  QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-  settings->setValue("Paths/RomDir", romDir);
-  return SaveSettings(*settings);
+  if (!settings) return kInitialPriority;
+  bool ok = false;
+  const int position = settings->value(kPriorityKey).toString().toInt(&ok);
+  return ok && position >= 0 && position <= 6 ? position : kInitialPriority;
+}
+
+bool WriteThreadPriority(const QString& settingsFile, int position) {
+  return WriteValues(settingsFile, {{kPriorityKey, position}});
+}
+
+TSoundSettings ReadSound(const QString& settingsFile) {
+  TSoundSettings sound;
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return sound;
+  const QString choice = settings->value(kSoundKey).toString();
+  if (choice == QLatin1String("Enabled")) sound.choice = TSoundChoice::Enabled;
+  if (choice == QLatin1String("Disabled")) sound.choice = TSoundChoice::Disabled;
+  sound.frequency = settings->value(kFrequencyKey).toString() == QLatin1String("true");
+  return sound;
+}
+
+bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
+  const char* choice = sound.choice == TSoundChoice::Enabled    ? "Enabled"
+                       : sound.choice == TSoundChoice::Disabled ? "Disabled"
+                                                                : "";
+  return WriteValues(settingsFile, {{kSoundKey, QString::fromLatin1(choice)},
+                                    {kFrequencyKey, sound.frequency ? "true" : "false"}});
+}
+
+TControllerSettings ReadController(const QString& settingsFile) {
+  TControllerSettings controller;
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return controller;
+  controller.deviceGuid = ParseGuid(settings->value(kDeviceKey).toString());
+  const QStringList values = settings->value(kMapKey).toStringList();
+  for (size_t i = 0; i < controller.map.size() && i < static_cast<size_t>(values.size()); ++i) {
+    bool ok = false;
+    const int value = values[static_cast<qsizetype>(i)].trimmed().toInt(&ok);
+    controller.map[i] = ok && value >= -3 && value <= 255 ? value : 0;
+  }
+  return controller;
+}
+
+bool WriteController(const QString& settingsFile, const TControllerSettings& controller) {
+  QStringList values;
+  for (const int32_t value : controller.map)
+    values << QString::number(value);
+  return WriteValues(settingsFile,
+                     {{kDeviceKey, GuidText(controller.deviceGuid)}, {kMapKey, values}});
 }
 
 }  // namespace vantor::ui

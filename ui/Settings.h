@@ -1,8 +1,12 @@
-// The settings file Vantor64.ini: section Paths, key RomDir, the folder the open dialog starts in.
+// The settings file Vantor64.ini: section Paths, key RomDir, the folder the open dialog starts in;
+// section Configuration, the configuration window's choices; section Controller, the controller
+// assignment. A missing or damaged entry reads as its initial state.
 #pragma once
 
 #include <QString>
 #include <QtGlobal>
+#include <array>
+#include <cstdint>
 #include <memory>
 
 class QSettings;
@@ -30,5 +34,29 @@ bool SaveSettings(QSettings& settings);
 QString ReadRomDir(const QString& settingsFile);
 // Writes RomDir of section Paths; false when the file is refused or could not be written.
 bool WriteRomDir(const QString& settingsFile, const QString& romDir);
+
+// The thread priority slider's position, 0 to 6; 5 when missing or damaged.
+inline constexpr int kInitialPriority = 5;
+int ReadThreadPriority(const QString& settingsFile);
+bool WriteThreadPriority(const QString& settingsFile, int position);
+
+// The sound group: which of Enabled and Disabled is checked (neither at first), and whether the
+// frequency is.
+enum class TSoundChoice { None, Enabled, Disabled };
+struct TSoundSettings {
+  TSoundChoice choice = TSoundChoice::None;
+  bool frequency = false;
+};
+TSoundSettings ReadSound(const QString& settingsFile);
+bool WriteSound(const QString& settingsFile, const TSoundSettings& sound);
+
+// The selected input device (all zero: none) and the 18 assignment values, each -3 to 255; a
+// missing or damaged value reads as 0.
+struct TControllerSettings {
+  std::array<uint8_t, 16> deviceGuid{};
+  std::array<int32_t, 18> map{};
+};
+TControllerSettings ReadController(const QString& settingsFile);
+bool WriteController(const QString& settingsFile, const TControllerSettings& controller);
 
 }  // namespace vantor::ui

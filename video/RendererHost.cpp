@@ -4,10 +4,10 @@
 
 #include <mutex>
 
-#include "core/HexText.h"
-#include "debugger/DebugLog.h"
+#include "common/DebugLog.h"
+#include "common/HexText.h"
 #include "memory/AddressMap.h"
-#include "video/VideoInterface.h"
+#include "memory/VideoInterface.h"
 
 namespace vantor {
 
@@ -16,13 +16,14 @@ std::atomic<bool> RendererReady{false};
 
 namespace {
 
-// Serialises every call into the plug-in and guards the state below.
+// Serialises every call into the plug-in and guards RendererEntries and the state below.
 std::mutex pluginLock;
 TWindowHandle coopWindowHandle = 0;
 TWindowHandle clipWindowHandle = 0;
 int32_t frameWidth = 0;
 int32_t frameHeight = 0;
 bool reportedBadFrame = false;
+std::atomic<uint32_t> presentedFrames{0};
 
 std::mutex rectLock;
 TScreenRect targetRect;
@@ -47,8 +48,18 @@ Entry Resolve(void* library, TRendererEntry entry) {
   return reinterpret_cast<Entry>(dlsym(library, kRendererEntryNames[entry]));
 }
 
+// Every binding goes through here: the table changes under the plug-in lock, and from now on a
+// new width in the video interface re-initialises the renderer.
+void InstallEntries(const TRendererEntries& entries) {
+  {
+    std::lock_guard lock(pluginLock);
+    RendererEntries = entries;
+  }
+  SetResolutionChange(RendererResize);
+}
+
 bool ResolveAll(void* library, const std::string& path) {
-  TRendererEntries& e = RendererEntries;
+  TRendererEntries e;
   e.Library = library;
   e.LoadRenderer = Resolve<TLoadRenderer>(library, kLoadRendererEntry);
   e.UnloadRenderer = Resolve<TUnloadRenderer>(library, kUnloadRendererEntry);
@@ -58,6 +69,7 @@ bool ResolveAll(void* library, const std::string& path) {
   e.SetPalette = Resolve<TSetPalette>(library, kSetPaletteEntry);
   e.SetPaletteIndex = Resolve<TSetPaletteIndex>(library, kSetPaletteIndexEntry);
   e.Flip = Resolve<TFlip>(library, kFlipEntry);
+  InstallEntries(e);
 
   // The palette names are optional; a missing one is no fault.
   const void* required[] = {
@@ -105,8 +117,9 @@ bool BindRenderer(const std::string& executableDir) {
 
 void BindBuiltInRenderer(const TRendererEntries& entries) {
   ReleaseRenderer();
-  RendererEntries = entries;
-  RendererEntries.Library = nullptr;
+  TRendererEntries builtIn = entries;
+  builtIn.Library = nullptr;
+  InstallEntries(builtIn);
 }
 
 void ReleaseRenderer() {
@@ -176,7 +189,12 @@ bool PresentFrame() {
   if (RendererEntries.SetTargetRect)
     RendererEntries.SetTargetRect(rect.Left, rect.Top, rect.Width, rect.Height);
   RendererEntries.Flip(frame);
+  presentedFrames.fetch_add(1, std::memory_order_release);
   return true;
+}
+
+uint32_t PresentedFrames() {
+  return presentedFrames.load(std::memory_order_acquire);
 }
 
 }  // namespace vantor

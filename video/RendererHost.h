@@ -29,6 +29,7 @@ struct TScreenRect {
   int32_t Height = 0;
 };
 
+// Set by the binding functions and used by the run's calls, all under the one plug-in lock.
 extern TRendererEntries RendererEntries;
 // True between a successful InitRenderer and the next DeInitRenderer.
 extern std::atomic<bool> RendererReady;
@@ -61,5 +62,7 @@ void RendererDeInit();
 // when the whole frame lies in host-contiguous emulated memory (a frame that would leave it is
 // dropped, with one console line per run). True when Flip ran.
 bool PresentFrame();
+// How many times Flip has run since the program started; read from any thread.
+uint32_t PresentedFrames();
 
 }  // namespace vantor

@@ -39,8 +39,7 @@ _start:
   sw    $t6, 20($s0)                    /* 0x00CAFEF0 */
   sw    $t7, 24($s0)                    /* 0x0D000000 */
 
-  /* a double word: 64-bit registers, so SD and LD stay single instructions */
-  .set  gp=64
+  /* a double word: SD and LD are single 64-bit accesses (vantor.inc sets gp=64) */
   li    $t0, 0x01234567
   dsll32 $t0, $t0, 0
   li    $t1, 0x89ABCDEF

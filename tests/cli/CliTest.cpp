@@ -71,10 +71,11 @@ TEST_F(CliTest, AnUnloadableRomPrintsItsConsoleLinesAndFails) {
   EXPECT_EQ(absent.out, "Error loading " + missing + "\n");
   EXPECT_NE(absent.err.find("cannot run"), std::string::npos);
 
-  const Outcome reversed =
-      Run(dir.WriteFile("reversed.z64", test::WordReversed(test::BigEndianRom({}))));
-  EXPECT_EQ(reversed.exitCode, 1);
-  EXPECT_EQ(reversed.out, "Invalid \"Magic\"!\n");
+  // 12 40 80 37: the halves of each word exchanged, none of the byte orders of a cartridge.
+  const Outcome unknown = Run(dir.WriteFile(
+      "unknown.z64", test::HalfwordSwapped(test::WordReversed(test::BigEndianRom({})))));
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_EQ(unknown.out, "Invalid \"Magic\"!\n");
 }
 
 TEST_F(CliTest, RegistersAndDisassemblyAtReset) {

@@ -6,7 +6,8 @@
 
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
-#include "memory/PeripheralRegisters.h"
+#include "memory/MipsInterface.h"
+#include "memory/PlainPages.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 

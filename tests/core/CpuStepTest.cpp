@@ -5,6 +5,8 @@
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
+#include "memory/PlainPages.h"
+#include "memory/SignalProcessor.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 

@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <regex>
 #include <thread>
 
+#include "common/QueuedHost.h"
 #include "core/CpuState.h"
-#include "core/QueuedHost.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "tests/support/Deadline.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RecordingRenderer.h"
 #include "tests/support/RomBytes.h"
@@ -30,11 +32,11 @@ class QueueHost : public TQueuedHost {
   ~QueueHost() override { InstallHost(nullptr); }
   void ShowMessage(std::string_view) override {}
   Lines lines;
-  int statusTexts = 0;
+  std::string status;
 
  protected:
   void DeliverLine(std::string_view line) override { lines.emplace_back(line); }
-  void DeliverStatus(std::string_view) override { ++statusTexts; }
+  void DeliverStatus(std::string_view text) override { status = text; }
 };
 
 constexpr uint32_t kT0 = 8, kT1 = 9;
@@ -65,6 +67,11 @@ class EngineTest : public ::testing::Test {
   }
   static Lines Calls() { return test::RecordedCalls(); }
 
+  // Every call that waits for the emulation thread (WaitForEnd, Stop, SingleStep) waits at most
+  // this long; a stuck engine ends the program with the test's name.
+  test::Watchdog watchdog{std::string("EngineTest.") +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                          ", waiting for the emulation thread,"};
   test::TempDir dir;
   QueueHost host{64};
 };
@@ -78,7 +85,8 @@ TEST_F(EngineTest, CallsTheRendererInItsOrder) {
             (Lines{"Load 1", "Init 320x240", "DeInit", "Init 640x480", "Target 10,20,640,480",
                    "Flip", "Target 10,20,640,480", "Flip", "DeInit", "Unload"}));
   EXPECT_EQ(FrameCount, 2u);
-  EXPECT_EQ(host.statusTexts, 2);
+  host.Drain();
+  EXPECT_TRUE(host.status.starts_with("FPS = ")) << host.status;
   EXPECT_EQ(host.lines.front(), "Resolution set to 320x240");
   EXPECT_TRUE(std::regex_match(
       host.lines.back(), std::regex("Emulated 2 frames in [0-9]+ ms, a whopping [0-9]+ fps!")))
@@ -165,11 +173,8 @@ TEST_F(EngineTest, StoppingAFloodingRunNeverDeadlocksAndEachRunClosesOnce) {
 TEST_F(EngineTest, PauseHaltsBetweenStepsAndSingleStepRunsExactlyOne) {
   Load({EncodeI(9, kT1, kT1, 1), EncodeJ(2, 0xA4000040 >> 2), 0});  // addiu t1,t1,1 in a loop
   TEngine engine;
-  engine.Start(
-      {.steps = 100000});  // preparing the map takes long enough for the pause to come first
-  engine.Pause();
-  while (!engine.Paused())
-    std::this_thread::yield();
+  engine.Start({.steps = 100000}, /*paused=*/true);  // halts before its first step
+  ASSERT_TRUE(test::WaitUntil([&] { return engine.Paused(); })) << "the run never paused";
   const uint32_t count = Cop0Regs[COUNT];
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(Cop0Regs[COUNT], count);
@@ -191,11 +196,56 @@ TEST_F(EngineTest, StopWorksFromThePausedState) {
   TEngine engine;
   engine.Start();
   engine.Pause();
-  while (!engine.Paused())
-    host.Drain();
+  ASSERT_TRUE(test::WaitUntil([&] {
+    host.Drain();  // the flooding thread reaches the pause only once its lines are taken
+    return engine.Paused();
+  })) << "the flooding run never paused";
   engine.Stop();
   EXPECT_FALSE(engine.Exists());
   EXPECT_TRUE(host.lines.back().starts_with("Emulated "));
+}
+
+TEST_F(EngineTest, TheMachineBelongsToTheRunFromStartUntilItsThreadIsJoined) {
+  Load({IdleAt(0), 0});
+  TEngine engine;
+  EXPECT_FALSE(RunExists);
+  engine.Start({}, /*paused=*/true);
+  EXPECT_TRUE(RunExists);  // from Start on, not only once the thread runs
+  engine.Stop();
+  EXPECT_FALSE(RunExists);
+}
+
+// Flip holds the emulation thread inside its first frame until the test lets it go.
+std::atomic<int> flipsEntered{0};
+std::atomic<bool> flipReleased{false};
+
+TEST_F(EngineTest, NoFrameRateFromBeforeAPauseFollowsTheWindowsText) {
+  TRendererEntries entries;
+  entries.InitRenderer = [](int32_t, int32_t, TWindowHandle, TWindowHandle) -> int32_t {
+    return 1;
+  };
+  entries.Flip = [](const void*) -> int32_t {
+    ++flipsEntered;
+    while (!flipReleased)
+      std::this_thread::yield();
+    return 0;
+  };
+  BindBuiltInRenderer(entries);
+  Load({kLuiViBase, SetT1(320), kStoreWidth, IdleAt(3), 0});
+  TEngine engine;
+  engine.Start();
+  ASSERT_TRUE(test::WaitUntil([] { return flipsEntered != 0; })) << "no frame was presented";
+  // The window pauses while the frame is on its way, then shows its own text.
+  engine.Pause();
+  host.SetStatusText("Emulation Paused");
+  flipReleased = true;
+  ASSERT_TRUE(test::WaitUntil([&] {
+    host.Drain();
+    return engine.Paused();
+  })) << "the run never paused";
+  host.Drain();
+  EXPECT_EQ(host.status, "Emulation Paused");
+  engine.Stop();
 }
 
 TEST(FpsTextTest, ShowsAtMostFiveCharactersOfTheRate) {

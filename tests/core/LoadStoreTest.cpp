@@ -4,6 +4,7 @@
 
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
+#include "memory/PlainPages.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 

@@ -215,6 +215,13 @@ TEST_F(DisassemblerTest, TargetsWrapAroundTheAddressSpace) {
   EXPECT_EQ(DisasmOpcode(EncodeJ(2, 0x10)), "J 90000040");
 }
 
+TEST_F(DisassemblerTest, AnAddressGivenWithTheWordTakesThePlaceOfDisasmAddr) {
+  EXPECT_EQ(DisasmOpcode(EncodeI(4, 0, 0, 1), 0x80000180), "BEQ R0,R0,80000188");
+  EXPECT_EQ(DisasmOpcode(EncodeJ(2, 0x10), 0x8FFFFFFC), "J 90000040");
+  EXPECT_EQ(DisasmAddr, 0x80001000u);  // neither read nor changed
+  EXPECT_EQ(DisasmOpcode(EncodeI(4, 0, 0, 1)), "BEQ R0,R0,80001008");
+}
+
 // Joins the operand printed after `prefix` for each of the 32 register numbers.
 std::string NamesVia(const std::function<uint32_t(uint32_t)>& encode, const std::string& prefix) {
   std::string names;

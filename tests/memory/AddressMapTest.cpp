@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/CpuState.h"
+#include "memory/PlainPages.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RomBytes.h"
 

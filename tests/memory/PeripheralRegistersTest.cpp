@@ -1,4 +1,4 @@
-#include "memory/PeripheralRegisters.h"
+#include "memory/PeripheralInterface.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,11 @@
 
 #include "core/CpuState.h"
 #include "memory/AddressMap.h"
+#include "memory/AudioInterface.h"
+#include "memory/MipsInterface.h"
+#include "memory/PlainPages.h"
 #include "memory/RomImage.h"
+#include "memory/SerialInterface.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RomBytes.h"
 

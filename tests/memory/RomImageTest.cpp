@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/MachineState.h"
 #include "tests/support/CaptureHost.h"
 #include "tests/support/FifoRescue.h"
 #include "tests/support/RomBytes.h"
@@ -15,7 +16,6 @@ namespace vantor {
 namespace {
 
 using test::BigEndianRom;
-using test::RomSpec;
 using Lines = std::vector<std::string>;
 
 class RomImageTest : public ::testing::Test {
@@ -39,7 +39,7 @@ class RomImageTest : public ::testing::Test {
   test::CaptureHost host;
 };
 
-TEST_F(RomImageTest, BothAcceptedByteOrdersGiveTheSameImageAndLines) {
+TEST_F(RomImageTest, AllThreeByteOrdersGiveTheSameImageAndLines) {
   const auto bigEndian = BigEndianRom({});
   ASSERT_TRUE(Load(bigEndian));
   const auto image = ImageBytes();
@@ -47,24 +47,30 @@ TEST_F(RomImageTest, BothAcceptedByteOrdersGiveTheSameImageAndLines) {
   EXPECT_EQ(ImageWord(0), 0x80371240u);
   EXPECT_EQ(ImageWord(8), 0x80000400u);
   EXPECT_EQ(image[0x20 ^ 3], 'V');  // emulated byte A lies at host offset A xor 3
-
-  ASSERT_TRUE(Load(test::HalfwordSwapped(bigEndian)));
-  EXPECT_EQ(ImageBytes(), image);
-  EXPECT_EQ(host.Lines(), lines);
   EXPECT_EQ(lines, (Lines{"Loaded VANTOR TEST", "Entry point : 80000400", "Country Code : USA",
                           "Manufacturer Code : Nintendo"}));
+  EXPECT_EQ(RomLoadError, "");
+
+  for (const auto& other : {test::HalfwordSwapped(bigEndian), test::WordReversed(bigEndian)}) {
+    ASSERT_TRUE(Load(other));
+    EXPECT_EQ(ImageBytes(), image);
+    EXPECT_EQ(host.Lines(), lines);
+    EXPECT_EQ(RomHeader.Magic, 0x8037);
+  }
 }
 
-TEST_F(RomImageTest, WordReversedAndUnknownOrdersAreRefusedKeepingTheRawFile) {
-  const auto reversed = test::WordReversed(BigEndianRom({}));
-  EXPECT_FALSE(Load(reversed));
-  EXPECT_FALSE(RomLoaded);
-  EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
-  EXPECT_EQ(ImageBytes(), reversed);
-
+TEST_F(RomImageTest, UnknownOrdersAreRefusedKeepingTheRawFileAndTheReason) {
   auto unknown = BigEndianRom({});
   unknown[0] = 0x12;
   EXPECT_FALSE(Load(unknown));
+  EXPECT_FALSE(RomLoaded);
+  EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
+  EXPECT_EQ(RomLoadError, "Invalid \"Magic\"!");
+  EXPECT_EQ(ImageBytes(), unknown);
+
+  // Halves of each word exchanged: 12 40 80 37 is none of the three orders.
+  auto halvesSwapped = test::HalfwordSwapped(test::WordReversed(BigEndianRom({})));
+  EXPECT_FALSE(Load(halvesSwapped));
   EXPECT_EQ(host.Lines(), Lines{"Invalid \"Magic\"!"});
 }
 
@@ -125,8 +131,10 @@ TEST_F(RomImageTest, UnreadableAndTooShortFilesAreRefused) {
   for (size_t size : {0, 3, 63}) {
     EXPECT_FALSE(Load(BigEndianRom({.size = size})));
     EXPECT_FALSE(RomLoaded);
-    EXPECT_EQ(host.Lines(),
-              Lines{"Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!"});
+    const std::string reason =
+        "Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!";
+    EXPECT_EQ(host.Lines(), Lines{reason});
+    EXPECT_EQ(RomLoadError, reason);
   }
 }
 
@@ -147,25 +155,42 @@ TEST_F(RomImageTest, EveryRefusalSaysWhy) {
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(LoadRomImage(c.path));
-    EXPECT_EQ(RomLoadError, c.reason);
+    EXPECT_EQ(RomLoadReason, c.reason);
   }
   ASSERT_TRUE(Load(BigEndianRom({})));
-  EXPECT_EQ(RomLoadError, "");
+  EXPECT_EQ(RomLoadReason, "");
 }
 
 TEST_F(RomImageTest, FifosAndOversizedFilesAreRefusedBeforeAnyRead) {
   test::FifoRescue fifo((dir.Path() / "fifo.z64").string());
   EXPECT_FALSE(LoadRomImage(fifo.Path()));
   EXPECT_FALSE(fifo.Rescued()) << "the load waited for a writer";
-  EXPECT_EQ(RomLoadError, "it is not a regular file");
+  EXPECT_EQ(RomLoadReason, "it is not a regular file");
   EXPECT_EQ(host.Lines(), Lines{"Error loading " + fifo.Path()});
 
   // One byte more than the cartridge window shows; sparse, so it costs no disk.
   const std::string large = dir.WriteFile("large.z64", BigEndianRom({}));
   std::filesystem::resize_file(large, 0x10000001);
   EXPECT_FALSE(LoadRomImage(large));
-  EXPECT_EQ(RomLoadError, "it is 268435457 bytes, larger than the 256 MB a cartridge can hold");
+  EXPECT_EQ(RomLoadReason, "it is 268435457 bytes, larger than the 256 MB a cartridge can hold");
   EXPECT_EQ(RomImage, nullptr);
+}
+
+TEST_F(RomImageTest, AHeaderAloneIsAWholeImage) {
+  ASSERT_TRUE(Load(BigEndianRom({.size = 64})));
+  EXPECT_TRUE(RomLoaded);
+  EXPECT_EQ(RomImage->Size, 64u);
+  EXPECT_EQ(host.Lines(), (Lines{"Loaded VANTOR TEST", "Entry point : 80000400",
+                                 "Country Code : USA", "Manufacturer Code : Nintendo"}));
+}
+
+TEST(RomImageDeathTest, TheImageCannotChangeWhileARunExists) {
+  EXPECT_DEATH(
+      {
+        RunExists = true;
+        UnloadRomImage();
+      },
+      "the ROM image cannot change while an emulation run exists");
 }
 
 TEST_F(RomImageTest, AFailedLoadDropsThePreviousImage) {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "plugin/PrismMessage.h"
-#include "tests/plugin/PixelReference.h"
+#include "tests/support/PixelReference.h"
 
 namespace vantor::test {
 
@@ -83,6 +83,12 @@ TXWindow TestScreen::DeadWindow() {
   XDestroyWindow(display_, window);
   XSync(display_, False);
   return window;
+}
+
+void TestScreen::MoveWindow(TXWindow window, int x, int y) {
+  XMoveWindow(display_, window, x, y);
+  XClearWindow(display_, window);
+  XSync(display_, False);
 }
 
 std::vector<uint32_t> TestScreen::Read(const TRect& area) {

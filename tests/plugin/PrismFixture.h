@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/PixelReference.h"
+#include "tests/support/PixelReference.h"
 #include "tests/support/TempDir.h"
 
 // Xlib's types, declared here without its macros (None, Status ...) that clash with GoogleTest.
@@ -58,6 +58,8 @@ class TestScreen {
   TXWindow MakeWindow(const TRect& rect, unsigned long background, bool inputOnly = false);
   // The id of a window that existed and is gone.
   TXWindow DeadWindow();
+  // Moves a window made by MakeWindow and clears it to its background.
+  void MoveWindow(TXWindow window, int x, int y);
 
   // Root-window pixels of the area, row by row, reduced to the visual's colour bits.
   std::vector<uint32_t> Read(const TRect& area);

@@ -94,6 +94,29 @@ TEST_F(PrismScreenTest, OddWidthsKeepTheirRows) {
   }
 }
 
+// The window moves while the target's screen rectangle stays the same, as when the host
+// publishes the drawing area's new place before the window gets there: the next frame follows
+// the window.
+TEST_F(PrismScreenTest, FollowsAWindowThatMovesUnderTheSameTarget) {
+  const test::TXWindow clip = screen_.MakeWindow({40, 30, 200, 150}, 0);
+  const std::vector<uint32_t> frame = test::RandomFrame(64 * 48, 17);
+  const TRect target{140, 80, 128, 96};
+  ASSERT_NE(Load(1), nullptr);
+  ASSERT_EQ(Init(64, 48, 0, clip), 1);
+  SetTargetRect(target.x, target.y, target.width, target.height);
+  ASSERT_EQ(Flip(frame.data()), 0);
+  WaitForServer();
+
+  const TRect moved{100, 60, 200, 150};
+  screen_.MoveWindow(clip, moved.x, moved.y);
+  const TRect area{80, 40, 240, 190};
+  const std::vector<uint32_t> before = screen_.Read(area);
+  ASSERT_EQ(Flip(frame.data()), 0);
+  WaitForServer();
+  const TDrawing drawing{frame, 64, 48, target, moved, {}};
+  EXPECT_EQ(test::CompareScreen(screen_, area, before, screen_.Read(area), drawing), "");
+}
+
 // While the server has not taken the previous frame out of shared memory, a Flip drops its frame
 // and leaves the screen alone; the next Flip after the server caught up shows its frame.
 TEST_F(PrismScreenTest, BusyDisplayDropsTheFrame) {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Host.h"
+#include "common/Host.h"
 
 namespace vantor::test {
 

@@ -5,8 +5,8 @@
 
 namespace vantor::test {
 
-std::vector<uint8_t> BigEndianRom(const RomSpec& spec) {
-  std::vector<uint8_t> bytes(spec.size);
+std::vector<uint8_t> BigEndianRom(const TestCartridge& cartridge) {
+  std::vector<uint8_t> bytes(cartridge.size);
   for (size_t i = 0; i < bytes.size(); ++i)
     bytes[i] = static_cast<uint8_t>(i * 7 + 1);
   auto put32 = [&](size_t at, uint32_t value) {
@@ -15,12 +15,13 @@ std::vector<uint8_t> BigEndianRom(const RomSpec& spec) {
   };
   put32(0, 0x80371240);
   put32(4, 0x0000000F);
-  put32(8, spec.entryPoint);
+  put32(8, cartridge.entryPoint);
   if (bytes.size() >= 64) {
     std::fill(bytes.begin() + 32, bytes.begin() + 52, 0);
-    std::copy_n(spec.name.begin(), std::min<size_t>(spec.name.size(), 20), bytes.begin() + 32);
-    bytes[59] = spec.maker;
-    bytes[62] = spec.country;
+    std::copy_n(cartridge.name.begin(), std::min<size_t>(cartridge.name.size(), 20),
+                bytes.begin() + 32);
+    bytes[59] = cartridge.maker;
+    bytes[62] = cartridge.country;
   }
   return bytes;
 }

@@ -7,7 +7,8 @@
 
 namespace vantor::test {
 
-struct RomSpec {
+// A test cartridge: the header fields it carries and its size in bytes.
+struct TestCartridge {
   std::string_view name = "VANTOR TEST";
   uint32_t entryPoint = 0x80000400;
   uint8_t maker = 'N';
@@ -16,7 +17,7 @@ struct RomSpec {
 };
 
 // The image in the cartridge's own big-endian order (first bytes 80 37 12 40).
-std::vector<uint8_t> BigEndianRom(const RomSpec& spec);
+std::vector<uint8_t> BigEndianRom(const TestCartridge& cartridge);
 // A big-endian image whose code, run from reset at 0xA4000040, is these instruction words.
 std::vector<uint8_t> CodeRom(const std::vector<uint32_t>& code);
 // The same bytes with every 16-bit unit swapped (37 80 40 12).

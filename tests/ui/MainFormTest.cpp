@@ -5,10 +5,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
-#include "core/Host.h"
+#include "common/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/FifoRescue.h"
@@ -31,6 +34,33 @@ std::vector<uint8_t> IdleRom(std::string_view name = "IDLE LOOP", uint8_t countr
   std::copy(std::begin(loop), std::end(loop), bytes.begin() + 0x40);
   return bytes;
 }
+
+// A ROM that sets a 320-pixel frame width and idles: every frame that falls due is presented.
+std::vector<uint8_t> FramesRom() {
+  auto bytes = IdleRom("FRAMES");
+  const uint8_t code[16] = {
+      0x3C, 0x08, 0xA4, 0x40,  // lui t0, 0xA440
+      0x24, 0x09, 0x01, 0x40,  // addiu t1, zero, 320
+      0xAD, 0x09, 0x00, 0x08,  // sw t1, 8(t0): VI_WIDTH
+      0x09, 0x00, 0x00, 0x13,  // j 0xA400004C
+  };
+  std::copy(std::begin(code), std::end(code), bytes.begin() + 0x40);
+  std::fill_n(bytes.begin() + 0x50, 4, 0);  // nop in the delay slot
+  return bytes;
+}
+
+// A renderer that draws nothing and is always ready: a run presents frames as fast as it can.
+void BindFastRenderer() {
+  TRendererEntries entries;
+  entries.InitRenderer = [](int32_t, int32_t, TWindowHandle, TWindowHandle) -> int32_t {
+    return 1;
+  };
+  entries.Flip = [](const void*) -> int32_t { return 0; };
+  BindBuiltInRenderer(entries);
+}
+
+std::atomic<bool> boxOpen{false};
+std::atomic<bool> boxAnswered{false};
 
 QStringList EnabledOf(const QList<QAction*>& items) {
   QStringList enabled;
@@ -83,6 +113,7 @@ class MainFormTest : public QObject {
 
   void cleanup() {
     form_.reset();
+    ReleaseRenderer();
     InstallHost(nullptr);
     host_.reset();
     UnloadRomImage();
@@ -113,7 +144,7 @@ class MainFormTest : public QObject {
         {"Reset1", "&Reset", QKeySequence(Qt::Key_F7), false},
         {"ForceRender1", "Force Render", none, true},
         {"FlushDump1", "&Flush Dump", none, true},
-        {"FullScreen1", "Fullscreen", QKeySequence(Qt::ALT | Qt::Key_Return), false},
+        {"FullScreen1", "Fullscreen", QKeySequence(Qt::ALT | Qt::Key_Enter), false},
         {"N320x2401", "320x240", none, true},
         {"N512x3841", "512x384", none, true},
         {"N640x2401", "640x480", none, true},
@@ -195,17 +226,22 @@ class MainFormTest : public QObject {
     QCOMPARE(RunItems(), QStringList());
     const QString rom = WriteRom("idle.z64", IdleRom());
 
-    // Close ROM before Start does nothing: the ROM stays loaded.
+    // Close ROM before Start unloads the ROM.
     Load(rom);
     QCOMPARE(RunItems(), QStringList({"UnloadROM1", "ROMInfo1", "Start1"}));
-    form_->UnloadROM1->trigger();
-    QVERIFY(RomLoaded);
     QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - IDLE LOOP"));
+    form_->UnloadROM1->trigger();
+    QVERIFY(!RomLoaded);
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
+    QCOMPARE(RunItems(), QStringList());
+    QVERIFY(form_->Image1->isVisible());
 
+    // Start is off for as long as a run exists, paused or not.
+    Load(rom);
     form_->Start1->trigger();
     QVERIFY(form_->Engine().Exists());
-    QCOMPARE(RunItems(),
-             QStringList({"UnloadROM1", "ROMInfo1", "Start1", "Pause1", "Reset1", "FullScreen1"}));
+    const QStringList running = {"UnloadROM1", "ROMInfo1", "Pause1", "Reset1", "FullScreen1"};
+    QCOMPARE(RunItems(), running);
     form_->Button3Click();  // a second Start while the thread exists does nothing
     QVERIFY(form_->Engine().Exists());
 
@@ -216,7 +252,7 @@ class MainFormTest : public QObject {
     QTRY_VERIFY(form_->Engine().Paused());
     form_->Pause1->trigger();
     QVERIFY(!form_->Pause1->isChecked());
-    QVERIFY(form_->Start1->isEnabled());
+    QCOMPARE(RunItems(), running);
     QTRY_VERIFY(!form_->Engine().Paused());
 
     // Reset from the paused state: the old run ends (its closing line) before the new one runs.
@@ -227,7 +263,7 @@ class MainFormTest : public QObject {
     QVERIFY(form_->Engine().Exists());
     QVERIFY(!form_->Engine().Paused());
     QVERIFY(!form_->Pause1->isChecked());
-    QVERIFY(form_->Start1->isEnabled());
+    QCOMPARE(RunItems(), running);
 
     // Close ROM from the paused state.
     form_->Pause1->trigger();
@@ -250,8 +286,7 @@ class MainFormTest : public QObject {
   void loadRomCancelledChangesNothing() {
     form_->LoadROM1->trigger();
     QCOMPARE(dialogs_->openTitle, QString("Load N64 ROM Image"));
-    QCOMPARE(dialogs_->openFilter,
-             QString("N64 ROMS (*.v64, *.z64, *.BIN) (*.v64 *.z64 *.bin);;All files (*.*) (*)"));
+    QCOMPARE(dialogs_->openFilter, QString("N64 ROMS (*.v64 *.z64 *.bin);;All files (*)"));
     QCOMPARE(dialogs_->openFolder, QString());
     QVERIFY(!QFile::exists(Settings()));
     QCOMPARE(RunItems(), QStringList());
@@ -291,55 +326,88 @@ class MainFormTest : public QObject {
     });
     // Country "X" has no name: the field keeps the last one.
     auto swapped = test::HalfwordSwapped(IdleRom("SAME NAME", 'X'));
-    Load(WriteRom("swapped.v64", swapped));
+    const QString swappedPath = WriteRom("swapped.v64", swapped);
+    Load(swappedPath);
     QCOMPARE(form_->windowTitle(), caption);
     QCOMPARE(form_->RomCountry, QString("Japan"));
-    QCOMPARE(statuses, QStringList({"Byteswapping...", "Byteswapping  clear", "Ready!!!"}));
+    QCOMPARE(statuses, QStringList({"Loading...", "Loaded " + swappedPath, "Byteswapping...",
+                                    "Byteswapping  clear", "Ready!!!"}));
     QVERIFY(RomLoaded);
     QCOMPARE(form_->RomHeaderBuf[62], uint8_t('X'));
     form_->RomHeaderBuf[62] = header[62];
     QCOMPARE(form_->RomHeaderBuf, header);
     QCOMPARE(lines_.filter("Country Code").first(), QString("Country Code : ?"));
 
-    // 40 12 37 80: the window reads the name, the loader refuses the image, Start does nothing.
+    // 40 12 37 80, as other tools write .n64 files: loaded and started like the other two.
     statuses.clear();
-    Load(WriteRom("reversed.n64", test::WordReversed(bigEndian)));
+    const QString reversedPath = WriteRom("reversed.n64", test::WordReversed(bigEndian));
+    Load(reversedPath);
     QCOMPARE(form_->windowTitle(), caption);
     QCOMPARE(form_->RomStream, stream);
-    QCOMPARE(statuses, QStringList({"Wordswapping...", "Wordswapping  clear", "Byteswapping...",
-                                    "Byteswapping  clear", "Ready!!!"}));
-    QVERIFY(!RomLoaded);
-    QVERIFY(lines_.contains("Invalid \"Magic\"!"));
+    QCOMPARE(statuses, QStringList({"Loading...", "Loaded " + reversedPath, "Wordswapping...",
+                                    "Wordswapping  clear", "Byteswapping...", "Byteswapping  clear",
+                                    "Ready!!!"}));
+    QVERIFY(RomLoaded);
+    QVERIFY(!lines_.contains("Invalid \"Magic\"!"));
     QVERIFY(form_->Start1->isEnabled());
     form_->Start1->trigger();
-    QVERIFY(!form_->Engine().Exists());
+    QVERIFY(form_->Engine().Exists());
     QVERIFY(dialogs_->errors.isEmpty());
   }
 
-  void loadRomUnsupportedAndUnreadable() {
+  // A file the loader refuses is never reported as ready, names itself and its fault, and leaves
+  // nothing to start.
+  void loadFailuresAreReported() {
+    const auto refused = [&](const QString& path, const QString& reason) {
+      QCOMPARE(dialogs_->errors.size(), 1);
+      QVERIFY2(dialogs_->errors[0].contains(path), qPrintable(dialogs_->errors[0]));
+      QVERIFY2(dialogs_->errors[0].contains(reason), qPrintable(dialogs_->errors[0]));
+      QVERIFY(form_->SimpleText() != "Ready!!!");
+      QVERIFY(!RomLoaded);
+      QVERIFY(!form_->Start1->isEnabled() && !form_->UnloadROM1->isEnabled());
+      QVERIFY(form_->Image1->isVisible());
+      dialogs_->errors.clear();
+    };
+    // A good ROM first: a failed load must not leave its Start behind.
+    Load(WriteRom("good.z64", IdleRom()));
+    QVERIFY(form_->Start1->isEnabled());
+
     auto bytes = IdleRom("ODD ONE");
     bytes[0] = 0x12;
-    Load(WriteRom("odd.bin", bytes));
-    QCOMPARE(dialogs_->errors, QStringList({"Unsupported Rom Format!"}));
-    QCOMPARE(lines_.count("MMkay!"), 2);
+    const QString odd = WriteRom("odd.bin", bytes);
+    Load(odd);
+    refused(odd, "Invalid \"Magic\"!");
+    QVERIFY(form_->SimpleText() == "Unsupported Rom Format!");
+    QCOMPARE(lines_.count("MMkay!"), 3);
     QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - ODD ONE"));
-    QVERIFY(!RomLoaded);
 
-    // A file that is gone: the loader's console line, then the window's own open error.
-    dialogs_->errors.clear();
-    Load(QString::fromStdString((dir_->Path() / "missing.z64").string()));
-    QVERIFY(lines_.last().startsWith("Error loading "));
-    QCOMPARE(dialogs_->errors.size(), 1);
-    QVERIFY(dialogs_->errors[0].contains("missing.z64"));
-    QVERIFY(!RomLoaded);
-
-    // Tiny files: nothing to swap, a header of zeros, no fault.
-    dialogs_->errors.clear();
-    Load(WriteRom("tiny.z64", {0x80, 0x37}));
+    // The right first byte with the wrong second one, and a file too short for a header.
+    auto wrongSecond = IdleRom();
+    wrongSecond[1] = 0x99;
+    for (const std::vector<uint8_t>& garbage : {wrongSecond, std::vector<uint8_t>{0x80, 0x37}}) {
+      const QString path = WriteRom("garbage.z64", garbage);
+      Load(path);
+      refused(path, QString::fromStdString(RomLoadError));
+      QVERIFY(!RomLoadError.empty());
+      QCOMPARE(form_->SimpleText(), QString::fromStdString(RomLoadError));
+    }
     QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - "));
     QCOMPARE(form_->RomCountry, QString("Unknown"));
+
+    // A file that is gone: the loader's console line, then the window's own open error.
+    const QString missing = QString::fromStdString((dir_->Path() / "missing.z64").string());
+    Load(missing);
+    QVERIFY(lines_.last().startsWith("Error loading "));
+    refused(missing, "Cannot open file");
+
     Load(WriteRom("empty.z64", {}));
-    QCOMPARE(dialogs_->errors, QStringList({"Unsupported Rom Format!"}));
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].startsWith("Unsupported Rom Format!\n"));
+  }
+
+  void unprintableTitleBytesAreReplaced() {
+    Load(WriteRom("odd title.z64", IdleRom("BAD\x01\x1b\x7f\x9fNAME\xe9")));
+    QCOMPARE(form_->windowTitle(), QString::fromUtf8("Vantor64 0.25 - BAD????NAME\xc3\xa9"));
   }
 
   // Neither read of Load ROM waits on a FIFO or reads an image larger than the cartridge window.
@@ -414,30 +482,123 @@ class MainFormTest : public QObject {
              QRect(origin, form_->PaintBox1->size()));
   }
 
+  // The window keeps its native window, which the renderer draws into, and comes back where it
+  // was, at the size it had.
   void fullScreenTwice() {
+    form_->N640x2401->trigger();
     Load(WriteRom("idle.z64", IdleRom()));
     form_->Start1->trigger();
     QVERIFY(form_->FullScreen1->isEnabled());
-    form_->FullScreen1->trigger();
-    QVERIFY(form_->FullScreen1->isChecked());
+    const WId native = form_->winId();
+    const QSize normalSize = form_->size();
+    const QPoint normalPosition = form_->pos();
+    const Qt::WindowFlags flags = form_->windowFlags();
     const QRect screen = form_->screen()->geometry();
-    QTRY_COMPARE(form_->geometry(), screen);
-    QVERIFY(form_->windowFlags() & Qt::WindowStaysOnTopHint);
-    QVERIFY(form_->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(!form_->StatusBar1->isVisible());
-    for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
-      QVERIFY(!menu->menuAction()->isVisible());
-    QVERIFY(form_->Help1->menuAction()->isVisible());
-    QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
+    for (int round = 0; round < 2; ++round) {
+      form_->FullScreen1->trigger();
+      QVERIFY(form_->FullScreen1->isChecked());
+      QTRY_COMPARE(form_->geometry(), screen);
+      QVERIFY(form_->isFullScreen());
+      QVERIFY(!form_->StatusBar1->isVisible());
+      for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
+        QVERIFY(!menu->menuAction()->isVisible());
+      QVERIFY(form_->Help1->menuAction()->isVisible());
+      QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
 
-    form_->FullScreen1->trigger();
+      form_->FullScreen1->trigger();
+      QVERIFY(!form_->FullScreen1->isChecked());
+      QVERIFY(!form_->isFullScreen());
+      QVERIFY(form_->StatusBar1->isVisible());
+      for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
+        QVERIFY(menu->menuAction()->isVisible());
+      QTRY_COMPARE(form_->size(), normalSize);
+      QTRY_COMPARE(form_->pos(), normalPosition);
+      QCOMPARE(form_->PaintBox1->size(), QSize(640, 480));
+      QCOMPARE(form_->winId(), native);
+      QCOMPARE(form_->windowFlags(), flags);
+    }
+  }
+
+  // With the menus hidden their shortcuts are gone: Esc and Alt with either Enter key leave
+  // full-screen mode, and Esc quits nothing there.
+  void shortcutsInFullScreen() {
+    QApplication::setActiveWindow(form_.get());
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    QCOMPARE(form_->FullScreen1->shortcut().toString(QKeySequence::NativeText),
+             QString("Alt+Enter"));
+
+    QTest::keyClick(form_.get(), Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+    QVERIFY(form_->FullScreen1->isChecked());
+    for (Qt::Key key : {Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F12})
+      QTest::keyClick(form_.get(), key);
+    QVERIFY(!form_->Pause1->isChecked());
+    QCOMPARE(lines_.filter("Emulated ").size(), 0);  // no Reset either
+    QTest::keyClick(form_.get(), Qt::Key_Escape);
+    QVERIFY(form_->isVisible());
     QVERIFY(!form_->FullScreen1->isChecked());
-    QVERIFY(!(form_->windowFlags() & Qt::WindowStaysOnTopHint));
-    QVERIFY(form_->StatusBar1->isVisible());
-    for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
-      QVERIFY(menu->menuAction()->isVisible());
-    QTRY_COMPARE(form_->PaintBox1->size(), QSize(330 - 8, 305 - 63));
-    QTRY_COMPARE(form_->frameGeometry().center(), form_->screen()->availableGeometry().center());
+    QVERIFY(form_->Engine().Exists());
+
+    QTest::keyClick(form_.get(), Qt::Key_Return, Qt::AltModifier);
+    QVERIFY(form_->FullScreen1->isChecked());
+    QTest::keyClick(form_.get(), Qt::Key_Return, Qt::AltModifier);
+    QVERIFY(!form_->FullScreen1->isChecked());
+    QTest::keyClick(form_.get(), Qt::Key_F6);  // the menus' shortcuts are back
+    QVERIFY(form_->Pause1->isChecked());
+    QTest::keyClick(form_.get(), Qt::Key_Escape);
+    QVERIFY(!form_->isVisible());
+  }
+
+  // Frame rates that the thread published before the pause never replace the window's text.
+  void statusAfterPause() {
+    BindFastRenderer();
+    Load(WriteRom("frames.z64", FramesRom()));
+    form_->Start1->trigger();
+    for (int pause = 0; pause < 6; ++pause) {
+      QTRY_VERIFY(form_->SimpleText().startsWith("FPS = "));
+      form_->Pause1->trigger();
+      QTest::qWait(100);
+      QCOMPARE(form_->SimpleText(), QString("Emulation Paused"));
+      form_->Pause1->trigger();
+    }
+  }
+
+  // A plug-in box holds the emulation thread inside InitRenderer. Close ROM waits for the thread,
+  // and meanwhile the window goes on serving its events; the box is answered from one of them.
+  void closeRomWhileAPlugInBoxIsOpen() {
+    TRendererEntries entries;
+    entries.InitRenderer = [](int32_t, int32_t, TWindowHandle, TWindowHandle) -> int32_t {
+      boxOpen = true;
+      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (!boxAnswered && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return 0;
+    };
+    BindBuiltInRenderer(entries);
+    Load(WriteRom("frames.z64", FramesRom()));
+    form_->Start1->trigger();
+    QTRY_VERIFY(boxOpen);
+    bool servedWhileWaiting = false;
+    QTimer::singleShot(100, [&] {
+      servedWhileWaiting = form_->Engine().Exists();
+      boxAnswered = true;
+    });
+    form_->UnloadROM1->trigger();
+    QVERIFY(servedWhileWaiting);
+    QVERIFY(!form_->Engine().Exists());
+    QVERIFY(!RomLoaded);
+  }
+
+  // Without a renderer the program says so once, and again in the status bar at Start.
+  void missingRenderer() {
+    form_->RendererUnavailable();
+    form_->RendererUnavailable();
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].contains("Video/Vid_Prism.so"));
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("No renderer plug-in: running without a picture"));
   }
 
   void saveSnapshot() {

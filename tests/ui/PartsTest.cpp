@@ -3,12 +3,13 @@
 #include <QFile>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <filesystem>
 #include <thread>
 
-#include "core/Host.h"
+#include "common/DebugLog.h"
+#include "common/Host.h"
 #include "debugger/DbgWnd.h"
-#include "debugger/DebugLog.h"
 #include "tests/support/CaptureHost.h"
 #include "tests/support/FifoRescue.h"
 #include "tests/support/TempDir.h"
@@ -58,6 +59,9 @@ class PartsTest : public QObject {
   void fileFilters() {
     QCOMPARE(QtFileFilter("BMP|*.bmp"), QString("BMP (*.bmp)"));
     QCOMPARE(QtFileFilter("A|*.a;*.b|All|*.*"), QString("A (*.a *.b);;All (*)"));
+    // A text with its own list of patterns shows Qt's list once, in place of its own.
+    QCOMPARE(QtFileFilter("Roms (*.v64, *.BIN)|*.v64;*.bin|All files (*.*)|*.*"),
+             QString("Roms (*.v64 *.bin);;All files (*)"));
   }
 
   void settingsFile() {
@@ -196,8 +200,17 @@ class PartsTest : public QObject {
       SetStatusText("FPS = 60");
       ShowMessage("from the thread");
     });
+    // Lines arrive without a timer, and the window's other events get their turn meanwhile.
+    int turns = 0;
+    QTimer otherWork;
+    otherWork.setInterval(0);
+    QObject::connect(&otherWork, &QTimer::timeout,
+                     [&] { turns += lines.size() > 1 && lines.size() <= kCount; });
+    otherWork.start();
     QTRY_COMPARE_WITH_TIMEOUT(lines.size(), kCount + 1, 20000);
+    otherWork.stop();
     writer.join();
+    QVERIFY(turns > 1);
     QTRY_COMPARE(statuses, QStringList({"FPS = 60"}));
     QTRY_COMPARE(dialogs.errors, QStringList({"from the thread"}));
     for (int i = 0; i < kCount; ++i)

@@ -1,20 +1,22 @@
-// What reaches the screen, under Xvfb at depth 24 with the real plug-in: the running ROM's
-// picture in the drawing area, Save Snapshot of it, and the start-up picture before and after.
+// What reaches the screen, under Xvfb at depth 24 with a window manager and the real plug-in: the
+// running ROM's picture in the drawing area, in and out of full-screen mode, Save Snapshot of it
+// after a dialog covered the window, and the start-up picture before and after.
 #include <QFile>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
+#include <QWidget>
 
-#include "core/Host.h"
+#include "common/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
-#include "plugin/XLaters.h"
+#include "memory/VideoInterface.h"
+#include "pixels/XLaters.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
-#include "video/VideoInterface.h"
 
 using namespace vantor;
 using namespace vantor::ui;
@@ -38,16 +40,57 @@ double MeanDifference(const QImage& a, const QImage& b) {
   return sum / (3.0 * x.width() * x.height());
 }
 
+QImage Black(QSize size) {
+  QImage black(size, QImage::Format_RGB32);
+  black.fill(Qt::black);
+  return black;
+}
+
+// A save dialog as the desktop shows one: a window over the main window, gone again before the
+// command goes on, leaving the window system to uncover what it hid.
+class TCoveringDialogs : public test::TTestDialogs {
+ public:
+  std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override {
+    QWidget dialog(nullptr, Qt::Dialog);
+    QPalette colours = dialog.palette();
+    colours.setColor(QPalette::Window, Qt::white);
+    dialog.setPalette(colours);
+    dialog.setAutoFillBackground(true);
+    dialog.setGeometry(QRect(parent->mapToGlobal(QPoint(20, 30)), QSize(260, 180)));
+    dialog.show();
+    if (QTest::qWaitForWindowExposed(&dialog)) QTest::qWait(200);
+    dialog.hide();
+    return TTestDialogs::ChooseSaveFile(parent, filter);
+  }
+};
+
 }  // namespace
 
 class ScreenTest : public QObject {
   Q_OBJECT
 
   test::TempDir dir_;
-  test::TTestDialogs dialogs_;
+  TCoveringDialogs dialogs_;
   std::unique_ptr<TQtHost> host_;
   std::unique_ptr<TMainForm> form_;
   QStringList lines_;
+  QImage bars_;       // the runner's picture of the screen_bars frame
+  QString messages_;  // where the plug-in writes its messages
+
+  // The picture in the drawing area, within the tolerance of the renderer's scaling filter.
+  bool ShowsBars() {
+    const QImage area = DrawingArea();
+    return MeanDifference(
+               area, bars_.scaled(area.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)) < 4;
+  }
+  // The paused machine's frame, converted from emulated memory as the plug-in converts it.
+  static QImage FrameInMemory() {
+    QImage frame(320, 240, QImage::Format_RGB32);
+    const uint32_t origin = VIOrigin() | 0x80000000;
+    for (int row = 0; row < 240; ++row)
+      XLatePixels(XLater32Info, HostAddress(origin), size_t(row) * 320, 320, frame.scanLine(row));
+    return frame;
+  }
 
   // The drawing area as the screen shows it.
   QImage DrawingArea() {
@@ -62,6 +105,18 @@ class ScreenTest : public QObject {
  private slots:
   void initTestCase() {
     QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
+    messages_ = QString::fromStdString((dir_.Path() / "plugin-messages").string());
+    qputenv("VID_PRISM_MESSAGE_FILE", QFile::encodeName(messages_));
+
+    // The runner's picture of the bars frame, to compare with what the renderer scales.
+    const QString reference = QString::fromStdString((dir_.Path() / "reference.png").string());
+    QProcess runner;
+    runner.start(VANTOR_CLI, {"--frames", "3", "--snapshot", reference, kRom});
+    QVERIFY(runner.waitForFinished(30000));
+    QCOMPARE(runner.exitCode(), 0);
+    bars_ = QImage(reference);
+    QCOMPARE(bars_.size(), QSize(320, 240));
+
     host_ = std::make_unique<TQtHost>(dialogs_);
     host_->SetLineSink([this](const QStringList& lines) { lines_ << lines; });
     InstallHost(host_.get());
@@ -76,6 +131,11 @@ class ScreenTest : public QObject {
   }
 
   void cleanupTestCase() {
+    // No plug-in failure ("Error setting cooperative level!" and the like) in any test.
+    QFile messages(messages_);
+    QCOMPARE(
+        messages.exists() && messages.open(QIODevice::ReadOnly) ? messages.readAll() : QByteArray(),
+        QByteArray());
     form_->Button4Click();
     ReleaseRenderer();
     form_.reset();
@@ -88,15 +148,7 @@ class ScreenTest : public QObject {
   }
 
   void runningRomFillsTheDrawingArea() {
-    // The runner's picture of the same frame, scaled as the renderer scales it.
-    const QString reference = QString::fromStdString((dir_.Path() / "reference.png").string());
-    QProcess runner;
-    runner.start(VANTOR_CLI, {"--frames", "3", "--snapshot", reference, kRom});
-    QVERIFY(runner.waitForFinished(30000));
-    QCOMPARE(runner.exitCode(), 0);
-    const QImage frame(reference);
-    QCOMPARE(frame.size(), QSize(320, 240));
-
+    const QImage& frame = bars_;
     form_->N640x2401->trigger();
     QTRY_COMPARE(form_->PaintBox1->size(), QSize(640, 480));
     form_->LoadRomFile(kRom);
@@ -107,11 +159,15 @@ class ScreenTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), expected) < 3, 10000);
     QVERIFY(form_->SimpleText().startsWith("FPS = "));
 
-    // Save Snapshot: the same picture, under exactly the chosen name.
+    // Save Snapshot: the same picture, not what the dialog left, under exactly the chosen name.
     const QString name = QString::fromStdString((dir_.Path() / "snapshot").string());
     dialogs_.answers << name;
     form_->SaveSnapshot1->trigger();
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+    // The running ROM's frame rates do not hide it at once.
+    QTest::qWait(300);
+    QVERIFY(form_->SimpleText().startsWith("FPS = "));
+    QCOMPARE(form_->StatusBar1->currentMessage(), "Snapshot " + name + " saved");
     QFile file(name);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(2), QByteArray("BM"));
@@ -143,13 +199,63 @@ class ScreenTest : public QObject {
     form_->Pause1->trigger();
     QTRY_VERIFY(form_->Engine().Paused());
     form_->ForceRender1->trigger();
-
-    // While paused the frame buffer stands still: convert it as the plug-in does.
-    QImage frame(320, 240, QImage::Format_RGB32);
-    const uint32_t origin = VIOrigin() | 0x80000000;
-    for (int row = 0; row < 240; ++row)
-      XLatePixels(XLater32Info, HostAddress(origin), size_t(row) * 320, 320, frame.scanLine(row));
+    // While paused the frame buffer stands still.
+    const QImage frame = FrameInMemory();
     QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), frame) < 1, 5000);
+
+    // A snapshot after the dialog closed holds that frame, and its text stays.
+    const QString name = QString::fromStdString((dir_.Path() / "paused.bmp").string());
+    dialogs_.answers << name;
+    form_->SaveSnapshot1->trigger();
+    const QImage saved(name, "BMP");
+    QCOMPARE(saved.size(), QSize(320, 240 + TMainForm::kStatusHeight));
+    QVERIFY(MeanDifference(saved.copy(0, 0, 320, 240), frame) < 1);
+    QTest::qWait(200);
+    QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+    form_->UnloadROM1->trigger();
+  }
+
+  // The window manager makes the window fill the screen and gives it back: the picture follows,
+  // scaled to the screen, on this run and on the next.
+  void fullScreenTwiceKeepsThePicture() {
+    form_->N320x2401->trigger();
+    QTRY_COMPARE(form_->PaintBox1->size(), QSize(320, 240));
+    form_->LoadRomFile(kRom);
+    form_->Button3Click();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    const QRect normal = form_->geometry();
+    const QRect screen = form_->screen()->geometry();
+    for (int round = 0; round < 2; ++round) {
+      form_->FullScreen1->trigger();
+      QTRY_COMPARE(form_->geometry(), screen);
+      QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
+      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+      form_->FullScreen1->trigger();
+      QTRY_COMPARE(form_->geometry(), normal);
+      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+      QVERIFY(form_->SimpleText().startsWith("FPS = "));
+    }
+    form_->Reset1->trigger();
+    QTRY_VERIFY(RendererReady);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+  }
+
+  // The last ROM's picture goes when another is loaded; the new run has drawn nothing yet.
+  void aNewRomStartsOnABlackArea() {
+    form_->N320x2401->trigger();
+    form_->LoadRomFile(kRom);
+    form_->Button3Click();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    form_->LoadRomFile(kDemoRom);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), Black(QSize(320, 240))) < 1, 5000);
+    // A window over it and gone again leaves no part of the old picture behind.
+    QWidget cover(nullptr, Qt::Dialog);
+    cover.setGeometry(QRect(form_->PaintBox1->mapToGlobal(QPoint(10, 10)), QSize(100, 80)));
+    cover.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    cover.hide();
+    QTest::qWait(200);
+    QVERIFY(MeanDifference(DrawingArea(), Black(QSize(320, 240))) < 1);
     form_->UnloadROM1->trigger();
   }
 };

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "tests/support/CaptureHost.h"
+#include "tests/support/Machine.h"
+#include "tests/support/RecordingRenderer.h"
 #include "tests/support/TempDir.h"
 
 namespace vantor {
@@ -55,6 +57,36 @@ TEST_F(RendererHostTest, TheLibraryIsFoundBesideTheExecutableWhenNotInTheWorking
   std::filesystem::current_path(cwd);
   EXPECT_NE(RendererEntries.Library, nullptr);
   EXPECT_NE(RendererEntries.Flip, nullptr);
+}
+
+// A 320x240 frame ready to present from main memory.
+class PresentFrameTest : public test::MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    test::BindRecordingRenderer();
+    RendererLoad();
+    RendererResize(320, 240);
+  }
+  void TearDown() override {
+    ReleaseRenderer();
+    MachineTest::TearDown();
+  }
+  // The target rectangle the renderer got for a published one.
+  static std::string TargetFor(const TScreenRect& rect) {
+    PublishTargetRect(rect);
+    EXPECT_TRUE(PresentFrame());
+    const auto calls = test::RecordedCalls();
+    return calls.at(calls.size() - 2);
+  }
+};
+
+TEST_F(PresentFrameTest, ARectangleWithAnEmptySideShowsTheFrameAtItsOwnSize) {
+  EXPECT_EQ(TargetFor({10, 20, 640, 480}), "Target 10,20,640,480");
+  EXPECT_EQ(TargetFor({10, 20, 0, 480}), "Target 10,20,320,240");
+  EXPECT_EQ(TargetFor({10, 20, 640, 0}), "Target 10,20,320,240");
+  EXPECT_EQ(TargetFor({10, 20, -5, 480}), "Target 10,20,320,240");
+  EXPECT_EQ(TargetFor({0, 0, 0, 0}), "Target 0,0,320,240");
 }
 
 }  // namespace

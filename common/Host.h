@@ -1,0 +1,39 @@
+// The one boundary between the emulator core and the program that runs it. The desktop program,
+// the headless runner and the tests each implement THost and install it once at start-up.
+#pragma once
+
+#include <string_view>
+
+namespace vantor {
+
+class THost {
+ public:
+  virtual ~THost() = default;
+
+  // Receives one console line, unaltered. Called from the main and the emulation thread; the
+  // implementation keeps each thread's lines in order and may block while its queue is full.
+  virtual void LogLine(std::string_view line) = 0;
+
+  // Shows a set-up or command failure to the user (a modal box on the desktop).
+  virtual void ShowMessage(std::string_view text) = 0;
+
+  // Replaces the status bar's simple text. Only the newest text counts: a text set on the main
+  // thread wins over one that another thread published before it.
+  virtual void SetStatusText(std::string_view text) = 0;
+
+  // Delivers what other threads have queued and serves the main thread's other work. Called by
+  // the main thread while it waits for the emulation thread, so that a thread blocked on a full
+  // queue can always finish and the windows stay alive meanwhile.
+  virtual void DrainPending() {}
+};
+
+// Installs the host (null removes it). The host must outlive every call made while installed:
+// programs install it before the emulation thread starts and remove it after that thread ends.
+void InstallHost(THost* host);
+THost* CurrentHost();
+
+// Forward to the installed host; without one they do nothing.
+void ShowMessage(std::string_view text);
+void SetStatusText(std::string_view text);
+
+}  // namespace vantor

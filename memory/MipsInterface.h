@@ -1,0 +1,20 @@
+// The MIPS interface register range: the version word, the interrupt register MI_INTR and its
+// mask. One 4 KB page mapped on all 256 pages of the range.
+#pragma once
+
+#include <cstdint>
+
+#include "memory/MemoryBlock.h"
+
+namespace vantor {
+
+// Made at program start; lives for the whole run.
+extern TMemoryHandler* MIRegisterPage;
+
+// Clears the page for a new run and publishes MI_INTR as its offset 8.
+void MIReset();
+
+uint32_t MIRead(uint32_t page, uint32_t offset);
+void MIWrite(uint32_t page, uint32_t offset, uint32_t value);
+
+}  // namespace vantor

@@ -1,0 +1,67 @@
+#include "memory/PlainPages.h"
+
+#include <string>
+
+#include "common/DebugLog.h"
+#include "common/HexText.h"
+#include "common/MachineState.h"
+#include "memory/AddressMap.h"
+
+namespace vantor {
+
+TMemoryHandler* RDRAM = nullptr;
+TMemoryHandler* RDRAMRegisterPage = nullptr;
+TMemoryHandler* PIFPage = nullptr;
+TMemoryHandler* DummyPage = nullptr;
+
+namespace {
+
+// The address accessed, as 8 digits (page and offset). A double word's second half at offsets
+// 0xFFC to 0xFFF arrives with an offset past 0xFFF: it names the next page's first bytes.
+std::string PageAndOffset(uint32_t page, uint32_t offset) {
+  return Hex8((page << 12) + offset);
+}
+
+}  // namespace
+
+void RdramReset() {
+  RDRAM->Clear();
+}
+
+void RdramRegistersReset() {
+  RDRAMRegisterPage->Clear();
+}
+
+void PifReset() {
+  PIFPage->Clear();
+}
+
+uint32_t RamRead(uint32_t page, uint32_t offset) {
+  return PageWord(PageTable[page], offset);
+}
+
+void RamWrite(uint32_t page, uint32_t offset, uint32_t value) {
+  SetPageWord(PageTable[page], offset, value);
+}
+
+uint32_t NullRead(uint32_t, uint32_t) {
+  return 0;
+}
+
+void NullWrite(uint32_t, uint32_t, uint32_t) {}
+
+uint32_t IllegalRead(uint32_t page, uint32_t offset) {
+  DbgAddLine("ILLEGAL READ from " + PageAndOffset(page, offset) + " PC: " + Hex8(PC.Lo));
+  return 0;
+}
+
+void IllegalWrite(uint32_t page, uint32_t offset, uint32_t value) {
+  DbgAddLine("ILLEGAL WRITE " + Hex8(value) + " to " + PageAndOffset(page, offset) +
+             " PC: " + Hex8(PC.Lo));
+}
+
+void RomWrite(uint32_t page, uint32_t offset, uint32_t value) {
+  DbgAddLine("ROM WRITE " + Hex8(value) + " to " + PageAndOffset(page, offset));
+}
+
+}  // namespace vantor

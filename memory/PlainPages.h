@@ -1,0 +1,37 @@
+// The pages without registers: main memory, the RDRAM register page, the boot page and the
+// dummy page behind every unmapped address, with the plain handlers the map gives them.
+#pragma once
+
+#include <cstdint>
+
+#include "memory/MemoryBlock.h"
+
+namespace vantor {
+
+inline constexpr uint32_t kRdramSize = 0x400000;
+
+// Blocks made at program start that live for the whole run.
+extern TMemoryHandler* RDRAM;
+extern TMemoryHandler* RDRAMRegisterPage;
+extern TMemoryHandler* PIFPage;
+// Never cleared by a new run; zero from program start.
+extern TMemoryHandler* DummyPage;
+
+// Each clears its block for a new run.
+void RdramReset();
+void RdramRegistersReset();
+void PifReset();
+
+// A host word of the page's storage, as far as the page reaches.
+uint32_t RamRead(uint32_t page, uint32_t offset);
+void RamWrite(uint32_t page, uint32_t offset, uint32_t value);
+// Reads zero, writes are dropped, nothing is reported.
+uint32_t NullRead(uint32_t page, uint32_t offset);
+void NullWrite(uint32_t page, uint32_t offset, uint32_t value);
+// Shared by every unmapped page, so a page is recognised as unmapped by this read handler.
+uint32_t IllegalRead(uint32_t page, uint32_t offset);
+void IllegalWrite(uint32_t page, uint32_t offset, uint32_t value);
+// Word writes to the cartridge are reported and leave the image unchanged.
+void RomWrite(uint32_t page, uint32_t offset, uint32_t value);
+
+}  // namespace vantor
