@@ -11,6 +11,7 @@
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
 
 namespace vantor::fuzz {
 
