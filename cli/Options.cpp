@@ -51,6 +51,9 @@ std::string UsageText() {
          "  --regs              print the general registers, PC and MUL/DIV register at the end\n"
          "  --disasm ADDR COUNT print COUNT instructions from ADDR (hexadecimal) at the end\n"
          "  --bench             print the emulation speed in steps per second\n"
+         "  --realtime          run at the console's video rate (50 or 60 frames per second)\n"
+         "  --load-state FILE   start from this save state instead of from reset\n"
+         "  --save-state FILE   write a save state at the end of the run\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
          "                      (default 0,0 and the frame's own size)\n"
@@ -75,6 +78,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.regs = true;
     } else if (arg == "--bench") {
       options.bench = true;
+    } else if (arg == "--realtime") {
+      options.realtime = true;
     } else if (arg == "--frames") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseNumber(*text, options.frames) || options.frames == 0) {
@@ -89,11 +94,14 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       options.steps = steps;
-    } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video") {
+    } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
+               arg == "--load-state" || arg == "--save-state") {
       if (!(text = value(i, arg))) return std::nullopt;
-      (arg == "--snapshot" ? options.snapshotPath
-       : arg == "--video"  ? options.videoPath
-                           : options.rdramDumpPath) = *text;
+      (arg == "--snapshot"     ? options.snapshotPath
+       : arg == "--video"      ? options.videoPath
+       : arg == "--load-state" ? options.loadStatePath
+       : arg == "--save-state" ? options.saveStatePath
+                               : options.rdramDumpPath) = *text;
     } else if (arg == "--target") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseTarget(*text, options.target)) {

@@ -10,6 +10,7 @@
 #include "cli/Reports.h"
 #include "common/QueuedHost.h"
 #include "core/Engine.h"
+#include "core/MachineImage.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "video/RendererHost.h"
@@ -61,14 +62,22 @@ int Run(const TOptions& options) {
   if (!LoadRomImage(options.romPath))
     return Fail(host, "cannot run '" + options.romPath + "': it is not a loadable ROM image");
 
+  std::shared_ptr<const TStateImage> start;
+  std::string error;
+  if (!options.loadStatePath.empty()) {
+    start = ReadMachineState(options.loadStatePath, error);
+    if (!start) return Fail(host, "cannot load state '" + options.loadStatePath + "': " + error);
+  }
+
   TRunLimits limits;
   if (options.steps)
     limits.steps = options.steps;
   else
     limits.frames = options.frames;
   TEngine engine;
+  engine.SetLimitSpeed(options.realtime);
   const auto started = std::chrono::steady_clock::now();
-  engine.Start(limits);
+  engine.Start(limits, false, start);
   engine.WaitForEnd();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   host.Drain();
@@ -82,7 +91,9 @@ int Run(const TOptions& options) {
   }
   std::cout.flush();
 
-  std::string error;
+  if (!options.saveStatePath.empty() &&
+      !WriteMachineState(options.saveStatePath, engine.CaptureState(), error))
+    return Fail(host, "cannot save state '" + options.saveStatePath + "': " + error);
   if (!options.rdramDumpPath.empty() && !DumpRdram(options.rdramDumpPath, error))
     return Fail(host, "cannot write '" + options.rdramDumpPath + "': " + error);
   if (!options.snapshotPath.empty()) {
