@@ -107,6 +107,7 @@ void TMainForm::LoadRom(const QString& path) {
   // The old image is gone whatever happens next, and so is its picture.
   for (QAction* item : {UnloadROM1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
   PaintBox1->Clear();
 
   RomStream.clear();
@@ -146,6 +147,7 @@ void TMainForm::LoadRom(const QString& path) {
   }
   UnloadROM1->setEnabled(true);
   Start1->setEnabled(true);
+  UpdateStateItems();
   ShowStartupPicture(false);
 }
 
@@ -178,8 +180,13 @@ bool TMainForm::ReadRomStream(const QString& path) {
 }
 
 void TMainForm::Button3Click() {
+  StartRun(nullptr);
+}
+
+void TMainForm::StartRun(std::shared_ptr<const TStateImage> from) {
   if (engine_.Exists() || !RomLoaded) return;
-  engine_.Start();
+  engine_.Start({}, false, std::move(from));
+  UpdateStateItems();
   Start1->setEnabled(false);
   Reset1->setEnabled(true);
   Pause1->setEnabled(true);
@@ -197,6 +204,7 @@ void TMainForm::ShowRunEnded() {
   Pause1->setEnabled(false);
   Reset1->setEnabled(false);
   if (!FullScreen1->isChecked()) FullScreen1->setEnabled(false);
+  UpdateStateItems();
 }
 
 // Unloads a loaded ROM whether or not it runs.
@@ -217,6 +225,7 @@ void TMainForm::Button5Click() {
   ShowRunEnded();
   for (QAction* item : {UnloadROM1, ROMInfo1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
 }
 
 void TMainForm::BlockInput(int milliseconds) {
