@@ -38,6 +38,7 @@ void TMainForm::CreateStateItems() {
                            &T::LoadStateFrom1Click);
   StateSlot1 = File1->addMenu(QStringLiteral("State Slo&t"));
   StateSlot1->setObjectName(QStringLiteral("StateSlot1"));
+  StateSlot1->menuAction()->setObjectName(QStringLiteral("StateSlot1"));
   auto* group = new QActionGroup(this);
   for (int slot = 0; slot < kStateSlots; ++slot) {
     QAction* item = StateSlot1->addAction(QStringLiteral("Slot &%1").arg(slot));

@@ -193,7 +193,8 @@ class MainFormTest : public QObject {
     for (QAction* item : form_->File1->actions())
       fileItems << (item->isSeparator() ? "-" + item->objectName() : item->objectName());
     QCOMPARE(fileItems, QStringList({"LoadROM1", "UnloadROM1", "ROMInfo1", "-N1", "SaveSnapshot1",
-                                     "-N2", "SaveState1", "LoadState1", "-N3", "Exit1"}));
+                                     "-N2", "SaveState1", "LoadState1", "SaveStateAs1",
+                                     "LoadStateFrom1", "StateSlot1", "-N3", "Exit1"}));
     QVERIFY(form_->N5->isSeparator() && form_->N4->isSeparator());
     QVERIFY(form_->Pause1->isCheckable() && form_->FullScreen1->isCheckable());
   }
