@@ -103,13 +103,13 @@ TEST_F(EnginePacingTest, FramesAreReleasedAtTheRomsVideoRate) {
     TEngine engine;
     engine.SetPaceClock(clock);
     engine.SetLimitSpeed(true);
-    engine.Start({.frames = 121});
+    engine.Start({.frames = 13});
     engine.WaitForEnd();
     EXPECT_EQ(engine.FrameRate(), static_cast<uint32_t>(rate));
-    EXPECT_EQ(engine.FramesDue(), 121u);
-    // The first frame starts the schedule; the 120 after it take exactly 120 periods.
-    EXPECT_EQ(clock.waits, 120);
-    EXPECT_EQ(clock.Now(), milliseconds(120 * 1000 / rate));
+    EXPECT_EQ(engine.FramesDue(), 13u);
+    // The first frame starts the schedule; the 12 after it take exactly 12 periods.
+    EXPECT_EQ(clock.waits, 12);
+    EXPECT_EQ(clock.Now(), milliseconds(12 * 1000 / rate));
     UnloadRomImage();
   }
 }
@@ -119,7 +119,7 @@ TEST_F(EnginePacingTest, WithoutTheLimitNoFrameWaits) {
   SkippingClock clock;
   TEngine engine;
   engine.SetPaceClock(clock);
-  engine.Start({.frames = 30});
+  engine.Start({.frames = 5});
   engine.WaitForEnd();
   EXPECT_EQ(clock.waits, 0);
 }
