@@ -55,6 +55,9 @@ std::string UsageText() {
          "repeatable),\n"
          "                      print \"Breakpoint at\" and the address, then the reports\n"
          "  --bench             print the emulation speed in steps per second\n"
+         "  --realtime          run at the console's video rate (50 or 60 frames per second)\n"
+         "  --load-state FILE   start from this save state instead of from reset\n"
+         "  --save-state FILE   write a save state at the end of the run\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
          "  --input FILE        hold the controller as the script FILE says, frame by frame\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
@@ -80,6 +83,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.regs = true;
     } else if (arg == "--bench") {
       options.bench = true;
+    } else if (arg == "--realtime") {
+      options.realtime = true;
     } else if (arg == "--frames") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseNumber(*text, options.frames) || options.frames == 0) {
@@ -95,16 +100,18 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       }
       options.steps = steps;
     } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
-               arg == "--input") {
+               arg == "--input" || arg == "--load-state" || arg == "--save-state") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (text->empty()) {
         error = arg + " needs a file name, not an empty one";
         return std::nullopt;
       }
-      (arg == "--snapshot" ? options.snapshotPath
-       : arg == "--video"  ? options.videoPath
-       : arg == "--input"  ? options.inputPath
-                           : options.rdramDumpPath) = *text;
+      (arg == "--snapshot"     ? options.snapshotPath
+       : arg == "--video"      ? options.videoPath
+       : arg == "--input"      ? options.inputPath
+       : arg == "--load-state" ? options.loadStatePath
+       : arg == "--save-state" ? options.saveStatePath
+                               : options.rdramDumpPath) = *text;
     } else if (arg == "--target") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseTarget(*text, options.target)) {

@@ -18,6 +18,9 @@ struct TOptions {
   std::string rdramDumpPath;
   bool regs = false;
   bool bench = false;
+  bool realtime = false;
+  std::string loadStatePath;
+  std::string saveStatePath;
   std::string videoPath;
   std::string inputPath;
   TScreenRect target;

@@ -109,6 +109,7 @@ void TMainForm::LoadRom(const QString& path) {
   // The old image is gone whatever happens next, and so is its picture.
   for (QAction* item : {UnloadROM1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
   PaintBox1->Clear();
 
   RomStream.clear();
@@ -148,6 +149,7 @@ void TMainForm::LoadRom(const QString& path) {
   }
   UnloadROM1->setEnabled(true);
   Start1->setEnabled(true);
+  UpdateStateItems();
   ShowStartupPicture(false);
 }
 
@@ -182,9 +184,14 @@ bool TMainForm::ReadRomStream(const QString& path) {
 }
 
 void TMainForm::Button3Click() {
+  StartRun(nullptr);
+}
+
+void TMainForm::StartRun(std::shared_ptr<const TStateImage> from) {
   if (engine_.Exists() || !RomLoaded) return;
   if (debugger_ != nullptr) debugger_->RunStarting();
-  engine_.Start();
+  engine_.Start({}, false, std::move(from));
+  UpdateStateItems();
   Start1->setEnabled(false);
   Reset1->setEnabled(true);
   Pause1->setEnabled(true);
@@ -202,6 +209,7 @@ void TMainForm::ShowRunEnded() {
   Pause1->setEnabled(false);
   Reset1->setEnabled(false);
   if (!FullScreen1->isChecked()) FullScreen1->setEnabled(false);
+  UpdateStateItems();
 }
 
 // Unloads a loaded ROM whether or not it runs.
@@ -222,6 +230,7 @@ void TMainForm::Button5Click() {
   ShowRunEnded();
   for (QAction* item : {UnloadROM1, ROMInfo1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
 }
 
 void TMainForm::BlockInput(int milliseconds) {

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/Engine.h"
 #include "ui/PaintBox.h"
@@ -82,6 +83,18 @@ class TMainForm : public QMainWindow {
   void N640x2401Click();
   void N800x6001Click();
   void N1024x7681Click();
+  void SaveState1Click();  // to the chosen quick slot
+  void LoadState1Click();  // from the chosen quick slot
+  void SaveStateAs1Click();
+  void LoadStateFrom1Click();
+  void LimitSpeed1Click();
+
+  // The quick slot Save State and Load State use, 0 to kStateSlots - 1.
+  static constexpr int kStateSlots = 10;
+  int StateSlot() const;
+  // While Tab is held in the main window the run goes as fast as it can.
+  void SetFastForward(bool held);
+  bool FastForward() const { return fastForward_; }
 
   // Controls.
   TPaintBox* PaintBox1;
@@ -90,8 +103,10 @@ class TMainForm : public QMainWindow {
   QMenuBar* MainMenu1;
   QMenu *File1, *Options1, *Emulation, *Video1, *Debug1, *Resolution, *Help1;
   QAction *LoadROM1, *UnloadROM1, *ROMInfo1, *N1, *SaveSnapshot1, *N2, *SaveState1, *LoadState1,
-      *N3, *Exit1;
-  QAction *Configuration1, *ViewDebugger1;
+      *SaveStateAs1, *LoadStateFrom1, *N3, *Exit1;
+  QMenu* StateSlot1;
+  std::array<QAction*, kStateSlots> Slots{};
+  QAction *Configuration1, *ViewDebugger1, *LimitSpeed1;
   QAction *Start1, *Pause1, *Reset1;
   QAction* ForceRender1;
   QAction* FlushDump1;
@@ -125,6 +140,7 @@ class TMainForm : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenu();
@@ -159,6 +175,15 @@ class TMainForm : public QMainWindow {
   // Puts a presented frame into the drawing area and lets it reach the screen.
   void ShowPresentedFrame();
   void BlockInput(int milliseconds);
+  // Start, from reset or from a checked state image.
+  void StartRun(std::shared_ptr<const TStateImage> from);
+  // Save states to and from files, with their status texts and error boxes.
+  void SaveStateTo(const QString& path, const QString& where);
+  void LoadStateFrom(const QString& path, const QString& where);
+  // Save needs a run; load needs a ROM (it starts a run when none exists).
+  void UpdateStateItems();
+  void CreateStateItems();
+  void ApplySpeedLimit();
 
   TUserDialogs& dialogs_;
   QString settingsFile_;
@@ -174,6 +199,7 @@ class TMainForm : public QMainWindow {
   QAction* leaveFullScreen_;
   QRect normalGeometry_;  // where the window was before full-screen mode
   bool rendererMissing_ = false;
+  bool fastForward_ = false;
 };
 
 }  // namespace vantor::ui

@@ -21,6 +21,7 @@ constexpr const char* kSoundKey = "Configuration/Sound";
 constexpr const char* kFrequencyKey = "Configuration/Frequency";
 constexpr const char* kDeviceKey = "Controller/Device";
 constexpr const char* kMapKey = "Controller/Map";
+constexpr const char* kLimitSpeedKey = "Options/LimitSpeed";
 
 bool CanWrite(const QString& file) {
   const QFileInfo info(file);
@@ -137,6 +138,15 @@ bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
                                                                 : "";
   return WriteValues(settingsFile, {{kSoundKey, QString::fromLatin1(choice)},
                                     {kFrequencyKey, sound.frequency ? "true" : "false"}});
+}
+
+bool ReadLimitSpeed(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  return settings.value(kLimitSpeedKey).toString() != QLatin1String("false");
+}
+
+bool WriteLimitSpeed(const QString& settingsFile, bool on) {
+  return WriteValues(settingsFile, {{kLimitSpeedKey, on ? "true" : "false"}});
 }
 
 TControllerSettings ReadController(const QString& settingsFile) {

@@ -50,6 +50,10 @@ struct TSoundSettings {
 TSoundSettings ReadSound(const QString& settingsFile);
 bool WriteSound(const QString& settingsFile, const TSoundSettings& sound);
 
+// Options > Limit Speed, section Options, key LimitSpeed; on when missing or damaged.
+bool ReadLimitSpeed(const QString& settingsFile);
+bool WriteLimitSpeed(const QString& settingsFile, bool on);
+
 // The selected input device (all zero: none) and the 18 assignment values, each -3 to 255; a
 // missing or damaged value reads as 0.
 struct TControllerSettings {

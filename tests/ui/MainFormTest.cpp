@@ -1,6 +1,8 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -112,6 +114,9 @@ class MainFormTest : public QObject {
   }
 
   void cleanup() {
+    // The run's last status texts reach the form while Stop drains them: stop it while the
+    // form still exists.
+    form_->Button4Click();
     form_.reset();
     ReleaseRenderer();
     InstallHost(nullptr);
@@ -134,11 +139,14 @@ class MainFormTest : public QObject {
         {"UnloadROM1", "&Close ROM", none, false},
         {"ROMInfo1", "&Rom Info", none, false},
         {"SaveSnapshot1", "Save Snapshot", none, true},
-        {"SaveState1", "&Save State", none, false},
-        {"LoadState1", "&Load State", none, false},
+        {"SaveState1", "&Save State", QKeySequence(Qt::Key_F2), false},
+        {"LoadState1", "&Load State", QKeySequence(Qt::Key_F4), false},
+        {"SaveStateAs1", "Save State As...", none, false},
+        {"LoadStateFrom1", "Load State From...", none, false},
         {"Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true},
         {"Configuration1", "&Configuration", QKeySequence(Qt::Key_F12), false},
         {"ViewDebugger1", "View Debugger", none, true},
+        {"LimitSpeed1", "Limit Speed", none, true},
         {"Start1", "&Start", QKeySequence(Qt::Key_F5), false},
         {"Pause1", "&Pause", QKeySequence(Qt::Key_F6), false},
         {"Reset1", "&Reset", QKeySequence(Qt::Key_F7), false},
@@ -190,7 +198,8 @@ class MainFormTest : public QObject {
     for (QAction* item : form_->File1->actions())
       fileItems << (item->isSeparator() ? "-" + item->objectName() : item->objectName());
     QCOMPARE(fileItems, QStringList({"LoadROM1", "UnloadROM1", "ROMInfo1", "-N1", "SaveSnapshot1",
-                                     "-N2", "SaveState1", "LoadState1", "-N3", "Exit1"}));
+                                     "-N2", "SaveState1", "LoadState1", "SaveStateAs1",
+                                     "LoadStateFrom1", "StateSlot1", "-N3", "Exit1"}));
     QVERIFY(form_->N5->isSeparator() && form_->N4->isSeparator());
     QVERIFY(form_->Pause1->isCheckable() && form_->FullScreen1->isCheckable());
   }
@@ -623,6 +632,78 @@ class MainFormTest : public QObject {
     QCOMPARE(dialogs_->errors.size(), 1);
     QVERIFY(dialogs_->errors[0].contains("no/such/dir.bmp"));
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+  }
+
+  void limitSpeedIsKeptAndTabFastForwards() {
+    QVERIFY(form_->LimitSpeed1->isChecked());
+    QVERIFY(form_->Engine().LimitSpeed());
+    form_->LimitSpeed1->trigger();
+    QVERIFY(!form_->Engine().LimitSpeed());
+    QCOMPARE(QSettings(Settings(), QSettings::IniFormat).value("Options/LimitSpeed").toString(),
+             QString("false"));
+    {
+      TMainForm second(*dialogs_, Settings());
+      QVERIFY(!second.LimitSpeed1->isChecked());
+      QVERIFY(!second.Engine().LimitSpeed());
+    }
+    form_->LimitSpeed1->trigger();
+    QVERIFY(form_->Engine().LimitSpeed());
+
+    // Tab held runs unlimited; released, the limit is back. Repeats of the held key change
+    // nothing.
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QTest::keyPress(form_.get(), Qt::Key_Tab);
+    QVERIFY(form_->FastForward());
+    QVERIFY(!form_->Engine().LimitSpeed());
+    QTest::keyRelease(form_.get(), Qt::Key_Tab);
+    QVERIFY(!form_->FastForward());
+    QVERIFY(form_->Engine().LimitSpeed());
+  }
+
+  void saveAndLoadStatesThroughTheSlots() {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_->Path().string()));
+    BindFastRenderer();
+    Load(WriteRom("idle.z64", IdleRom("STATE ROM")));
+    QVERIFY(!form_->SaveState1->isEnabled());
+    QVERIFY(form_->LoadState1->isEnabled());
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("Slot 0 holds no state of this ROM"));
+    QVERIFY(!form_->Engine().Exists());
+
+    form_->Start1->trigger();
+    QVERIFY(form_->SaveState1->isEnabled());
+    form_->Slots[3]->trigger();
+    QCOMPARE(form_->StateSlot(), 3);
+    form_->SaveState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("State saved to slot 3"));
+    const QDir states(QString::fromStdString(dir_->Path().string()) + "/Vantor64/states");
+    const QStringList files = states.entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(QRegularExpression("^STATE_ROM-[0-9a-f]{16}\\.st3$").match(files[0]).hasMatch(),
+             qPrintable(files[0]));
+
+    form_->Pause1->trigger();
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
+    QVERIFY(form_->Engine().Paused());
+
+    // A damaged file is refused with a box; the run goes on untouched.
+    const QString damaged = WriteRom("damaged.st", {'V', '6', '4', 'S', 'T', 'A', 'T', 'E', 1});
+    dialogs_->answers.push_back(damaged);
+    form_->LoadStateFrom1->trigger();
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY2(dialogs_->errors[0].contains("truncated"), qPrintable(dialogs_->errors[0]));
+    QVERIFY(form_->Engine().Exists());
+    QVERIFY(form_->Engine().Paused());
+
+    // Without a run, loading a state starts one from it.
+    form_->Button4Click();
+    form_->LoadState1->trigger();
+    QVERIFY(form_->Engine().Exists());
+    QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
+    form_->Button4Click();
+    qunsetenv("XDG_DATA_HOME");
   }
 
   void windowsOpenedByCommands() {
