@@ -48,7 +48,9 @@ std::string UsageText() {
          "  --steps N           stop after N instructions instead (0: right after reset)\n"
          "  --snapshot FILE     write the last presented frame as a PNG picture\n"
          "  --dump-rdram FILE   write the 4 MB of main memory, big-endian, at the end\n"
-         "  --regs              print the general registers, PC and MUL/DIV register at the end\n"
+         "  --regs              print the general registers, PC and MUL/DIV register (HI and\n"
+         "                      LO in accurate mode) at the end\n"
+         "  --accurate          run the machine as the real console's hardware behaves\n"
          "  --disasm ADDR COUNT print COUNT instructions from ADDR (hexadecimal) at the end\n"
          "  --bench             print the emulation speed in steps per second\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
@@ -73,6 +75,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.help = true;
     } else if (arg == "--regs") {
       options.regs = true;
+    } else if (arg == "--accurate") {
+      options.accurate = true;
     } else if (arg == "--bench") {
       options.bench = true;
     } else if (arg == "--frames") {

@@ -68,6 +68,7 @@ int Run(const TOptions& options) {
     limits.frames = options.frames;
   TEngine engine;
   const auto started = std::chrono::steady_clock::now();
+  engine.SetAccurateHardware(options.accurate);
   engine.Start(limits);
   engine.WaitForEnd();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;

@@ -13,6 +13,7 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "common/MachineState.h"
+#include "core/Accurate.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/Transfer.h"
@@ -191,7 +192,12 @@ void TEngine::Execute() {
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
+  AccurateHardware = accurateNext_.load();
   CpuReset();
+  if (AccurateHardware) {
+    AccurateReset();
+    DbgAddLine("Accurate hardware mode");
+  }
   RendererLoad();
   RunStartTime = MilliClock();
   FrameCount = 0;
@@ -222,7 +228,16 @@ void TEngine::Execute() {
   wake_.notify_all();
 }
 
+// The mode is chosen once per run, so each loop's step carries no test of it.
 void TEngine::Loop() {
+  if (AccurateHardware)
+    RunSteps<true>();
+  else
+    RunSteps<false>();
+}
+
+template <bool kAccurate>
+void TEngine::RunSteps() {
   // The hot loop: the step count lives in a register, and one relaxed load per step is the only
   // test for requests from other threads.
   const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
@@ -235,7 +250,7 @@ void TEngine::Loop() {
       continue;
     }
     ++steps;
-    if (CpuStep()) [[unlikely]] {
+    if (CpuStep<kAccurate>()) [[unlikely]] {
       PresentDueFrame();
       if (FrameLimitReached()) break;
     }
@@ -246,7 +261,7 @@ void TEngine::Loop() {
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
   bool frameLimit = false;
-  if (CpuStep()) {
+  if (AccurateHardware ? CpuStep<true>() : CpuStep<false>()) {
     PresentDueFrame();
     frameLimit = FrameLimitReached();
   }

@@ -64,6 +64,11 @@ class TEngine {
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
   void SetNiceness(int nice);
+
+  // The accurate-hardware mode (core/Accurate.h) for the runs started from now on; a running run
+  // keeps the mode it started with.
+  void SetAccurateHardware(bool accurate) { accurateNext_ = accurate; }
+  bool AccurateHardwareNext() const { return accurateNext_.load(); }
   int Niceness() const;
   // The kernel id of the running emulation thread; 0 while none runs.
   pid_t ThreadId() const;
@@ -76,6 +81,9 @@ class TEngine {
  private:
   void Execute();
   void Loop();
+  // The hot loop, instantiated once per machine mode.
+  template <bool kAccurate>
+  void RunSteps();
   // Applies posted requests; true when the run is to end. Blocks while paused.
   bool ApplyRequests();
   // One step with its frame, outside the hot loop; true when the run's limits are reached.
@@ -99,6 +107,7 @@ class TEngine {
   std::atomic<bool> finished_{false};
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> accurateNext_{false};
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
   std::mutex statusMutex_;  // orders frame-rate texts against a pause request
