@@ -15,7 +15,22 @@ class AccurateRomTest : public test::MachineTest {
     if (accurate) UseAccurateHardware();
     RunRomFile(std::string(VANTOR_ROM_DIR) + "/" + name + ".z64", steps);
   }
+  // Result double word i, stored high word first.
+  static uint64_t Double(int index) {
+    return uint64_t{Result(2 * index)} << 32 | Result(2 * index + 1);
+  }
 };
+
+// Bytes 0 to 7 of a double word, most significant first.
+uint8_t ByteOf(uint64_t value, int i) {
+  return static_cast<uint8_t>(value >> (8 * (7 - i)));
+}
+uint64_t FromBytes(const uint8_t (&bytes)[8]) {
+  uint64_t value = 0;
+  for (uint8_t byte : bytes)
+    value = value << 8 | byte;
+  return value;
+}
 
 constexpr int kSystemSteps = 3 * FramePeriod;
 
@@ -49,6 +64,67 @@ TEST_F(AccurateRomTest, SystemRegistersAndVideoLineOfTheDefaultMachine) {
   EXPECT_EQ(Result(7), 0x00000400u);
   EXPECT_EQ(Result(8), 1u);
   EXPECT_EQ(Result(11), 0u);  // VI_V_CURRENT keeps what was written: the wait never ends
+}
+
+TEST_F(AccurateRomTest, SixtyFourBitMultiplyAndDivideOnTheConsole) {
+  Run("accurate_cpu", 3000, true);
+  const uint64_t hiLo[][2] = {
+      {~0ull, static_cast<uint64_t>(-15)},  // -3 * 5
+      {2, 0},                               // 2^63 * 4, unsigned
+      {0, 0x80000000'00000000},             // -2^63 / -1
+      {7, ~0ull},                           // 7 / 0
+      {static_cast<uint64_t>(-7), 1},       // -7 / 0
+      {~0ull, static_cast<uint64_t>(-3)},   // -7 / 2
+      {0xF, 0x0FFFFFFF'FFFFFFFF},           // (2^64 - 1) / 16, unsigned
+      {0, static_cast<uint64_t>(-2)},       // MULT 0x7FFFFFFF * 2: both halves sign-extended
+  };
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(Double(2 * i), hiLo[i][0]) << "HI of case " << i;
+    EXPECT_EQ(Double(2 * i + 1), hiLo[i][1]) << "LO of case " << i;
+  }
+  EXPECT_EQ(Double(16), 0x12345678'9ABCDEF0u);  // MTHI and MFHI move 64 bits
+  EXPECT_TRUE(host.Lines().empty());
+}
+
+TEST_F(AccurateRomTest, UnalignedDoubleWordsAndLinkedStoresOnTheConsole) {
+  Run("accurate_cpu", 3000, true);
+  const uint64_t memory = 0x00112233'44556677;
+  const uint64_t reg = 0xA5A5A5A5'A5A5A5A5;
+  const uint64_t stored = 0x01020304'05060708;
+  const uint64_t slot = 0xCCCCCCCC'CCCCCCCC;
+  for (int k = 0; k < 8; ++k) {
+    // LDL puts bytes k to 7 of the double word at the top of the register; LDR puts bytes 0 to
+    // k of it at the bottom. SDL and SDR store the same bytes back.
+    uint8_t left[8], right[8], storeLeft[8], storeRight[8];
+    for (int i = 0; i < 8; ++i) {
+      left[i] = i < 8 - k ? ByteOf(memory, k + i) : ByteOf(reg, i);
+      right[i] = i >= 7 - k ? ByteOf(memory, i - (7 - k)) : ByteOf(reg, i);
+      storeLeft[i] = i >= k ? ByteOf(stored, i - k) : ByteOf(slot, i);
+      storeRight[i] = i <= k ? ByteOf(stored, 7 - k + i) : ByteOf(slot, i);
+    }
+    EXPECT_EQ(Double(32 + k), FromBytes(left)) << "LDL at byte " << k;
+    EXPECT_EQ(Double(40 + k), FromBytes(right)) << "LDR at byte " << k;
+    EXPECT_EQ(Double(48 + k), FromBytes(storeLeft)) << "SDL at byte " << k;
+    EXPECT_EQ(Double(56 + k), FromBytes(storeRight)) << "SDR at byte " << k;
+  }
+  EXPECT_EQ(Result(128), 1u);  // SC right after LL stores
+  EXPECT_EQ(Result(129), 0u);  // an ERET in between breaks the link
+  EXPECT_EQ(Result(130), 1u);  // SCD after LLD
+  EXPECT_EQ(Result(132), 6u);  // one increment arrived, not the second
+  EXPECT_EQ(Double(67), 0x00000001'00000001u);
+}
+
+TEST_F(AccurateRomTest, SixtyFourBitOperationsOfTheDefaultMachine) {
+  Run("accurate_cpu", 3000, false);
+  EXPECT_EQ(Double(32), 0xA5A5A5A5'A5A5A5A5u);  // LDL reported, not executed
+  EXPECT_EQ(Result(132), 5u);                   // SC reported: nothing stored
+  int divByZero = 0, unimplemented = 0;
+  for (const std::string& line : host.Lines()) {
+    divByZero += line == "DIV BY 0!";
+    unimplemented += line.starts_with("Unimplemented opcode at ");
+  }
+  EXPECT_EQ(divByZero, 2);
+  EXPECT_EQ(unimplemented, 8 * 4 + 2 + 1 + 2 + 1);  // LDL, LDR, SDL, SDR; LL, LLD, SC, SCD
 }
 
 }  // namespace
