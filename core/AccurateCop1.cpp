@@ -56,6 +56,7 @@ struct Fp<float> {
   using Bits = uint32_t;
   static constexpr Bits kDefaultNan = 0x7FBFFFFF;
   static constexpr Bits kSignalBit = 0x00400000;
+  static constexpr Bits kSignBit = 0x80000000;
   static Bits Read(uint32_t reg) { return Cop1Regs[reg]; }
   static void Write(uint32_t reg, Bits value) { Cop1Regs[reg] = value; }
 };
@@ -64,6 +65,7 @@ struct Fp<double> {
   using Bits = uint64_t;
   static constexpr Bits kDefaultNan = 0x7FF7FFFF'FFFFFFFF;
   static constexpr Bits kSignalBit = 0x00080000'00000000;
+  static constexpr Bits kSignBit = 0x80000000'00000000;
   static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
   static void Write(uint32_t reg, Bits value) { WriteFpr64(reg, value); }
 };
@@ -172,9 +174,7 @@ void SignIn(uint32_t w, bool absolute) {
     SetCause(IsSignalling<T>(a) ? kFpInvalid : 0u);
     return;
   }
-  const auto sign =
-      static_cast<typename F::Bits>(F::kSignalBit << (std::is_same_v<T, float> ? 8 : 11));
-  F::Write(Fd(w), absolute ? a & ~sign : a ^ sign);
+  F::Write(Fd(w), absolute ? a & ~F::kSignBit : a ^ F::kSignBit);
   SetCause(0);
 }
 void Sign(uint32_t w, bool absolute) {

@@ -127,5 +127,63 @@ TEST_F(AccurateRomTest, SixtyFourBitOperationsOfTheDefaultMachine) {
   EXPECT_EQ(unimplemented, 8 * 4 + 2 + 1 + 2 + 1);  // LDL, LDR, SDL, SDR; LL, LLD, SC, SCD
 }
 
+TEST_F(AccurateRomTest, FloatingPointOnTheConsole) {
+  Run("accurate_fpu", 4000, true);
+  // FR = 1: $f0 and $f1 are separate 64-bit registers; FR = 0: $f2 and $f3 form one pair.
+  EXPECT_EQ(Double(0), 0x11111111'22222222u);
+  EXPECT_EQ(Double(1), 0x33333333'44444444u);
+  EXPECT_EQ(Result(4), 0x33333333u);  // $f3, the pair's high word
+  EXPECT_EQ(Result(5), 0x44444444u);
+  EXPECT_EQ(Double(3), 0x33333333'44444444u);  // SDC1 of the pair
+
+  // Condition masks, C.F in bit 15 down to C.NGT in bit 0.
+  EXPECT_EQ(Result(8), 0x5555u);       // unordered: the odd conditions
+  EXPECT_EQ(Result(9), 0x00810040u);   // C.NGT held; it signalled invalid (cause and flag)
+  EXPECT_EQ(Result(10), 0x3333u);      // 0 = -0
+  EXPECT_EQ(Result(11), 0x0F0Fu);      // -infinity < infinity
+  EXPECT_EQ(Result(12), 0u);           // 2 > 1: nothing holds
+  EXPECT_EQ(Result(13), 0x00000040u);  // ordered compares clear the cause; the flag stays
+
+  // CVT.W.S of 2.5, -2.5, 1.5 and -0.5 to nearest, toward zero, up and down.
+  const int32_t converted[4][4] = {{2, -2, 2, 0}, {2, -2, 1, 0}, {3, -2, 2, 0}, {2, -3, 1, -1}};
+  for (int mode = 0; mode < 4; ++mode)
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(static_cast<int32_t>(Result(16 + 4 * mode + i)), converted[mode][i])
+          << "mode " << mode << " value " << i;
+  // ROUND, TRUNC, CEIL and FLOOR of 2.5 and -2.5, whatever the mode.
+  const int32_t rounded[8] = {2, -2, 2, -2, 3, -2, 2, -3};
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(static_cast<int32_t>(Result(32 + i)), rounded[i]) << i;
+  EXPECT_EQ(Result(40), 0x00001004u);  // CVT.W.S of 2.5: inexact
+
+  EXPECT_EQ(Double(21), 0x00000100'00000000u);  // ROUND.L.D of 2^40 + 0.5
+  EXPECT_EQ(Double(22), static_cast<uint64_t>(-500000000000));
+  EXPECT_EQ(Double(23), 0x42700000'00001000u);  // CVT.D.L of 2^40 + 1
+
+  const uint32_t third[4] = {0x3EAAAAAB, 0x3EAAAAAA, 0x3EAAAAAB, 0x3EAAAAAA};
+  for (int mode = 0; mode < 4; ++mode)
+    EXPECT_EQ(Result(48 + mode), third[mode]) << "1 / 3 in mode " << mode;
+
+  EXPECT_EQ(Result(52), 0x00008020u);  // division by zero
+  EXPECT_EQ(Result(53), 0x00005034u);  // overflow and inexact; flags accumulate
+  EXPECT_EQ(Result(54), 0x00010074u);  // invalid
+  EXPECT_EQ(Result(55), 0x0000307Cu);  // underflow and inexact
+  EXPECT_EQ(Result(56), 0x40A00000u);  // ABS.S of -5
+  EXPECT_TRUE(host.Lines().empty());
+}
+
+TEST_F(AccurateRomTest, FloatingPointOfTheDefaultMachine) {
+  Run("accurate_fpu", 4000, false);
+  EXPECT_EQ(Double(0), 0u);            // SDC1 reported, not executed
+  EXPECT_EQ(Result(4), 0u);            // so LDC1 finds nothing to load back
+  EXPECT_EQ(Result(56), 0x12345678u);  // ABS reported: fd unchanged
+  EXPECT_EQ(Result(40), 0u);           // no cause or flag bits
+  EXPECT_EQ(Result(18), 1u);           // CVT.W truncates 1.5, whatever the mode
+  int cop1Reports = 0;
+  for (const std::string& line : host.Lines())
+    cop1Reports += line.starts_with("Unimplemented COP 1 Ex opcode at ");
+  EXPECT_EQ(cop1Reports, 4 * 12 + 6 + 1 + 1);  // compares; ROUND, CEIL, FLOOR; ROUND.L; ABS
+}
+
 }  // namespace
 }  // namespace vantor
