@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "core/Interpreter.h"
@@ -16,7 +17,8 @@ namespace vantor {
 
 // The mode of the current (or last) run; the engine sets it before the run's reset. The
 // disassembler and the register views read it to show what the running machine executes.
-extern bool AccurateHardware;
+// Atomic because the debugger reads it from the main thread while a run may be starting.
+extern std::atomic<bool> AccurateHardware;
 
 // HI and LO as separate 64-bit registers (MulDivTemp belongs to the default machine).
 extern uint64_t AccurateHi;

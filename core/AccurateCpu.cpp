@@ -17,7 +17,7 @@
 
 namespace vantor {
 
-bool AccurateHardware = false;
+std::atomic<bool> AccurateHardware{false};
 uint64_t AccurateHi = 0;
 uint64_t AccurateLo = 0;
 bool LLBit = false;

@@ -61,6 +61,9 @@ TEngine::~TEngine() {
 void TEngine::Start(const TRunLimits& limits, bool paused) {
   if (Exists()) return;
   limits_ = limits;
+  // Taken here, not by the new thread, so that a choice made right after Start waits for the
+  // next run.
+  runAccurate_ = accurateNext_.load();
   // The loop applies requests before its first step, so a pause posted now comes first.
   requests_ = paused ? uint32_t{kPauseChanged} : 0;
   finished_ = false;
@@ -192,7 +195,7 @@ void TEngine::Execute() {
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
-  AccurateHardware = accurateNext_.load();
+  AccurateHardware = runAccurate_;
   CpuReset();
   if (AccurateHardware) {
     AccurateReset();

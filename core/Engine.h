@@ -108,6 +108,7 @@ class TEngine {
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
   std::atomic<bool> accurateNext_{false};
+  bool runAccurate_ = false;  // the mode taken by Start for its run
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
   std::mutex statusMutex_;  // orders frame-rate texts against a pause request

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "ui/JpegImage.h"
+#include "ui/Settings.h"
 #include "video/RendererHost.h"
 
 namespace vantor::ui {
@@ -148,6 +149,12 @@ void TMainForm::CreateMenu() {
   // The debug console exists from start-up, so there is always something to show.
   ViewDebugger1 =
       AddItem(Options1, "ViewDebugger1", "View Debugger", none, true, &T::ViewDebugger1Click);
+  AccurateHardware1 = Options1->addAction(QStringLiteral("Accurate Hardware"));
+  AccurateHardware1->setObjectName(QStringLiteral("AccurateHardware1"));
+  AccurateHardware1->setCheckable(true);
+  AccurateHardware1->setChecked(ReadAccurateHardware(settingsFile_));
+  engine_.SetAccurateHardware(AccurateHardware1->isChecked());
+  connect(AccurateHardware1, &QAction::toggled, this, &T::AccurateHardware1Click);
 
   Emulation = addMenu("Emulation", "&Emulation");
   Start1 =

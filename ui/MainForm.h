@@ -69,6 +69,8 @@ class TMainForm : public QMainWindow {
   void ForceRender1Click();
   void Exit1Click();
   void ViewDebugger1Click();
+  // Options > Accurate Hardware: kept in the settings, used from the next Start or Reset on.
+  void AccurateHardware1Click(bool checked);
   void Configuration1Click();
   void VantorTeam1Click();
   void SaveSnapshot1Click();
@@ -87,7 +89,7 @@ class TMainForm : public QMainWindow {
   QMenu *File1, *Options1, *Emulation, *Video1, *Debug1, *Resolution, *Help1;
   QAction *LoadROM1, *UnloadROM1, *ROMInfo1, *N1, *SaveSnapshot1, *N2, *SaveState1, *LoadState1,
       *N3, *Exit1;
-  QAction *Configuration1, *ViewDebugger1;
+  QAction *Configuration1, *ViewDebugger1, *AccurateHardware1;
   QAction *Start1, *Pause1, *Reset1;
   QAction* ForceRender1;
   QAction* FlushDump1;

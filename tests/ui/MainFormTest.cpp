@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/Host.h"
+#include "core/Accurate.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/RomBytes.h"
@@ -18,6 +19,7 @@
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
+#include "ui/Settings.h"
 #include "video/RendererHost.h"
 
 using namespace vantor;
@@ -516,6 +518,26 @@ class MainFormTest : public QObject {
   }
 
   // Frame rates that the thread published before the pause never replace the window's text.
+  // The choice is kept in the settings and reaches the engine at the next Start, not before.
+  void accurateHardwareTakesEffectAtStart() {
+    QVERIFY(form_->AccurateHardware1->isCheckable() && !form_->AccurateHardware1->isChecked());
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    form_->AccurateHardware1->trigger();
+    QVERIFY(ReadAccurateHardware(Settings()));
+    form_->Reset1->trigger();
+    QTRY_VERIFY(lines_.contains("Accurate hardware mode"));
+    form_->Button4Click();
+    QCOMPARE(lines_.count("Accurate hardware mode"), 1);  // the first run kept its mode
+    QVERIFY(AccurateHardware);
+
+    form_.reset();
+    form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
+    QVERIFY(form_->AccurateHardware1->isChecked());
+    form_->AccurateHardware1->trigger();
+    QVERIFY(!ReadAccurateHardware(Settings()));
+  }
+
   void statusAfterPause() {
     BindFastRenderer();
     Load(WriteRom("frames.z64", FramesRom()));
