@@ -105,7 +105,10 @@ class MainFormTest : public QObject {
     InstallHost(host_.get());
     lines_.clear();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    // A run ended by cleanup may still deliver a status text while the form is being destroyed.
+    host_->SetStatusSink([this](const QString& text) {
+      if (form_) form_->SetSimpleText(text);
+    });
     host_->SetLineSink([this](const QStringList& lines) { lines_ << lines; });
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
