@@ -49,7 +49,9 @@ std::string UsageText() {
          "  --steps N           stop after N instructions instead (0: right after reset)\n"
          "  --snapshot FILE     write the last presented frame as a PNG picture\n"
          "  --dump-rdram FILE   write the 4 MB of main memory, big-endian, at the end\n"
-         "  --regs              print the general registers, PC and MUL/DIV register at the end\n"
+         "  --regs              print the general registers, PC and MUL/DIV register (HI and\n"
+         "                      LO in accurate mode) at the end\n"
+         "  --accurate          run the machine as the real console's hardware behaves\n"
          "  --disasm ADDR COUNT print COUNT instructions from ADDR (hexadecimal) at the end\n"
          "  --break ADDR        stop before the first execution of ADDR (hexadecimal; "
          "repeatable),\n"
@@ -81,6 +83,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.help = true;
     } else if (arg == "--regs") {
       options.regs = true;
+    } else if (arg == "--accurate") {
+      options.accurate = true;
     } else if (arg == "--bench") {
       options.bench = true;
     } else if (arg == "--realtime") {

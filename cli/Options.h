@@ -17,6 +17,7 @@ struct TOptions {
   std::string snapshotPath;
   std::string rdramDumpPath;
   bool regs = false;
+  bool accurate = false;
   bool bench = false;
   bool realtime = false;
   std::string loadStatePath;

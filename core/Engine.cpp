@@ -13,6 +13,7 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "common/MachineState.h"
+#include "core/Accurate.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/MachineImage.h"
@@ -72,6 +73,9 @@ void TEngine::Start(const TRunLimits& limits, bool paused,
   startImage_ = std::move(from);
   frameRate_ = VideoRate(RomHeader.Country);
   restartPacing_ = true;
+  // Taken here, not by the new thread, so that a choice made right after Start waits for the
+  // next run.
+  runAccurate_ = accurateNext_.load();
   // The loop applies requests before its first step, so a pause posted now comes first, and so
   // does the debugger's control.
   requests_ = kDebugControl | (paused ? uint32_t{kPauseChanged} : 0);
@@ -325,7 +329,12 @@ void TEngine::Execute() {
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
+  AccurateHardware = runAccurate_;
   CpuReset();
+  if (AccurateHardware) {
+    AccurateReset();
+    DbgAddLine("Accurate hardware mode");
+  }
   RendererLoad();
   {
     std::lock_guard lock(stateMutex_);
@@ -361,11 +370,18 @@ void TEngine::Execute() {
   wake_.notify_all();
 }
 
+// The mode is chosen once per run, so each loop's step carries no test of it.
 void TEngine::Loop() {
-  while (!(debugActive_ ? DebugLoop() : FastLoop())) {
+  if (AccurateHardware) {
+    while (!(debugActive_ ? DebugLoop() : FastLoop<true>())) {
+    }
+  } else {
+    while (!(debugActive_ ? DebugLoop() : FastLoop<false>())) {
+    }
   }
 }
 
+template <bool kAccurate>
 bool TEngine::FastLoop() {
   // The hot loop: the step count lives in a register, and one relaxed load per step is the only
   // test for requests from other threads.
@@ -380,7 +396,7 @@ bool TEngine::FastLoop() {
       continue;
     }
     ++steps;
-    if (CpuStep()) [[unlikely]] {
+    if (CpuStep<kAccurate>()) [[unlikely]] {
       stepsExecuted_ = steps;
       if (FrameFellDue()) return true;
       // Requests served while the frame waited for its time may have handed the run to the
@@ -410,7 +426,7 @@ bool TEngine::DebugLoop() {
     }
     passOnce_ = false;
     ++stepsExecuted_;
-    if (CpuStep()) {
+    if (StepInMode()) {
       if (FrameFellDue()) return true;
       if (!debugActive_) return false;
     }
@@ -470,10 +486,14 @@ bool TEngine::WaitForFrameTime() {
   return false;
 }
 
+bool TEngine::StepInMode() {
+  return AccurateHardware ? CpuStep<true>() : CpuStep<false>();
+}
+
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
   bool frameLimit = false;
-  if (CpuStep()) {
+  if (StepInMode()) {
     PresentDueFrame();
     frameLimit = FrameLimitReached();
   }

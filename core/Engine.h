@@ -110,6 +110,11 @@ class TEngine {
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
   void SetNiceness(int nice);
+
+  // The accurate-hardware mode (core/Accurate.h) for the runs started from now on; a running run
+  // keeps the mode it started with.
+  void SetAccurateHardware(bool accurate) { accurateNext_ = accurate; }
+  bool AccurateHardwareNext() const { return accurateNext_.load(); }
   int Niceness() const;
   // The kernel id of the running emulation thread; 0 while none runs.
   pid_t ThreadId() const;
@@ -122,9 +127,13 @@ class TEngine {
  private:
   void Execute();
   void Loop();
-  // The loops return true when the run is to end and false to switch to the other loop.
+  // The loops return true when the run is to end and false to switch to the other loop. The
+  // fast loop is instantiated once per machine mode; the debug loop and single steps pick the
+  // mode's step at each instruction.
+  template <bool kAccurate>
   bool FastLoop();
   bool DebugLoop();
+  bool StepInMode();
   // In the debug loop, before the instruction at PC: true when it must stop there first.
   bool MustStopBeforeStep() const;
   // Pauses as Pause does and tells the stop handler; true when the run is to end.
@@ -164,6 +173,8 @@ class TEngine {
   std::atomic<bool> finished_{false};
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> accurateNext_{false};
+  bool runAccurate_ = false;  // the mode taken by Start for its run
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
   std::atomic<uint64_t> stateRequestsDone_{0};

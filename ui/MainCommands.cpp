@@ -196,7 +196,13 @@ void TMainForm::StartRun(std::shared_ptr<const TStateImage> from) {
   Reset1->setEnabled(true);
   Pause1->setEnabled(true);
   FullScreen1->setEnabled(true);
+  if (engine_.AccurateHardwareNext()) SetStatus(QStringLiteral("Accurate Hardware"));
   if (rendererMissing_) SetStatus(QString::fromLatin1(kNoRendererStatus));
+}
+
+void TMainForm::AccurateHardware1Click(bool checked) {
+  WriteAccurateHardware(settingsFile_, checked);
+  engine_.SetAccurateHardware(checked);
 }
 
 void TMainForm::Button4Click() {

@@ -155,6 +155,12 @@ void TMainForm::CreateMenu() {
       AddItem(Options1, "ViewDebugger1", "View Debugger", none, true, &T::ViewDebugger1Click);
   LimitSpeed1 = AddItem(Options1, "LimitSpeed1", "Limit Speed", none, true, &T::LimitSpeed1Click);
   LimitSpeed1->setCheckable(true);
+  AccurateHardware1 = Options1->addAction(QStringLiteral("Accurate Hardware"));
+  AccurateHardware1->setObjectName(QStringLiteral("AccurateHardware1"));
+  AccurateHardware1->setCheckable(true);
+  AccurateHardware1->setChecked(ReadAccurateHardware(settingsFile_));
+  engine_.SetAccurateHardware(AccurateHardware1->isChecked());
+  connect(AccurateHardware1, &QAction::toggled, this, &T::AccurateHardware1Click);
 
   Emulation = addMenu("Emulation", "&Emulation");
   Start1 =

@@ -74,6 +74,8 @@ class TMainForm : public QMainWindow {
   void ForceRender1Click();
   void Exit1Click();
   void ViewDebugger1Click();
+  // Options > Accurate Hardware: kept in the settings, used from the next Start or Reset on.
+  void AccurateHardware1Click(bool checked);
   void Configuration1Click();
   void VantorTeam1Click();
   void SaveSnapshot1Click();
@@ -106,7 +108,7 @@ class TMainForm : public QMainWindow {
       *SaveStateAs1, *LoadStateFrom1, *N3, *Exit1;
   QMenu* StateSlot1;
   std::array<QAction*, kStateSlots> Slots{};
-  QAction *Configuration1, *ViewDebugger1, *LimitSpeed1;
+  QAction *Configuration1, *ViewDebugger1, *LimitSpeed1, *AccurateHardware1;
   QAction *Start1, *Pause1, *Reset1;
   QAction* ForceRender1;
   QAction* FlushDump1;

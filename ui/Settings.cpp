@@ -17,6 +17,7 @@ namespace vantor::ui {
 namespace {
 
 constexpr const char* kPriorityKey = "Configuration/ThreadPriority";
+constexpr const char* kAccurateKey = "Configuration/AccurateHardware";
 constexpr const char* kSoundKey = "Configuration/Sound";
 constexpr const char* kFrequencyKey = "Configuration/Frequency";
 constexpr const char* kDeviceKey = "Controller/Device";
@@ -119,6 +120,15 @@ int ReadThreadPriority(const QString& settingsFile) {
 
 bool WriteThreadPriority(const QString& settingsFile, int position) {
   return WriteValues(settingsFile, {{kPriorityKey, position}});
+}
+
+bool ReadAccurateHardware(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  return settings.value(kAccurateKey).toString() == QLatin1String("true");
+}
+
+bool WriteAccurateHardware(const QString& settingsFile, bool accurate) {
+  return WriteValues(settingsFile, {{kAccurateKey, accurate}});
 }
 
 TSoundSettings ReadSound(const QString& settingsFile) {

@@ -40,6 +40,10 @@ inline constexpr int kInitialPriority = 5;
 int ReadThreadPriority(const QString& settingsFile);
 bool WriteThreadPriority(const QString& settingsFile, int position);
 
+// Options > Accurate Hardware, checked or not (not when missing or damaged).
+bool ReadAccurateHardware(const QString& settingsFile);
+bool WriteAccurateHardware(const QString& settingsFile, bool accurate);
+
 // The sound group: which of Enabled and Disabled is checked (neither at first), and whether the
 // frequency is.
 enum class TSoundChoice { None, Enabled, Disabled };

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "common/Host.h"
+#include "core/Accurate.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/FifoRescue.h"
@@ -22,6 +23,7 @@
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
+#include "ui/Settings.h"
 #include "video/RendererHost.h"
 
 using namespace vantor;
@@ -107,7 +109,10 @@ class MainFormTest : public QObject {
     InstallHost(host_.get());
     lines_.clear();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    // A run ended by cleanup may still deliver a status text while the form is being destroyed.
+    host_->SetStatusSink([this](const QString& text) {
+      if (form_) form_->SetSimpleText(text);
+    });
     host_->SetLineSink([this](const QStringList& lines) { lines_ << lines; });
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -560,6 +565,26 @@ class MainFormTest : public QObject {
   }
 
   // Frame rates that the thread published before the pause never replace the window's text.
+  // The choice is kept in the settings and reaches the engine at the next Start, not before.
+  void accurateHardwareTakesEffectAtStart() {
+    QVERIFY(form_->AccurateHardware1->isCheckable() && !form_->AccurateHardware1->isChecked());
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    form_->AccurateHardware1->trigger();
+    QVERIFY(ReadAccurateHardware(Settings()));
+    form_->Reset1->trigger();
+    QTRY_VERIFY(lines_.contains("Accurate hardware mode"));
+    form_->Button4Click();
+    QCOMPARE(lines_.count("Accurate hardware mode"), 1);  // the first run kept its mode
+    QVERIFY(AccurateHardware);
+
+    form_.reset();
+    form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
+    QVERIFY(form_->AccurateHardware1->isChecked());
+    form_->AccurateHardware1->trigger();
+    QVERIFY(!ReadAccurateHardware(Settings()));
+  }
+
   void statusAfterPause() {
     BindFastRenderer();
     Load(WriteRom("frames.z64", FramesRom()));
