@@ -101,10 +101,14 @@ bool BindRendererLibrary(const std::string& path) {
   return ResolveAll(library, path);
 }
 
+// The plug-in in an installed tree, relative to the folder of the executables.
+constexpr const char* kInstalledRendererPath = "../lib/vantor64/Video/Vid_Prism.so";
+
 bool BindRenderer(const std::string& executableDir) {
   ReleaseRenderer();
   const std::string candidates[] = {kRendererLibraryPath,
-                                    executableDir + "/" + kRendererLibraryPath};
+                                    executableDir + "/" + kRendererLibraryPath,
+                                    executableDir + "/" + kInstalledRendererPath};
   for (const std::string& path : candidates) {
     if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
       return ResolveAll(library, path);
