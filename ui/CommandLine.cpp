@@ -68,7 +68,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     return result;
   }
   if (parser.isSet(help)) {
-    result.output = parser.helpText();
+    // Without an application object the parser cannot know the program's name.
+    result.output = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
     return result;
   }
   if (parser.isSet(version)) {

@@ -61,13 +61,14 @@ TEST(CommandLine, RomAndOptionsRunTheWindow) {
 }
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
-  for (const QString& option : {"--help", "-h"}) {
-    TCommandLine help = Parse({option, "--bogus"});
+  for (const QStringList& arguments : {QStringList{"--help"}, QStringList{"-h", "a.z64"}}) {
+    TCommandLine help = Parse(arguments);
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_TRUE(help.output.contains("--fullscreen")) << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("--paused"));
     EXPECT_FALSE(help.output.contains("platform"));
+    EXPECT_TRUE(help.output.startsWith("Usage: vantor64 [options] [ROM]\n"));
   }
   TCommandLine version = Parse({"--version"});
   EXPECT_FALSE(version.run);
