@@ -18,8 +18,8 @@ class TUserDialogs {
   virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) = 0;
   // A modal error box with one OK button.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
-  // A modal question with Yes and No; true for Yes.
-  virtual bool Ask(QWidget* parent, const QString& text) = 0;
+  // A modal question with Yes and No; true for Yes. Dialogs that ask nobody answer No.
+  virtual bool Ask(QWidget*, const QString&) { return false; }
 };
 
 // The real dialogs: QFileDialog and QMessageBox.
