@@ -12,10 +12,9 @@ namespace vantor::ui {
 namespace {
 
 // Options the toolkit reads from the command line itself; they are accepted, never shown.
-const char* const kToolkitValueOptions[] = {"platform", "platformpluginpath", "platformtheme",
-                                            "plugin",   "display",            "geometry",
-                                            "style",    "stylesheet",         "qwindowgeometry",
-                                            "qwindowicon", "qwindowtitle",    "session"};
+const char* const kToolkitValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme",   "plugin",      "display",      "geometry",
+    "style",    "stylesheet",         "qwindowgeometry", "qwindowicon", "qwindowtitle", "session"};
 const char* const kToolkitFlags[] = {"reverse", "widgetcount", "sync", "nograb", "dograb"};
 
 }  // namespace
@@ -79,9 +78,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
   const QStringList roms = parser.positionalArguments();
   if (roms.size() > 1) {
     result.exitStatus = kUsageExitStatus;
-    result.error = program + QStringLiteral(": one ROM at a time, not %1: %2\n")
-                                 .arg(roms.size())
-                                 .arg(roms.join(QStringLiteral(", "))) +
+    result.error = program +
+                   QStringLiteral(": one ROM at a time, not %1: %2\n")
+                       .arg(roms.size())
+                       .arg(roms.join(QStringLiteral(", "))) +
                    tryHelp;
     return result;
   }

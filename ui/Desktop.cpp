@@ -16,7 +16,8 @@ TDesktop::TDesktop(TMainForm& form, TUserDialogs& dialogs, const QString& settin
       recentMenu_, recent_, dialogs, [this](const QString& path) { Open(path); }, this);
   connect(&form_, &TMainForm::RomOpened, this, [this](const QString& path) { recent_.Add(path); });
 
-  new TRomDrop(&form_, [this](const QString& path) { Open(path); }, this);
+  new TRomDrop(
+      &form_, [this](const QString& path) { Open(path); }, this);
   placement_ = new TWindowPlacement(form_, settingsFile, this);
 
   help_ = std::make_unique<THelpWindow>();

@@ -102,8 +102,9 @@ void TRecentRomsMenu::Rebuild() {
 
 void TRecentRomsMenu::Choose(const QString& path) {
   if (!QFileInfo(path).isFile()) {
-    const QString text = QStringLiteral("The ROM \"%1\" cannot be found. It may have been moved "
-                                        "or deleted.\n\nRemove it from the list?")
+    const QString text = QStringLiteral(
+                             "The ROM \"%1\" cannot be found. It may have been moved "
+                             "or deleted.\n\nRemove it from the list?")
                              .arg(QDir::toNativeSeparators(path));
     if (dialogs_.Ask(menu_->parentWidget(), text)) {
       recent_.Remove(path);

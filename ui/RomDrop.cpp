@@ -10,8 +10,7 @@
 
 namespace vantor::ui {
 
-TRomDrop::TRomDrop(QWidget* window, std::function<void(const QString&)> dropped,
-                   QObject* owner)
+TRomDrop::TRomDrop(QWidget* window, std::function<void(const QString&)> dropped, QObject* owner)
     : QObject(owner), dropped_(std::move(dropped)) {
   window->setAcceptDrops(true);
   window->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "memory/RomImage.h"
 
@@ -25,6 +26,18 @@ QString NameText(const std::array<uint8_t, 64>& header) {
   return text.trimmed();
 }
 
+// The main window's swaps report their progress on the status bar; these are quiet.
+void SwapHalfwordBytes(TRomStream& bytes) {
+  for (size_t i = 0; i + 2 <= bytes.size(); i += 2)
+    std::swap(bytes[i], bytes[i + 1]);
+}
+
+void ReverseWords(TRomStream& bytes) {
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4)
+    std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(i + 4));
+}
+
 QString CodeName(std::string_view name) {
   if (name == kNoName) return QStringLiteral("unknown");
   return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
@@ -36,17 +49,17 @@ TRomFacts ReadRomFacts(const TRomStream& fileBytes) {
   TRomFacts facts;
   facts.size = fileBytes.size();
   TRomStream head(fileBytes.begin(),
-                  fileBytes.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(
-                                          fileBytes.size(), kRomHeaderSize)));
+                  fileBytes.begin() + static_cast<std::ptrdiff_t>(
+                                          std::min<size_t>(fileBytes.size(), kRomHeaderSize)));
   head.resize(kRomHeaderSize, 0);
   if (head[0] == 0x80 && head[1] == 0x37) {
     facts.order = TByteOrder::BigEndian;
   } else if (head[0] == 0x37 && head[1] == 0x80) {
     facts.order = TByteOrder::ByteSwapped;
-    ByteSwap(head);
+    SwapHalfwordBytes(head);
   } else if (head[0] == 0x40 && head[1] == 0x12) {
     facts.order = TByteOrder::WordSwapped;
-    LongSwap(head);
+    ReverseWords(head);
   }
   std::array<uint8_t, 64> header{};
   std::copy(head.begin(), head.end(), header.begin());
@@ -85,7 +98,7 @@ QByteArray ImageSha256(const TRomStream& hostWords) {
     const size_t length = std::min(kChunk, hostWords.size() - at);
     chunk.assign(hostWords.begin() + static_cast<std::ptrdiff_t>(at),
                  hostWords.begin() + static_cast<std::ptrdiff_t>(at + length));
-    LongSwap(chunk);
+    ReverseWords(chunk);
     hash.addData(QByteArrayView(reinterpret_cast<const char*>(chunk.data()),
                                 static_cast<qsizetype>(chunk.size())));
   }

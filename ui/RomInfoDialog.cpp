@@ -10,9 +10,8 @@ namespace vantor::ui {
 
 namespace {
 
-const char* const kCaptions[] = {"Name",       "Entry point", "Country",    "Maker",
-                                 "Byte order", "Size",        "Checksum 1", "Checksum 2",
-                                 "SHA-256"};
+const char* const kCaptions[] = {"Name", "Entry point", "Country",    "Maker",  "Byte order",
+                                 "Size", "Checksum 1",  "Checksum 2", "SHA-256"};
 
 QString Hex(uint32_t value, int digits) {
   return QStringLiteral("%1").arg(value, digits, 16, QChar(u'0')).toUpper();
@@ -20,8 +19,8 @@ QString Hex(uint32_t value, int digits) {
 
 QString CodeText(uint8_t code, const QString& name) {
   const QChar letter = QChar::fromLatin1(static_cast<char>(code));
-  const QString shown = letter.isPrint() && code < 0x80 ? QString(letter) + QStringLiteral(", ")
-                                                        : QString();
+  const QString shown =
+      letter.isPrint() && code < 0x80 ? QString(letter) + QStringLiteral(", ") : QString();
   return QStringLiteral("%1 (%2%3)").arg(name, shown, Hex(code, 2));
 }
 

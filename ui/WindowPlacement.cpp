@@ -30,8 +30,7 @@ QList<QAction*> SizeItems(TMainForm& form) {
 
 }  // namespace
 
-TWindowPlacement::TWindowPlacement(TMainForm& form, const QString& settingsFile,
-                                   QObject* owner)
+TWindowPlacement::TWindowPlacement(TMainForm& form, const QString& settingsFile, QObject* owner)
     : QObject(owner), form_(form), settingsFile_(settingsFile) {
   for (QAction* item : SizeItems(form_))
     connect(item, &QAction::triggered, this,

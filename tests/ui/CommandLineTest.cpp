@@ -73,7 +73,8 @@ TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
   TCommandLine version = Parse({"--version"});
   EXPECT_FALSE(version.run);
   EXPECT_EQ(version.exitStatus, 0);
-  EXPECT_TRUE(version.output.startsWith("Vantor64 0.25\nbuild 0.25")) << version.output.toStdString();
+  EXPECT_TRUE(version.output.startsWith("Vantor64 0.25\nbuild 0.25"))
+      << version.output.toStdString();
   EXPECT_EQ(version.output, VersionText());
 }
 
@@ -82,12 +83,9 @@ TEST(CommandLine, MistakesEndWithStatusTwo) {
     QStringList arguments;
     const char* says;
   } mistakes[] = {
-      {{"--bogus"}, "Unknown option 'bogus'"},
-      {{"-x", "a.z64"}, "Unknown option 'x'"},
-      {{"a.z64", "b.z64"}, "one ROM at a time"},
-      {{"--fullscreen"}, "--fullscreen needs a ROM"},
-      {{"--paused"}, "--paused needs a ROM"},
-      {{"-platform"}, "Missing value after '-platform'"},
+      {{"--bogus"}, "Unknown option 'bogus'"},   {{"-x", "a.z64"}, "Unknown option 'x'"},
+      {{"a.z64", "b.z64"}, "one ROM at a time"}, {{"--fullscreen"}, "--fullscreen needs a ROM"},
+      {{"--paused"}, "--paused needs a ROM"},    {{"-platform"}, "Missing value after '-platform'"},
   };
   for (const auto& mistake : mistakes) {
     const TCommandLine result = Parse(mistake.arguments);

@@ -110,6 +110,9 @@ class MainFormTest : public QObject {
   }
 
   void cleanup() {
+    // Ending a run delivers its last status texts, and the sink must not reach a window that is
+    // being destroyed.
+    host_->SetStatusSink({});
     form_.reset();
     ReleaseRenderer();
     InstallHost(nullptr);
