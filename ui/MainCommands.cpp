@@ -104,7 +104,8 @@ void TMainForm::LoadRom(const QString& path) {
     Button4Click();
     ShowRunEnded();
   }
-  ROMInfo1->setEnabled(true);
+  // Rom Info describes a loaded ROM only.
+  ROMInfo1->setEnabled(false);
   const bool loaded = LoadRomImage(QFile::encodeName(path).toStdString());
   // The old image is gone whatever happens next, and so is its picture.
   for (QAction* item : {UnloadROM1, Start1})
@@ -115,6 +116,7 @@ void TMainForm::LoadRom(const QString& path) {
   RomStream.clear();
   SetStatus(QStringLiteral("Loading..."));
   if (!ReadRomStream(path)) return;
+  RomFacts = ReadRomFacts(RomStream);
   SetStatus(QStringLiteral("Loaded ") + path);
   DbgAddLine("MMkay!");
   update();
@@ -148,9 +150,11 @@ void TMainForm::LoadRom(const QString& path) {
     return;
   }
   UnloadROM1->setEnabled(true);
+  ROMInfo1->setEnabled(true);
   Start1->setEnabled(true);
   UpdateStateItems();
   ShowStartupPicture(false);
+  emit RomOpened(path);
 }
 
 void TMainForm::ShowLoadFailed(const QString& path, bool unsupported) {

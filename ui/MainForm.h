@@ -18,10 +18,12 @@
 
 #include "core/Engine.h"
 #include "ui/PaintBox.h"
+#include "ui/RomInfo.h"
 #include "ui/RomStream.h"
 
 namespace vantor::ui {
 
+class TRomInfoDialog;
 class TUserDialogs;
 class TDebugger;
 class TRegForm;
@@ -48,6 +50,8 @@ class TMainForm : public QMainWindow {
 
   // Load ROM with a path that needs no dialog (the command line); the settings stay as they are.
   void LoadRomFile(const QString& path);
+  // Start, with the run halted before its first instruction as after Pause.
+  void StartPaused();
   // No renderer plug-in could be bound: says so once now, and in the status bar at every Start.
   void RendererUnavailable();
   // Runs work once the window system shows the window where the window manager placed it (or
@@ -67,7 +71,7 @@ class TMainForm : public QMainWindow {
   void Button3Click();  // Start
   void Button4Click();  // Stop; no menu item, used on closing and before a new load
   void Button5Click();  // Close ROM
-  void ROMInfo1Click() {}
+  void ROMInfo1Click();
   void Button6Click() {}  // Flush Dump
   void Pause1Click();
   void Reset1Click();
@@ -121,6 +125,8 @@ class TMainForm : public QMainWindow {
   QByteArray RomName;  // the 20 name bytes, zero bytes included
   QString RomCountry;
   QString RomMaker;
+  // What the last file loaded says about itself, for Rom Info.
+  TRomFacts RomFacts;
 
   // Outer size of the window for a picture: the 8 × 63 pixels of frame, caption, menu bar and
   // status bar the screen sizes' outer sizes were measured with.
@@ -135,6 +141,10 @@ class TMainForm : public QMainWindow {
   static constexpr int kDrawMs = 50;
   // How long "Snapshot ... saved" stays readable over a running ROM's frame rates.
   static constexpr int kSnapshotTextMs = 4000;
+
+ signals:
+  // A ROM file was loaded, by whatever way it was chosen.
+  void RomOpened(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -202,6 +212,7 @@ class TMainForm : public QMainWindow {
   QRect normalGeometry_;  // where the window was before full-screen mode
   bool rendererMissing_ = false;
   bool fastForward_ = false;
+  TRomInfoDialog* romInfo_ = nullptr;  // made at the first Rom Info
 };
 
 }  // namespace vantor::ui

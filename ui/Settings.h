@@ -1,6 +1,7 @@
 // The settings file Vantor64.ini: section Paths, key RomDir, the folder the open dialog starts in;
 // section Configuration, the configuration window's choices; section Controller, the controller
-// assignment. A missing or damaged entry reads as its initial state.
+// assignment. A missing or damaged entry reads as its initial state. Sections RecentRoms and
+// Window belong to RecentRoms.h and WindowPlacement.h.
 #pragma once
 
 #include <QString>

@@ -109,7 +109,7 @@ class MainFormTest : public QObject {
     InstallHost(host_.get());
     lines_.clear();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    // A run ended by cleanup may still deliver a status text while the form is being destroyed.
+    // The window's destructor ends a run, whose last status texts must not reach it then.
     host_->SetStatusSink([this](const QString& text) {
       if (form_) form_->SetSimpleText(text);
     });
