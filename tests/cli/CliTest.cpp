@@ -135,6 +135,27 @@ TEST_F(CliTest, AccurateModeReportsHiAndLoInsteadOfTheMulDivRegister) {
   EXPECT_EQ(accurate.out.find("MUL/DIV"), std::string::npos);
 }
 
+TEST(CliUsageTest, TheManualPageDescribesEveryOption) {
+  std::ifstream in(VANTOR_CLI_MAN_PAGE);
+  ASSERT_TRUE(in) << VANTOR_CLI_MAN_PAGE;
+  std::stringstream text;
+  text << in.rdbuf();
+  // Option headings escape their dashes for groff.
+  std::string page = text.str();
+  for (size_t at = page.find("\\-"); at != std::string::npos; at = page.find("\\-", at))
+    page.erase(at, 1);
+  std::istringstream usage(cli::UsageText());
+  int options = 0;
+  for (std::string line; std::getline(usage, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, 2, "--") != 0) continue;
+    const std::string name = line.substr(start + 2, line.find(' ', start) - start - 2);
+    EXPECT_NE(page.find("--" + name), std::string::npos) << "--" << name;
+    ++options;
+  }
+  EXPECT_GE(options, 16);
+}
+
 TEST_F(CliTest, RunsUntilItsFramesFellDueAndDumpsMemoryInTheConsolesOrder) {
   const std::string dump = (dir.Path() / "rdram.bin").string();
   const std::string snapshot = (dir.Path() / "none.png").string();
