@@ -1,8 +1,14 @@
 #include "ui/QtHost.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QSocketNotifier>
 #include <QThread>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 #include "ui/Dialogs.h"
 
@@ -15,7 +21,36 @@ QString CoreText(std::string_view text) {
   return decoded;
 }
 
-TQtHost::TQtHost(TUserDialogs& dialogs) : dialogs_(dialogs) {}
+TQtHost::TQtHost(TUserDialogs& dialogs)
+    : dialogs_(dialogs), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+  connect(wakeNotifier_, &QSocketNotifier::activated, this, &TQtHost::Woken);
+}
+
+TQtHost::~TQtHost() {
+  delete wakeNotifier_;
+  close(wakeFd_);
+}
+
+void TQtHost::Wake() {
+  const uint64_t one = 1;
+  // Fails only when the counter would overflow, and then the main thread is due to wake anyway.
+  if (write(wakeFd_, &one, sizeof one) < 0) return;
+}
+
+void TQtHost::Woken() {
+  uint64_t count;
+  if (read(wakeFd_, &count, sizeof count) < 0 && errno != EAGAIN) return;
+  std::vector<std::string> messages;
+  {
+    std::lock_guard lock(messagesMutex_);
+    messages.swap(pendingMessages_);
+  }
+  for (const std::string& text : messages)
+    dialogs_.ShowError(messageParent_, CoreText(text));
+  DrainBatch();
+}
 
 bool TQtHost::OnMainThread() const {
   return QThread::currentThread() == thread();
@@ -36,13 +71,15 @@ void TQtHost::LogLine(std::string_view line) {
 }
 
 void TQtHost::ShowMessage(std::string_view text) {
-  const QString message = CoreText(text);
   if (OnMainThread()) {
-    dialogs_.ShowError(messageParent_, message);
+    dialogs_.ShowError(messageParent_, CoreText(text));
     return;
   }
-  QMetaObject::invokeMethod(
-      this, [this, message] { dialogs_.ShowError(messageParent_, message); }, Qt::QueuedConnection);
+  {
+    std::lock_guard lock(messagesMutex_);
+    pendingMessages_.emplace_back(text);
+  }
+  Wake();
 }
 
 void TQtHost::DrainPending() {
@@ -62,9 +99,9 @@ void TQtHost::DeliverLine(std::string_view line) {
 }
 
 void TQtHost::WorkArrived() {
-  // Queued even on the main thread, so a drain that left lines behind lets other events go first.
-  QMetaObject::invokeMethod(
-      this, [this] { DrainBatch(); }, Qt::QueuedConnection);
+  // Through the event loop even on the main thread, so a drain that left lines behind lets other
+  // events go first.
+  Wake();
 }
 
 void TQtHost::DeliverStatus(std::string_view text) {

@@ -1,14 +1,20 @@
 // The desktop program's host: console lines of the emulation thread travel through the bounded
-// queue and its status texts through the latest-value slot; the first of them after a drain posts
-// one call to the main thread, which drains in batches with its other events in between.
+// queue and its status texts through the latest-value slot; the first of them after a drain wakes
+// the main thread, which drains in batches with its other events in between. The wake is an
+// eventfd the main thread's event loop watches: nothing made on another thread crosses over, and
+// every hand-over goes through a lock of ours, where the thread sanitizer can see it.
 #pragma once
 
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "common/QueuedHost.h"
 
+class QSocketNotifier;
 class QWidget;
 
 namespace vantor::ui {
@@ -25,6 +31,7 @@ class TQtHost : public QObject, public TQueuedHost {
 
   // Made on the main thread, which drains the queue.
   explicit TQtHost(TUserDialogs& dialogs);
+  ~TQtHost() override;
 
   using TLineSink = std::function<void(const QStringList&)>;
   using TStatusSink = std::function<void(const QString&)>;
@@ -53,12 +60,19 @@ class TQtHost : public QObject, public TQueuedHost {
  private:
   bool OnMainThread() const;
   void FlushLines();
+  // Makes the main thread's event loop call Woken, from any thread.
+  void Wake();
+  void Woken();
 
   TUserDialogs& dialogs_;
   QWidget* messageParent_ = nullptr;
   TLineSink lineSink_;
   TStatusSink statusSink_;
   QStringList pendingLines_;
+  int wakeFd_ = -1;
+  QSocketNotifier* wakeNotifier_ = nullptr;
+  std::mutex messagesMutex_;
+  std::vector<std::string> pendingMessages_;  // guarded by messagesMutex_
 };
 
 // Text from the core as a QString: UTF-8 when it is valid UTF-8, otherwise byte for byte.
