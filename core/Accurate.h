@@ -54,6 +54,10 @@ extern const std::array<OpcodeHandler, 64> AccurateOpcodeTable;
 // register pages whose reads differ (VI_V_CURRENT).
 void AccurateReset();
 
+// Puts the mode's register page handlers in place again after the map was rebuilt (a restored
+// state), for the loaded ROM's video standard.
+void InstallAccurateHandlers();
+
 // The 64-bit floating-point register as Status.FR lays it out (for the register views).
 uint64_t AccurateFpr64(uint32_t reg);
 

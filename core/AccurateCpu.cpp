@@ -181,6 +181,10 @@ void AccurateReset() {
   LLBit = false;
   for (uint32_t& word : Cop1Upper)
     word = 0;
+  InstallAccurateHandlers();
+}
+
+void InstallAccurateHandlers() {
   halfLinesPerField = PalCartridge() ? kPalHalfLines : kNtscHalfLines;
   InstallRegisterHandlers();
 }

@@ -246,7 +246,11 @@ void TEngine::RestoreState(std::shared_ptr<const TStateImage> image) {
 }
 
 void TEngine::ApplyStateImage(const TStateImage& image) {
+  const bool accurateBefore = AccurateHardware;
   RestoreMachine(image);
+  if (AccurateHardware != accurateBefore)
+    DbgAddLine(AccurateHardware ? "The state switched the run to the accurate hardware mode"
+                                : "The state switched the run to the default hardware mode");
   // The renderer shows frames of the saved width from the next one on.
   const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
   if (width != 0)
@@ -370,14 +374,10 @@ void TEngine::Execute() {
   wake_.notify_all();
 }
 
-// The mode is chosen once per run, so each loop's step carries no test of it.
+// Each fast loop is built for one mode, so its step carries no test of it; a restored state of
+// the other mode makes it return, and the run goes on in the loop for the new mode.
 void TEngine::Loop() {
-  if (AccurateHardware) {
-    while (!(debugActive_ ? DebugLoop() : FastLoop<true>())) {
-    }
-  } else {
-    while (!(debugActive_ ? DebugLoop() : FastLoop<false>())) {
-    }
+  while (!(debugActive_ ? DebugLoop() : AccurateHardware ? FastLoop<true>() : FastLoop<false>())) {
   }
 }
 
@@ -391,7 +391,7 @@ bool TEngine::FastLoop() {
     if (requests_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
       stepsExecuted_ = steps;
       if (ApplyRequests()) return true;
-      if (debugActive_) return false;
+      if (debugActive_ || AccurateHardware != kAccurate) return false;
       steps = stepsExecuted_;
       continue;
     }
@@ -400,8 +400,8 @@ bool TEngine::FastLoop() {
       stepsExecuted_ = steps;
       if (FrameFellDue()) return true;
       // Requests served while the frame waited for its time may have handed the run to the
-      // debugger.
-      if (debugActive_) return false;
+      // debugger or restored a state of the other mode.
+      if (debugActive_ || AccurateHardware != kAccurate) return false;
       steps = stepsExecuted_;
     }
   }

@@ -6,12 +6,14 @@
 
 #include "common/HexText.h"
 #include "common/MachineState.h"
+#include "core/Accurate.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
+#include "memory/SerialInterface.h"
 
 namespace vantor {
 
@@ -44,6 +46,7 @@ class TFieldReader {
     const uint64_t low = U32();
     return low | uint64_t{U32()} << 32;
   }
+  uint8_t U8() { return data_[at_++]; }
 
  private:
   const std::vector<uint8_t>& data_;
@@ -55,6 +58,13 @@ constexpr uint32_t kCpuSize = 32 * 8 + 4 * 4 + 8 + 32 * 4 + 32 * 4 + 3 * 4;
 constexpr const char* kTlbSection = "tlb";
 constexpr uint32_t kTlbEntrySize = 12 * 4;
 constexpr const char* kMapSection = "tlb-pages";
+// The controller protocol's state beside the serial block's page.
+constexpr const char* kPifSection = "pif";
+constexpr uint32_t kPifSize = 4 + sizeof(TPifState::ReportedCommands);
+// The run's hardware mode and the registers only the accurate mode keeps; written in both modes
+// so that every state names its mode.
+constexpr const char* kAccurateSection = "accurate";
+constexpr uint32_t kAccurateSize = 4 + 8 + 8 + 4 + 32 * 4;
 
 // 0x80000000 to 0xBFFFFFFF show physical memory and never change during a run; every other
 // page shows the dummy page unless a TLB write pointed it elsewhere.
@@ -160,6 +170,48 @@ void RestoreTlb(const TStateSection& section) {
   }
 }
 
+TStateSection CapturePif() {
+  TWriter out;
+  out.U32(SIPifState.LastPad);
+  out.data.insert(out.data.end(), SIPifState.ReportedCommands.begin(),
+                  SIPifState.ReportedCommands.end());
+  return {kPifSection, 1, std::move(out.data)};
+}
+
+void RestorePif(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  SIPifState.LastPad = in.U32();
+  for (uint8_t& bits : SIPifState.ReportedCommands)
+    bits = in.U8();
+}
+
+TStateSection CaptureAccurate() {
+  TWriter out;
+  out.U32(AccurateHardware ? 1 : 0);
+  out.U64(AccurateHi);
+  out.U64(AccurateLo);
+  out.U32(LLBit ? 1 : 0);
+  for (uint32_t word : Cop1Upper)
+    out.U32(word);
+  return {kAccurateSection, 1, std::move(out.data)};
+}
+
+void RestoreAccurate(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  AccurateHardware = in.U32() != 0;
+  AccurateHi = in.U64();
+  AccurateLo = in.U64();
+  LLBit = in.U32() != 0;
+  for (uint32_t& word : Cop1Upper)
+    word = in.U32();
+}
+
+std::string CheckAccurate(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  if (in.U32() > 1) return "its hardware mode is unknown";
+  return {};
+}
+
 // The pages TLB writes pointed at physical memory, as pairs (virtual page, physical page
 // 0x80000 + P whose storage and handlers it shows). Pages the TLB made invalid show the dummy
 // page, as untouched ones do, and need no entry.
@@ -230,6 +282,8 @@ TStateImage CaptureMachine() {
   image.Sections.push_back(CaptureCpu());
   image.Sections.push_back(CaptureTlb());
   image.Sections.push_back(CaptureTlbPages());
+  image.Sections.push_back(CapturePif());
+  image.Sections.push_back(CaptureAccurate());
   for (const TSavedBlock& block : SavedBlocks()) {
     const uint8_t* data = block.Storage.Data;
     image.Sections.push_back(
@@ -250,8 +304,11 @@ std::string CheckMachineImage(const TStateImage& image) {
     std::string Name;
     uint32_t Size;  // 0: checked by its own rule
   };
-  std::vector<TExpected> expected = {
-      {kCpuSection, kCpuSize}, {kTlbSection, kTlbEntries * kTlbEntrySize}, {kMapSection, 0}};
+  std::vector<TExpected> expected = {{kCpuSection, kCpuSize},
+                                     {kTlbSection, kTlbEntries * kTlbEntrySize},
+                                     {kMapSection, 0},
+                                     {kPifSection, kPifSize},
+                                     {kAccurateSection, kAccurateSize}};
   for (const TSavedBlock& block : SavedBlocks())
     expected.push_back({block.Name, block.Storage.Size});
   for (const TExpected& want : expected) {
@@ -269,6 +326,8 @@ std::string CheckMachineImage(const TStateImage& image) {
       known = known || want.Name == section.Name;
     if (!known) return "it holds a section this program does not know (" + section.Name + ")";
   }
+  const std::string accurate = CheckAccurate(*image.Find(kAccurateSection));
+  if (!accurate.empty()) return accurate;
   return CheckTlbPages(*image.Find(kMapSection));
 }
 
@@ -281,6 +340,10 @@ void RestoreMachine(const TStateImage& image) {
   RestoreTlbPages(*image.Find(kMapSection));
   RestoreTlb(*image.Find(kTlbSection));
   RestoreCpu(*image.Find(kCpuSection));
+  RestorePif(*image.Find(kPifSection));
+  // The state's mode becomes the run's; rebuilding the map took back the mode's register pages.
+  RestoreAccurate(*image.Find(kAccurateSection));
+  if (AccurateHardware) InstallAccurateHandlers();
   SetInstrPtr(PC.Lo);
 }
 

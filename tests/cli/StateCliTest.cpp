@@ -54,13 +54,25 @@ class StateCliTest : public ::testing::Test {
 
 // Run N + M frames at once (A), or N frames, save, and M frames in a new process from the
 // state (B): main memory, registers and the whole machine state at the end are the same.
+// The accurate hardware mode's runs too, where HI, LO, the load-linked bit and the upper FPU
+// words cross the save; the resumed process is started in the default mode and takes the
+// state's.
 TEST_F(StateCliTest, ARunContinuedFromAStateInAFreshProcessEndsExactlyAsAnUnbrokenOne) {
-  for (const char* rom : {"demo", "bench", "state_mix"}) {
-    SCOPED_TRACE(rom);
-    const Outcome first = Run("--frames 7 --save-state " + Path("at7.st") + " " + Rom(rom));
+  const struct {
+    const char* rom;
+    const char* mode;
+  } runs[] = {{"demo", ""},
+              {"bench", ""},
+              {"state_mix", ""},
+              {"state_mix", "--accurate "},
+              {"accurate_state", "--accurate "}};
+  for (const auto& [rom, mode] : runs) {
+    SCOPED_TRACE(std::string(mode) + rom);
+    const Outcome first =
+        Run(std::string(mode) + "--frames 7 --save-state " + Path("at7.st") + " " + Rom(rom));
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    const Outcome whole = Run("--frames 12 --regs --dump-rdram " + Path("a.rdram") +
-                              " --save-state " + Path("a.st") + " " + Rom(rom));
+    const Outcome whole = Run(std::string(mode) + "--frames 12 --regs --dump-rdram " +
+                              Path("a.rdram") + " --save-state " + Path("a.st") + " " + Rom(rom));
     ASSERT_EQ(whole.exitCode, 0) << whole.err;
     const Outcome resumed =
         Run("--load-state " + Path("at7.st") + " --frames 5 --regs --dump-rdram " +
@@ -71,7 +83,23 @@ TEST_F(StateCliTest, ARunContinuedFromAStateInAFreshProcessEndsExactlyAsAnUnbrok
     EXPECT_EQ(Registers(whole.out), Registers(resumed.out));
     EXPECT_TRUE(Bytes(Path("a.rdram")) == Bytes(Path("b.rdram")));
     EXPECT_TRUE(Bytes(Path("a.st")) == Bytes(Path("b.st")));
+    if (*mode != '\0') {
+      EXPECT_NE(resumed.out.find("switched the run to the accurate hardware mode"),
+                std::string::npos)
+          << resumed.out;
+    }
   }
+}
+
+// A default-mode state loaded into an accurate run puts the run back in the default mode.
+TEST_F(StateCliTest, AStateOfTheDefaultModeTakesAnAccurateRunBackToIt) {
+  ASSERT_EQ(Run("--frames 3 --save-state " + Path("d.st") + " " + Rom("state_mix")).exitCode, 0);
+  const Outcome whole = Run("--frames 5 --regs " + Rom("state_mix"));
+  const Outcome resumed =
+      Run("--accurate --load-state " + Path("d.st") + " --frames 2 --regs " + Rom("state_mix"));
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("switched the run to the default hardware mode"), std::string::npos);
+  EXPECT_EQ(Registers(whole.out), Registers(resumed.out));
 }
 
 TEST_F(StateCliTest, BadStateFilesAreRefusedWithTheirReasonAndNothingRuns) {
