@@ -67,6 +67,29 @@ class FrozenClock : public TPaceClock {
   std::atomic<bool> waiting{false};
 };
 
+// The first wait lasts until a request wakes it; every later one jumps to its deadline.
+class FirstWaitHeldClock : public TPaceClock {
+ public:
+  TNanos Now() override { return now_; }
+  void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, TNanos deadline,
+                 const std::function<bool()>& woken) override {
+    if (woken() || deadline <= now_) return;
+    if (held_) {
+      now_ = deadline;
+      return;
+    }
+    waiting = true;
+    wake.wait(lock, woken);
+    waiting = false;
+    held_ = true;
+  }
+  std::atomic<bool> waiting{false};
+
+ private:
+  TNanos now_{0};
+  bool held_ = false;
+};
+
 constexpr uint32_t kT0 = 8, kT1 = 9, kT2 = 10;
 
 class EnginePacingTest : public ::testing::Test {
@@ -152,6 +175,25 @@ TEST_F(EnginePacingTest, RequestsAreServedAtOnceDuringAWait) {
   const TStateSection* video = during.Find("block-84400");
   ASSERT_NE(video, nullptr);
   EXPECT_EQ(video->Data[8] | video->Data[9] << 8, 320);
+}
+
+// No request follows the breakpoint, so only the control served during the wait can hand the run
+// to the loop that checks breakpoints.
+TEST_F(EnginePacingTest, ABreakpointSetWhileAFrameWaitsStopsTheRun) {
+  LoadCounter('E');
+  FirstWaitHeldClock clock;
+  TEngine engine;
+  engine.SetPaceClock(clock);
+  engine.SetLimitSpeed(true);
+  engine.Start();
+  ASSERT_TRUE(test::WaitUntil([&] { return clock.waiting.load(); }));
+  const uint32_t loopJump = 0xA4000050;
+  engine.SetDebugControl(false, {loopJump});
+  ASSERT_TRUE(test::WaitUntil([&] { return engine.Stops() > 0; }));
+  uint32_t pc = 0;
+  ASSERT_TRUE(engine.Inspect([&] { pc = PC.Lo; }));
+  EXPECT_EQ(pc, loopJump);
+  engine.Stop();
 }
 
 TEST_F(EnginePacingTest, AStatePutBackWhilePausedIsTheMachineExactly) {
