@@ -82,8 +82,17 @@ TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view d
       page.push_back({10, 320, "(PC)"});
       page.push_back({40, 320, Hex8(shot.pc.Hi) + " " + Hex8(shot.pc.Lo)});
       page.push_back({150, 320, "PC"});
-      page.push_back({40, 330, HighLow(shot.mulDiv)});
-      page.push_back({150, 330, "MUL/DIV Temp reg"});
+      if (shot.accurate) {
+        page.push_back({10, 330, "(HI)"});
+        page.push_back({40, 330, HighLow(shot.hi)});
+        page.push_back({150, 330, "HI"});
+        page.push_back({10, 340, "(LO)"});
+        page.push_back({40, 340, HighLow(shot.lo)});
+        page.push_back({150, 340, "LO"});
+      } else {
+        page.push_back({40, 330, HighLow(shot.mulDiv)});
+        page.push_back({150, 330, "MUL/DIV Temp reg"});
+      }
       break;
     case kCop0Tab:
       for (uint32_t i = 0; i < 32; ++i) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Accurate.h"
 #include "core/Cop1.h"
 #include "core/CpuState.h"
 #include "memory/AddressMap.h"
@@ -35,6 +36,9 @@ TMachineSnapshot TakeSnapshot(uint32_t viewAddr) {
   std::copy(std::begin(Gpr), std::end(Gpr), shot.gpr);
   shot.pc = PC;
   shot.mulDiv = MulDivTemp;
+  shot.accurate = AccurateHardware;
+  shot.hi = AccurateHi;
+  shot.lo = AccurateLo;
   std::copy(std::begin(Cop0Regs), std::end(Cop0Regs), shot.cop0);
   std::copy(std::begin(Cop1Regs), std::end(Cop1Regs), shot.cop1);
   shot.fcr0 = FCR0;

@@ -25,6 +25,10 @@ struct TMachineSnapshot {
   uint64_t gpr[32] = {};
   TProgramCounter pc = {};
   uint64_t mulDiv = 0;
+  // The accurate-hardware mode keeps HI and LO apart and leaves mulDiv unused.
+  bool accurate = false;
+  uint64_t hi = 0;
+  uint64_t lo = 0;
   uint32_t cop0[32] = {};
   uint32_t cop1[32] = {};
   uint32_t fcr0 = 0;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/Accurate.h"
 #include "core/CpuState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/Disassembler.h"
@@ -59,6 +60,31 @@ TEST_F(DebugPagesTest, RegisterTabsAfterReset) {
   EXPECT_TRUE(Has(pairs, {220, 20, "FP02"}));
   EXPECT_TRUE(Has(pairs, {60, 30, "2.500"}));
   EXPECT_TRUE(Has(pairs, {220, 320, "FCR0"}));
+}
+
+TEST_F(DebugPagesTest, TheGprTabShowsHiAndLoInPlaceOfTheMulDivLineInAccurateMode) {
+  MulDivTemp = 0x0000000100000002;
+  AccurateHi = 0x1122334455667788;
+  AccurateLo = 0xFFFFFFFFFFFFFFFE;
+  const TTextPage plain = RegisterPage(TakeSnapshot(0), kGprTab, ".");
+  EXPECT_TRUE(Has(plain, {40, 330, "00000001 00000002"}));
+  EXPECT_TRUE(Has(plain, {150, 330, "MUL/DIV Temp reg"}));
+  EXPECT_TRUE(std::none_of(plain.begin(), plain.end(), [](auto& i) { return i.y > 330; }));
+
+  UseAccurateHardware();  // clears HI and LO
+  AccurateHi = 0x1122334455667788;
+  AccurateLo = 0xFFFFFFFFFFFFFFFE;
+  const TTextPage accurate = RegisterPage(TakeSnapshot(0), kGprTab, ".");
+  EXPECT_EQ(accurate.size(), 32u * 3 + 9);
+  EXPECT_TRUE(Has(accurate, {10, 330, "(HI)"}));
+  EXPECT_TRUE(Has(accurate, {40, 330, "11223344 55667788"}));
+  EXPECT_TRUE(Has(accurate, {150, 330, "HI"}));
+  EXPECT_TRUE(Has(accurate, {10, 340, "(LO)"}));
+  EXPECT_TRUE(Has(accurate, {40, 340, "FFFFFFFF FFFFFFFE"}));
+  EXPECT_TRUE(Has(accurate, {150, 340, "LO"}));
+  EXPECT_TRUE(Has(accurate, {40, 320, "FFFFFFFF A4000040"}));  // PC's line stays
+  EXPECT_TRUE(std::none_of(accurate.begin(), accurate.end(),
+                           [](auto& i) { return i.text.starts_with("MUL/DIV"); }));
 }
 
 TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {
