@@ -54,6 +54,8 @@ std::string UsageText() {
          "repeatable),\n"
          "                      print \"Breakpoint at\" and the address, then the reports\n"
          "  --bench             print the emulation speed in steps per second\n"
+         "  --exact             step one instruction at a time instead of in blocks (slower,\n"
+         "                      the same results)\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
          "                      (default 0,0 and the frame's own size)\n"
@@ -78,6 +80,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.regs = true;
     } else if (arg == "--bench") {
       options.bench = true;
+    } else if (arg == "--exact") {
+      options.exact = true;
     } else if (arg == "--frames") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseNumber(*text, options.frames) || options.frames == 0) {

@@ -18,6 +18,7 @@ struct TOptions {
   std::string rdramDumpPath;
   bool regs = false;
   bool bench = false;
+  bool exact = false;
   std::string videoPath;
   TScreenRect target;
   std::optional<uint32_t> disasmAddress;

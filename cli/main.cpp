@@ -70,6 +70,7 @@ int Run(const TOptions& options) {
     limits.frames = options.frames;
   TEngine engine;
   const auto started = std::chrono::steady_clock::now();
+  engine.SetExactPath(options.exact);
   engine.SetDebugControl(false, options.breakpoints);
   engine.Start(limits);
   const bool stopped = !options.breakpoints.empty() && engine.WaitForStop(0);

@@ -13,6 +13,8 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "common/MachineState.h"
+#include "core/BlockCache.h"
+#include "core/BlockRunner.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/Transfer.h"
@@ -70,6 +72,7 @@ void TEngine::Start(const TRunLimits& limits, bool paused) {
   paused_ = false;
   stops_ = 0;
   passOnce_ = false;
+  runExact_ = exactPath_;
   RunExists = true;
   thread_ = std::thread([this] { Execute(); });
 }
@@ -251,6 +254,7 @@ void TEngine::Execute() {
   PrepareHostFloatingPoint();
   InitMemoryMap();
   CpuReset();
+  BlockCache.Clear();
   RendererLoad();
   RunStartTime = MilliClock();
   FrameCount = 0;
@@ -282,13 +286,14 @@ void TEngine::Execute() {
 }
 
 void TEngine::Loop() {
-  while (!(debugActive_ ? DebugLoop() : FastLoop())) {
+  while (!(debugActive_ ? DebugLoop() : runExact_ ? FastLoop<false>() : FastLoop<true>())) {
   }
 }
 
+// The hot loop: the step count lives in a register, and one relaxed load per step, or per block
+// of at most kMaxBlockSteps + 1 steps, is the only test for requests from other threads.
+template <bool kBlocks>
 bool TEngine::FastLoop() {
-  // The hot loop: the step count lives in a register, and one relaxed load per step is the only
-  // test for requests from other threads.
   const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
   uint64_t steps = stepsExecuted_;
   while (steps < limit) {
@@ -299,8 +304,14 @@ bool TEngine::FastLoop() {
       steps = stepsExecuted_;
       continue;
     }
-    ++steps;
-    if (CpuStep()) [[unlikely]] {
+    bool frameDue;
+    if constexpr (kBlocks) {
+      steps += RunFastSteps(limit - steps, frameDue);
+    } else {
+      ++steps;
+      frameDue = CpuStep();
+    }
+    if (frameDue) [[unlikely]] {
       PresentDueFrame();
       if (FrameLimitReached()) break;
     }

@@ -78,6 +78,11 @@ class TEngine {
   // timeoutMs (it may be held in a message box); the work is then withdrawn and never runs.
   bool Inspect(const std::function<void()>& work, int timeoutMs = 500);
 
+  // With exact on, every run steps one instruction at a time (the reference the block runner is
+  // held to); otherwise runs without debugger control use blocks. Taken at the next Start.
+  void SetExactPath(bool exact) { exactPath_ = exact; }
+  bool ExactPath() const { return exactPath_; }
+
   // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
@@ -95,6 +100,7 @@ class TEngine {
   void Execute();
   void Loop();
   // The loops return true when the run is to end and false to switch to the other loop.
+  template <bool kBlocks>
   bool FastLoop();
   bool DebugLoop();
   // In the debug loop, before the instruction at PC: true when it must stop there first.
@@ -142,6 +148,8 @@ class TEngine {
   bool stepMode_ = false;
   std::vector<uint32_t> breakpoints_;  // sorted
   bool debugActive_ = false;
+  bool exactPath_ = false;
+  bool runExact_ = false;  // exactPath_ as the current run took it
   bool passOnce_ = false;  // the instruction stopped at runs before the next check
   std::function<void()> stopHandler_;
   std::atomic<uint64_t> stops_{0};
