@@ -40,6 +40,11 @@ class FastPathRomTest : public test::MachineTest {
   // several frames.
   static constexpr uint64_t kLimits[] = {0,      1,      2,      3,       97,      7919,
                                          104729, 624999, 625000, 625001,  1250003, 1875001};
+  void SetUp() override {
+    MachineTest::SetUp();
+    persistent.Save();
+  }
+
   test::TPersistentState persistent;
 };
 

@@ -74,12 +74,15 @@ void RunFastSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames)
   }
 }
 
-TPersistentState::TPersistentState()
-    : tlb_(reinterpret_cast<const uint8_t*>(Tlb), reinterpret_cast<const uint8_t*>(Tlb + kTlbEntries)),
-      fcr0_(FCR0),
-      fcr31_(FCR31),
-      branchTarget_(BranchTarget),
-      mulDiv_(MulDivTemp) {}
+void TPersistentState::Save() {
+  const auto* tlb = reinterpret_cast<const uint8_t*>(Tlb);
+  tlb_.assign(tlb, tlb + sizeof Tlb);
+  fcr0_ = FCR0;
+  fcr31_ = FCR31;
+  branchTarget_ = BranchTarget;
+  mulDiv_ = MulDivTemp;
+  dummyPage_ = Bytes(DummyPage);
+}
 
 void TPersistentState::Restore() const {
   std::memcpy(reinterpret_cast<uint8_t*>(Tlb), tlb_.data(), tlb_.size());
@@ -87,6 +90,7 @@ void TPersistentState::Restore() const {
   FCR31 = fcr31_;
   BranchTarget = branchTarget_;
   MulDivTemp = mulDiv_;
+  std::memcpy(DummyPage->Data, dummyPage_.data(), dummyPage_.size());
 }
 
 }  // namespace vantor::test

@@ -42,20 +42,22 @@ std::string FirstDifference(const TMachineImage& a, const TMachineImage& b);
 void RunExactSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames);
 void RunFastSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames);
 
-// What a run leaves behind that reset does not clear (the TLB, FCR0, FCR31, BranchTarget and
-// MulDivTemp), kept so that
+// What a run leaves behind that reset does not clear (the TLB, FCR0, FCR31, BranchTarget,
+// MulDivTemp and the dummy page behind unmapped addresses), kept so that
 // the second of two runs starts as the first did.
 class TPersistentState {
  public:
-  TPersistentState();
+  // Takes the state as it is now; needs the memory blocks.
+  void Save();
   void Restore() const;
 
  private:
   std::vector<uint8_t> tlb_;
-  uint32_t fcr0_;
-  uint32_t fcr31_;
-  uint32_t branchTarget_;
-  uint64_t mulDiv_;
+  uint32_t fcr0_ = 0;
+  uint32_t fcr31_ = 0;
+  uint32_t branchTarget_ = 0;
+  uint64_t mulDiv_ = 0;
+  std::vector<uint8_t> dummyPage_;
 };
 
 }  // namespace vantor::test
