@@ -57,6 +57,7 @@ std::string UsageText() {
          "  --exact             step one instruction at a time instead of in blocks (slower,\n"
          "                      the same results)\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
+         "  --input FILE        hold the controller as the script FILE says, frame by frame\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
          "                      (default 0,0 and the frame's own size)\n"
          "  --help              print this text\n";
@@ -96,10 +97,12 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       options.steps = steps;
-    } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video") {
+    } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
+               arg == "--input") {
       if (!(text = value(i, arg))) return std::nullopt;
       (arg == "--snapshot" ? options.snapshotPath
        : arg == "--video"  ? options.videoPath
+       : arg == "--input"  ? options.inputPath
                            : options.rdramDumpPath) = *text;
     } else if (arg == "--target") {
       if (!(text = value(i, arg))) return std::nullopt;

@@ -20,6 +20,7 @@ struct TOptions {
   bool bench = false;
   bool exact = false;
   std::string videoPath;
+  std::string inputPath;
   TScreenRect target;
   std::optional<uint32_t> disasmAddress;
   uint32_t disasmCount = 0;

@@ -1,11 +1,13 @@
 // vantor64-cli: runs a ROM image without any window and prints its console lines.
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/HeadlessRenderer.h"
+#include "cli/InputScript.h"
 #include "cli/Options.h"
 #include "cli/Reports.h"
 #include "common/HexText.h"
@@ -13,6 +15,7 @@
 #include "common/QueuedHost.h"
 #include "core/Engine.h"
 #include "memory/AddressMap.h"
+#include "memory/Pif.h"
 #include "memory/RomImage.h"
 #include "video/RendererHost.h"
 
@@ -41,7 +44,21 @@ void PrintLines(const std::vector<std::string>& lines) {
     std::cout << line << '\n';
 }
 
-int Run(const TOptions& options) {
+// The script named by --input; nothing, with the reason in error, when it cannot be read or has
+// a malformed line. Without --input the controller stays at rest.
+std::optional<TInputScript> ReadInputScript(const std::string& path, std::string& error) {
+  if (path.empty()) return TInputScript();
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read the input script '" + path + "'";
+    return std::nullopt;
+  }
+  auto script = TInputScript::Parse(in, error);
+  if (!script) error = path + ", " + error;
+  return script;
+}
+
+int Run(const TOptions& options, const TInputScript& script) {
   TerminalHost host;
   InstallHost(&host);
   struct Uninstall {
@@ -69,6 +86,10 @@ int Run(const TOptions& options) {
   else
     limits.frames = options.frames;
   TEngine engine;
+  // Changes of the controller take effect as their frame falls due, on the emulation thread,
+  // so a script drives a program the same way on every run.
+  PublishPad(script.WordAt(0));
+  engine.SetFrameHook([&script](uint32_t framesDue) { PublishPad(script.WordAt(framesDue)); });
   const auto started = std::chrono::steady_clock::now();
   engine.SetExactPath(options.exact);
   engine.SetDebugControl(false, options.breakpoints);
@@ -121,5 +142,10 @@ int main(int argc, char** argv) {
     std::cout << vantor::cli::UsageText();
     return 0;
   }
-  return vantor::cli::Run(*options);
+  const auto script = vantor::cli::ReadInputScript(options->inputPath, error);
+  if (!script) {
+    std::cerr << "vantor64-cli: " << error << '\n';
+    return 2;
+  }
+  return vantor::cli::Run(*options, *script);
 }

@@ -43,16 +43,25 @@ constexpr OpcodeHandler kLoads[] = {LB, LBU, LH, LHU, LW, LWU, LWL, LWR, LD, LWC
 constexpr OpcodeHandler kStores[] = {SB, SH, SW, SD, SWC1};
 constexpr OpcodeHandler kReadModifyWrites[] = {SWL, SWR};
 constexpr OpcodeHandler kTransfers[] = {
-    J,     JAL,    JR,     JALR,    BEQ,     BNE,  BLEZ, BGTZ, BEQL,  BNEL,        BLEZL,
-    BGTZL, BLTZ,   BGEZ,   BLTZL,   BGEZL,   BLTZAL, BGEZAL, BLTZALL, BGEZALL, cop1::BC1F,
-    cop1::BC1T, cop1::BC1FL, cop1::BC1TL,
+    J,      JAL,    JR,      JALR,    BEQ,        BNE,        BLEZ,        BGTZ,
+    BEQL,   BNEL,   BLEZL,   BGTZL,   BLTZ,       BGEZ,       BLTZL,       BGEZL,
+    BLTZAL, BGEZAL, BLTZALL, BGEZALL, cop1::BC1F, cop1::BC1T, cop1::BC1FL, cop1::BC1TL,
 };
 // COP0 moves read and write COUNT, COMPARE, STATUS and CAUSE, and TLBWI remaps pages; the rest
 // write console lines.
 constexpr OpcodeHandler kExactOnly[] = {
-    Cop0Op,          IllegalOpcode,        UnimplementedOpcode,       IllegalSpecial,
-    UnimplementedSpecial, UnimplementedRegImm, DDIV,                  DDIVU,
-    cop1::IllegalCop1,    cop1::IllegalCop1Ex, cop1::UnimplementedCop1Ex, cop1::CVT_L,
+    Cop0Op,
+    IllegalOpcode,
+    UnimplementedOpcode,
+    IllegalSpecial,
+    UnimplementedSpecial,
+    UnimplementedRegImm,
+    DDIV,
+    DDIVU,
+    cop1::IllegalCop1,
+    cop1::IllegalCop1Ex,
+    cop1::UnimplementedCop1Ex,
+    cop1::CVT_L,
 };
 
 // A jump to itself counts the rest of the frame at once.

@@ -385,6 +385,7 @@ bool TEngine::StepOnce() {
 
 void TEngine::PresentDueFrame() {
   ++framesDue_;
+  if (frameHook_) frameHook_(framesDue_);
   if (RendererReady.load(std::memory_order_relaxed) && PresentFrame()) {
     ++FrameCount;
     PublishFrameRate();

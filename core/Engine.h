@@ -83,6 +83,10 @@ class TEngine {
   void SetExactPath(bool exact) { exactPath_ = exact; }
   bool ExactPath() const { return exactPath_; }
 
+  // Called on the emulation thread each time a frame falls due, before it is presented, with
+  // the number of frames due so far in the run. Set only while no run exists.
+  void SetFrameHook(std::function<void(uint32_t framesDue)> hook) { frameHook_ = std::move(hook); }
+
   // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
@@ -138,6 +142,7 @@ class TEngine {
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   TRunLimits limits_;
+  std::function<void(uint32_t)> frameHook_;
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
   uint32_t elapsedMs_ = 0;

@@ -3,17 +3,19 @@
 #include "common/MachineState.h"
 #include "memory/AddressMap.h"
 #include "memory/Dma.h"
+#include "memory/PlainPages.h"
 
 namespace vantor {
 
 TMemoryHandler* SIRegisterPage = nullptr;
+TPifState SIPifState{};
 
 namespace {
 
 enum : uint32_t {
   SI_DRAM_ADDR = 0,
-  SI_TO_PIF = 4,     // 64 bytes from main memory to the boot page
-  SI_FROM_PIF = 16,  // 64 bytes from the boot page to main memory
+  SI_PIF_ADDR_RD64B = 4,   // 64 bytes from the boot page to main memory
+  SI_PIF_ADDR_WR64B = 16,  // 64 bytes from main memory to the boot page
   SI_STATUS = 24,
 };
 
@@ -23,6 +25,7 @@ constexpr uint32_t kSiBlockBytes = 64;
 
 void SIReset() {
   SIRegisterPage->Clear();
+  SIPifState = {};
 }
 
 uint32_t SIRead(uint32_t, uint32_t offset) {
@@ -41,13 +44,15 @@ void SIWrite(uint32_t, uint32_t offset, uint32_t value) {
     case SI_DRAM_ADDR:
       SetPageWord(regs, offset, value);
       break;
-    case SI_TO_PIF:
+    case SI_PIF_ADDR_RD64B:
+      *MI_INTR |= kMiIntrSI;
+      // The chip answers the block the program left before the program reads it back.
+      RunPifCommands(PIFPage->Data, SIPifState);
+      BlockCopy("SI", dram, value | kPhysicalView, kSiBlockBytes);
+      break;
+    case SI_PIF_ADDR_WR64B:
       *MI_INTR |= kMiIntrSI;
       BlockCopy("SI", value | kPhysicalView, dram, kSiBlockBytes);
-      break;
-    case SI_FROM_PIF:
-      *MI_INTR |= kMiIntrSI;
-      BlockCopy("SI", dram, value | kPhysicalView, kSiBlockBytes);
       break;
     case SI_STATUS:
       *MI_INTR &= ~kMiIntrSI;

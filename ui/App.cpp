@@ -19,6 +19,7 @@
 #include "ui/DirectInput.h"
 #include "ui/KeyboardState.h"
 #include "ui/MainForm.h"
+#include "ui/PadInput.h"
 #include "ui/QtHost.h"
 #include "ui/SdlInput.h"
 #include "ui/Settings.h"
@@ -76,6 +77,9 @@ int RunDesktop(int argc, char** argv) {
   TDirectInputConfig directInputConfig(input, settingsFile);
   TCredits credits;
   configF.SetKeyConfiguration(&directInputConfig);
+  // The emulated controller follows the assigned device while the main window has the focus.
+  TPadFeed padFeed(input, directInputConfig.Cfg, mainForm);
+  padFeed.Start();
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });

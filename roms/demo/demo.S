@@ -7,6 +7,10 @@
    rotation recurrence), the colour ramps and the lit spheres at start-up, and every frame
    the background's row offsets, the balls' paths, the title's bobbing and the scroller's wave.
 
+   Every frame it reads the controller on port 1 through the serial interface: the stick
+   moves the snake of balls, A changes the colour scheme and Start freezes or thaws the
+   scroller. Without a controller, or with it at rest, the demo plays by itself.
+
    Layout: boot code in the signal processor's data memory copies the rest of the program from
    the cartridge to RDRAM 0x80000180, where the exception vector lies (demo.ld). */
 #include "vantor.inc"
@@ -17,6 +21,16 @@
 #define WAVE 0x80021400                 /* 160 words: scroller row offset per pixel pair */
 #define RAMPS 0x80030000                /* 16 brightness levels of 1024 ramp pixels */
 #define SPRITES 0x80040000              /* 4 balls of 32x32 pixels; 0 is transparent */
+#define PAD_BLOCK 0x80021800            /* the command block sent to the controller */
+#define PAD_ANSWER 0x80021840           /* the block read back */
+/* What the controller has done so far; zero at start like the rest of main memory. */
+#define STATE_PAD 0x80021880            /* buttons and stick of the last frame */
+#define STATE_SNAKE_X 0x80021884        /* where the stick has moved the snake, in pixels */
+#define STATE_SNAKE_Y 0x80021888
+#define STATE_SCHEME 0x8002188C         /* colour scheme, 0 to SCHEMES - 1 */
+#define STATE_FROZEN 0x80021890         /* 1 while the scroller stands still */
+#define STATE_SCROLL_TIME 0x80021894    /* the scroller's own clock, in frames */
+#define STATE_LAST_TIME 0x80021898      /* frame count when the last frame was drawn */
 #define FB0 0x00100000                  /* frame buffers, as VI_ORIGIN takes them */
 #define FB1 0x00140000
 
@@ -27,11 +41,30 @@
 #define LEVELS 16
 #define BALLS 8
 #define SCROLL_Y 208                    /* top row of the scroller before its wave */
+#define SCHEMES 3
+#define SNAKE_X_RANGE 128               /* how far the stick may move the snake */
+#define SNAKE_Y_RANGE 96
+#define PAD_A 0x80000000
+#define PAD_START 0x10000000
 
 /* A 5-5-5-1 pixel with its alpha bit set. */
 #define RGB(r, g, b) (((r) << 11) | ((g) << 6) | ((b) << 1) | 1)
 
   .set noreorder
+
+/* Keeps reg within low..high; tmp is a scratch register. */
+.macro clamp reg, low, high, tmp
+  slti  \tmp, \reg, \low
+  beqz  \tmp, .Lclamp_low\@
+  nop
+  li    \reg, \low
+.Lclamp_low\@:
+  slti  \tmp, \reg, (\high) + 1
+  bnez  \tmp, .Lclamp_high\@
+  nop
+  li    \reg, \high
+.Lclamp_high\@:
+.endm
 
 /* gpr = the float in freg truncated to an integer; tmp is a scratch FPU register. */
 .macro to_int gpr, freg, tmp
@@ -102,6 +135,15 @@ exception:
   .text
 main:
   sw    $zero, frame_count
+  la    $t0, pad_command                /* the controller's block, where the SI copies take it */
+  li    $t1, PAD_BLOCK
+  addiu $t2, $t0, 64
+1:
+  lw    $t3, 0($t0)
+  addiu $t0, $t0, 4
+  sw    $t3, 0($t1)
+  bne   $t0, $t2, 1b
+  addiu $t1, $t1, 4
   jal   make_sine
   nop
   jal   make_ramps
@@ -148,15 +190,106 @@ draw_frame:
   lw    $s0, frame_count
   lui   $t0, 0x8000
   or    $s1, $s2, $t0
+  jal   read_pad
+  nop
   jal   draw_background
   nop
   jal   draw_balls
   nop
   jal   draw_title
   nop
+  lw    $s0, STATE_SCROLL_TIME          /* the scroller keeps its own clock */
   jal   draw_scroller
   nop
   jr    $gp
+  nop
+
+/* Reads the controller and applies what changed since the last frame: Start freezes or thaws
+   the scroller's clock, the stick moves the snake by a sixteenth of its deflection, A moves
+   on to the next colour scheme. Keeps its return address in $fp. */
+read_pad:
+  move  $fp, $ra
+  mfc0  $t7, $12                        /* no interrupts while the SI bit is raised */
+  nop
+  li    $t0, ~1
+  and   $t0, $t7, $t0
+  mtc0  $t0, $12
+  nop
+  lui   $t0, %hi(SI_BASE)
+  li    $t1, PHYS(PAD_BLOCK)
+  sw    $t1, %lo(SI_DRAM_ADDR)($t0)
+  li    $t2, PIF_RAM_PHYS
+  sw    $t2, %lo(SI_PIF_ADDR_WR64B)($t0)
+  li    $t1, PHYS(PAD_ANSWER)
+  sw    $t1, %lo(SI_DRAM_ADDR)($t0)
+  sw    $t2, %lo(SI_PIF_ADDR_RD64B)($t0)
+  sw    $zero, %lo(SI_STATUS)($t0)
+  mtc0  $t7, $12
+  nop
+  lw    $t1, PAD_ANSWER + 4             /* buttons, stick X, stick Y */
+  lbu   $t0, PAD_ANSWER + 2             /* the receive length with the chip's flags */
+  andi  $t0, $t0, 0xC0
+  beqz  $t0, 1f
+  nop
+  move  $t1, $zero                      /* no controller: at rest */
+1:
+  lw    $t2, STATE_PAD
+  sw    $t1, STATE_PAD
+  nor   $t2, $t2, $zero
+  and   $t2, $t2, $t1                   /* buttons pressed since the last frame */
+
+  li    $t3, PAD_START
+  and   $t3, $t3, $t2
+  beqz  $t3, 2f
+  nop
+  lw    $t3, STATE_FROZEN
+  xori  $t3, $t3, 1
+  sw    $t3, STATE_FROZEN
+2:
+  lw    $t3, STATE_LAST_TIME            /* the scroller's clock follows the frames unless frozen */
+  sw    $s0, STATE_LAST_TIME
+  subu  $t3, $s0, $t3
+  lw    $t4, STATE_FROZEN
+  bnez  $t4, 3f
+  nop
+  lw    $t4, STATE_SCROLL_TIME
+  addu  $t4, $t4, $t3
+  sw    $t4, STATE_SCROLL_TIME
+3:
+  sll   $t3, $t1, 16
+  sra   $t3, $t3, 24                    /* stick X */
+  sll   $t4, $t1, 24
+  sra   $t4, $t4, 24                    /* stick Y, up positive */
+  li    $t5, 16
+  div   $zero, $t3, $t5
+  mflo  $t3
+  div   $zero, $t4, $t5
+  mflo  $t4
+  lw    $t5, STATE_SNAKE_X
+  addu  $t5, $t5, $t3
+  clamp $t5, -SNAKE_X_RANGE, SNAKE_X_RANGE, $t6
+  sw    $t5, STATE_SNAKE_X
+  lw    $t5, STATE_SNAKE_Y
+  subu  $t5, $t5, $t4                   /* rows grow downwards */
+  clamp $t5, -SNAKE_Y_RANGE, SNAKE_Y_RANGE, $t6
+  sw    $t5, STATE_SNAKE_Y
+
+  li    $t3, PAD_A
+  and   $t3, $t3, $t2
+  beqz  $t3, 5f
+  nop
+  lw    $t3, STATE_SCHEME
+  addiu $t3, $t3, 1
+  sltiu $t4, $t3, SCHEMES
+  bnez  $t4, 4f
+  nop
+  move  $t3, $zero
+4:
+  sw    $t3, STATE_SCHEME
+  jal   make_ramps
+  nop
+5:
+  jr    $fp
   nop
 
 /* ------------------------------------------------------------------------------------------ */
@@ -203,12 +336,18 @@ make_sine:
    colours change slowly, so pixels go in pairs: one word each. */
 make_ramps:
   li    $t9, SINE
-  lwc1  $f16, k_ramp_base               /* base and amplitude of red, green and blue */
-  lwc1  $f18, k_ramp_base + 4
-  lwc1  $f20, k_ramp_base + 8
-  lwc1  $f22, k_ramp_amp
-  lwc1  $f24, k_ramp_amp + 4
-  lwc1  $f26, k_ramp_amp + 8
+  lw    $t0, STATE_SCHEME               /* 24 bytes a scheme */
+  sll   $t1, $t0, 3
+  sll   $t0, $t0, 4
+  addu  $t0, $t0, $t1
+  la    $t1, k_schemes
+  addu  $t0, $t0, $t1
+  lwc1  $f16, 0($t0)                    /* base and amplitude of red, green and blue */
+  lwc1  $f18, 4($t0)
+  lwc1  $f20, 8($t0)
+  lwc1  $f22, 12($t0)
+  lwc1  $f24, 16($t0)
+  lwc1  $f26, 20($t0)
   lwc1  $f28, k_dim                     /* brightness of level 0 */
   lwc1  $f30, k_dim_step                /* and its increase per level */
   lwc1  $f12, k_31
@@ -457,6 +596,8 @@ draw_balls:
   lwc1  $f22, k_path + 4
   lwc1  $f24, k_path + 8
   lwc1  $f26, k_path + 12
+  lw    $a0, STATE_SNAKE_X
+  lw    $a1, STATE_SNAKE_Y
   li    $t8, BALLS - 1
 ball:
   sll   $t0, $s0, 2
@@ -471,9 +612,13 @@ ball:
   mul.s $f0, $f0, $f22
   add.s $f0, $f0, $f20
   to_int $t1, $f0, $f4                  /* x */
+  addu  $t1, $t1, $a0
+  clamp $t1, 0, WIDTH - 32, $t3         /* the whole ball stays on the screen */
   mul.s $f2, $f2, $f26
   add.s $f2, $f2, $f24
   to_int $t2, $f2, $f4                  /* y */
+  addu  $t2, $t2, $a1
+  clamp $t2, 0, ROWS - 32, $t3
   sll   $t3, $t2, 9
   sll   $t2, $t2, 7
   addu  $t2, $t2, $t3                   /* y * 640 */
@@ -734,10 +879,10 @@ k_inv24:
   .double 0.041666666666666667
 k_inv120:
   .double 0.0083333333333333333
-k_ramp_base:
-  .float 0.42, 0.30, 0.55
-k_ramp_amp:
-  .float 0.40, 0.28, 0.40
+k_schemes:                              /* base, then amplitude, of red, green and blue */
+  .float 0.42, 0.30, 0.55, 0.40, 0.28, 0.40   /* violet and teal */
+  .float 0.55, 0.35, 0.20, 0.40, 0.30, 0.20   /* embers */
+  .float 0.20, 0.50, 0.45, 0.18, 0.40, 0.40   /* sea */
 k_dim:
   .float 0.20
 k_dim_step:
@@ -786,6 +931,12 @@ shadow_colours:
   .word RGB(1, 1, 4) * 0x10001, RGB(1, 1, 4) * 0x10001, RGB(1, 1, 4) * 0x10001
   .word RGB(1, 1, 4) * 0x10001, RGB(1, 1, 4) * 0x10001, RGB(1, 1, 4) * 0x10001
   .word RGB(1, 1, 4) * 0x10001, RGB(1, 1, 4) * 0x10001
+  .align 3
+/* Read buttons on port 1 after one byte of padding, so that the reply is the second word. */
+pad_command:
+  .byte 0xFF, 0x01, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0xFE
+  .fill 54, 1, 0
+  .byte 0x01
 title_text:
   .ascii "VANTOR64"
 scroll_text:

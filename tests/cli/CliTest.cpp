@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/InputScript.h"
 #include "cli/Options.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
@@ -129,6 +130,102 @@ TEST_F(CliTest, RunsUntilItsFramesFellDueAndDumpsMemoryInTheConsolesOrder) {
   EXPECT_EQ(bytes.substr(0x100, 8), std::string("\x12\x34\x56\x78\xFE\xDC\xBA\x98", 8));
 }
 
+// The big-endian word at a byte offset of a main memory dump.
+uint32_t DumpWord(const std::string& dump, size_t at) {
+  uint32_t word = 0;
+  for (size_t i = 0; i < 4; ++i)
+    word = word << 8 | static_cast<uint8_t>(dump[at + i]);
+  return word;
+}
+
+TEST_F(CliTest, AScriptedControllerReachesTheProgramFrameByFrame) {
+  const std::string script =
+      dir.WriteText("pad.txt", std::string_view(R"(# frame  buttons     x    y
+0  A                 10  -10
+3  Start Z          -80   80
+3  b                  1    2   # of two lines for one frame, the later counts
+5  CUp CDown CLeft CRight DUp DDown DLeft DRight L R  127 -128
+
+7                     0    0
+)"));
+  const std::string dump = (dir.Path() / "rdram.bin").string();
+  const Outcome outcome =
+      Run("--frames 12 --input " + script + " --dump-rdram " + dump + " " + Rom("controller"));
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  // One line for the unknown command, though the program sent it twice.
+  const std::string unknown = "Controller command 02 not supported, flagged as unanswered\n";
+  const size_t first = outcome.out.find(unknown);
+  EXPECT_NE(first, std::string::npos) << outcome.out;
+  EXPECT_EQ(outcome.out.find(unknown, first + 1), std::string::npos);
+
+  const std::string rdram = Slurp(dump);
+  ASSERT_EQ(rdram.size(), 0x400000u);
+  auto result = [&](size_t index) { return DumpWord(rdram, 0x100 + 4 * index); };
+  // The SI bit: raised by the send, cleared by the status write, raised by the read-back.
+  EXPECT_EQ(result(0), 2u);
+  EXPECT_EQ(result(1), 0u);
+  EXPECT_EQ(result(2), 2u);
+  // The block went to the boot page and came back unchanged; the sender's copy is intact.
+  EXPECT_EQ(result(3), 0x01020304u);
+  EXPECT_EQ(result(4), 0x01020304u);
+  EXPECT_EQ(result(5), 0x01021213u);
+  EXPECT_EQ(result(6), 0x01020304u);
+  // Status on port 1: a controller without accessory; ports 2 to 4 flagged absent.
+  EXPECT_EQ(result(7), 0x01030005u);
+  EXPECT_EQ(result(8), 0x0002FFFFu);
+  for (size_t port : {9u, 10u, 17u})
+    EXPECT_EQ(result(port), 0x018401EEu) << port;
+  // The unknown command: no reply, the no-response flag on its receive length.
+  EXPECT_EQ(result(11), 0x018202EEu);
+  EXPECT_EQ(result(12), 0x018202EEu);
+  // The read that runs past the RAM is left as sent; the byte after the RAM is untouched.
+  EXPECT_EQ(result(13), 0xFFFFFFFFu);
+  EXPECT_EQ(result(14), 0xFFFFFF01u);
+  EXPECT_EQ(result(15), 0x0401EE01u);
+  EXPECT_EQ(result(16), 0x5A5A5A5Au);
+  // Reads after frames 1 to 8, as the script holds the controller from each line's frame on.
+  const uint32_t expected[] = {0x80000AF6, 0x80000AF6, 0x40000102, 0x40000102,
+                               0x0F3F7F80, 0x0F3F7F80, 0x00000000, 0x00000000};
+  for (size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_EQ(result(20 + i), expected[i]) << "read " << i;
+}
+
+TEST_F(CliTest, AMalformedOrUnreadableInputScriptStopsTheRunner) {
+  const std::string bad = dir.WriteText("bad.txt", std::string_view("# ok\n0 A 0 0\n\n10 X 1 1\n"));
+  const Outcome malformed = Run("--input " + bad + " " + Rom("controller"));
+  EXPECT_EQ(malformed.exitCode, 2);
+  EXPECT_EQ(malformed.err, "vantor64-cli: " + bad + ", line 4: 'X' is not a button\n");
+  EXPECT_TRUE(malformed.out.empty());
+
+  const Outcome missing = Run("--input /nonexistent/pad.txt " + Rom("controller"));
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.err.find("cannot read the input script '/nonexistent/pad.txt'"),
+            std::string::npos);
+}
+
+TEST(CliInputScriptTest, ReportsTheLineAndWhatIsWrongWithIt) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"5 A\n", "line 1: needs a frame number, the buttons held and the stick's X and Y"},
+      {"\n-1 0 0\n", "line 2: '-1' is not a frame number"},
+      {"0 A 128 0\n", "line 1: the stick's X must be a number from -128 to 127, not '128'"},
+      {"0 0 -129\n", "line 1: the stick's Y must be a number from -128 to 127, not '-129'"},
+      {"0 0 1.5\n", "line 1: the stick's Y must be a number from -128 to 127, not '1.5'"},
+      {"9 0 0\n8 0 0\n", "line 2: frame 8 comes after frame 9"},
+  };
+  for (const auto& [text, message] : cases) {
+    std::istringstream in(text);
+    std::string error;
+    EXPECT_FALSE(cli::TInputScript::Parse(in, error)) << text;
+    EXPECT_EQ(error, message);
+  }
+  std::istringstream empty("# nothing but a comment\n");
+  std::string error;
+  const auto script = cli::TInputScript::Parse(empty, error);
+  ASSERT_TRUE(script) << error;
+  EXPECT_EQ(script->WordAt(0), 0u);
+  EXPECT_EQ(script->WordAt(1000), 0u);
+}
+
 // Reads an 8-bit RGB PNG back.
 std::vector<uint8_t> ReadPng(const std::string& path, uint32_t& width, uint32_t& height) {
   png_image image{};
@@ -194,12 +291,13 @@ TEST_F(CliTest, ExactRunsMatchTheDefaultRun) {
 
 TEST(CliOptionsTest, ParsesEveryOption) {
   std::string error;
-  const auto options = cli::ParseOptions(
-      {"--frames",     "10",           "--steps",    "0x100",      "--snapshot", "a.png",
-       "--dump-rdram", "r.bin",        "--regs",     "--bench",    "--video",    "v.so",
-       "--target",     "-5,7,640,480", "--disasm",   "0x80000000", "16",         "--break",
-       "A4000040",     "--break",      "0x80001000", "--exact",    "rom.z64"},
-      error);
+  const auto options =
+      cli::ParseOptions({"--frames",     "10",           "--steps",    "0x100",   "--snapshot",
+                         "a.png",        "--dump-rdram", "r.bin",      "--regs",  "--bench",
+                         "--video",      "v.so",         "--input",    "pad.txt", "--target",
+                         "-5,7,640,480", "--disasm",     "0x80000000", "16",      "--break",
+                         "A4000040",     "--break",      "0x80001000", "--exact", "rom.z64"},
+                        error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->frames, 10u);
   EXPECT_EQ(options->steps, 0x100u);
@@ -207,6 +305,7 @@ TEST(CliOptionsTest, ParsesEveryOption) {
   EXPECT_EQ(options->rdramDumpPath, "r.bin");
   EXPECT_TRUE(options->regs && options->bench && options->exact);
   EXPECT_EQ(options->videoPath, "v.so");
+  EXPECT_EQ(options->inputPath, "pad.txt");
   EXPECT_EQ(options->target.Left, -5);
   EXPECT_EQ(options->target.Height, 480);
   EXPECT_EQ(options->disasmAddress, 0x80000000u);

@@ -4,10 +4,10 @@
 // unaligned accesses), run from the same state on both paths must leave the same machine.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <array>
 
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
@@ -55,8 +55,8 @@ class RandomProgram {
                                         0x06, 0x07, 0x10, 0x12, 0x18, 0x19, 0x1A, 0x1B, 0x38};
     static constexpr uint32_t kImm[] = {0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x19};
     static constexpr uint32_t kBranches[] = {0x04, 0x05, 0x06, 0x07, 0x14, 0x15, 0x16, 0x17};
-    static constexpr uint32_t kMemory[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27,
-                                           0x37, 0x28, 0x29, 0x2A, 0x2B, 0x2E, 0x3F, 0x31, 0x39};
+    static constexpr uint32_t kMemory[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x37,
+                                           0x28, 0x29, 0x2A, 0x2B, 0x2E, 0x3F, 0x31, 0x39};
     const uint32_t offset = (Below(24) - 12) & 0xFFFF;  // a few words either way
     switch (Below(20)) {
       case 0:
@@ -120,8 +120,10 @@ class RandomProgram {
     PokeWord(0x80000184, 0x42000018);  // eret
     static constexpr uint32_t kBases[] = {0x80010F80, 0xA0010FF8, 0x80011FFC, 0xA4300008,
                                           0xA4600000, 0x80000100, 0xB0000000, 0x00010F80};
-    for (uint32_t r = 1; r < 32; ++r) Gpr[r] = Sext32(Word());
-    for (uint32_t r = 1; r <= 8; ++r) Gpr[r] = Sext32(kBases[Below(std::size(kBases))] + Below(8));
+    for (uint32_t r = 1; r < 32; ++r)
+      Gpr[r] = Sext32(Word());
+    for (uint32_t r = 1; r <= 8; ++r)
+      Gpr[r] = Sext32(kBases[Below(std::size(kBases))] + Below(8));
     Gpr[25] = Sext32(kCodeStart + 4 * Below(kCodeWords));
     Cop0Regs[STATUS] = Below(2) == 0 ? 0x8401 : 0x34000000;
     Cop0Regs[COMPARE] = Below(4) == 0 ? 0 : 1 + Below(600);

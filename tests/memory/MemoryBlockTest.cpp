@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "tests/support/CaptureHost.h"
@@ -29,14 +30,17 @@ void LoggingFree(void* ptr, size_t) {
 
 class MemoryBlockTest : public ::testing::Test {
  protected:
+  // Blocks that other tests of this program left alive (the machine's map keeps pointers into
+  // them) are set aside, not swept: each test here sees an empty list and sweeps only its own.
   void SetUp() override {
-    SweepBlockList();
+    othersBlocks_ = std::exchange(BlockList, nullptr);
     heap = {};
     SetBlockAllocator(LoggingAlloc, LoggingFree);
   }
   void TearDown() override {
     SweepBlockList();
     SetBlockAllocator(nullptr, nullptr);
+    BlockList = othersBlocks_;
   }
 
   // The blocks from head to tail, checking that every back link agrees with the forward walk.
@@ -54,6 +58,9 @@ class MemoryBlockTest : public ::testing::Test {
   }
 
   test::CaptureHost host;
+
+ private:
+  TMemoryHandler* othersBlocks_ = nullptr;
 };
 
 TEST_F(MemoryBlockTest, AlignsDataInsideTheHeapRequest) {

@@ -151,22 +151,28 @@ TEST_F(PeripheralRegistersTest, MiVersionIsFixedAndTheMaskIsSetAndClearedInPairs
 }
 
 TEST_F(PeripheralRegistersTest, SerialCopiesMoveSixtyFourBytesAndRaiseTheInterrupt) {
+  // Offset 16 sends a block from main memory to the boot page.
   for (uint32_t i = 0; i < 17; ++i)
     Poke(0x80001000 + 4 * i, 0xA0000000 + i);
   WriteWord(kSI + 0, 0x00001000);
   EXPECT_EQ(ReadWord(kSI + 0), 0x00001000u);
-  WriteWord(kSI + 4, 0x1FC00100);
+  WriteWord(kSI + 16, 0x1FC00100);
   EXPECT_EQ(*MI_INTR, kMiIntrSI);
   EXPECT_EQ(Peek(0x9FC00100), 0xA0000000u);
   EXPECT_EQ(Peek(0x9FC0013C), 0xA000000Fu);
-  EXPECT_EQ(Peek(0x9FC00140), 0u);  // 64 bytes, no more
+  EXPECT_EQ(Peek(0x9FC00140), 0u);           // 64 bytes, no more
+  EXPECT_EQ(Peek(0x80001000), 0xA0000000u);  // the sender's block is left as it was
 
+  // Offset 4 brings a block from the boot page back to main memory.
+  *MI_INTR = 0;
   Poke(0x9FC00200, 0x11111111);
   Poke(0x9FC0023C, 0x22222222);
   WriteWord(kSI + 0, 0x00002000);
-  WriteWord(kSI + 16, 0x1FC00200);
+  WriteWord(kSI + 4, 0x1FC00200);
+  EXPECT_EQ(*MI_INTR, kMiIntrSI);
   EXPECT_EQ(Peek(0x80002000), 0x11111111u);
   EXPECT_EQ(Peek(0x8000203C), 0x22222222u);
+  EXPECT_EQ(Peek(0x9FC00200), 0x11111111u);
 
   *MI_INTR = 0x1E;
   WriteWord(kSI + 24, 0);
@@ -176,7 +182,7 @@ TEST_F(PeripheralRegistersTest, SerialCopiesMoveSixtyFourBytesAndRaiseTheInterru
   EXPECT_TRUE(host.Lines().empty());
 
   WriteWord(kSI + 0, 0x00001000);
-  WriteWord(kSI + 4, 0x1FC00FE0);  // runs off the end of the boot page
+  WriteWord(kSI + 16, 0x1FC00FE0);  // runs off the end of the boot page
   EXPECT_EQ(host.Lines(), Lines{"SI DMA clipped to 00000020 bytes!"});
   EXPECT_EQ(Peek(0x9FC00FFC), 0xA0000007u);
 }

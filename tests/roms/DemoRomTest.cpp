@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/CpuState.h"
 #include "core/Engine.h"
 #include "memory/AddressMap.h"
+#include "memory/Pif.h"
+#include "memory/PlainPages.h"
 #include "memory/RomImage.h"
 #include "tests/support/CaptureHost.h"
 #include "video/RendererHost.h"
@@ -107,6 +110,43 @@ TEST_F(DemoRomTest, FramesMatchItsFirstCorrectRun) {
   ASSERT_EQ(frameHashes.size(), kFrames);
   EXPECT_EQ(frameHashes[59], kFrame60Hash);
   EXPECT_EQ(frameHashes[119], kFrame120Hash);
+}
+
+// A word the demo keeps in main memory, by its offset there.
+uint32_t DemoState(uint32_t offset) {
+  uint32_t word;
+  std::memcpy(&word, RDRAM->Data + offset, 4);
+  return word;
+}
+
+TEST_F(DemoRomTest, TheControllerMovesTheSnakeChangesColoursAndFreezesTheScroller) {
+  const std::vector<uint64_t> resting = frameHashes;
+  frameHashes.clear();
+  host.Clear();
+  // The stick right for frames 20 to 39, A tapped at 60, Start at 80.
+  engine.SetFrameHook([](uint32_t frame) {
+    uint32_t word = 0;
+    if (frame >= 20 && frame < 40) word = PadWord(0, 80, 0);
+    if (frame == 60) word = PadWord(kPadA, 0, 0);
+    if (frame == 80) word = PadWord(kPadStart, 0, 0);
+    PublishPad(word);
+  });
+  engine.Start({.frames = kFrames});
+  engine.WaitForEnd();
+  PublishPad(0);
+  ASSERT_EQ(frameHashes.size(), kFrames);
+  // A frame shows the controller as it was when the frame before it was presented.
+  for (size_t i = 0; i < 20; ++i)
+    EXPECT_EQ(frameHashes[i], resting[i]) << "frame " << i + 1;
+  for (size_t i = 20; i < kFrames; ++i)
+    EXPECT_NE(frameHashes[i], resting[i]) << "frame " << i + 1;
+  // Twenty frames at full deflection, a sixteenth of it a frame: 100 pixels to the right.
+  EXPECT_EQ(DemoState(0x21884), 100u);
+  EXPECT_EQ(DemoState(0x21888), 0u);
+  EXPECT_EQ(DemoState(0x2188C), 1u);   // the second colour scheme
+  EXPECT_EQ(DemoState(0x21890), 1u);   // the scroller frozen
+  EXPECT_EQ(DemoState(0x21894), 79u);  // at the frame Start was read
+  EXPECT_EQ(host.Lines().size(), 2u) << host.Lines().back();
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ class FastPathRomTest : public test::MachineTest {
 
   // Step and frame limits: none, the first few, odd primes, either side of a frame, and
   // several frames.
-  static constexpr uint64_t kLimits[] = {0,      1,      2,      3,       97,      7919,
-                                         104729, 624999, 625000, 625001,  1250003, 1875001};
+  static constexpr uint64_t kLimits[] = {0,      1,      2,      3,      97,      7919,
+                                         104729, 624999, 625000, 625001, 1250003, 1875001};
   void SetUp() override {
     MachineTest::SetUp();
     persistent.Save();

@@ -25,4 +25,8 @@ std::string TempDir::WriteFile(const std::string& name, const std::vector<uint8_
   return file.string();
 }
 
+std::string TempDir::WriteText(const std::string& name, std::string_view text) const {
+  return WriteFile(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 }  // namespace vantor::test

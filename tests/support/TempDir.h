@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantor::test {
@@ -18,6 +19,7 @@ class TempDir {
   const std::filesystem::path& Path() const { return path_; }
   // Writes bytes to a file in the directory and returns its full path.
   std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+  std::string WriteText(const std::string& name, std::string_view text) const;
 
  private:
   std::filesystem::path path_;

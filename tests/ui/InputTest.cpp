@@ -8,11 +8,13 @@
 #include <memory>
 #include <set>
 
+#include "memory/Pif.h"
 #include "tests/support/CaptureHost.h"
 #include "tests/support/TempDir.h"
 #include "ui/DirectError.h"
 #include "ui/DirectInput.h"
 #include "ui/KeyboardState.h"
+#include "ui/PadInput.h"
 #include "ui/SdlInput.h"
 
 using namespace vantor;
@@ -88,6 +90,11 @@ class InputTest : public QObject {
     QVERIFY(index > 0);
     window_->ComboBox1->setCurrentIndex(index);
   }
+  static void ActivateWindow(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+  }
   // A few looks at the device, as the window's timer would take them.
   void Ticks(int count = 3) {
     for (int i = 0; i < count && window_->CaptureBox() != nullptr; ++i)
@@ -104,6 +111,7 @@ class InputTest : public QObject {
     QVERIFY2(input_->Start(reason), reason.c_str());
   }
   void cleanup() {
+    PublishPad(0);
     window_.reset();
     input_.reset();
     keyboard_.reset();
@@ -148,6 +156,98 @@ class InputTest : public QObject {
     QEvent deactivate(QEvent::ApplicationDeactivate);
     QCoreApplication::sendEvent(qApp, &deactivate);
     QCOMPARE(keyboard_->Keys()[200], uint8_t{0});
+  }
+
+  // The controller word as the emulated machine reads it, from the keyboard's defaults.
+  void keyboardDrivesTheController() {
+    QWidget mainWindow;
+    ActivateWindow(mainWindow);
+    TControllerCfg cfg;
+    cfg.DeviceGuid = kSysKeyboardGuid;
+    cfg.Map = kKeyboardDefaults;
+    TPadFeed feed(*input_, cfg, mainWindow);
+    // W, K and F: A, Start and the digital pad's left; Up and Right: the stick up and right.
+    for (uint8_t code : {17, 37, 33, 200, 205})
+      keyboard_->Press(code);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(kPadA | kPadStart | kPadDLeft, 80, 80));
+    // Opposite directions cancel; Q tapped between two looks counts for one look.
+    keyboard_->ReleaseAll();
+    keyboard_->Press(203);
+    keyboard_->Press(205);
+    keyboard_->Press(16);
+    keyboard_->Release(16);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(kPadB, 0, 0));
+    feed.Tick();
+    QCOMPARE(PublishedPad(), 0u);
+    // Input is taken only while the main window is active.
+    keyboard_->Press(17);
+    QWidget other;
+    ActivateWindow(other);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), 0u);
+    ActivateWindow(mainWindow);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(kPadA, 0, 0));
+  }
+
+  void padDrivesTheController() {
+    TVirtualPad pad("Test Pad");
+    QVERIFY(pad.Ready());
+    std::vector<TDeviceInstance> devices;
+    QCOMPARE(input_->EnumDevices(devices), DI_OK);
+    QWidget mainWindow;
+    ActivateWindow(mainWindow);
+    TControllerCfg cfg;
+    cfg.DeviceGuid = devices.back().guid;
+    cfg.Map = kJoystickDefaults;
+    cfg.Map[4] = 0;  // A on button 0
+    TPadFeed feed(*input_, cfg, mainWindow);
+    // Inside the dead zone the stick rests.
+    pad.SetAxes(32768 + kAxisDeadZone, 32768 - kAxisDeadZone, 32768);
+    pad.SetButton(0, true);
+    pad.SetButton(23, true);  // Z by default
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(kPadA | kPadZ, 0, 0));
+    // Full travel is full deflection, however far the axis's negative end reaches; Y is
+    // negated, so pushing up is positive.
+    pad.SetButton(0, false);
+    pad.SetButton(23, false);
+    pad.SetAxes(65535, 0, 32768);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(0, 80, 80));
+    pad.SetAxes(0, 65535, 32768);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(0, -80, -80));
+    // Half-way beyond the dead zone is half deflection.
+    pad.SetAxes(32768 + kAxisDeadZone + (32767 - kAxisDeadZone) / 2, 32768, 32768);
+    feed.Tick();
+    QCOMPARE(PublishedPad(), PadWord(0, 40, 0));
+    // A pad pulled out leaves the controller at rest.
+    pad.Detach();
+    feed.Tick();
+    QCOMPARE(PublishedPad(), 0u);
+
+    QCOMPARE(StickOfAxis(32768 + kAxisDeadZone + 1), 0);
+    QCOMPARE(StickOfAxis(-5), -80);
+    QCOMPARE(StickOfAxis(70000), 80);
+    // The first point of view is the digital pad too.
+    TJoyState state;
+    state.lX = state.lY = 32768;
+    const std::pair<uint32_t, uint32_t> povs[] = {
+        {0xFFFFFFFF, 0},
+        {0, kPadDUp},
+        {4500, kPadDUp | kPadDRight},
+        {9000, kPadDRight},
+        {18000, kPadDDown},
+        {22500, kPadDDown | kPadDLeft},
+        {31500, kPadDUp | kPadDLeft},
+    };
+    for (const auto& [pov, bits] : povs) {
+      state.rgdwPOV[0] = pov;
+      QCOMPARE(PadWordOfJoystick(kJoystickDefaults, state), bits);
+    }
   }
 
   void keyboardCapture() {

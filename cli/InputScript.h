@@ -1,0 +1,34 @@
+// Scripted controller input for the headless runner: the controller's state by frame, so tests
+// and scripts can drive a program without a window.
+//
+// One line per change: the frame from which the state holds, the buttons held (A B Z Start L R
+// CUp CDown CLeft CRight DUp DDown DLeft DRight, in any case) and the stick's X and Y (-128 to
+// 127, right and up positive). Blank lines and text after `#` are ignored. Before the first line
+// the controller is at rest.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantor::cli {
+
+class TInputScript {
+ public:
+  // On failure returns nothing and sets error to "line N: what is wrong".
+  static std::optional<TInputScript> Parse(std::istream& in, std::string& error);
+
+  // The controller word once `frame` frames have fallen due.
+  uint32_t WordAt(uint32_t frame) const;
+
+ private:
+  struct TStep {
+    uint32_t frame;
+    uint32_t word;
+  };
+  std::vector<TStep> steps_;
+};
+
+}  // namespace vantor::cli
