@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 
 namespace vantor::cli {
 
@@ -100,6 +101,10 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
                arg == "--input") {
       if (!(text = value(i, arg))) return std::nullopt;
+      if (text->empty()) {
+        error = arg + " needs a file name, not an empty one";
+        return std::nullopt;
+      }
       (arg == "--snapshot" ? options.snapshotPath
        : arg == "--video"  ? options.videoPath
        : arg == "--input"  ? options.inputPath
@@ -147,6 +152,17 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     return std::nullopt;
   }
   return options;
+}
+
+bool OutputsSpareTheRom(const TOptions& options, std::string& error) {
+  for (const std::string* output : {&options.snapshotPath, &options.rdramDumpPath}) {
+    std::error_code failure;
+    if (output->empty() || !std::filesystem::equivalent(*output, options.romPath, failure))
+      continue;
+    error = "'" + *output + "' is the ROM being run; it would be overwritten";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vantor::cli

@@ -31,6 +31,9 @@ struct TOptions {
 // Parses the arguments after the program name; on failure returns nothing and sets error.
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
+// False (and error) when an output file is the ROM itself, under whatever name.
+bool OutputsSpareTheRom(const TOptions& options, std::string& error);
+
 // The usage text printed by --help and after a bad option.
 std::string UsageText();
 

@@ -2,28 +2,16 @@
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <utility>
+
+#include "cli/OutputFile.h"
 
 namespace vantor::cli {
 
-namespace {
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-
-}  // namespace
-
 bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               const std::vector<uint8_t>& rgb, std::string& error) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-  if (!file) {
-    error = std::strerror(errno);
-    return false;
-  }
+  TOutputFile file = OpenOutputFile(path, error);
+  if (!file) return false;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = width;
@@ -34,11 +22,7 @@ bool WritePng(const std::string& path, uint32_t width, uint32_t height,
     png_image_free(&image);
     return false;
   }
-  if (std::fflush(file.get()) != 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  return true;
+  return CloseOutputFile(std::move(file), error);
 }
 
 }  // namespace vantor::cli

@@ -1,9 +1,9 @@
 #include "cli/Reports.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <cstdio>
+#include <utility>
 
+#include "cli/OutputFile.h"
 #include "cli/PngWriter.h"
 #include "common/HexText.h"
 #include "core/CpuState.h"
@@ -41,23 +41,19 @@ std::vector<std::string> RegisterLines() {
   return lines;
 }
 
-std::vector<std::string> DisassemblyLines(uint32_t address, uint32_t count) {
-  std::vector<std::string> lines;
-  for (uint32_t i = 0; i < count; ++i, address += 4)
-    lines.push_back(Hex8(address) + " : " + InstructionText(address));
-  return lines;
+void WriteDisassembly(std::ostream& out, uint32_t address, uint32_t count) {
+  for (uint32_t i = 0; i < count && out; ++i, address += 4)
+    out << Hex8(address) << " : " << InstructionText(address) << '\n';
 }
 
 bool DumpRdram(const std::string& path, std::string& error) {
   std::vector<uint8_t> bytes(kRdramSize);
   for (uint32_t i = 0; i < kRdramSize; ++i)
     bytes[i] = RDRAM->Data[i ^ 3];
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) error = std::strerror(errno);
-  return static_cast<bool>(out);
+  TOutputFile out = OpenOutputFile(path, error);
+  if (!out) return false;
+  std::fwrite(bytes.data(), 1, bytes.size(), out.get());
+  return CloseOutputFile(std::move(out), error);
 }
 
 bool WriteSnapshot(const TFrameCopy& frame, const std::string& path, std::string& error) {

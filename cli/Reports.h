@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@ namespace vantor::cli {
 // One line per general register, then PC and the multiply/divide register.
 std::vector<std::string> RegisterLines();
 
-// COUNT lines of disassembly from an address, read through the address map.
-std::vector<std::string> DisassemblyLines(uint32_t address, uint32_t count);
+// COUNT lines of disassembly from an address, read through the address map, each written as it
+// is made; stops early when the stream fails (a closed pipe).
+void WriteDisassembly(std::ostream& out, uint32_t address, uint32_t count);
 
 // The 4 MB of main memory in the console's big-endian byte order.
 bool DumpRdram(const std::string& path, std::string& error);

@@ -1,6 +1,7 @@
 // vantor64-cli: runs a ROM image without any window and prints its console lines.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "memory/AddressMap.h"
 #include "memory/Pif.h"
 #include "memory/RomImage.h"
+#include "video/RenderPlugInfo.h"
 #include "video/RendererHost.h"
 
 namespace vantor::cli {
@@ -26,10 +28,18 @@ namespace {
 class TerminalHost : public TQueuedHost {
  public:
   void ShowMessage(std::string_view text) override { std::cerr << text << '\n'; }
+  // The last console line delivered, which often says why something failed.
+  const std::string& LastLine() const { return lastLine_; }
 
  protected:
-  void DeliverLine(std::string_view line) override { std::cout << line << '\n'; }
+  void DeliverLine(std::string_view line) override {
+    std::cout << line << '\n';
+    lastLine_ = line;
+  }
   void DeliverStatus(std::string_view) override {}
+
+ private:
+  std::string lastLine_;
 };
 
 int Fail(TerminalHost& host, const std::string& message) {
@@ -72,13 +82,20 @@ int Run(const TOptions& options, const TInputScript& script) {
   if (options.videoPath.empty()) {
     BindBuiltInRenderer(HeadlessRendererEntries());
   } else {
+    // Nobody is there to answer a dialog: the plug-in's messages go to standard error alone.
+    const char* messageFile = std::getenv(kRendererMessageFileVariable);
+    if (messageFile == nullptr || *messageFile == '\0')
+      setenv(kRendererMessageFileVariable, "/dev/null", 1);
     SetRendererWindows(0, 0);
-    BindRendererLibrary(options.videoPath);
+    if (!BindRendererLibrary(options.videoPath)) {
+      host.Drain();
+      return Fail(host, "cannot use the renderer plug-in: " + host.LastLine());
+    }
   }
   PublishTargetRect(options.target);
 
   if (!LoadRomImage(options.romPath))
-    return Fail(host, "cannot run '" + options.romPath + "': it is not a loadable ROM image");
+    return Fail(host, "cannot run '" + options.romPath + "': " + RomLoadReason);
 
   TRunLimits limits;
   if (options.steps)
@@ -106,7 +123,7 @@ int Run(const TOptions& options, const TInputScript& script) {
 
   if (options.regs) PrintLines(RegisterLines());
   if (options.disasmAddress)
-    PrintLines(DisassemblyLines(*options.disasmAddress, options.disasmCount));
+    WriteDisassembly(std::cout, *options.disasmAddress, options.disasmCount);
   if (options.bench) {
     const double rate = seconds.count() > 0 ? engine.StepsExecuted() / seconds.count() : 0;
     std::printf("steps/s: %.0f\n", rate);
@@ -134,7 +151,7 @@ int main(int argc, char** argv) {
   std::string error;
   const auto options =
       vantor::cli::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!options) {
+  if (!options || !vantor::cli::OutputsSpareTheRom(*options, error)) {
     std::cerr << "vantor64-cli: " << error << "\n\n" << vantor::cli::UsageText();
     return 2;
   }

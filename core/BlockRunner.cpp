@@ -18,8 +18,8 @@ uint32_t EffectivePage(uint32_t word) {
 
 // Runs at most maxSteps steps of the page PC is in, with PC, the fetch position and the branch
 // state in locals; stops before an instruction that must run as a single step, and after a step
-// that leaves the page or lands on a misaligned PC. Only transfers read PC and the branch state,
-// so only they see the globals brought up to date.
+// that leaves the page. Only transfers read PC and the branch state, so only they see the
+// globals brought up to date.
 uint32_t RunBlock(uint32_t maxSteps) {
   const uint32_t virtualPage = PC.Lo >> 12;
   const uint32_t base = virtualPage << 12;
@@ -70,8 +70,8 @@ uint32_t RunBlock(uint32_t maxSteps) {
     // The end of the step, as AdvancePc carries it out.
     if (branchState == kBranchImmediate) {
       branchState = kBranchNone;
-      pc = BranchTarget;
-      if ((pc >> 12) != virtualPage || (pc & 3) != 0) goto left;
+      pc = BranchTarget & ~3u;
+      if ((pc >> 12) != virtualPage) goto left;
       index = (pc & 0xFFF) >> 2;
       continue;
     }
@@ -96,10 +96,11 @@ left:
 
 uint32_t BlockAllowance(uint64_t budget) {
   // The end of every step inside a block would leave CAUSE, EPC and the branch state as they are:
-  // no interrupt is due, IP2 already mirrors MI_INTR, and no delayed transfer is half-way.
+  // no interrupt is due, IP2 already mirrors MI_INTR, and no delayed transfer is half-way. The
+  // fetch pointer is the one PC's page gives.
   if (InterruptPending()) return 0;
   if (((Cop0Regs[CAUSE] & kCauseIP2) != 0) != (*MI_INTR != 0)) return 0;
-  if (BranchState == kBranchDelayed || (PC.Lo & 3) != 0) return 0;
+  if (BranchState == kBranchDelayed) return 0;
   if (InstrPtr != reinterpret_cast<const uint32_t*>(HostAddress(PC.Lo))) return 0;
 
   uint64_t steps = std::min<uint64_t>(budget, kMaxBlockSteps);

@@ -22,23 +22,19 @@ constexpr uint32_t kUnmappedFirstPage = 0x80000;
 constexpr uint32_t kUnmappedEndPage = 0xC0000;
 constexpr uint32_t kPhysicalPages = 0x20000;
 
-// Points `count` virtual pages at the physical pages from `physicalPage` on, or at nothing when
-// the half is invalid. Pages past the table end or inside the unmapped segments are left alone.
-void MapHalf(uint32_t virtualPage, uint32_t physicalPage, uint32_t count, bool valid) {
+// Points `count` virtual pages at the physical pages from `physicalPage` on. Pages past the table
+// end, inside the unmapped segments, or whose physical page lies beyond the 512 MB the map shows
+// are left as they are.
+void MapHalf(uint32_t virtualPage, uint32_t physicalPage, uint32_t count) {
   for (uint32_t i = 0; i < count && virtualPage + i < kPageCount; ++i) {
     const uint32_t page = virtualPage + i;
-    if (page >= kUnmappedFirstPage && page < kUnmappedEndPage) continue;
     const uint32_t physical = physicalPage + i;
-    if (valid && physical < kPhysicalPages) {
-      const uint32_t source = kUnmappedFirstPage + physical;
-      PageTable[page] = PageTable[source];
-      ReadTable[page] = ReadTable[source];
-      WriteTable[page] = WriteTable[source];
-    } else {
-      PageTable[page] = DummyPage->Data;
-      ReadTable[page] = IllegalRead;
-      WriteTable[page] = IllegalWrite;
-    }
+    if ((page >= kUnmappedFirstPage && page < kUnmappedEndPage) || physical >= kPhysicalPages)
+      continue;
+    const uint32_t source = kUnmappedFirstPage + physical;
+    PageTable[page] = PageTable[source];
+    ReadTable[page] = ReadTable[source];
+    WriteTable[page] = WriteTable[source];
   }
 }
 
@@ -57,22 +53,18 @@ void TLBR(uint32_t) {}
 void TLBWR(uint32_t) {}
 void TLBP(uint32_t) {}
 
-// Maps both halves of an entry, or with `present` false takes all of its pages out of the map.
-// VPN2 counts pairs of pages; the mask widens each half to PageMask + 1 pages of 4 KB and its
-// bits take no part in the VPN2 and the PFNs.
-void MapEntry(const TlbEntry& entry, bool present) {
+// Maps both halves of an entry. VPN2 counts pairs of pages; the mask widens each half to
+// PageMask + 1 pages of 4 KB and its bits take no part in the VPN2 and the PFNs.
+void MapEntry(const TlbEntry& entry) {
   const uint32_t pages = entry.PageMask + 1;
   const uint32_t evenPage = (entry.Vpn2 & ~entry.PageMask) << 1;
-  MapHalf(evenPage, entry.EvenPfn & ~entry.PageMask, pages, present && entry.EvenValid != 0);
-  MapHalf(evenPage + pages, entry.OddPfn & ~entry.PageMask, pages, present && entry.OddValid != 0);
+  MapHalf(evenPage, entry.EvenPfn & ~entry.PageMask, pages);
+  MapHalf(evenPage + pages, entry.OddPfn & ~entry.PageMask, pages);
 }
 
 void TLBWI(uint32_t) {
   // The index field of INDEX is five bits wide; the probe-failure bit 31 takes no part.
   TlbEntry& entry = Tlb[Cop0Regs[INDEX] & (kTlbEntries - 1)];
-  // The translation the entry held until now disappears with it.
-  MapEntry(entry, false);
-
   const uint32_t hi = Cop0Regs[ENTRYHI];
   const uint32_t lo0 = Cop0Regs[ENTRYLO0];
   const uint32_t lo1 = Cop0Regs[ENTRYLO1];
@@ -92,7 +84,9 @@ void TLBWI(uint32_t) {
   };
   DbgAddLine("Virtual address : " + Hex8((entry.Vpn2 & ~entry.PageMask) << 13));
   DbgAddLine("Physical address : " + Hex8((entry.EvenPfn & ~entry.PageMask) << 12));
-  MapEntry(entry, true);
+  // Writing an entry only adds to the map, whatever its valid bits: the pages that the index
+  // mapped before stay until the next start rebuilds the map, since other entries may map them.
+  MapEntry(entry);
 }
 
 // Returns without a delay slot.

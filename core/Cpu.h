@@ -42,8 +42,11 @@ inline uint32_t FetchWord() {
       BranchState = kBranchImmediate;
       break;
     default:
-      PC.Lo = BranchTarget;
-      SetInstrPtr(BranchTarget);
+      // Instructions are whole words: a target that is not a multiple of 4 (JR to an odd
+      // register, ERET to an odd EPC) runs the word that holds it. PC thus stays aligned, so the
+      // fetch pointer never leaves its page and the page test below sees every crossing.
+      PC.Lo = BranchTarget & ~3u;
+      SetInstrPtr(PC.Lo);
       BranchState = kBranchNone;
       return;
   }

@@ -117,10 +117,13 @@ void SB(uint32_t w) {
   PageTable[a.page][a.offset ^ 3] = static_cast<uint8_t>(RtLo(w));
 }
 
+// At offset 0xFFD the lane adjustment puts the halfword on the page's last byte: only its low
+// byte lies inside the page and is kept, as the loads keep only the bytes inside the page.
 void SH(uint32_t w) {
   const Access a = Effective(w);
   const auto half = static_cast<uint16_t>(RtLo(w));
-  std::memcpy(PageTable[a.page] + (a.offset ^ 2), &half, sizeof half);
+  const uint32_t at = a.offset ^ 2;
+  std::memcpy(PageTable[a.page] + at, &half, at < kPageSize - 1 ? sizeof half : 1);
 }
 
 void SW(uint32_t w) {

@@ -16,9 +16,10 @@ TMemoryHandler* DummyPage = nullptr;
 
 namespace {
 
-// Page and offset read together as the 8-digit address.
+// The address accessed, as 8 digits (page and offset). A double word's second half at offsets
+// 0xFFC to 0xFFF arrives with an offset past 0xFFF: it names the next page's first bytes.
 std::string PageAndOffset(uint32_t page, uint32_t offset) {
-  return Hex(page, 5) + Hex(offset, 3);
+  return Hex8((page << 12) + offset);
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
 #include "memory/RomImage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +7,7 @@
 #include "common/DebugLog.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
+#include "memory/RomFile.h"
 
 namespace vantor {
 
@@ -19,6 +15,7 @@ TMemoryHandler* RomImage = nullptr;
 TRomHeader RomHeader;
 bool RomLoaded = false;
 std::string RomLoadError;
+std::string RomLoadReason;
 
 namespace {
 
@@ -30,29 +27,6 @@ constexpr std::array<std::string_view, 128> NameTable(
     table[code] = name;
   return table;
 }
-
-// Reads the whole file; false on any failure to open, stat or read a regular file.
-bool ReadFileInto(int fd, uint8_t* target, uint32_t size) {
-  uint32_t done = 0;
-  while (done < size) {
-    const ssize_t got = read(fd, target + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<uint32_t>(got);
-  }
-  return true;
-}
-
-class FileCloser {
- public:
-  explicit FileCloser(int fd) : fd_(fd) {}
-  ~FileCloser() { close(fd_); }
-  FileCloser(const FileCloser&) = delete;
-  FileCloser& operator=(const FileCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 uint8_t HeaderByte(const uint8_t* image, uint32_t offset) {
   return image[offset ^ 3];
@@ -98,11 +72,18 @@ bool NormaliseByteOrder(uint8_t* image, uint32_t size) {
   return magic == 0x1240;
 }
 
-// Reports a refused load on the console and keeps the reason for the window.
-bool Refuse(std::string reason) {
-  DbgAddLine(reason);
-  RomLoadError = std::move(reason);
+// Reports a refused load on the console and keeps its line for the window and its reason, in
+// words, for the runner.
+bool Refuse(std::string line, std::string reason) {
+  DbgAddLine(line);
+  RomLoadError = std::move(line);
+  RomLoadReason = std::move(reason);
   return false;
+}
+
+// The file's first four bytes as it holds them, e.g. "80 37 12 40".
+std::string FirstBytes(const uint8_t* image) {
+  return Hex2(image[0]) + " " + Hex2(image[1]) + " " + Hex2(image[2]) + " " + Hex2(image[3]);
 }
 
 void ReadHeader(const uint8_t* image) {
@@ -161,31 +142,30 @@ void UnloadRomImage() {
 bool LoadRomImage(const std::string& path) {
   UnloadRomImage();
   RomLoadError.clear();
+  RomLoadReason.clear();
 
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return Refuse("Error loading " + path);
+  TRomFile file(path);
+  if (!file.Ok()) {
+    return Refuse("Error loading " + path, file.Error());
   }
-  FileCloser closer(fd);
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > 0xFFFFFF00) {
-    return Refuse("Error loading " + path);
-  }
-  const auto size = static_cast<uint32_t>(info.st_size);
+  const uint32_t size = file.Size();
 
   RomImage = TMemoryHandler::Create(size, 8);
   if (RomImage->Data == nullptr) {
-    return Refuse("Failed to allocate memory!");
+    return Refuse("Failed to allocate memory!",
+                  "there is no memory for its " + std::to_string(size) + " bytes");
   }
-  if (!ReadFileInto(fd, RomImage->Data, size)) {
-    return Refuse("Error loading " + path);
+  if (!file.ReadAll(RomImage->Data)) {
+    return Refuse("Error loading " + path, file.Error());
   }
   // The header (and the magic inside it) must be whole before anything is read from it.
   if (size < kRomHeaderSize) {
-    return Refuse("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!");
+    return Refuse("Rom image too small: " + std::to_string(size) + " bytes, a header needs 64!",
+                  "it is too small: " + std::to_string(size) + " bytes, a ROM header takes 64");
   }
   if (!NormaliseByteOrder(RomImage->Data, size)) {
-    return Refuse("Invalid \"Magic\"!");
+    return Refuse("Invalid \"Magic\"!",
+                  "its first bytes " + FirstBytes(RomImage->Data) + " are no known ROM byte order");
   }
   ReadHeader(RomImage->Data);
   ReportHeader();

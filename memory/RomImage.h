@@ -34,6 +34,8 @@ extern TRomHeader RomHeader;
 extern bool RomLoaded;  // true only after a successful LoadRomImage; Start needs it
 // Why the last LoadRomImage failed, as its console line said; empty after a success.
 extern std::string RomLoadError;
+// The same failure in words for the user, e.g. the system's error text; empty after a success.
+extern std::string RomLoadReason;
 
 // Country and maker names by code byte, kNoName where the code has no name. The loader's console
 // lines and the main window read the same tables.

@@ -10,7 +10,7 @@ inline constexpr char RendererCaption[] = "Orlenks DirectX rendering plugin for 
 
 // When this variable names a file, messages are appended to it (one line each) instead of being
 // shown in a dialog, so that tests and batch runs never wait for a click.
-inline constexpr char kMessageFileVariable[] = "VID_PRISM_MESSAGE_FILE";
+inline constexpr const char* kMessageFileVariable = kRendererMessageFileVariable;
 
 // Writes "caption: text" to standard error, then shows a modal dialog with one OK button (or
 // appends the text to the message file). Blocks until the dialog is closed.

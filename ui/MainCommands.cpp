@@ -14,6 +14,7 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "debugger/DebugForm.h"
+#include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
@@ -162,19 +163,21 @@ void TMainForm::ShowLoadFailed(const QString& path, bool unsupported) {
 }
 
 bool TMainForm::ReadRomStream(const QString& path) {
-  QFile file(path);
   const auto fail = [&](const QString& text) {
     SetStatus(text);
     dialogs_.ShowError(this, text);
     return false;
   };
-  if (!file.open(QIODevice::ReadOnly))
+  // The image load's checks: a FIFO, a device or an oversized file is refused before any read.
+  TRomFile file(QFile::encodeName(path).toStdString());
+  if (!file.Ok())
     return fail(QStringLiteral("Cannot open file \"%1\". %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString()));
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
-    return fail(QStringLiteral("Read error in \"%1\". %2").arg(path, file.errorString()));
-  RomStream.assign(bytes.begin(), bytes.end());
+                    .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
+  RomStream.resize(file.Size());
+  if (!file.ReadAll(RomStream.data())) {
+    RomStream.clear();
+    return fail(QStringLiteral("Read error in \"%1\". %2").arg(path, CoreText(file.Error())));
+  }
   return true;
 }
 

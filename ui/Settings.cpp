@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <algorithm>
 #include <initializer_list>
 #include <utility>
+
+#include "common/Host.h"
 
 namespace vantor::ui {
 
@@ -26,14 +29,22 @@ bool CanWrite(const QString& file) {
   return folder.isDir() && folder.isWritable();
 }
 
+// Looks at the file without opening it, so that nothing can wait on it.
+bool UsableSettingsFile(const QString& file) {
+  const QFileInfo info(file);
+  if (info.isSymLink()) return false;
+  if (!info.exists()) return true;
+  return info.isFile() && info.size() <= kMaxSettingsBytes;
+}
+
 bool WriteValues(const QString& settingsFile,
                  std::initializer_list<std::pair<const char*, QVariant>> values) {
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return false;
   QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-  QSettings settings(settingsFile, QSettings::IniFormat);
   for (const auto& [key, value] : values)
-    settings.setValue(key, value);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+    settings->setValue(key, value);
+  return SaveSettings(*settings);
 }
 
 // {00112233-4455-6677-8899-AABBCCDDEEFF}: the 16 bytes in order.
@@ -64,23 +75,44 @@ QString SettingsFilePath(const QString& executableDir, const QString& configDir)
   return QDir(configDir).filePath(kSettingsFileName);
 }
 
+std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile) {
+  if (UsableSettingsFile(settingsFile))
+    return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+  static QSet<QString> told;
+  if (!told.contains(settingsFile)) {
+    told.insert(settingsFile);
+    ShowMessage((QDir::toNativeSeparators(settingsFile) +
+                 " is not a settings file (a regular file of at most 1 MB): Vantor64 runs on "
+                 "its default settings and saves none.")
+                    .toStdString());
+  }
+  return nullptr;
+}
+
+bool SaveSettings(QSettings& settings) {
+  settings.sync();
+  // A format error is the reading's: the file was damaged, and the save has replaced it.
+  if (settings.status() != QSettings::AccessError) return true;
+  ShowMessage(
+      ("The settings could not be saved in " + QDir::toNativeSeparators(settings.fileName()) + ".")
+          .toStdString());
+  return false;
+}
+
 QString ReadRomDir(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  return settings.value("Paths/RomDir", QString()).toString();
+  const auto settings = OpenSettings(settingsFile);
+  return settings ? settings->value("Paths/RomDir", QString()).toString() : QString();
 }
 
 bool WriteRomDir(const QString& settingsFile, const QString& romDir) {
-  QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  settings.setValue("Paths/RomDir", romDir);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  return WriteValues(settingsFile, {{"Paths/RomDir", romDir}});
 }
 
 int ReadThreadPriority(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return kInitialPriority;
   bool ok = false;
-  const int position = settings.value(kPriorityKey).toString().toInt(&ok);
+  const int position = settings->value(kPriorityKey).toString().toInt(&ok);
   return ok && position >= 0 && position <= 6 ? position : kInitialPriority;
 }
 
@@ -89,12 +121,13 @@ bool WriteThreadPriority(const QString& settingsFile, int position) {
 }
 
 TSoundSettings ReadSound(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
   TSoundSettings sound;
-  const QString choice = settings.value(kSoundKey).toString();
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return sound;
+  const QString choice = settings->value(kSoundKey).toString();
   if (choice == QLatin1String("Enabled")) sound.choice = TSoundChoice::Enabled;
   if (choice == QLatin1String("Disabled")) sound.choice = TSoundChoice::Disabled;
-  sound.frequency = settings.value(kFrequencyKey).toString() == QLatin1String("true");
+  sound.frequency = settings->value(kFrequencyKey).toString() == QLatin1String("true");
   return sound;
 }
 
@@ -107,10 +140,11 @@ bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
 }
 
 TControllerSettings ReadController(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
   TControllerSettings controller;
-  controller.deviceGuid = ParseGuid(settings.value(kDeviceKey).toString());
-  const QStringList values = settings.value(kMapKey).toStringList();
+  const auto settings = OpenSettings(settingsFile);
+  if (!settings) return controller;
+  controller.deviceGuid = ParseGuid(settings->value(kDeviceKey).toString());
+  const QStringList values = settings->value(kMapKey).toStringList();
   for (size_t i = 0; i < controller.map.size() && i < static_cast<size_t>(values.size()); ++i) {
     bool ok = false;
     const int value = values[static_cast<qsizetype>(i)].trimmed().toInt(&ok);

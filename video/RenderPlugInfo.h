@@ -18,6 +18,10 @@ inline constexpr int32_t kRendererInterfaceVersion = 1;
 // The plug-in library, relative to the working directory (then to the executable's folder).
 inline constexpr const char* kRendererLibraryPath = "Video/Vid_Prism.so";
 
+// When this environment variable names a file, the plug-in appends its messages to it (one line
+// each) instead of showing a dialog: a host with nobody to answer one sets it before loading.
+inline constexpr char kRendererMessageFileVariable[] = "VID_PRISM_MESSAGE_FILE";
+
 // Static data inside the plug-in, valid while the library is loaded; the host never frees or
 // changes it. The texts are zero-terminated 8-bit strings.
 struct TRendererInfo {

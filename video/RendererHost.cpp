@@ -1,6 +1,7 @@
 #include "video/RendererHost.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <mutex>
 
@@ -58,6 +59,15 @@ void InstallEntries(const TRendererEntries& entries) {
   SetResolutionChange(RendererResize);
 }
 
+// dlopen opens a file before it looks at it: a FIFO would hold it waiting for a writer for good.
+// True for what may be handed to it: a search name, a missing path, a file or a folder (whose
+// failures dlopen explains itself).
+bool MayOpenAsLibrary(const std::string& path) {
+  struct stat info {};
+  if (path.find('/') == std::string::npos || stat(path.c_str(), &info) != 0) return true;
+  return S_ISREG(info.st_mode) || S_ISDIR(info.st_mode);
+}
+
 bool ResolveAll(void* library, const std::string& path) {
   TRendererEntries e;
   e.Library = library;
@@ -92,6 +102,10 @@ bool ResolveAll(void* library, const std::string& path) {
 
 bool BindRendererLibrary(const std::string& path) {
   ReleaseRenderer();
+  if (!MayOpenAsLibrary(path)) {
+    DbgAddLine("Renderer " + path + " could not be loaded: it is not a regular file");
+    return false;
+  }
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* reason = dlerror();
@@ -105,11 +119,13 @@ bool BindRenderer(const std::string& executableDir) {
   ReleaseRenderer();
   const std::string candidates[] = {kRendererLibraryPath,
                                     executableDir + "/" + kRendererLibraryPath};
+  const char* reason = "it is not a regular file";
   for (const std::string& path : candidates) {
+    if (!MayOpenAsLibrary(path)) continue;
     if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
       return ResolveAll(library, path);
+    reason = dlerror();
   }
-  const char* reason = dlerror();
   DbgAddLine(std::string("Renderer ") + kRendererLibraryPath +
              " could not be loaded: " + (reason ? reason : "unknown") + "; running without video");
   return false;

@@ -186,19 +186,37 @@ TEST_F(TlbTest, PageMaskWidensBothHalvesAndRegisterPagesKeepTheirHandlers) {
   EXPECT_EQ(ReadTable[0xC0008], IllegalRead);
 }
 
-TEST_F(TlbTest, InvalidHalvesAndRewrittenEntriesLeaveNoTranslationBehind) {
-  Write(3, 0, 0x00400000, Lo(0x100, kValid), Lo(0x101, 0));
-  EXPECT_EQ(ReadTable[0x00400], RamRead);
-  EXPECT_EQ(ReadTable[0x00401], IllegalRead);
+TEST_F(TlbTest, InvalidHalvesMapLikeValidOnes) {
+  Write(3, 0, 0x00400000, Lo(0x100, 0), Lo(0x101, 0x3C));  // V clear, other flags in any state
+  EXPECT_EQ(PageTable[0x00400], RDRAM->Data + 0x100000);
+  EXPECT_EQ(PageTable[0x00401], RDRAM->Data + 0x101000);
+  EXPECT_EQ(ReadTable[0x00401], RamRead);
+}
 
-  Write(3, 0, 0x00800000, Lo(0x100, kValid), Lo(0x101, kValid));
-  EXPECT_EQ(ReadTable[0x00400], IllegalRead);
-  EXPECT_EQ(PageTable[0x00400], DummyPage->Data);
+TEST_F(TlbTest, WritingAnEntryNeverTakesPagesOutOfTheMap) {
+  // A never-used index holds zeros, which name virtual pages 0 and 1: writing it must not
+  // unmap them from the entry that mapped them.
+  Write(1, 0, 0x00000000, Lo(0x100, kValid), Lo(0x101, kValid));
+  Tlb[2] = {};
+  Write(2, 0, 0x00400000, Lo(0x200, kValid), Lo(0x201, kValid));
+  EXPECT_EQ(PageTable[0x00000], RDRAM->Data + 0x100000);
+  EXPECT_EQ(PageTable[0x00001], RDRAM->Data + 0x101000);
+
+  // Rewriting an index keeps what it mapped before; mappings last until the next start.
+  Write(2, 0, 0x00800000, Lo(0x200, kValid), Lo(0x201, kValid));
+  EXPECT_EQ(ReadTable[0x00400], RamRead);
   EXPECT_EQ(ReadTable[0x00801], RamRead);
+
+  // An index written in an earlier run: the next run has remapped its pages through another one.
+  InitMemoryMap();
+  EXPECT_EQ(ReadTable[0x00800], IllegalRead);
+  Write(6, 0, 0x00800000, Lo(0x300, kValid), Lo(0x301, kValid));
+  Write(2, 0, 0x00C00000, Lo(0x200, kValid), Lo(0x201, kValid));
+  EXPECT_EQ(PageTable[0x00800], RDRAM->Data + 0x300000);
+  EXPECT_EQ(PageTable[0x00801], RDRAM->Data + 0x301000);
 
   // The idiom that invalidates an entry points it into the unmapped segment, which stays as it is.
   Write(3, 0, 0x80000000, 0, 0);
-  EXPECT_EQ(ReadTable[0x00801], IllegalRead);
   EXPECT_EQ(PageTable[0x80000], RDRAM->Data);
   EXPECT_EQ(PageTable[0x80001], RDRAM->Data + 0x1000);
   EXPECT_EQ(ReadTable[0xA0001], RamRead);

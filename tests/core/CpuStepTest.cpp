@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "core/Cpu.h"
+#include "core/RegisterAccess.h"
+#include "core/Transfer.h"
 #include "memory/PlainPages.h"
 #include "memory/SignalProcessor.h"
 #include "tests/support/InstrEncoder.h"
@@ -141,6 +143,40 @@ TEST_F(CpuStepTest, SequentialFetchEntersTheNextPagesOwnStorage) {
   Step(2);
   EXPECT_EQ(Gpr[8], 1u);
   EXPECT_EQ(PC.Lo, 0xA4001004u);
+}
+
+TEST_F(CpuStepTest, TransfersToMisalignedAddressesRunTheWordThatHoldsThem) {
+  // The last words of DMEM, a 4 KB block of its own, then the first word of IMEM.
+  for (uint32_t at = 0xA4000FF0; at < 0xA4001000; at += 4)
+    Poke(at, kAddiuT0);
+  Poke(0xA4001000, EncodeI(9, 9, 9, 1));  // addiu t1, t1, 1
+  auto runToImem = [&](uint32_t expectedPc) {
+    EXPECT_EQ(PC.Lo, expectedPc);
+    Gpr[8] = Gpr[9] = 0;
+    Step((0xA4001000 - expectedPc) / 4 + 1);
+    EXPECT_EQ(Gpr[8], (0xA4001000 - expectedPc) / 4);
+    EXPECT_EQ(Gpr[9], 1u);
+    EXPECT_EQ(PC.Lo, 0xA4001004u);
+  };
+
+  for (uint32_t target : {0xA4000FF1u, 0xA4000FF6u, 0xA4000FFFu}) {
+    SCOPED_TRACE(target);
+    Gpr[10] = Sext32(target);
+    Program(kCode, {Special(8, 10, 0, 0), kNop});  // jr t2
+    Step(2);
+    runToImem(target & ~3u);
+  }
+
+  // Exception return to an odd EPC, and the debugger's immediate transfer.
+  Program(kCode, {EncodeI(16, 16, 0, 24)});  // eret
+  Cop0Regs[STATUS] = kStatusEXL;
+  Cop0Regs[EPC] = 0xA4000FFD;
+  Step();
+  runToImem(0xA4000FFC);
+  PostImmediateTransfer(0xA4000FF3);
+  Step();
+  EXPECT_EQ(PC.Lo, 0xA4000FF0u);
+  EXPECT_TRUE(host.Lines().empty());
 }
 
 TEST_F(CpuStepTest, FetchFromAnUnmappedPageReadsTheDummyPage) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
 #include "memory/PlainPages.h"
@@ -140,6 +142,38 @@ TEST_F(LoadStoreTest, AccessesAtThePageEndStayInsideTheBlock) {
   EXPECT_EQ(Peek(0xA4000FFC), 0x55667788u);
   Store(41, 0xA4000FFF, 0xBEEF);      // SH at the last byte
   Store(43, 0xA4000FFE, 0xCAFEF00D);  // unaligned SW
+}
+
+TEST_F(LoadStoreTest, DoubleWordsAtThePageEndReportTheAddressOfEachHalf) {
+  EXPECT_EQ(Load(55, 0x00001FFC), 0u);
+  Store(63, 0x00001FFD, 0x01234567'89ABCDEF);
+  EXPECT_EQ(Load(55, 0xFFFFFFFC), 0u);
+  EXPECT_EQ(host.Lines(), (std::vector<std::string>{
+                              "ILLEGAL READ from 00001FFC PC: 80001000",
+                              "ILLEGAL READ from 00002000 PC: 80001000",
+                              "ILLEGAL WRITE 01234567 to 00001FFD PC: 80001000",
+                              "ILLEGAL WRITE 89ABCDEF to 00002001 PC: 80001000",
+                              "ILLEGAL READ from FFFFFFFC PC: 80001000",
+                              "ILLEGAL READ from 00000000 PC: 80001000",
+                          }));
+}
+
+TEST_F(LoadStoreTest, HalfwordStoresAtThePageEndKeepOnlyTheByteInsideThePage) {
+  // A page whose storage is followed by bytes that belong to no page.
+  std::vector<uint8_t> storage(kPageSize + 4, 0xAA);
+  PageTable[0x00010] = storage.data();
+  Store(41, 0x00010FFD, 0xBEEF);
+  EXPECT_EQ(storage[0xFFF], 0xEF);  // the emulated byte at 0xFFC
+  EXPECT_EQ(storage[0x1000], 0xAA);
+
+  // The same on blocks of exactly 4 KB: DMEM, the audio registers, the dummy page.
+  Store(41, 0xA4000FFD, 0x1234);
+  EXPECT_EQ(Peek(0xA4000FFC) >> 24, 0x34u);
+  Store(41, 0xA4500FFD, 0x5678);
+  EXPECT_EQ(PageTable[0xA4500][0xFFF], 0x78);
+  Store(41, 0x00000FFD, 0x9ABC);
+  EXPECT_EQ(DummyPage->Data[0xFFF], 0xBC);
+  DummyPage->Data[0xFFF] = 0;
 }
 
 }  // namespace

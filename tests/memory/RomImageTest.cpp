@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "common/MachineState.h"
 #include "tests/support/CaptureHost.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -134,6 +136,44 @@ TEST_F(RomImageTest, UnreadableAndTooShortFilesAreRefused) {
     EXPECT_EQ(host.Lines(), Lines{reason});
     EXPECT_EQ(RomLoadError, reason);
   }
+}
+
+TEST_F(RomImageTest, EveryRefusalSaysWhy) {
+  const auto path = [&](const char* name) { return (dir.Path() / name).string(); };
+  auto oddOrder = BigEndianRom({});
+  std::copy_n("\x12\x34\x56\x78", 4, oddOrder.begin());
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {path("missing.z64"), "No such file or directory"},
+      {dir.Path().string(), "Is a directory"},
+      {dir.WriteFile("short.z64", BigEndianRom({.size = 10})),
+       "it is too small: 10 bytes, a ROM header takes 64"},
+      {dir.WriteFile("odd.z64", oddOrder),
+       "its first bytes 12 34 56 78 are no known ROM byte order"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(LoadRomImage(c.path));
+    EXPECT_EQ(RomLoadReason, c.reason);
+  }
+  ASSERT_TRUE(Load(BigEndianRom({})));
+  EXPECT_EQ(RomLoadReason, "");
+}
+
+TEST_F(RomImageTest, FifosAndOversizedFilesAreRefusedBeforeAnyRead) {
+  test::FifoRescue fifo((dir.Path() / "fifo.z64").string());
+  EXPECT_FALSE(LoadRomImage(fifo.Path()));
+  EXPECT_FALSE(fifo.Rescued()) << "the load waited for a writer";
+  EXPECT_EQ(RomLoadReason, "it is not a regular file");
+  EXPECT_EQ(host.Lines(), Lines{"Error loading " + fifo.Path()});
+
+  // One byte more than the cartridge window shows; sparse, so it costs no disk.
+  const std::string large = dir.WriteFile("large.z64", BigEndianRom({}));
+  std::filesystem::resize_file(large, 0x10000001);
+  EXPECT_FALSE(LoadRomImage(large));
+  EXPECT_EQ(RomLoadReason, "it is 268435457 bytes, larger than the 256 MB a cartridge can hold");
+  EXPECT_EQ(RomImage, nullptr);
 }
 
 TEST_F(RomImageTest, AHeaderAloneIsAWholeImage) {

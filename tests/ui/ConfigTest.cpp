@@ -3,10 +3,12 @@
 // defaults, texts, Cancel and OK, failures of the input layer, and what is kept in the INI file.
 #include <QFile>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "core/Engine.h"
 #include "tests/support/CaptureHost.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/TempDir.h"
 #include "ui/Config.h"
 #include "ui/DirectInput.h"
@@ -225,6 +227,49 @@ class ConfigTest : public QObject {
           firstText ? TControllerMap{0, 0, 0, 7, 0, 255, -3} : TControllerMap{};
       QCOMPARE(window.Cfg.Map, map);
     }
+  }
+
+  // The windows read the settings file while the program starts: whatever Vantor64.ini is, they
+  // come up on their defaults without waiting, the user hears so once, and choices made later
+  // write nothing through it.
+  void hostileSettingsFilesNeverHoldTheStart() {
+    const auto file = [&](const char* kind) {
+      std::filesystem::create_directory(dir_->Path() / kind);
+      return dir_->Path() / kind / "Vantor64.ini";
+    };
+    test::FifoRescue fifo(file("fifo").string());
+    std::filesystem::create_symlink("/dev/zero", file("device"));
+    std::filesystem::create_directory(file("folder"));
+    const auto huge = file("huge");
+    std::filesystem::resize_file(dir_->WriteFile("huge/Vantor64.ini", {'[', 'P', ']'}),
+                                 200u << 20);  // sparse: costs no disk
+
+    for (const char* kind : {"fifo", "device", "folder", "huge"}) {
+      const QString settings =
+          QString::fromStdString((dir_->Path() / kind / "Vantor64.ini").string());
+      host_->Clear();
+      TEngine engine;
+      TConfigF config(engine, settings);
+      TDirectInputConfig keys(input_, settings);
+      QCOMPARE(config.TrackBar1->value(), kInitialPriority);
+      QVERIFY(!config.Enabled->isChecked() && !config.Disabled->isChecked());
+      QCOMPARE(keys.Cfg.Map, TControllerMap{});
+      QCOMPARE(host_->Messages().size(), 1u);
+      QVERIFY2(QString::fromStdString(host_->Messages()[0]).startsWith(settings + " is not a "),
+               host_->Messages()[0].c_str());
+
+      config.show();
+      config.TrackBar1->setValue(2);
+      QTest::mouseClick(config.Enabled, Qt::LeftButton);
+      keys.show();
+      Choose(keys, "Keyboard");
+      QTest::mouseClick(keys.Button1, Qt::LeftButton);
+      QCOMPARE(host_->Messages().size(), 1u);
+    }
+    QVERIFY2(!fifo.Rescued(), "a window waited on the FIFO");
+    QVERIFY(std::filesystem::is_symlink(file("device")));
+    QVERIFY(std::filesystem::is_directory(file("folder")));
+    QCOMPARE(std::filesystem::file_size(huge), 200u << 20);
   }
 
   void deviceListAndTexts() {

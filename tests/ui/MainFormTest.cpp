@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "common/Host.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
@@ -406,6 +408,39 @@ class MainFormTest : public QObject {
   void unprintableTitleBytesAreReplaced() {
     Load(WriteRom("odd title.z64", IdleRom("BAD\x01\x1b\x7f\x9fNAME\xe9")));
     QCOMPARE(form_->windowTitle(), QString::fromUtf8("Vantor64 0.25 - BAD????NAME\xc3\xa9"));
+  }
+
+  // Neither read of Load ROM waits on a FIFO or reads an image larger than the cartridge window.
+  void loadRomRefusesFifosAndOversizedFilesUnread() {
+    test::FifoRescue fifo((dir_->Path() / "fifo.z64").string());
+    Load(QString::fromStdString(fifo.Path()));
+    QVERIFY2(!fifo.Rescued(), "Load ROM waited for a writer");
+    QVERIFY(lines_.contains(QString::fromStdString("Error loading " + fifo.Path())));
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].endsWith("it is not a regular file"));
+    QVERIFY(!RomLoaded);
+
+    dialogs_->errors.clear();
+    const QString large = WriteRom("large.z64", IdleRom());
+    std::filesystem::resize_file(large.toStdString(), 300u << 20);  // sparse: costs no disk
+    Load(large);
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].endsWith("larger than the 256 MB a cartridge can hold"));
+    QVERIFY(form_->RomStream.empty());
+    QVERIFY(!RomLoaded);
+  }
+
+  // A Vantor64.ini that is no settings file: Load ROM works on the defaults and says so once.
+  void loadRomWithAHostileSettingsFile() {
+    std::filesystem::create_symlink("/dev/zero", Settings().toStdString());
+    Load(WriteRom("first.z64", IdleRom("FIRST")));
+    Load(WriteRom("second.z64", IdleRom("SECOND")));
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - SECOND"));
+    QVERIFY(RomLoaded);
+    QCOMPARE(dialogs_->openFolder, QString());
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].contains("is not a settings file"));
+    QVERIFY(std::filesystem::is_symlink(Settings().toStdString()));
   }
 
   // Loading while a ROM runs ends the run first: the machine never runs on a freed image.

@@ -4,11 +4,14 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <filesystem>
 #include <thread>
 
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "debugger/DbgWnd.h"
+#include "tests/support/CaptureHost.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/Credits.h"
@@ -76,6 +79,57 @@ class PartsTest : public QObject {
     QFile text(file);
     QVERIFY(text.open(QIODevice::ReadOnly));
     QVERIFY(text.readAll().contains("[Paths]"));
+  }
+
+  // Whatever Vantor64.ini is, reading and saving it never waits, stalls or writes through a link;
+  // the user hears once that the program runs on its defaults.
+  void hostileSettingsFiles() {
+    test::TempDir dir;
+    test::CaptureHost host;
+    const auto at = [&](const char* name) { return (dir.Path() / name).string(); };
+    const std::string target = dir.WriteFile("target.txt", {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink(target, at("to-file.ini"));
+    std::filesystem::create_symlink("/dev/zero", at("to-device.ini"));
+    std::filesystem::create_symlink(at("nowhere"), at("dangling.ini"));
+    std::filesystem::create_directory(at("folder.ini"));
+    test::FifoRescue fifo(at("fifo.ini"));
+    const std::string huge = dir.WriteFile("huge.ini", {'[', 'P', ']', '\n'});
+    std::filesystem::resize_file(huge, 200u << 20);  // sparse: costs no disk
+
+    for (const char* name :
+         {"to-file.ini", "to-device.ini", "dangling.ini", "folder.ini", "fifo.ini", "huge.ini"}) {
+      const QString file = QString::fromStdString(at(name));
+      host.Clear();
+      QCOMPARE(ReadRomDir(file), QString());
+      QVERIFY(!WriteRomDir(file, "/roms/"));
+      QCOMPARE(ReadRomDir(file), QString());
+      QCOMPARE(host.Messages().size(), size_t{1});
+      QVERIFY(QString::fromStdString(host.Messages()[0]).startsWith(file + " is not a settings"));
+    }
+    QVERIFY2(!fifo.Rescued(), "a settings access waited on the FIFO");
+    QCOMPARE(std::filesystem::file_size(target), 4u);
+    QVERIFY(!std::filesystem::exists(at("nowhere")));
+    QCOMPARE(std::filesystem::file_size(huge), 200u << 20);
+  }
+
+  // A damaged file reads as defaults and can be saved over; a failed save is reported.
+  void damagedAndUnwritableSettingsFiles() {
+    test::TempDir dir;
+    test::CaptureHost host;
+    std::vector<uint8_t> garbage(4000);
+    for (size_t i = 0; i < garbage.size(); ++i)
+      garbage[i] = static_cast<uint8_t>(i * 131 + 7);
+    const QString damaged = QString::fromStdString(dir.WriteFile("damaged.ini", garbage));
+    QCOMPARE(ReadRomDir(damaged), QString());
+    QVERIFY(WriteRomDir(damaged, "/roms/"));  // what could be read is kept, the key added
+    QCOMPARE(ReadRomDir(damaged), QString("/roms/"));
+    QVERIFY(host.Messages().empty());
+
+    // Saving where no file can be made: the settings folder is a regular file.
+    const QString blocked = QString::fromStdString(dir.WriteFile("file", {}) + "/Vantor64.ini");
+    QVERIFY(!WriteRomDir(blocked, "/roms/"));
+    QCOMPARE(host.Messages(), std::vector<std::string>{"The settings could not be saved in " +
+                                                       blocked.toStdString() + "."});
   }
 
   void consoleWindow() {

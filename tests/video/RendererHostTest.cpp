@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/support/CaptureHost.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RecordingRenderer.h"
 #include "tests/support/TempDir.h"
@@ -57,6 +58,26 @@ TEST_F(RendererHostTest, TheLibraryIsFoundBesideTheExecutableWhenNotInTheWorking
   std::filesystem::current_path(cwd);
   EXPECT_NE(RendererEntries.Library, nullptr);
   EXPECT_NE(RendererEntries.Flip, nullptr);
+}
+
+// Loading a library opens it before looking at it: a FIFO in its place must not hold either
+// program waiting for a writer.
+TEST_F(RendererHostTest, AFifoInPlaceOfTheLibraryIsRefusedWithoutWaiting) {
+  test::TempDir dir;
+  test::FifoRescue named((dir.Path() / "Vid_Prism.so").string());
+  EXPECT_FALSE(BindRendererLibrary(named.Path()));
+  EXPECT_EQ(host.Lines(),
+            Lines{"Renderer " + named.Path() + " could not be loaded: it is not a regular file"});
+  EXPECT_FALSE(named.Rescued()) << "the load waited for a writer";
+
+  std::filesystem::create_directory(dir.Path() / "Video");
+  test::FifoRescue beside((dir.Path() / "Video" / "Vid_Prism.so").string());
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path() / "Video");
+  EXPECT_FALSE(BindRenderer(dir.Path().string()));
+  std::filesystem::current_path(cwd);
+  EXPECT_FALSE(beside.Rescued()) << "the load waited for a writer";
+  EXPECT_EQ(RendererEntries.Library, nullptr);
 }
 
 // A 320x240 frame ready to present from main memory.

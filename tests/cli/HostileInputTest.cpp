@@ -1,0 +1,337 @@
+// vantor64-cli against files and options that are broken, odd or hostile: each run ends in time
+// with exit code 0, 1 (a clear reason) or 2 (usage), within bounded memory, and never disturbs
+// the sanitizers of the build it comes from.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/Options.h"
+#include "tests/support/InstrEncoder.h"
+#include "tests/support/RomBytes.h"
+#include "tests/support/TempDir.h"
+
+namespace vantor {
+namespace {
+
+using test::BigEndianRom;
+using test::EncodeI;
+using test::EncodeJ;
+
+struct Outcome {
+  int exitCode = -1;  // -1: killed
+  std::string out;
+  std::string err;
+  long maxRssKb = 0;
+  bool timedOut = false;
+};
+
+enum class As { Caller, Nobody };
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class HostileInputTest : public ::testing::Test {
+ protected:
+  // Runs the runner with these arguments, killing it after the timeout.
+  Outcome Run(const std::vector<std::string>& args, As as = As::Caller,
+              std::chrono::seconds timeout = std::chrono::seconds(60)) {
+    const auto outPath = dir.Path() / "stdout.txt";
+    const auto errPath = dir.Path() / "stderr.txt";
+    std::vector<std::string> argv = {VANTOR_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+      pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+      if (as == As::Nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
+      execv(pointers[0], pointers.data());
+      _exit(127);
+    }
+    Outcome outcome;
+    int status = 0;
+    rusage usage{};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (wait4(child, &status, WNOHANG, &usage) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(child, SIGKILL);
+        wait4(child, &status, 0, &usage);
+        outcome.timedOut = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
+    outcome.out = Slurp(outPath);
+    outcome.err = Slurp(errPath);
+    outcome.maxRssKb = usage.ru_maxrss;
+    return outcome;
+  }
+
+  // Runs a ROM path briefly and checks what every hostile input must give: an end in time, no
+  // sanitizer report, and a reason on standard error whenever it fails.
+  Outcome RunRom(const std::string& path, As as = As::Caller) {
+    const Outcome outcome = Run({"--steps", "2000", path}, as, std::chrono::seconds(30));
+    EXPECT_FALSE(outcome.timedOut) << path;
+    ExpectNoSanitizerReport(outcome);
+    if (outcome.exitCode != 0) {
+      EXPECT_TRUE(outcome.err.starts_with("vantor64-cli: cannot run '" + path + "': "))
+          << outcome.err;
+    }
+    return outcome;
+  }
+
+  static void ExpectNoSanitizerReport(const Outcome& outcome) {
+    EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
+  }
+
+  static std::string Rom(const std::string& name) {
+    return std::string(VANTOR_ROM_DIR) + "/" + name + ".z64";
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(HostileInputTest, EverySizeAndByteOrderLoadsOrSaysWhyNot) {
+  // Each byte order in turn, so that every order meets short, whole and ragged sizes.
+  const std::vector<size_t> sizes = {0, 1, 3, 4, 63, 64, 65, 66, 67, 4095, 4097, 4098, 4099};
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    const size_t size = sizes[i];
+    const auto bigEndian = BigEndianRom({.size = size});
+    const struct {
+      const char* order;
+      std::vector<uint8_t> bytes;
+    } orders[] = {{"big", bigEndian},
+                  {"half", test::HalfwordSwapped(bigEndian)},
+                  {"word", test::WordReversed(bigEndian)}};
+    const auto& image = orders[i % 3];
+    SCOPED_TRACE(std::string(image.order) + " " + std::to_string(size));
+    const Outcome outcome =
+        RunRom(dir.WriteFile(std::string(image.order) + std::to_string(size), image.bytes));
+    if (size < 64) {
+      EXPECT_EQ(outcome.exitCode, 1);
+      EXPECT_NE(outcome.err.find("too small: " + std::to_string(size) + " bytes"),
+                std::string::npos)
+          << outcome.err;
+    } else {
+      EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    }
+  }
+
+  auto unknown = BigEndianRom({});
+  unknown[0] = 0x12;
+  const Outcome outcome = RunRom(dir.WriteFile("unknown.z64", unknown));
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.err.find("its first bytes 12 37 12 40 are no known ROM byte order"),
+            std::string::npos)
+      << outcome.err;
+}
+
+TEST_F(HostileInputTest, PathsThatAreNoRomFileAreRefusedWithTheSystemsReason) {
+  const std::string missing = (dir.Path() / "missing.z64").string();
+  EXPECT_NE(RunRom(missing).err.find("No such file or directory"), std::string::npos);
+  EXPECT_NE(RunRom(dir.Path().string()).err.find("Is a directory"), std::string::npos);
+
+  // A FIFO without a writer: opening it must not wait for one.
+  const std::string fifo = (dir.Path() / "fifo.z64").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const Outcome fromFifo = RunRom(fifo);
+  EXPECT_EQ(fromFifo.exitCode, 1);
+  EXPECT_NE(fromFifo.err.find("it is not a regular file"), std::string::npos);
+
+  // Permissions do not bind the superuser, so the runner then runs as nobody.
+  const std::string locked = dir.WriteFile("locked.z64", BigEndianRom({}));
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  const Outcome fromLocked = RunRom(locked, getuid() == 0 ? As::Nobody : As::Caller);
+  EXPECT_EQ(fromLocked.exitCode, 1);
+  EXPECT_NE(fromLocked.err.find("Permission denied"), std::string::npos) << fromLocked.err;
+}
+
+TEST_F(HostileInputTest, AnImageLargerThanTheCartridgeWindowIsRefusedUnread) {
+  const std::string large = (dir.Path() / "large.z64").string();
+  std::filesystem::copy_file(Rom("store_constants"), large);
+  std::filesystem::resize_file(large, 300u << 20);  // sparse: costs no disk
+  const Outcome outcome = RunRom(large);
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.err.find("it is 314572800 bytes, larger than the 256 MB a cartridge can hold"),
+            std::string::npos)
+      << outcome.err;
+  // The machine itself takes some tens of MB (more in a sanitizer build); the file would add 300.
+  EXPECT_LT(outcome.maxRssKb, 250 * 1024);
+}
+
+TEST_F(HostileInputTest, NamesWithSpacesAndNonAsciiCharactersWork) {
+  const std::string name = dir.WriteFile("my rom \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC.z64",
+                                         test::CodeRom({EncodeJ(2, 0xA4000040 >> 2), 0}));
+  const Outcome outcome = RunRom(name);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  const std::string missing = (dir.Path() / "no such r\xC3\xB6m.z64").string();
+  EXPECT_EQ(RunRom(missing).out, "Error loading " + missing + "\n");
+}
+
+TEST_F(HostileInputTest, BadNumbersTargetsAndDisassemblyAreUsageErrors) {
+  const std::string rom = Rom("store_constants");
+  const std::vector<std::vector<std::string>> bad = {
+      {"--frames", "-1"},
+      {"--frames", "4294967296"},
+      {"--frames", "99999999999999999999999"},
+      {"--frames", "ten"},
+      {"--frames", "0x"},
+      {"--frames", ""},
+      {"--steps", "-5"},
+      {"--steps", "18446744073709551616"},
+      {"--steps", "1e6"},
+      {"--target", "1,2,3"},
+      {"--target", "1,2,3,4,5"},
+      {"--target", "1,2,-3,4"},
+      {"--target", ",,,"},
+      {"--target", "a,b,c,d"},
+      {"--target", "0,0,99999999999,1"},
+      {"--disasm", "80000000"},
+      {"--disasm", "100000000", "1"},
+      {"--disasm", "-4", "1"},
+      {"--disasm", "80000000", "-1"},
+      {"--disasm", "80000000", "4294967296"},
+      {"--disasm", "xyz", "1"},
+      {"--snapshot", ""},
+      {"--dump-rdram", ""},
+      {"--video", ""},
+  };
+  for (size_t i = 0; i < bad.size(); ++i) {
+    std::vector<std::string> args = bad[i];
+    args.push_back(rom);
+    SCOPED_TRACE(::testing::PrintToString(args));
+    std::string error;
+    EXPECT_FALSE(cli::ParseOptions(args, error).has_value());
+    EXPECT_FALSE(error.empty());
+    // What the program makes of a refusal is the same for every option: a few runs show it.
+    if (i % 8 != 0) continue;
+    const Outcome outcome = Run(args);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_EQ(outcome.err.find("vantor64-cli: " + error), 0u) << outcome.err;
+    EXPECT_NE(outcome.err.find("Usage: vantor64-cli"), std::string::npos);
+    EXPECT_TRUE(outcome.out.empty());
+  }
+}
+
+TEST_F(HostileInputTest, OutputsNeverReplaceTheRomBeingRun) {
+  const std::vector<uint8_t> bytes = test::CodeRom({EncodeJ(2, 0xA4000040 >> 2), 0});
+  const std::string rom = dir.WriteFile("game.z64", bytes);
+  const std::string alias = (dir.Path() / "alias.z64").string();
+  std::filesystem::create_symlink(rom, alias);
+  for (const char* option : {"--dump-rdram", "--snapshot"}) {
+    for (const std::string& output : {rom, alias, (dir.Path() / "." / "game.z64").string()}) {
+      SCOPED_TRACE(std::string(option) + " " + output);
+      const Outcome outcome = Run({"--frames", "1", option, output, rom});
+      EXPECT_EQ(outcome.exitCode, 2);
+      EXPECT_NE(outcome.err.find("is the ROM being run"), std::string::npos) << outcome.err;
+      const std::string after = Slurp(rom);
+      EXPECT_EQ(std::vector<uint8_t>(after.begin(), after.end()), bytes);
+    }
+  }
+}
+
+TEST_F(HostileInputTest, UnwritableOutputsFailWithTheSystemsReason) {
+  // Paints one pixel so that a frame is presented and the snapshot is really written.
+  const std::string rom = dir.WriteFile(
+      "paint.z64", test::CodeRom({EncodeI(15, 0, 8, 0xA440), EncodeI(13, 0, 9, 320),
+                                  EncodeI(43, 8, 9, 8), EncodeJ(2, (0xA4000040 + 12) >> 2), 0}));
+  const std::string folder = dir.Path().string();
+  // Nobody reads this FIFO: writing it would wait for good.
+  const std::string fifo = (dir.Path() / "out.fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  for (const char* option : {"--dump-rdram", "--snapshot"}) {
+    for (const std::string& output : {std::string("/nonexistent/dir/out"), folder, fifo}) {
+      SCOPED_TRACE(std::string(option) + " " + output);
+      const Outcome outcome =
+          Run({"--frames", "2", option, output, rom}, As::Caller, std::chrono::seconds(30));
+      EXPECT_FALSE(outcome.timedOut);
+      EXPECT_EQ(outcome.exitCode, 1);
+      EXPECT_NE(outcome.err.find("vantor64-cli: cannot write '" + output + "': "),
+                std::string::npos)
+          << outcome.err;
+      ExpectNoSanitizerReport(outcome);
+    }
+  }
+}
+
+TEST_F(HostileInputTest, AnOutputFifoWithAReaderGetsEveryByte) {
+  const std::string fifo = (dir.Path() / "dump.fifo").string();
+  const std::string copy = (dir.Path() / "copy.bin").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  // A reader from the start, which never reads: cat below gets every byte. The pipe holds far
+  // less than the 4 MB dump, so the runner's writes must wait for cat, not fail.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const std::string command = "cat " + fifo + " >" + copy + " & timeout 60 " +
+                              std::string(VANTOR_CLI) + " --steps 10 --dump-rdram " + fifo + " " +
+                              Rom("store_constants") + " >/dev/null; status=$?; wait; exit $status";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  close(reader);
+  EXPECT_EQ(std::filesystem::file_size(copy), 4u << 20);
+}
+
+TEST_F(HostileInputTest, DisassemblyIsWrittenAsItIsMade) {
+  // Four billion lines would take hours; a reader that stops after three ends the run at once.
+  const std::string command = "timeout 60 " + std::string(VANTOR_CLI) +
+                              " --steps 0 --disasm 80000000 4294967295 " + Rom("store_constants") +
+                              " | grep -m 3 '^8' >" + (dir.Path() / "head.txt").string();
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Slurp(dir.Path() / "head.txt"),
+            "80000000 : SLL R0,R0,00000000\n80000004 : SLL R0,R0,00000000\n"
+            "80000008 : SLL R0,R0,00000000\n");
+}
+
+TEST_F(HostileInputTest, ARendererThatCannotBeLoadedFailsWithTheReason) {
+  const std::string plugin = (dir.Path() / "missing.so").string();
+  const Outcome outcome = Run({"--video", plugin, Rom("store_constants")});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.err.find("vantor64-cli: cannot use the renderer plug-in: Renderer " + plugin +
+                             " could not be loaded: "),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_NE(outcome.err.find("No such file or directory"), std::string::npos);
+}
+
+#ifdef VID_PRISM_PATH
+// Run against a display, where the plug-in could show a dialog that nobody would ever close.
+TEST_F(HostileInputTest, PlugInFailuresNeverWaitForADialog) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display";
+  unsetenv("VID_PRISM_MESSAGE_FILE");
+  // A frame width of 65536 is more than the plug-in can make a back buffer for.
+  const std::string rom = dir.WriteFile(
+      "wide.z64", test::CodeRom({EncodeI(15, 0, 8, 0xA440), EncodeI(15, 0, 9, 1),
+                                 EncodeI(43, 8, 9, 8), EncodeJ(2, (0xA4000040 + 12) >> 2), 0}));
+  const Outcome outcome =
+      Run({"--frames", "2", "--video", VID_PRISM_PATH, rom}, As::Caller, std::chrono::seconds(30));
+  EXPECT_FALSE(outcome.timedOut);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.err.find("Error creating the Back Buffer Surface4 Object!"), std::string::npos)
+      << outcome.err;
+}
+#endif
+
+}  // namespace
+}  // namespace vantor
