@@ -112,6 +112,9 @@ class MainFormTest : public QObject {
   }
 
   void cleanup() {
+    // Ending the run drains the host's queue, whose status sink uses form_: unique_ptr::reset
+    // clears the pointer before the form's destructor stops the run.
+    form_->Engine().Stop();
     form_.reset();
     ReleaseRenderer();
     InstallHost(nullptr);
