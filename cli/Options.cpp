@@ -49,7 +49,9 @@ std::string UsageText() {
          "  --steps N           stop after N instructions instead (0: right after reset)\n"
          "  --snapshot FILE     write the last presented frame as a PNG picture\n"
          "  --dump-rdram FILE   write the 4 MB of main memory, big-endian, at the end\n"
-         "  --regs              print the general registers, PC and MUL/DIV register at the end\n"
+         "  --regs              print the general registers, PC and MUL/DIV register (HI and\n"
+         "                      LO in accurate mode) at the end\n"
+         "  --accurate          run the machine as the real console's hardware behaves\n"
          "  --disasm ADDR COUNT print COUNT instructions from ADDR (hexadecimal) at the end\n"
          "  --break ADDR        stop before the first execution of ADDR (hexadecimal; "
          "repeatable),\n"
@@ -57,6 +59,9 @@ std::string UsageText() {
          "  --bench             print the emulation speed in steps per second\n"
          "  --exact             step one instruction at a time instead of in blocks (slower,\n"
          "                      the same results)\n"
+         "  --realtime          run at the console's video rate (50 or 60 frames per second)\n"
+         "  --load-state FILE   start from this save state instead of from reset\n"
+         "  --save-state FILE   write a save state at the end of the run\n"
          "  --video PATH        draw with this renderer plug-in instead of the built-in one\n"
          "  --input FILE        hold the controller as the script FILE says, frame by frame\n"
          "  --target X,Y,W,H    the plug-in's target rectangle in screen pixels\n"
@@ -80,10 +85,14 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.help = true;
     } else if (arg == "--regs") {
       options.regs = true;
+    } else if (arg == "--accurate") {
+      options.accurate = true;
     } else if (arg == "--bench") {
       options.bench = true;
     } else if (arg == "--exact") {
       options.exact = true;
+    } else if (arg == "--realtime") {
+      options.realtime = true;
     } else if (arg == "--frames") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseNumber(*text, options.frames) || options.frames == 0) {
@@ -99,16 +108,18 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       }
       options.steps = steps;
     } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
-               arg == "--input") {
+               arg == "--input" || arg == "--load-state" || arg == "--save-state") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (text->empty()) {
         error = arg + " needs a file name, not an empty one";
         return std::nullopt;
       }
-      (arg == "--snapshot" ? options.snapshotPath
-       : arg == "--video"  ? options.videoPath
-       : arg == "--input"  ? options.inputPath
-                           : options.rdramDumpPath) = *text;
+      (arg == "--snapshot"     ? options.snapshotPath
+       : arg == "--video"      ? options.videoPath
+       : arg == "--input"      ? options.inputPath
+       : arg == "--load-state" ? options.loadStatePath
+       : arg == "--save-state" ? options.saveStatePath
+                               : options.rdramDumpPath) = *text;
     } else if (arg == "--target") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (!ParseTarget(*text, options.target)) {

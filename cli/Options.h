@@ -17,8 +17,12 @@ struct TOptions {
   std::string snapshotPath;
   std::string rdramDumpPath;
   bool regs = false;
+  bool accurate = false;
   bool bench = false;
   bool exact = false;
+  bool realtime = false;
+  std::string loadStatePath;
+  std::string saveStatePath;
   std::string videoPath;
   std::string inputPath;
   TScreenRect target;

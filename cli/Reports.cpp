@@ -6,6 +6,7 @@
 #include "cli/OutputFile.h"
 #include "cli/PngWriter.h"
 #include "common/HexText.h"
+#include "core/Accurate.h"
 #include "core/CpuState.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
@@ -37,7 +38,12 @@ std::vector<std::string> RegisterLines() {
   for (uint32_t i = 0; i < 32; ++i)
     lines.push_back("(" + Hex2(i) + ") " + HighLow(Gpr[i]) + " " + std::string(GprNames[i]));
   lines.push_back("(PC) " + Hex8(PC.Hi) + " " + Hex8(PC.Lo));
-  lines.push_back("MUL/DIV Temp reg " + HighLow(MulDivTemp));
+  if (AccurateHardware) {
+    lines.push_back("(HI) " + HighLow(AccurateHi));
+    lines.push_back("(LO) " + HighLow(AccurateLo));
+  } else {
+    lines.push_back("MUL/DIV Temp reg " + HighLow(MulDivTemp));
+  }
   return lines;
 }
 

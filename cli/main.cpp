@@ -15,6 +15,7 @@
 #include "common/MachineState.h"
 #include "common/QueuedHost.h"
 #include "core/Engine.h"
+#include "core/MachineImage.h"
 #include "memory/AddressMap.h"
 #include "memory/Pif.h"
 #include "memory/RomImage.h"
@@ -97,6 +98,13 @@ int Run(const TOptions& options, const TInputScript& script) {
   if (!LoadRomImage(options.romPath))
     return Fail(host, "cannot run '" + options.romPath + "': " + RomLoadReason);
 
+  std::shared_ptr<const TStateImage> start;
+  std::string error;
+  if (!options.loadStatePath.empty()) {
+    start = ReadMachineState(options.loadStatePath, error);
+    if (!start) return Fail(host, "cannot load state '" + options.loadStatePath + "': " + error);
+  }
+
   TRunLimits limits;
   if (options.steps)
     limits.steps = options.steps;
@@ -107,10 +115,12 @@ int Run(const TOptions& options, const TInputScript& script) {
   // so a script drives a program the same way on every run.
   PublishPad(script.WordAt(0));
   engine.SetFrameHook([&script](uint32_t framesDue) { PublishPad(script.WordAt(framesDue)); });
+  engine.SetLimitSpeed(options.realtime);
   const auto started = std::chrono::steady_clock::now();
   engine.SetExactPath(options.exact);
+  engine.SetAccurateHardware(options.accurate);
   engine.SetDebugControl(false, options.breakpoints);
-  engine.Start(limits);
+  engine.Start(limits, false, start);
   const bool stopped = !options.breakpoints.empty() && engine.WaitForStop(0);
   if (stopped)
     engine.Stop();  // the machine stays as it was before the breakpoint's instruction
@@ -130,7 +140,9 @@ int Run(const TOptions& options, const TInputScript& script) {
   }
   std::cout.flush();
 
-  std::string error;
+  if (!options.saveStatePath.empty() &&
+      !WriteMachineState(options.saveStatePath, engine.CaptureState(), error))
+    return Fail(host, "cannot save state '" + options.saveStatePath + "': " + error);
   if (!options.rdramDumpPath.empty() && !DumpRdram(options.rdramDumpPath, error))
     return Fail(host, "cannot write '" + options.rdramDumpPath + "': " + error);
   if (!options.snapshotPath.empty()) {

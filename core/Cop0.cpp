@@ -112,15 +112,17 @@ void IllegalCop0Tlb(uint32_t w) {
 constexpr OpcodeHandler kIll = IllegalCop0;
 constexpr OpcodeHandler kIllT = IllegalCop0Tlb;
 
+}  // namespace
+
 // clang-format off
-constexpr OpcodeHandler Cop0Table[32] = {
+const OpcodeHandler Cop0Table[32] = {
   MFC0,           kIll, kIll, kIll, MTC0, kIll, kIll, kIll,
   kIll,           kIll, kIll, kIll, kIll, kIll, kIll, kIll,
   Cop0FunctionOp, kIll, kIll, kIll, kIll, kIll, kIll, kIll,
   kIll,           kIll, kIll, kIll, kIll, kIll, kIll, kIll,
 };
 
-constexpr OpcodeHandler Cop0FunctionTable[64] = {
+const OpcodeHandler Cop0FunctionTable[64] = {
   kIllT, TLBR,  TLBWI, kIllT, kIllT, kIllT, TLBWR, kIllT,
   TLBP,  kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
   kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
@@ -131,8 +133,6 @@ constexpr OpcodeHandler Cop0FunctionTable[64] = {
   kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
 };
 // clang-format on
-
-}  // namespace
 
 void Cop0Op(uint32_t word) {
   Cop0Table[Rs(word)](word);

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/Interpreter.h"
+
 namespace vantor {
 
 // One TLB entry: a pair of pages (even and odd) sharing a virtual page number and a page mask.
@@ -25,6 +27,9 @@ inline constexpr uint32_t kTlbEntries = 32;
 
 // Not cleared at reset or emulation start; only TLBWI changes it.
 extern TlbEntry Tlb[kTlbEntries];
+
+extern const OpcodeHandler Cop0Table[32];          // by rs, bits 25-21
+extern const OpcodeHandler Cop0FunctionTable[64];  // by funct, bits 5-0
 
 // The handler of primary opcode 0x10; dispatches on the rs field.
 void Cop0Op(uint32_t word);

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/Accurate.h"
 #include "core/CpuState.h"
 #include "core/Interpreter.h"
 #include "memory/AddressMap.h"
+#include "memory/MipsInterface.h"
 
 namespace vantor {
 
@@ -63,12 +65,17 @@ inline bool InterruptPending() {
 }
 
 // Executes one instruction and advances the counters; true when a video frame fell due.
-// Always inlined so that the emulation loop carries no call per step.
+// Always inlined so that the emulation loop carries no call per step. The accurate-hardware
+// mode is a second instantiation, chosen once per run, so the default step tests no mode.
+template <bool kAccurate = false>
 [[gnu::always_inline]] inline bool CpuStep() {
   const uint32_t word = FetchWord();
   ++Cop0Regs[COUNT];
   if (word != 0) {
-    ExecuteOpcode(word);
+    if constexpr (kAccurate)
+      AccurateOpcodeTable[word >> 26](word);
+    else
+      ExecuteOpcode(word);
     Gpr[0] = 0;  // r0 discards whatever an instruction wrote to it
   }
 
@@ -78,7 +85,10 @@ inline bool InterruptPending() {
     *MI_INTR |= kMiIntrVI;
     frameDue = true;
   }
-  if (*MI_INTR != 0)
+  // The default machine raises IP2 for any bit of MI_INTR; the console masks it with
+  // MI_INTR_MASK.
+  const uint32_t pending = kAccurate ? *MI_INTR & MiInterruptMask() : *MI_INTR;
+  if (pending != 0)
     Cop0Regs[CAUSE] |= kCauseIP2;
   else
     Cop0Regs[CAUSE] &= ~kCauseIP2;

@@ -13,12 +13,16 @@
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "common/MachineState.h"
+#include "core/Accurate.h"
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
+#include "core/MachineImage.h"
 #include "core/Transfer.h"
 #include "memory/AddressMap.h"
+#include "memory/RomImage.h"
+#include "memory/VideoInterface.h"
 #include "video/RendererHost.h"
 
 namespace vantor {
@@ -40,6 +44,9 @@ enum : uint32_t {
   kForceRender = 1 << 5,
   kDebugControl = 1 << 6,
   kInspect = 1 << 7,
+  kPacingChanged = 1 << 8,
+  kCaptureState = 1 << 9,
+  kRestoreState = 1 << 10,
 };
 
 }  // namespace
@@ -61,9 +68,16 @@ TEngine::~TEngine() {
   Stop();
 }
 
-void TEngine::Start(const TRunLimits& limits, bool paused) {
+void TEngine::Start(const TRunLimits& limits, bool paused,
+                    std::shared_ptr<const TStateImage> from) {
   if (Exists()) return;
   limits_ = limits;
+  startImage_ = std::move(from);
+  frameRate_ = VideoRate(RomHeader.Country);
+  restartPacing_ = true;
+  // Taken here, not by the new thread, so that a choice made right after Start waits for the
+  // next run.
+  runAccurate_ = accurateNext_.load();
   // The loop applies requests before its first step, so a pause posted now comes first, and so
   // does the debugger's control.
   requests_ = kDebugControl | (paused ? uint32_t{kPauseChanged} : 0);
@@ -203,6 +217,71 @@ void TEngine::ForceRender() {
     PresentFrame();
 }
 
+void TEngine::SetLimitSpeed(bool on) {
+  if (limitSpeed_.exchange(on) != on && Exists()) Post(kPacingChanged);
+}
+
+TStateImage TEngine::CaptureState() {
+  if (!Exists()) return CaptureMachine();
+  const uint64_t before = stateRequestsDone_.load();
+  Post(kCaptureState);
+  WaitServingHost([&] { return stateRequestsDone_.load() != before; });
+  std::lock_guard lock(stateMutex_);
+  // A run that ended before it got to the request leaves the machine as it stopped.
+  if (!capturedImage_) return CaptureMachine();
+  TStateImage image = std::move(*capturedImage_);
+  capturedImage_.reset();
+  return image;
+}
+
+void TEngine::RestoreState(std::shared_ptr<const TStateImage> image) {
+  if (!Exists()) {
+    RestoreMachine(*image);
+    return;
+  }
+  const uint64_t before = stateRequestsDone_.load();
+  {
+    std::lock_guard lock(stateMutex_);
+    restoreImage_ = std::move(image);
+  }
+  Post(kRestoreState);
+  WaitServingHost([&] { return stateRequestsDone_.load() != before; });
+}
+
+void TEngine::ApplyStateImage(const TStateImage& image) {
+  RestoreMachine(image);
+  // The renderer shows frames of the saved width from the next one on.
+  const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
+  if (width != 0)
+    RendererResize(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
+  else
+    RendererDeInit();
+  restartPacing_ = true;
+}
+
+void TEngine::ApplyStateRequest(uint32_t request) {
+  std::shared_ptr<const TStateImage> restore;
+  if (request & kCaptureState) {
+    TStateImage image = CaptureMachine();
+    std::lock_guard lock(stateMutex_);
+    capturedImage_ = std::move(image);
+  }
+  if (request & kRestoreState) {
+    std::lock_guard lock(stateMutex_);
+    restore = std::move(restoreImage_);
+  }
+  if (restore) {
+    ApplyStateImage(*restore);
+    // A paused run shows where it now stands; a running one shows it at its next frame.
+    if (paused_) PresentFrame();
+  }
+  {
+    std::lock_guard lock(wakeMutex_);
+    ++stateRequestsDone_;
+  }
+  wake_.notify_all();
+}
+
 void TEngine::SetNiceness(int nice) {
   std::string line;
   {
@@ -253,9 +332,19 @@ void TEngine::Execute() {
   // Floating-point results must not depend on how the host thread was set up.
   PrepareHostFloatingPoint();
   InitMemoryMap();
+  AccurateHardware = runAccurate_;
   CpuReset();
   BlockCache.Clear();
+  if (AccurateHardware) {
+    AccurateReset();
+    DbgAddLine("Accurate hardware mode");
+  }
   RendererLoad();
+  {
+    std::lock_guard lock(stateMutex_);
+    if (startImage_) ApplyStateImage(*startImage_);
+    startImage_.reset();
+  }
   RunStartTime = MilliClock();
   FrameCount = 0;
   stepsExecuted_ = 0;
@@ -285,14 +374,23 @@ void TEngine::Execute() {
   wake_.notify_all();
 }
 
+// The mode is chosen once per run, so each loop's step carries no test of it.
 void TEngine::Loop() {
-  while (!(debugActive_ ? DebugLoop() : runExact_ ? FastLoop<false>() : FastLoop<true>())) {
+  if (AccurateHardware) {
+    while (!(debugActive_ ? DebugLoop() : FastLoop<true, false>())) {
+    }
+  } else if (runExact_) {
+    while (!(debugActive_ ? DebugLoop() : FastLoop<false, false>())) {
+    }
+  } else {
+    while (!(debugActive_ ? DebugLoop() : FastLoop<false, true>())) {
+    }
   }
 }
 
 // The hot loop: the step count lives in a register, and one relaxed load per step, or per block
 // of at most kMaxBlockSteps + 1 steps, is the only test for requests from other threads.
-template <bool kBlocks>
+template <bool kAccurate, bool kBlocks>
 bool TEngine::FastLoop() {
   const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
   uint64_t steps = stepsExecuted_;
@@ -309,11 +407,15 @@ bool TEngine::FastLoop() {
       steps += RunFastSteps(limit - steps, frameDue);
     } else {
       ++steps;
-      frameDue = CpuStep();
+      frameDue = CpuStep<kAccurate>();
     }
     if (frameDue) [[unlikely]] {
-      PresentDueFrame();
-      if (FrameLimitReached()) break;
+      stepsExecuted_ = steps;
+      if (FrameFellDue()) return true;
+      // Requests served while the frame waited for its time may have handed the run to the
+      // debugger.
+      if (debugActive_) return false;
+      steps = stepsExecuted_;
     }
   }
   stepsExecuted_ = steps;
@@ -337,9 +439,9 @@ bool TEngine::DebugLoop() {
     }
     passOnce_ = false;
     ++stepsExecuted_;
-    if (CpuStep()) {
-      PresentDueFrame();
-      if (FrameLimitReached()) break;
+    if (StepInMode()) {
+      if (FrameFellDue()) return true;
+      if (!debugActive_) return false;
     }
   }
   return true;
@@ -373,10 +475,38 @@ void TEngine::ApplyDebugControl() {
   debugActive_ = stepMode_ || !breakpoints_.empty();
 }
 
+bool TEngine::FrameFellDue() {
+  if (limitSpeed_.load(std::memory_order_relaxed) && WaitForFrameTime()) return true;
+  PresentDueFrame();
+  return FrameLimitReached();
+}
+
+bool TEngine::WaitForFrameTime() {
+  for (;;) {
+    if (restartPacing_) {
+      pacer_.Start(clock_->Now(), frameRate_);
+      restartPacing_ = false;
+    }
+    {
+      std::unique_lock lock(wakeMutex_);
+      clock_->WaitUntil(lock, wake_, pacer_.Deadline(), [this] { return requests_.load() != 0; });
+    }
+    if (requests_.load() == 0) break;
+    if (ApplyRequests()) return true;
+    if (!limitSpeed_.load()) return false;
+  }
+  pacer_.Released(clock_->Now());
+  return false;
+}
+
+bool TEngine::StepInMode() {
+  return AccurateHardware ? CpuStep<true>() : CpuStep<false>();
+}
+
 bool TEngine::StepOnce() {
   ++stepsExecuted_;
   bool frameLimit = false;
-  if (CpuStep()) {
+  if (StepInMode()) {
     PresentDueFrame();
     frameLimit = FrameLimitReached();
   }
@@ -407,7 +537,13 @@ bool TEngine::ApplyRequests() {
       request = requests_.exchange(0);
     }
     if (request & kTerminate) return true;
-    if (request & kPauseChanged) paused_ = wantPaused_.load();
+    if (request & kPauseChanged) {
+      paused_ = wantPaused_.load();
+      // Time spent paused is not made up for afterwards.
+      restartPacing_ = true;
+    }
+    if (request & kPacingChanged) restartPacing_ = true;
+    if (request & (kCaptureState | kRestoreState)) ApplyStateRequest(request);
     if (request & kJump) PostImmediateTransfer(jumpTarget_);
     if (request & kException) EnterException(0);
     if (request & kForceRender) PresentFrame();

@@ -7,11 +7,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "common/FramePacer.h"
+#include "common/StateFile.h"
 
 namespace vantor {
 
@@ -43,8 +47,10 @@ class TEngine {
   TEngine& operator=(const TEngine&) = delete;
 
   // Starts a run on a new thread; does nothing while a thread exists. A run started paused
-  // halts before its first step, as after Pause.
-  void Start(const TRunLimits& limits = {}, bool paused = false);
+  // halts before its first step, as after Pause. A run started from a state image (one that
+  // CheckMachineImage accepted) goes on from that state instead of from reset.
+  void Start(const TRunLimits& limits = {}, bool paused = false,
+             std::shared_ptr<const TStateImage> from = nullptr);
   // Ends the run and waits for its closing steps, serving the host's queue meanwhile so that a
   // thread blocked on a full console queue can always finish. Nothing happens without a thread.
   void Stop();
@@ -87,10 +93,33 @@ class TEngine {
   // the number of frames due so far in the run. Set only while no run exists.
   void SetFrameHook(std::function<void(uint32_t framesDue)> hook) { frameHook_ = std::move(hook); }
 
+  // Frame pacing: while on, each frame is shown no sooner than its time at the ROM's video rate
+  // (50 or 60 frames per second by its country code). Off by default. Switching it wakes a
+  // waiting thread at once; so does every other request.
+  void SetLimitSpeed(bool on);
+  bool LimitSpeed() const { return limitSpeed_.load(); }
+  // The clock pacing measures and waits with; tests give one they drive. Only while no run.
+  void SetPaceClock(TPaceClock& clock) { clock_ = &clock; }
+  // Frames per second the current or last run is paced at.
+  uint32_t FrameRate() const { return frameRate_; }
+
+  // Save states. With a run these hand the work to the emulation thread, which does it between
+  // two steps (paused or not), and return once it is done; without one they act at once, on
+  // the machine the last run left. A capture needs a run to have built the map; a restore
+  // needs an image that CheckMachineImage accepted, and re-initialises the renderer with the
+  // saved frame width.
+  TStateImage CaptureState();
+  void RestoreState(std::shared_ptr<const TStateImage> image);
+
   // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
   // the running thread at once and to every later run. When the system refuses a raise, the
   // thread runs at normal priority (or keeps its lower one) and one console line says why.
   void SetNiceness(int nice);
+
+  // The accurate-hardware mode (core/Accurate.h) for the runs started from now on; a running run
+  // keeps the mode it started with.
+  void SetAccurateHardware(bool accurate) { accurateNext_ = accurate; }
+  bool AccurateHardwareNext() const { return accurateNext_.load(); }
   int Niceness() const;
   // The kernel id of the running emulation thread; 0 while none runs.
   pid_t ThreadId() const;
@@ -103,10 +132,13 @@ class TEngine {
  private:
   void Execute();
   void Loop();
-  // The loops return true when the run is to end and false to switch to the other loop.
-  template <bool kBlocks>
+  // The loops return true when the run is to end and false to switch to the other loop. The
+  // fast loop is instantiated once per machine mode and way of stepping (blocks run only in the
+  // default mode); the debug loop and single steps pick the mode's step at each instruction.
+  template <bool kAccurate, bool kBlocks>
   bool FastLoop();
   bool DebugLoop();
+  bool StepInMode();
   // In the debug loop, before the instruction at PC: true when it must stop there first.
   bool MustStopBeforeStep() const;
   // Pauses as Pause does and tells the stop handler; true when the run is to end.
@@ -117,8 +149,18 @@ class TEngine {
   bool ApplyRequests();
   // One step with its frame, outside the hot loop; true when the run's limits are reached.
   bool StepOnce();
+  // What the loop does when a step reports a due frame: waits for its time while pacing, then
+  // presents it. True when the run is to end.
+  bool FrameFellDue();
+  // Waits until the due frame's time has come, applying requests that arrive meanwhile. True
+  // when one of them ends the run.
+  bool WaitForFrameTime();
   // Counts a frame that fell due and presents it when the renderer is ready.
   void PresentDueFrame();
+  // Applies a state image on the emulation thread, renderer included.
+  void ApplyStateImage(const TStateImage& image);
+  // Serves posted capture and restore requests and tells the waiting caller.
+  void ApplyStateRequest(uint32_t request);
   bool FrameLimitReached() const { return limits_.frames && framesDue_ >= *limits_.frames; }
   // Shows the frame rate, unless a pause has been asked for.
   void PublishFrameRate();
@@ -136,8 +178,21 @@ class TEngine {
   std::atomic<bool> finished_{false};
   std::atomic<bool> wantPaused_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> accurateNext_{false};
+  bool runAccurate_ = false;  // the mode taken by Start for its run
   std::atomic<uint32_t> jumpTarget_{0};
   std::atomic<uint64_t> singleStepsDone_{0};
+  std::atomic<uint64_t> stateRequestsDone_{0};
+  std::atomic<bool> limitSpeed_{false};
+  TPaceClock* clock_ = &SteadyPaceClock();
+  TFramePacer pacer_;
+  bool restartPacing_ = true;
+  uint32_t frameRate_ = 60;
+  // Guards the images handed between the threads.
+  std::mutex stateMutex_;
+  std::shared_ptr<const TStateImage> startImage_;
+  std::shared_ptr<const TStateImage> restoreImage_;
+  std::optional<TStateImage> capturedImage_;
   std::mutex statusMutex_;  // orders frame-rate texts against a pause request
   std::mutex wakeMutex_;
   std::condition_variable wake_;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/HexText.h"
+#include "core/Accurate.h"
 #include "core/InstrFields.h"
 #include "core/RegisterNames.h"
 
@@ -335,6 +336,29 @@ constexpr std::array<Entry, 64> kPrimaryTable = {{
 }};
 // clang-format on
 
+// The accurate-hardware mode executes these too; its tables name them where the default machine
+// reports them as not implemented.
+constexpr std::array<Entry, 64> kAccurateSpecialTable = [] {
+  auto table = kSpecialTable;
+  table[0x0F] = {Text, "SYNC"};
+  return table;
+}();
+
+constexpr std::array<Entry, 64> kAccuratePrimaryTable = [] {
+  auto table = kPrimaryTable;
+  table[0x00] = {Dispatch<kAccurateSpecialTable, Funct>, "SPECIAL"};
+  table[0x1A] = {LoadStore, "LDL"};
+  table[0x1B] = {LoadStore, "LDR"};
+  table[0x2C] = {LoadStore, "SDL"};
+  table[0x2D] = {LoadStore, "SDR"};
+  table[0x30] = {LoadStore, "LL"};
+  table[0x34] = {LoadStore, "LLD"};
+  table[0x38] = {LoadStore, "SC"};
+  table[0x3C] = {LoadStore, "SCD"};
+  table[0x3D] = {Cop1LoadStore, "SDC1"};
+  return table;
+}();
+
 static_assert(Complete(kPrimaryTable));
 static_assert(Complete(kSpecialTable));
 static_assert(Complete(kRegImmTable));
@@ -347,7 +371,11 @@ static_assert(Complete(kCop1FunctionTable));
 }  // namespace
 
 std::string DisasmOpcode(uint32_t word, uint32_t address) {
-  return Format(kPrimaryTable[Op(word)], word, address);
+  return DisasmOpcode(word, address, AccurateHardware);
+}
+
+std::string DisasmOpcode(uint32_t word, uint32_t address, bool accurate) {
+  return Format((accurate ? kAccuratePrimaryTable : kPrimaryTable)[Op(word)], word, address);
 }
 
 std::string DisasmOpcode(uint32_t word) {

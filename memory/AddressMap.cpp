@@ -118,10 +118,14 @@ bool CreateMemoryBlocks() {
 }
 
 void InitMemoryMap() {
-  for (const TMapRow& row : kMemoryMap) {
+  for (const TMapRow& row : kMemoryMap)
     if (row.Reset != nullptr) row.Reset();
+  MapMemoryBlocks();
+}
+
+void MapMemoryBlocks() {
+  for (const TMapRow& row : kMemoryMap)
     MapRow(row);
-  }
   for (uint32_t page = kCachedFirst; page <= kCachedLast; ++page) {
     PageTable[page + kUncachedOffset] = PageTable[page];
     ReadTable[page + kUncachedOffset] = ReadTable[page];

@@ -59,6 +59,10 @@ bool CreateMemoryBlocks();
 // view at 0xA0000000. Needs the blocks; RomImage may be absent (no cartridge pages).
 void InitMemoryMap();
 
+// Builds the map as InitMemoryMap does but leaves every block's contents alone: what a restored
+// machine, whose blocks hold their saved contents, starts from.
+void MapMemoryBlocks();
+
 // The host pointer behind an emulated address, through PageTable.
 inline uint8_t* HostAddress(uint32_t address) {
   return PageTable[address >> 12] + (address & 0xFFF);

@@ -14,7 +14,7 @@ namespace {
 enum : uint32_t {
   MI_VERSION = 4,
   MI_INTR_OFFSET = 8,
-  MI_INTR_MASK = 12,
+  MI_INTR_MASK = kMiIntrMaskOffset,
 };
 
 constexpr uint32_t kMiVersion = 0x01234567;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 
 namespace vantor {
@@ -13,6 +14,12 @@ extern TMemoryHandler* MIRegisterPage;
 
 // Clears the page for a new run and publishes MI_INTR as its offset 8.
 void MIReset();
+
+// MI_INTR_MASK: one bit per interrupt, in the bit positions of MI_INTR.
+inline constexpr uint32_t kMiIntrMaskOffset = 12;
+inline uint32_t MiInterruptMask() {
+  return PageWord(MIRegisterPage->Data, kMiIntrMaskOffset);
+}
 
 uint32_t MIRead(uint32_t page, uint32_t offset);
 void MIWrite(uint32_t page, uint32_t offset, uint32_t value);

@@ -126,6 +126,10 @@ std::string_view MakerName(uint8_t code) {
   return code < MakerNames.size() ? MakerNames[code] : kNoName;
 }
 
+uint32_t VideoRate(uint8_t country) {
+  return country == 'D' || country == 'P' || country == 'U' ? 50 : 60;
+}
+
 void UnloadRomImage() {
   // A run's map points into the image: freeing it under the run would leave the machine reading
   // freed memory. Callers end the run first; one that does not is a fault of the program, stopped

@@ -45,6 +45,10 @@ extern const std::array<std::string_view, 128> MakerNames;
 std::string_view CountryName(uint8_t code);
 std::string_view MakerName(uint8_t code);
 
+// Frames per second of the consoles a country code names: 50 for the European and Australian
+// codes (Germany, Europe, Australia), 60 for every other code.
+uint32_t VideoRate(uint8_t country);
+
 // Replaces RomImage with the file at path, normalised to the host word layout, and reports its
 // header on the console. Returns RomLoaded. Only while no run exists (see UnloadRomImage).
 bool LoadRomImage(const std::string& path);

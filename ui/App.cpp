@@ -1,8 +1,10 @@
 #include "ui/App.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QStringList>
+#include <cstdio>
 
 #include "common/DebugLog.h"
 #include "common/Host.h"
@@ -13,8 +15,10 @@
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 #include "memory/RomImage.h"
+#include "ui/CommandLine.h"
 #include "ui/Config.h"
 #include "ui/Credits.h"
+#include "ui/Desktop.h"
 #include "ui/Dialogs.h"
 #include "ui/DirectInput.h"
 #include "ui/KeyboardState.h"
@@ -40,11 +44,36 @@ struct TShutDown {
 
 }  // namespace
 
+namespace {
+
+QStringList ArgumentList(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << QString::fromLocal8Bit(argv[i]);
+  return arguments;
+}
+
+}  // namespace
+
 int RunDesktop(int argc, char** argv) {
+  // Answered before any window exists, so --help and --version work without a display.
+  const TCommandLine command = ParseCommandLine(ArgumentList(argc, argv));
+  if (!command.run) {
+    std::fputs(command.output.toLocal8Bit().constData(), stdout);
+    std::fputs(command.error.toLocal8Bit().constData(), stderr);
+    return command.exitStatus;
+  }
   // The renderer plug-in draws through X11, so the windows must be X windows.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vantor64"));
+  QApplication::setApplicationVersion(QStringLiteral("0.25"));
+  // The desktop file's name, so that the window system finds the program's icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("vantor64"));
+  QIcon icon;
+  for (const int size : {32, 64, 256})
+    icon.addFile(QStringLiteral(":/assets/icons/vantor64-%1.png").arg(size));
+  QApplication::setWindowIcon(icon);
 
   TQtDialogs dialogs;
   TQtHost host(dialogs);
@@ -87,19 +116,18 @@ int RunDesktop(int argc, char** argv) {
   mainForm.SetDebugger(&debugger, &regForm);
   mainForm.SetConfiguration(&configF);
   mainForm.SetCredits(&credits);
+  TDesktop desktop(mainForm, dialogs, settingsFile);
+  desktop.Placement().Restore();
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);
-  const QStringList arguments = QCoreApplication::arguments();
   mainForm.WhenPlaced([&] {
     // The program still serves the console and the debugger without a picture.
     if (!rendererBound) mainForm.RendererUnavailable();
-    if (arguments.size() > 1) {
-      mainForm.LoadRomFile(arguments[1]);
-      mainForm.Button3Click();
-    }
+    desktop.Begin(command.options);
   });
   const int status = QApplication::exec();
+  desktop.Placement().SavePosition();
 
   mainForm.Button4Click();
   // The plug-in may hold the main window; it lets go before any window is destroyed.

@@ -23,6 +23,11 @@ void TQtDialogs::ShowError(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, QStringLiteral("Error"), text, QMessageBox::Ok);
 }
 
+bool TQtDialogs::Ask(QWidget* parent, const QString& text) {
+  return QMessageBox::question(parent, QStringLiteral("Vantor64"), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString QtFileFilter(const QString& pipeFilter) {
   const QStringList parts = pipeFilter.split('|');
   QStringList filters;

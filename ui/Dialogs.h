@@ -18,6 +18,8 @@ class TUserDialogs {
   virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) = 0;
   // A modal error box with one OK button.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  // A modal question with Yes and No; true for Yes. Dialogs that ask nobody answer No.
+  virtual bool Ask(QWidget*, const QString&) { return false; }
 };
 
 // The real dialogs: QFileDialog and QMessageBox.
@@ -27,6 +29,7 @@ class TQtDialogs : public TUserDialogs {
                                         const QString& folder, const QString& filter) override;
   std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override;
   void ShowError(QWidget* parent, const QString& text) override;
+  bool Ask(QWidget* parent, const QString& text) override;
 };
 
 // Converts a filter of the form "Text|*.a;*.b|Text|*.*" to Qt's "Text (*.a *.b);;Text (*)".

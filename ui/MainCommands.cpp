@@ -104,16 +104,19 @@ void TMainForm::LoadRom(const QString& path) {
     Button4Click();
     ShowRunEnded();
   }
-  ROMInfo1->setEnabled(true);
+  // Rom Info describes a loaded ROM only.
+  ROMInfo1->setEnabled(false);
   const bool loaded = LoadRomImage(QFile::encodeName(path).toStdString());
   // The old image is gone whatever happens next, and so is its picture.
   for (QAction* item : {UnloadROM1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
   PaintBox1->Clear();
 
   RomStream.clear();
   SetStatus(QStringLiteral("Loading..."));
   if (!ReadRomStream(path)) return;
+  RomFacts = ReadRomFacts(RomStream);
   SetStatus(QStringLiteral("Loaded ") + path);
   DbgAddLine("MMkay!");
   update();
@@ -147,8 +150,11 @@ void TMainForm::LoadRom(const QString& path) {
     return;
   }
   UnloadROM1->setEnabled(true);
+  ROMInfo1->setEnabled(true);
   Start1->setEnabled(true);
+  UpdateStateItems();
   ShowStartupPicture(false);
+  emit RomOpened(path);
 }
 
 void TMainForm::ShowLoadFailed(const QString& path, bool unsupported) {
@@ -182,14 +188,25 @@ bool TMainForm::ReadRomStream(const QString& path) {
 }
 
 void TMainForm::Button3Click() {
+  StartRun(nullptr);
+}
+
+void TMainForm::StartRun(std::shared_ptr<const TStateImage> from) {
   if (engine_.Exists() || !RomLoaded) return;
   if (debugger_ != nullptr) debugger_->RunStarting();
-  engine_.Start();
+  engine_.Start({}, false, std::move(from));
+  UpdateStateItems();
   Start1->setEnabled(false);
   Reset1->setEnabled(true);
   Pause1->setEnabled(true);
   FullScreen1->setEnabled(true);
+  if (engine_.AccurateHardwareNext()) SetStatus(QStringLiteral("Accurate Hardware"));
   if (rendererMissing_) SetStatus(QString::fromLatin1(kNoRendererStatus));
+}
+
+void TMainForm::AccurateHardware1Click(bool checked) {
+  WriteAccurateHardware(settingsFile_, checked);
+  engine_.SetAccurateHardware(checked);
 }
 
 void TMainForm::Button4Click() {
@@ -202,6 +219,7 @@ void TMainForm::ShowRunEnded() {
   Pause1->setEnabled(false);
   Reset1->setEnabled(false);
   if (!FullScreen1->isChecked()) FullScreen1->setEnabled(false);
+  UpdateStateItems();
 }
 
 // Unloads a loaded ROM whether or not it runs.
@@ -222,6 +240,7 @@ void TMainForm::Button5Click() {
   ShowRunEnded();
   for (QAction* item : {UnloadROM1, ROMInfo1, Start1})
     item->setEnabled(false);
+  UpdateStateItems();
 }
 
 void TMainForm::BlockInput(int milliseconds) {

@@ -3,11 +3,13 @@
 #include "ui/MainForm.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QScreen>
 #include <QTimer>
 #include <functional>
 
 #include "ui/JpegImage.h"
+#include "ui/Settings.h"
 #include "video/RendererHost.h"
 
 namespace vantor::ui {
@@ -90,6 +92,10 @@ TMainForm::TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget
 
   connect(PaintBox1, &TPaintBox::Moved, this, &TMainForm::PublishDrawingArea);
   connect(PaintBox1, &TPaintBox::Exposed, this, &TMainForm::RepaintLastFrame);
+  LimitSpeed1->setChecked(ReadLimitSpeed(settingsFile_));
+  ApplySpeedLimit();
+  // Tab must reach the window before focus handling takes it as "next control".
+  QCoreApplication::instance()->installEventFilter(this);
   FitClientTo(kFirstPicture);
 }
 
@@ -137,8 +143,7 @@ void TMainForm::CreateMenu() {
   SaveSnapshot1 =
       AddItem(File1, "SaveSnapshot1", "Save Snapshot", none, true, &T::SaveSnapshot1Click);
   N2 = AddSeparator(File1, "N2");
-  SaveState1 = AddItem(File1, "SaveState1", "&Save State", none, false, nullptr);
-  LoadState1 = AddItem(File1, "LoadState1", "&Load State", none, false, nullptr);
+  CreateStateItems();
   N3 = AddSeparator(File1, "N3");
   Exit1 = AddItem(File1, "Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true, &T::Exit1Click);
 
@@ -148,6 +153,14 @@ void TMainForm::CreateMenu() {
   // The debug console exists from start-up, so there is always something to show.
   ViewDebugger1 =
       AddItem(Options1, "ViewDebugger1", "View Debugger", none, true, &T::ViewDebugger1Click);
+  LimitSpeed1 = AddItem(Options1, "LimitSpeed1", "Limit Speed", none, true, &T::LimitSpeed1Click);
+  LimitSpeed1->setCheckable(true);
+  AccurateHardware1 = Options1->addAction(QStringLiteral("Accurate Hardware"));
+  AccurateHardware1->setObjectName(QStringLiteral("AccurateHardware1"));
+  AccurateHardware1->setCheckable(true);
+  AccurateHardware1->setChecked(ReadAccurateHardware(settingsFile_));
+  engine_.SetAccurateHardware(AccurateHardware1->isChecked());
+  connect(AccurateHardware1, &QAction::toggled, this, &T::AccurateHardware1Click);
 
   Emulation = addMenu("Emulation", "&Emulation");
   Start1 =
@@ -302,6 +315,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 bool TMainForm::event(QEvent* event) {
   // Menu hovering would replace the status text with an empty tip.
   if (event->type() == QEvent::StatusTip) return true;
+  // A Tab released in another window would never reach this one.
+  if (event->type() == QEvent::WindowDeactivate) SetFastForward(false);
   return QMainWindow::event(event);
 }
 

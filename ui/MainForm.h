@@ -14,13 +14,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/Engine.h"
 #include "ui/PaintBox.h"
+#include "ui/RomInfo.h"
 #include "ui/RomStream.h"
 
 namespace vantor::ui {
 
+class TRomInfoDialog;
 class TUserDialogs;
 class TDebugger;
 class TRegForm;
@@ -47,6 +50,8 @@ class TMainForm : public QMainWindow {
 
   // Load ROM with a path that needs no dialog (the command line); the settings stay as they are.
   void LoadRomFile(const QString& path);
+  // Start, with the run halted before its first instruction as after Pause.
+  void StartPaused();
   // No renderer plug-in could be bound: says so once now, and in the status bar at every Start.
   void RendererUnavailable();
   // Runs work once the window system shows the window where the window manager placed it (or
@@ -66,13 +71,15 @@ class TMainForm : public QMainWindow {
   void Button3Click();  // Start
   void Button4Click();  // Stop; no menu item, used on closing and before a new load
   void Button5Click();  // Close ROM
-  void ROMInfo1Click() {}
+  void ROMInfo1Click();
   void Button6Click() {}  // Flush Dump
   void Pause1Click();
   void Reset1Click();
   void ForceRender1Click();
   void Exit1Click();
   void ViewDebugger1Click();
+  // Options > Accurate Hardware: kept in the settings, used from the next Start or Reset on.
+  void AccurateHardware1Click(bool checked);
   void Configuration1Click();
   void VantorTeam1Click();
   void SaveSnapshot1Click();
@@ -82,6 +89,18 @@ class TMainForm : public QMainWindow {
   void N640x2401Click();
   void N800x6001Click();
   void N1024x7681Click();
+  void SaveState1Click();  // to the chosen quick slot
+  void LoadState1Click();  // from the chosen quick slot
+  void SaveStateAs1Click();
+  void LoadStateFrom1Click();
+  void LimitSpeed1Click();
+
+  // The quick slot Save State and Load State use, 0 to kStateSlots - 1.
+  static constexpr int kStateSlots = 10;
+  int StateSlot() const;
+  // While Tab is held in the main window the run goes as fast as it can.
+  void SetFastForward(bool held);
+  bool FastForward() const { return fastForward_; }
 
   // Controls.
   TPaintBox* PaintBox1;
@@ -90,8 +109,10 @@ class TMainForm : public QMainWindow {
   QMenuBar* MainMenu1;
   QMenu *File1, *Options1, *Emulation, *Video1, *Debug1, *Resolution, *Help1;
   QAction *LoadROM1, *UnloadROM1, *ROMInfo1, *N1, *SaveSnapshot1, *N2, *SaveState1, *LoadState1,
-      *N3, *Exit1;
-  QAction *Configuration1, *ViewDebugger1;
+      *SaveStateAs1, *LoadStateFrom1, *N3, *Exit1;
+  QMenu* StateSlot1;
+  std::array<QAction*, kStateSlots> Slots{};
+  QAction *Configuration1, *ViewDebugger1, *LimitSpeed1, *AccurateHardware1;
   QAction *Start1, *Pause1, *Reset1;
   QAction* ForceRender1;
   QAction* FlushDump1;
@@ -104,6 +125,8 @@ class TMainForm : public QMainWindow {
   QByteArray RomName;  // the 20 name bytes, zero bytes included
   QString RomCountry;
   QString RomMaker;
+  // What the last file loaded says about itself, for Rom Info.
+  TRomFacts RomFacts;
 
   // Outer size of the window for a picture: the 8 × 63 pixels of frame, caption, menu bar and
   // status bar the screen sizes' outer sizes were measured with.
@@ -119,12 +142,17 @@ class TMainForm : public QMainWindow {
   // How long "Snapshot ... saved" stays readable over a running ROM's frame rates.
   static constexpr int kSnapshotTextMs = 4000;
 
+ signals:
+  // A ROM file was loaded, by whatever way it was chosen.
+  void RomOpened(const QString& path);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenu();
@@ -159,6 +187,15 @@ class TMainForm : public QMainWindow {
   // Puts a presented frame into the drawing area and lets it reach the screen.
   void ShowPresentedFrame();
   void BlockInput(int milliseconds);
+  // Start, from reset or from a checked state image.
+  void StartRun(std::shared_ptr<const TStateImage> from);
+  // Save states to and from files, with their status texts and error boxes.
+  void SaveStateTo(const QString& path, const QString& where);
+  void LoadStateFrom(const QString& path, const QString& where);
+  // Save needs a run; load needs a ROM (it starts a run when none exists).
+  void UpdateStateItems();
+  void CreateStateItems();
+  void ApplySpeedLimit();
 
   TUserDialogs& dialogs_;
   QString settingsFile_;
@@ -174,6 +211,8 @@ class TMainForm : public QMainWindow {
   QAction* leaveFullScreen_;
   QRect normalGeometry_;  // where the window was before full-screen mode
   bool rendererMissing_ = false;
+  bool fastForward_ = false;
+  TRomInfoDialog* romInfo_ = nullptr;  // made at the first Rom Info
 };
 
 }  // namespace vantor::ui

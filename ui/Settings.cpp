@@ -17,10 +17,12 @@ namespace vantor::ui {
 namespace {
 
 constexpr const char* kPriorityKey = "Configuration/ThreadPriority";
+constexpr const char* kAccurateKey = "Configuration/AccurateHardware";
 constexpr const char* kSoundKey = "Configuration/Sound";
 constexpr const char* kFrequencyKey = "Configuration/Frequency";
 constexpr const char* kDeviceKey = "Controller/Device";
 constexpr const char* kMapKey = "Controller/Map";
+constexpr const char* kLimitSpeedKey = "Options/LimitSpeed";
 
 bool CanWrite(const QString& file) {
   const QFileInfo info(file);
@@ -120,6 +122,15 @@ bool WriteThreadPriority(const QString& settingsFile, int position) {
   return WriteValues(settingsFile, {{kPriorityKey, position}});
 }
 
+bool ReadAccurateHardware(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  return settings.value(kAccurateKey).toString() == QLatin1String("true");
+}
+
+bool WriteAccurateHardware(const QString& settingsFile, bool accurate) {
+  return WriteValues(settingsFile, {{kAccurateKey, accurate}});
+}
+
 TSoundSettings ReadSound(const QString& settingsFile) {
   TSoundSettings sound;
   const auto settings = OpenSettings(settingsFile);
@@ -137,6 +148,15 @@ bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
                                                                 : "";
   return WriteValues(settingsFile, {{kSoundKey, QString::fromLatin1(choice)},
                                     {kFrequencyKey, sound.frequency ? "true" : "false"}});
+}
+
+bool ReadLimitSpeed(const QString& settingsFile) {
+  QSettings settings(settingsFile, QSettings::IniFormat);
+  return settings.value(kLimitSpeedKey).toString() != QLatin1String("false");
+}
+
+bool WriteLimitSpeed(const QString& settingsFile, bool on) {
+  return WriteValues(settingsFile, {{kLimitSpeedKey, on ? "true" : "false"}});
 }
 
 TControllerSettings ReadController(const QString& settingsFile) {

@@ -1,6 +1,7 @@
 // The settings file Vantor64.ini: section Paths, key RomDir, the folder the open dialog starts in;
 // section Configuration, the configuration window's choices; section Controller, the controller
-// assignment. A missing or damaged entry reads as its initial state.
+// assignment. A missing or damaged entry reads as its initial state. Sections RecentRoms and
+// Window belong to RecentRoms.h and WindowPlacement.h.
 #pragma once
 
 #include <QString>
@@ -40,6 +41,10 @@ inline constexpr int kInitialPriority = 5;
 int ReadThreadPriority(const QString& settingsFile);
 bool WriteThreadPriority(const QString& settingsFile, int position);
 
+// Options > Accurate Hardware, checked or not (not when missing or damaged).
+bool ReadAccurateHardware(const QString& settingsFile);
+bool WriteAccurateHardware(const QString& settingsFile, bool accurate);
+
 // The sound group: which of Enabled and Disabled is checked (neither at first), and whether the
 // frequency is.
 enum class TSoundChoice { None, Enabled, Disabled };
@@ -49,6 +54,10 @@ struct TSoundSettings {
 };
 TSoundSettings ReadSound(const QString& settingsFile);
 bool WriteSound(const QString& settingsFile, const TSoundSettings& sound);
+
+// Options > Limit Speed, section Options, key LimitSpeed; on when missing or damaged.
+bool ReadLimitSpeed(const QString& settingsFile);
+bool WriteLimitSpeed(const QString& settingsFile, bool on);
 
 // The selected input device (all zero: none) and the 18 assignment values, each -3 to 255; a
 // missing or damaged value reads as 0.

@@ -115,10 +115,14 @@ bool BindRendererLibrary(const std::string& path) {
   return ResolveAll(library, path);
 }
 
+// The plug-in in an installed tree, relative to the folder of the executables.
+constexpr const char* kInstalledRendererPath = "../lib/vantor64/Video/Vid_Prism.so";
+
 bool BindRenderer(const std::string& executableDir) {
   ReleaseRenderer();
   const std::string candidates[] = {kRendererLibraryPath,
-                                    executableDir + "/" + kRendererLibraryPath};
+                                    executableDir + "/" + kRendererLibraryPath,
+                                    executableDir + "/" + kInstalledRendererPath};
   const char* reason = "it is not a regular file";
   for (const std::string& path : candidates) {
     if (!MayOpenAsLibrary(path)) continue;

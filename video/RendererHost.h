@@ -34,9 +34,10 @@ extern TRendererEntries RendererEntries;
 // True between a successful InitRenderer and the next DeInitRenderer.
 extern std::atomic<bool> RendererReady;
 
-// Binds Video/Vid_Prism.so, relative to the working directory and failing that to
-// executableDir. A library or required name that cannot be found gets one console line; its
-// entries stay empty and are never called. Returns true when all six functions were found.
+// Binds Video/Vid_Prism.so, relative to the working directory, then to executableDir, then where
+// an install puts it (../lib/vantor64/Video/Vid_Prism.so from executableDir). A library or required
+// name that cannot be found gets one console line; its entries stay empty and are never called.
+// Returns true when all six functions were found.
 bool BindRenderer(const std::string& executableDir);
 // Binds the library at exactly this path.
 bool BindRendererLibrary(const std::string& path);

@@ -114,6 +114,48 @@ TEST_F(CliTest, ABreakpointStopsTheRunBeforeItsInstructionThenReports) {
   EXPECT_EQ(Run("--break xyz " + rom).exitCode, 2);
 }
 
+TEST_F(CliTest, AccurateModeReportsHiAndLoInsteadOfTheMulDivRegister) {
+  // t0 = -1, t1 = 2, MULT t0, t1, then a jump to itself: the product -2 is left behind.
+  const std::string rom = dir.WriteFile(
+      "mult.z64", test::CodeRom({EncodeI(9, 0, 8, -1), EncodeI(9, 0, 9, 2),
+                                 test::Special(0x18, 8, 9, 0), EncodeJ(2, 0xA400004C >> 2), 0}));
+  const Outcome plain = Run("--steps 6 --regs " + rom);
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_NE(plain.out.find("\nMUL/DIV Temp reg FFFFFFFF FFFFFFFE\n"), std::string::npos)
+      << plain.out;
+  EXPECT_EQ(plain.out.find("(HI)"), std::string::npos);
+  EXPECT_EQ(plain.out.find("(LO)"), std::string::npos);
+
+  // The halves of the product, each sign-extended to 64 bits.
+  const Outcome accurate = Run("--accurate --steps 6 --regs " + rom);
+  EXPECT_EQ(accurate.exitCode, 0);
+  EXPECT_NE(accurate.out.find("\n(HI) FFFFFFFF FFFFFFFF\n(LO) FFFFFFFF FFFFFFFE\n"),
+            std::string::npos)
+      << accurate.out;
+  EXPECT_EQ(accurate.out.find("MUL/DIV"), std::string::npos);
+}
+
+TEST(CliUsageTest, TheManualPageDescribesEveryOption) {
+  std::ifstream in(VANTOR_CLI_MAN_PAGE);
+  ASSERT_TRUE(in) << VANTOR_CLI_MAN_PAGE;
+  std::stringstream text;
+  text << in.rdbuf();
+  // Option headings escape their dashes for groff.
+  std::string page = text.str();
+  for (size_t at = page.find("\\-"); at != std::string::npos; at = page.find("\\-", at))
+    page.erase(at, 1);
+  std::istringstream usage(cli::UsageText());
+  int options = 0;
+  for (std::string line; std::getline(usage, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, 2, "--") != 0) continue;
+    const std::string name = line.substr(start + 2, line.find(' ', start) - start - 2);
+    EXPECT_NE(page.find("--" + name), std::string::npos) << "--" << name;
+    ++options;
+  }
+  EXPECT_GE(options, 16);
+}
+
 TEST_F(CliTest, RunsUntilItsFramesFellDueAndDumpsMemoryInTheConsolesOrder) {
   const std::string dump = (dir.Path() / "rdram.bin").string();
   const std::string snapshot = (dir.Path() / "none.png").string();

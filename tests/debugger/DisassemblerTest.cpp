@@ -263,3 +263,22 @@ TEST_F(DisassemblerTest, RandomWordsAlwaysGiveALine) {
 
 }  // namespace
 }  // namespace vantor
+
+namespace vantor {
+namespace {
+
+// The accurate-hardware mode executes what the default machine reports, and names it.
+TEST(AccurateDisassembly, NamesTheInstructionsTheModeExecutes) {
+  const uint32_t ldl = 0x68A40010;   // LDL A0, 0x10(A1)
+  const uint32_t sdc1 = 0xF6010008;  // SDC1 FP01, 8(S0)
+  const uint32_t sync = 0x0000000F;
+  EXPECT_EQ(DisasmOpcode(ldl, 0, false), "** UNIMPLEMENTED **");
+  EXPECT_EQ(DisasmOpcode(sync, 0, false), "** UNIMPLEMENTED **");
+  EXPECT_EQ(DisasmOpcode(ldl, 0, true), "LDL A0,(00000010,A1)");
+  EXPECT_EQ(DisasmOpcode(sdc1, 0, true), "SDC1 FP01,(00000008,S0)");
+  EXPECT_EQ(DisasmOpcode(sync, 0, true), "SYNC");
+  EXPECT_EQ(DisasmOpcode(0xF8000000, 0, true), "** UNIMPLEMENTED **");  // SDC2 stays
+}
+
+}  // namespace
+}  // namespace vantor

@@ -9,6 +9,7 @@
 namespace vantor::test {
 
 void MachineTest::SetUp() {
+  AccurateHardware = false;
   ASSERT_TRUE(CreateMemoryBlocks());
   UnloadRomImage();
   InitMemoryMap();
@@ -17,19 +18,29 @@ void MachineTest::SetUp() {
 
 void MachineTest::TearDown() {
   UnloadRomImage();
+  AccurateHardware = false;
+}
+
+void MachineTest::UseAccurateHardware() {
+  AccurateHardware = true;
+  AccurateReset();
+}
+
+void MachineTest::Reset() {
+  InitMemoryMap();
+  CpuReset();
+  if (AccurateHardware) AccurateReset();
 }
 
 void MachineTest::LoadRom(const std::vector<uint8_t>& bigEndianBytes) {
   ASSERT_TRUE(LoadRomImage(dir.WriteFile("test.z64", bigEndianBytes)));
-  InitMemoryMap();
-  CpuReset();
+  Reset();
   host.Clear();
 }
 
 void MachineTest::LoadRomFile(const std::string& path) {
   ASSERT_TRUE(LoadRomImage(path)) << path;
-  InitMemoryMap();
-  CpuReset();
+  Reset();
   host.Clear();
 }
 
@@ -61,7 +72,7 @@ void MachineTest::JumpTo(uint32_t address) {
 int MachineTest::Step(int n) {
   int frames = 0;
   for (int i = 0; i < n; ++i)
-    frames += CpuStep() ? 1 : 0;
+    frames += (AccurateHardware ? CpuStep<true>() : CpuStep<false>()) ? 1 : 0;
   return frames;
 }
 

@@ -20,6 +20,9 @@ class MachineTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   void LoadRom(const std::vector<uint8_t>& bigEndianBytes);
+  // Switches the machine to the accurate-hardware mode, as a run started in it: the mode's reset
+  // now, and at every later load; Step then runs the mode's step. SetUp returns to the default.
+  static void UseAccurateHardware();
   // Loads a ROM file, builds the map and resets, as a run starts.
   void LoadRomFile(const std::string& path);
   // Result word i that our test ROMs leave at RDRAM offset 0x100 + 4 * i.
@@ -38,6 +41,9 @@ class MachineTest : public ::testing::Test {
   std::vector<std::string> RunWord(uint32_t word);
   // Loads a ROM file and runs it from reset for n steps.
   void RunRomFile(const std::string& path, int steps);
+
+  // Builds the map and resets the processor in the current mode.
+  static void Reset();
 
   CaptureHost host;
   TempDir dir;

@@ -1,6 +1,8 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "common/Host.h"
+#include "core/Accurate.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/FifoRescue.h"
@@ -20,6 +23,7 @@
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
+#include "ui/Settings.h"
 #include "video/RendererHost.h"
 
 using namespace vantor;
@@ -105,16 +109,19 @@ class MainFormTest : public QObject {
     InstallHost(host_.get());
     lines_.clear();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    // The window's destructor ends a run, whose last status texts must not reach it then.
+    host_->SetStatusSink([this](const QString& text) {
+      if (form_) form_->SetSimpleText(text);
+    });
     host_->SetLineSink([this](const QStringList& lines) { lines_ << lines; });
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
   }
 
   void cleanup() {
-    // Ending the run drains the host's queue, whose status sink uses form_: unique_ptr::reset
-    // clears the pointer before the form's destructor stops the run.
-    form_->Engine().Stop();
+    // The run's last status texts reach the form while Stop drains them: stop it while the
+    // form still exists.
+    form_->Button4Click();
     form_.reset();
     ReleaseRenderer();
     InstallHost(nullptr);
@@ -137,11 +144,14 @@ class MainFormTest : public QObject {
         {"UnloadROM1", "&Close ROM", none, false},
         {"ROMInfo1", "&Rom Info", none, false},
         {"SaveSnapshot1", "Save Snapshot", none, true},
-        {"SaveState1", "&Save State", none, false},
-        {"LoadState1", "&Load State", none, false},
+        {"SaveState1", "&Save State", QKeySequence(Qt::Key_F2), false},
+        {"LoadState1", "&Load State", QKeySequence(Qt::Key_F4), false},
+        {"SaveStateAs1", "Save State As...", none, false},
+        {"LoadStateFrom1", "Load State From...", none, false},
         {"Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true},
         {"Configuration1", "&Configuration", QKeySequence(Qt::Key_F12), false},
         {"ViewDebugger1", "View Debugger", none, true},
+        {"LimitSpeed1", "Limit Speed", none, true},
         {"Start1", "&Start", QKeySequence(Qt::Key_F5), false},
         {"Pause1", "&Pause", QKeySequence(Qt::Key_F6), false},
         {"Reset1", "&Reset", QKeySequence(Qt::Key_F7), false},
@@ -193,7 +203,8 @@ class MainFormTest : public QObject {
     for (QAction* item : form_->File1->actions())
       fileItems << (item->isSeparator() ? "-" + item->objectName() : item->objectName());
     QCOMPARE(fileItems, QStringList({"LoadROM1", "UnloadROM1", "ROMInfo1", "-N1", "SaveSnapshot1",
-                                     "-N2", "SaveState1", "LoadState1", "-N3", "Exit1"}));
+                                     "-N2", "SaveState1", "LoadState1", "SaveStateAs1",
+                                     "LoadStateFrom1", "StateSlot1", "-N3", "Exit1"}));
     QVERIFY(form_->N5->isSeparator() && form_->N4->isSeparator());
     QVERIFY(form_->Pause1->isCheckable() && form_->FullScreen1->isCheckable());
   }
@@ -554,6 +565,26 @@ class MainFormTest : public QObject {
   }
 
   // Frame rates that the thread published before the pause never replace the window's text.
+  // The choice is kept in the settings and reaches the engine at the next Start, not before.
+  void accurateHardwareTakesEffectAtStart() {
+    QVERIFY(form_->AccurateHardware1->isCheckable() && !form_->AccurateHardware1->isChecked());
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    form_->AccurateHardware1->trigger();
+    QVERIFY(ReadAccurateHardware(Settings()));
+    form_->Reset1->trigger();
+    QTRY_VERIFY(lines_.contains("Accurate hardware mode"));
+    form_->Button4Click();
+    QCOMPARE(lines_.count("Accurate hardware mode"), 1);  // the first run kept its mode
+    QVERIFY(AccurateHardware);
+
+    form_.reset();
+    form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
+    QVERIFY(form_->AccurateHardware1->isChecked());
+    form_->AccurateHardware1->trigger();
+    QVERIFY(!ReadAccurateHardware(Settings()));
+  }
+
   void statusAfterPause() {
     BindFastRenderer();
     Load(WriteRom("frames.z64", FramesRom()));
@@ -626,6 +657,78 @@ class MainFormTest : public QObject {
     QCOMPARE(dialogs_->errors.size(), 1);
     QVERIFY(dialogs_->errors[0].contains("no/such/dir.bmp"));
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+  }
+
+  void limitSpeedIsKeptAndTabFastForwards() {
+    QVERIFY(form_->LimitSpeed1->isChecked());
+    QVERIFY(form_->Engine().LimitSpeed());
+    form_->LimitSpeed1->trigger();
+    QVERIFY(!form_->Engine().LimitSpeed());
+    QCOMPARE(QSettings(Settings(), QSettings::IniFormat).value("Options/LimitSpeed").toString(),
+             QString("false"));
+    {
+      TMainForm second(*dialogs_, Settings());
+      QVERIFY(!second.LimitSpeed1->isChecked());
+      QVERIFY(!second.Engine().LimitSpeed());
+    }
+    form_->LimitSpeed1->trigger();
+    QVERIFY(form_->Engine().LimitSpeed());
+
+    // Tab held runs unlimited; released, the limit is back. Repeats of the held key change
+    // nothing.
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QTest::keyPress(form_.get(), Qt::Key_Tab);
+    QVERIFY(form_->FastForward());
+    QVERIFY(!form_->Engine().LimitSpeed());
+    QTest::keyRelease(form_.get(), Qt::Key_Tab);
+    QVERIFY(!form_->FastForward());
+    QVERIFY(form_->Engine().LimitSpeed());
+  }
+
+  void saveAndLoadStatesThroughTheSlots() {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_->Path().string()));
+    BindFastRenderer();
+    Load(WriteRom("idle.z64", IdleRom("STATE ROM")));
+    QVERIFY(!form_->SaveState1->isEnabled());
+    QVERIFY(form_->LoadState1->isEnabled());
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("Slot 0 holds no state of this ROM"));
+    QVERIFY(!form_->Engine().Exists());
+
+    form_->Start1->trigger();
+    QVERIFY(form_->SaveState1->isEnabled());
+    form_->Slots[3]->trigger();
+    QCOMPARE(form_->StateSlot(), 3);
+    form_->SaveState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("State saved to slot 3"));
+    const QDir states(QString::fromStdString(dir_->Path().string()) + "/Vantor64/states");
+    const QStringList files = states.entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(QRegularExpression("^STATE_ROM-[0-9a-f]{16}\\.st3$").match(files[0]).hasMatch(),
+             qPrintable(files[0]));
+
+    form_->Pause1->trigger();
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
+    QVERIFY(form_->Engine().Paused());
+
+    // A damaged file is refused with a box; the run goes on untouched.
+    const QString damaged = WriteRom("damaged.st", {'V', '6', '4', 'S', 'T', 'A', 'T', 'E', 1});
+    dialogs_->answers.push_back(damaged);
+    form_->LoadStateFrom1->trigger();
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY2(dialogs_->errors[0].contains("truncated"), qPrintable(dialogs_->errors[0]));
+    QVERIFY(form_->Engine().Exists());
+    QVERIFY(form_->Engine().Paused());
+
+    // Without a run, loading a state starts one from it.
+    form_->Button4Click();
+    form_->LoadState1->trigger();
+    QVERIFY(form_->Engine().Exists());
+    QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
+    form_->Button4Click();
+    qunsetenv("XDG_DATA_HOME");
   }
 
   void windowsOpenedByCommands() {

@@ -131,7 +131,10 @@ class ScreenTest : public QObject {
     QVERIFY(BindRenderer(QCoreApplication::applicationDirPath().toStdString()));
     form_ = std::make_unique<TMainForm>(dialogs_,
                                         dir_.Path().string().c_str() + QString("/Vantor64.ini"));
-    host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
+    // A run ended by cleanup may still deliver a status text while the form is being destroyed.
+    host_->SetStatusSink([this](const QString& text) {
+      if (form_) form_->SetSimpleText(text);
+    });
     console_ = std::make_unique<TDbgWnd>();
     view_ = std::make_unique<TMachineView>(form_->Engine());
     regs_ = std::make_unique<TRegForm>(*view_);

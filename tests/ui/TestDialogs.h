@@ -23,11 +23,17 @@ class TTestDialogs : public ui::TUserDialogs {
     return Next();
   }
   void ShowError(QWidget*, const QString& text) override { errors << text; }
+  bool Ask(QWidget*, const QString& text) override {
+    questions << text;
+    return answerYes;
+  }
 
   // The next file dialogs' answers; a null string (or none left) means Cancel.
   QStringList answers;
   QString openTitle, openFolder, openFilter, saveFilter;
   QStringList errors;
+  QStringList questions;
+  bool answerYes = true;
 
  private:
   std::optional<QString> Next() {

@@ -1,0 +1,63 @@
+// The accurate-hardware mode: a second behaviour of the machine, chosen for a whole run, that
+// follows the real r4300i and the console where the default machine deliberately differs (the
+// video current line, the FPU with Status.FR and FCR31, 64-bit HI and LO, LDL/LDR/SDL/SDR and
+// LL/SC, the MI interrupt mask, CAUSE writes, the boot code's COP0 values). Everything the mode
+// changes lives in the files named Accurate*: its own decode tables, which the step uses when
+// instantiated for this mode, and its own handlers for the register pages that differ. The
+// default machine's code has no test of the mode anywhere.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "core/Interpreter.h"
+
+namespace vantor {
+
+// The mode of the current (or last) run; the engine sets it before the run's reset. The
+// disassembler and the register views read it to show what the running machine executes.
+// Atomic because the debugger reads it from the main thread while a run may be starting.
+extern std::atomic<bool> AccurateHardware;
+
+// HI and LO as separate 64-bit registers (MulDivTemp belongs to the default machine).
+extern uint64_t AccurateHi;
+extern uint64_t AccurateLo;
+
+// The load-linked bit: set by LL and LLD, cleared by ERET; SC and SCD store only while it is set.
+extern bool LLBit;
+
+// The upper words of the 64-bit floating-point registers under Status.FR = 1; the lower words
+// are Cop1Regs, so a single-precision register reads the same word under either setting.
+extern uint32_t Cop1Upper[32];
+
+// Status.FR: 32 independent 64-bit registers when set, even/odd pairs when clear.
+inline constexpr uint32_t kStatusFR = 0x04000000;
+
+// FCR31 fields beyond the condition bit.
+inline constexpr uint32_t kFcr31RoundingMode = 0x00000003;
+inline constexpr uint32_t kFcr31FlagShift = 2;    // sticky flags, bits 2-6
+inline constexpr uint32_t kFcr31CauseShift = 12;  // cause bits, 12-17
+inline constexpr uint32_t kFcr31CauseMask = 0x0003F000;
+// Exception bits, as they sit in the flag and cause fields once shifted.
+inline constexpr uint32_t kFpInexact = 1 << 0;
+inline constexpr uint32_t kFpUnderflow = 1 << 1;
+inline constexpr uint32_t kFpOverflow = 1 << 2;
+inline constexpr uint32_t kFpDivByZero = 1 << 3;
+inline constexpr uint32_t kFpInvalid = 1 << 4;
+
+// The mode's decode tables: the default ones with the mode's handlers in place.
+extern const std::array<OpcodeHandler, 64> AccurateOpcodeTable;
+
+// Puts the mode's differences in place after CpuReset and InitMemoryMap of a run: the COP0
+// values the console's boot code leaves, cleared HI, LO, LLbit and upper FPU words, and the
+// register pages whose reads differ (VI_V_CURRENT).
+void AccurateReset();
+
+// The 64-bit floating-point register as Status.FR lays it out (for the register views).
+uint64_t AccurateFpr64(uint32_t reg);
+
+// The half-line VI_V_CURRENT reads at this point of the frame countdown.
+uint32_t VideoCurrentLine();
+
+}  // namespace vantor

@@ -1,0 +1,478 @@
+// The accurate-hardware mode's floating-point coprocessor: registers laid out by Status.FR, every
+// arithmetic, rounding, conversion and compare instruction of the S, D, W and L formats, the
+// rounding mode of FCR31 and its cause and flag bits. The host computes each result in the
+// rounding mode FCR31 names and reports its IEEE-754 exceptions, which become the cause bits and
+// are added to the flags. Enables are stored but no exception reaches the program.
+//
+// This file is built with -frounding-math, and operands and results pass through volatile
+// objects, so that the compiler neither folds an operation under the default rounding nor moves
+// it across the calls that set the rounding mode and read the host's exception flags.
+#include <bit>
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "core/Accurate.h"
+#include "core/AccurateOps.h"
+#include "core/Cop1.h"
+#include "core/Cop1Ops.h"
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "core/RegisterAccess.h"
+
+namespace vantor::accurate {
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559);
+
+namespace {
+
+enum : uint32_t { kFmtS = 16, kFmtD = 17, kFmtW = 20, kFmtL = 21 };
+
+// The r4300i's implementation and revision number, read-only.
+constexpr uint32_t kFcr0Value = 0x00000A00;
+// FCR31 bits a program can write: FS, the condition, cause, enables, flags and rounding mode.
+constexpr uint32_t kFcr31Writable = 0x0183FFFF;
+
+bool Fr() {
+  return (Cop0Regs[STATUS] & kStatusFR) != 0;
+}
+void WriteFpr64(uint32_t reg, uint64_t value) {
+  if (Fr()) {
+    Cop1Upper[reg] = HighWord(value);
+    Cop1Regs[reg] = LowWord(value);
+  } else {
+    Cop1Regs[reg | 1] = HighWord(value);
+    Cop1Regs[reg & 30] = LowWord(value);
+  }
+}
+
+// Register access and NaN encodings of a precision. In the r4300i's encoding a NaN with the top
+// fraction bit set is signalling; its default NaN is quiet.
+template <typename T>
+struct Fp;
+template <>
+struct Fp<float> {
+  using Bits = uint32_t;
+  static constexpr Bits kDefaultNan = 0x7FBFFFFF;
+  static constexpr Bits kSignalBit = 0x00400000;
+  static constexpr Bits kSignBit = 0x80000000;
+  static Bits Read(uint32_t reg) { return Cop1Regs[reg]; }
+  static void Write(uint32_t reg, Bits value) { Cop1Regs[reg] = value; }
+};
+template <>
+struct Fp<double> {
+  using Bits = uint64_t;
+  static constexpr Bits kDefaultNan = 0x7FF7FFFF'FFFFFFFF;
+  static constexpr Bits kSignalBit = 0x00080000'00000000;
+  static constexpr Bits kSignBit = 0x80000000'00000000;
+  static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
+  static void Write(uint32_t reg, Bits value) { WriteFpr64(reg, value); }
+};
+
+template <typename T>
+bool IsNan(typename Fp<T>::Bits bits) {
+  return std::isnan(std::bit_cast<T>(bits));
+}
+template <typename T>
+bool IsSignalling(typename Fp<T>::Bits bits) {
+  return IsNan<T>(bits) && (bits & Fp<T>::kSignalBit) != 0;
+}
+// Every NaN a computation produces is stored as the default NaN.
+template <typename T>
+typename Fp<T>::Bits Result(T value) {
+  return std::isnan(value) ? Fp<T>::kDefaultNan : std::bit_cast<typename Fp<T>::Bits>(value);
+}
+
+// The instruction's exceptions become the cause bits and join the sticky flags.
+void SetCause(uint32_t exceptions) {
+  FCR31 =
+      (FCR31 & ~kFcr31CauseMask) | exceptions << kFcr31CauseShift | exceptions << kFcr31FlagShift;
+}
+
+// One host operation in FCR31's rounding mode, with the host's exception flags cleared before it
+// and read after it. The thread goes back to round-to-nearest when the scope ends.
+class HostOperation {
+ public:
+  HostOperation() : mode_(FCR31 & kFcr31RoundingMode) {
+    static constexpr int kHostModes[4] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
+    if (mode_ != 0) std::fesetround(kHostModes[mode_]);
+    std::feclearexcept(FE_ALL_EXCEPT);
+  }
+  ~HostOperation() {
+    if (mode_ != 0) std::fesetround(FE_TONEAREST);
+  }
+  HostOperation(const HostOperation&) = delete;
+  HostOperation& operator=(const HostOperation&) = delete;
+
+  static uint32_t Exceptions() {
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    uint32_t exceptions = 0;
+    if (raised & FE_INEXACT) exceptions |= kFpInexact;
+    if (raised & FE_UNDERFLOW) exceptions |= kFpUnderflow;
+    if (raised & FE_OVERFLOW) exceptions |= kFpOverflow;
+    if (raised & FE_DIVBYZERO) exceptions |= kFpDivByZero;
+    if (raised & FE_INVALID) exceptions |= kFpInvalid;
+    return exceptions;
+  }
+
+ private:
+  uint32_t mode_;
+};
+
+void Reserved(uint32_t w) {
+  cop1::IllegalCop1Ex(w);
+}
+
+// fd = op(fs, ft) in the instruction's precision. A NaN operand gives the default NaN, and the
+// invalid-operation exception when it is signalling.
+template <typename T, typename Op>
+void ArithmeticIn(uint32_t w, Op op, bool binary) {
+  using F = Fp<T>;
+  const auto a = F::Read(Fs(w));
+  const auto b = binary ? F::Read(Ft(w)) : a;
+  if (IsNan<T>(a) || IsNan<T>(b)) {
+    F::Write(Fd(w), F::kDefaultNan);
+    SetCause(IsSignalling<T>(a) || IsSignalling<T>(b) ? kFpInvalid : 0u);
+    return;
+  }
+  uint32_t exceptions;
+  typename F::Bits result;
+  {
+    HostOperation host;
+    volatile T x = std::bit_cast<T>(a);
+    volatile T y = std::bit_cast<T>(b);
+    volatile T r = op(x, y);
+    exceptions = HostOperation::Exceptions();
+    result = Result<T>(r);
+  }
+  F::Write(Fd(w), result);
+  SetCause(exceptions);
+}
+template <typename Op>
+void Arithmetic(uint32_t w, Op op, bool binary = true) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      ArithmeticIn<float>(w, op, binary);
+      break;
+    case kFmtD:
+      ArithmeticIn<double>(w, op, binary);
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+
+// ABS and NEG change only the sign of a number; a NaN becomes the default NaN.
+template <typename T>
+void SignIn(uint32_t w, bool absolute) {
+  using F = Fp<T>;
+  const auto a = F::Read(Fs(w));
+  if (IsNan<T>(a)) {
+    F::Write(Fd(w), F::kDefaultNan);
+    SetCause(IsSignalling<T>(a) ? kFpInvalid : 0u);
+    return;
+  }
+  F::Write(Fd(w), absolute ? a & ~F::kSignBit : a ^ F::kSignBit);
+  SetCause(0);
+}
+void Sign(uint32_t w, bool absolute) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      SignIn<float>(w, absolute);
+      break;
+    case kFmtD:
+      SignIn<double>(w, absolute);
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+
+// How a conversion to an integer rounds: to nearest even, toward zero, up, down, or as FCR31
+// says.
+enum class Rounding { Nearest, Zero, Up, Down, Current };
+
+double Round(double value, Rounding rounding) {
+  switch (rounding == Rounding::Current ? static_cast<Rounding>(FCR31 & kFcr31RoundingMode)
+                                        : rounding) {
+    case Rounding::Zero:
+      return std::trunc(value);
+    case Rounding::Up:
+      return std::ceil(value);
+    case Rounding::Down:
+      return std::floor(value);
+    default:
+      return std::nearbyint(value);  // the thread rounds to nearest even outside HostOperation
+  }
+}
+
+// The source in S or D as a double (exact for both); false for another format.
+bool FloatSource(uint32_t w, double& value) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      value = std::bit_cast<float>(Cop1Regs[Fs(w)]);
+      return true;
+    case kFmtD:
+      value = std::bit_cast<double>(AccurateFpr64(Fs(w)));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A NaN, an infinity or a value outside the integer format is an invalid operation and gives the
+// format's largest positive integer; any other rounded result that differs is inexact.
+template <typename Int>
+void ToInteger(uint32_t w, Rounding rounding) {
+  double value;
+  if (!FloatSource(w, value)) {
+    Reserved(w);
+    return;
+  }
+  constexpr double kLimit = -static_cast<double>(std::numeric_limits<Int>::min());
+  const double rounded = Round(value, rounding);
+  Int result = std::numeric_limits<Int>::max();
+  uint32_t exceptions = kFpInvalid;
+  if (rounded >= -kLimit && rounded < kLimit) {
+    result = static_cast<Int>(rounded);
+    exceptions = rounded != value ? kFpInexact : 0u;
+  }
+  if constexpr (sizeof(Int) == 4)
+    Cop1Regs[Fd(w)] = static_cast<uint32_t>(result);
+  else
+    WriteFpr64(Fd(w), static_cast<uint64_t>(result));
+  SetCause(exceptions);
+}
+
+// A conversion by the host from the source format to T, in FCR31's rounding mode.
+template <typename T, typename From>
+void Convert(uint32_t w, From source) {
+  uint32_t exceptions;
+  typename Fp<T>::Bits result;
+  {
+    HostOperation host;
+    volatile From x = source;
+    volatile T r = static_cast<T>(x);
+    exceptions = HostOperation::Exceptions();
+    result = Result<T>(r);
+  }
+  Fp<T>::Write(Fd(w), result);
+  SetCause(exceptions);
+}
+template <typename T, typename From>
+void ConvertFloat(uint32_t w) {
+  const auto bits = Fp<From>::Read(Fs(w));
+  if (IsNan<From>(bits)) {
+    Fp<T>::Write(Fd(w), Fp<T>::kDefaultNan);
+    SetCause(IsSignalling<From>(bits) ? kFpInvalid : 0u);
+    return;
+  }
+  Convert<T>(w, std::bit_cast<From>(bits));
+}
+
+// The sixteen compares: bit 0 of the condition holds for unordered operands, bit 1 for equal,
+// bit 2 for less; bit 3 makes the compare signal invalid on any NaN. A quiet compare signals
+// only on a signalling NaN.
+template <typename T>
+void CompareIn(uint32_t w) {
+  using F = Fp<T>;
+  const uint32_t condition = Funct(w) & 15;
+  const auto a = F::Read(Fs(w));
+  const auto b = F::Read(Ft(w));
+  const bool unordered = IsNan<T>(a) || IsNan<T>(b);
+  bool holds;
+  if (unordered) {
+    holds = (condition & 1) != 0;
+  } else {
+    const T x = std::bit_cast<T>(a);
+    const T y = std::bit_cast<T>(b);
+    holds = ((condition & 2) != 0 && x == y) || ((condition & 4) != 0 && x < y);
+  }
+  const bool invalid =
+      unordered && ((condition & 8) != 0 || IsSignalling<T>(a) || IsSignalling<T>(b));
+  FCR31 = holds ? FCR31 | kFcr31Condition : FCR31 & ~kFcr31Condition;
+  SetCause(invalid ? kFpInvalid : 0u);
+}
+
+void ADD(uint32_t w) {
+  Arithmetic(w, [](auto a, auto b) { return a + b; });
+}
+void SUB(uint32_t w) {
+  Arithmetic(w, [](auto a, auto b) { return a - b; });
+}
+void MUL(uint32_t w) {
+  Arithmetic(w, [](auto a, auto b) { return a * b; });
+}
+void DIV(uint32_t w) {
+  Arithmetic(w, [](auto a, auto b) { return a / b; });
+}
+void SQRT(uint32_t w) {
+  Arithmetic(
+      w, [](auto a, auto) { return std::sqrt(a); }, false);
+}
+void ABS(uint32_t w) {
+  Sign(w, true);
+}
+void NEG(uint32_t w) {
+  Sign(w, false);
+}
+// A bit-for-bit copy that leaves FCR31 alone.
+void MOV(uint32_t w) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      Cop1Regs[Fd(w)] = Cop1Regs[Fs(w)];
+      break;
+    case kFmtD:
+      WriteFpr64(Fd(w), AccurateFpr64(Fs(w)));
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+
+void ROUND_L(uint32_t w) {
+  ToInteger<int64_t>(w, Rounding::Nearest);
+}
+void TRUNC_L(uint32_t w) {
+  ToInteger<int64_t>(w, Rounding::Zero);
+}
+void CEIL_L(uint32_t w) {
+  ToInteger<int64_t>(w, Rounding::Up);
+}
+void FLOOR_L(uint32_t w) {
+  ToInteger<int64_t>(w, Rounding::Down);
+}
+void ROUND_W(uint32_t w) {
+  ToInteger<int32_t>(w, Rounding::Nearest);
+}
+void TRUNC_W(uint32_t w) {
+  ToInteger<int32_t>(w, Rounding::Zero);
+}
+void CEIL_W(uint32_t w) {
+  ToInteger<int32_t>(w, Rounding::Up);
+}
+void FLOOR_W(uint32_t w) {
+  ToInteger<int32_t>(w, Rounding::Down);
+}
+void CVT_W(uint32_t w) {
+  ToInteger<int32_t>(w, Rounding::Current);
+}
+void CVT_L(uint32_t w) {
+  ToInteger<int64_t>(w, Rounding::Current);
+}
+
+void CVT_S(uint32_t w) {
+  switch (Fmt(w)) {
+    case kFmtD:
+      ConvertFloat<float, double>(w);
+      break;
+    case kFmtW:
+      Convert<float>(w, static_cast<int32_t>(Cop1Regs[Fs(w)]));
+      break;
+    case kFmtL:
+      Convert<float>(w, static_cast<int64_t>(AccurateFpr64(Fs(w))));
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+void CVT_D(uint32_t w) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      ConvertFloat<double, float>(w);
+      break;
+    case kFmtW:
+      Convert<double>(w, static_cast<int32_t>(Cop1Regs[Fs(w)]));
+      break;
+    case kFmtL:
+      Convert<double>(w, static_cast<int64_t>(AccurateFpr64(Fs(w))));
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+
+void Compare(uint32_t w) {
+  switch (Fmt(w)) {
+    case kFmtS:
+      CompareIn<float>(w);
+      break;
+    case kFmtD:
+      CompareIn<double>(w);
+      break;
+    default:
+      Reserved(w);
+      break;
+  }
+}
+
+void DMFC1(uint32_t w) {
+  Gpr[Rt(w)] = AccurateFpr64(Fs(w));
+}
+void DMTC1(uint32_t w) {
+  WriteFpr64(Fs(w), Gpr[Rt(w)]);
+}
+void CFC1(uint32_t w) {
+  uint32_t value = 0;
+  if (Fs(w) == 0)
+    value = kFcr0Value;
+  else if (Fs(w) == 31)
+    value = FCR31;
+  Gpr[Rt(w)] = Sext32(value);
+}
+// FCR0 is read-only; FCR31 keeps only the bits that exist.
+void CTC1(uint32_t w) {
+  if (Fs(w) == 31) FCR31 = LowWord(Gpr[Rt(w)]) & kFcr31Writable;
+}
+
+const std::array<OpcodeHandler, 64> kFunctionTable = [] {
+  std::array<OpcodeHandler, 64> table;
+  table.fill(cop1::IllegalCop1Ex);
+  const OpcodeHandler first16[16] = {ADD,     SUB,     MUL,     DIV,     SQRT,   ABS,
+                                     MOV,     NEG,     ROUND_L, TRUNC_L, CEIL_L, FLOOR_L,
+                                     ROUND_W, TRUNC_W, CEIL_W,  FLOOR_W};
+  for (size_t i = 0; i < 16; ++i)
+    table[i] = first16[i];
+  table[32] = CVT_S;
+  table[33] = CVT_D;
+  table[36] = CVT_W;
+  table[37] = CVT_L;
+  for (size_t i = 48; i < 64; ++i)
+    table[i] = Compare;
+  return table;
+}();
+
+void Function(uint32_t w) {
+  kFunctionTable[Funct(w)](w);
+}
+void BC1(uint32_t w) {
+  Bc1Table[(w >> 16) & 3](w);
+}
+
+const std::array<OpcodeHandler, 32> kCop1Table = [] {
+  std::array<OpcodeHandler, 32> table;
+  for (size_t i = 0; i < 32; ++i)
+    table[i] = Cop1Table[i];
+  table[1] = DMFC1;
+  table[2] = CFC1;
+  table[5] = DMTC1;
+  table[6] = CTC1;
+  table[8] = BC1;
+  for (size_t fmt : {kFmtS, kFmtD, kFmtW, kFmtL})
+    table[fmt] = Function;
+  return table;
+}();
+
+}  // namespace
+
+void Cop1Op(uint32_t w) {
+  kCop1Table[Fmt(w)](w);
+}
+
+}  // namespace vantor::accurate

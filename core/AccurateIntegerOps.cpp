@@ -1,0 +1,214 @@
+// The accurate-hardware mode's integer handlers: HI and LO as two 64-bit registers with the
+// 64-bit multiplies and divides, the unaligned double-word loads and stores, LL/SC, and the
+// double-word FPU transfers by Status.FR.
+#include <cstdint>
+
+#include "core/Accurate.h"
+#include "core/AccurateOps.h"
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "core/RegisterAccess.h"
+#include "memory/AddressMap.h"
+
+namespace vantor::accurate {
+
+namespace {
+
+uint32_t RsLo(uint32_t w) {
+  return LowWord(Gpr[Rs(w)]);
+}
+uint32_t RtLo(uint32_t w) {
+  return LowWord(Gpr[Rt(w)]);
+}
+
+// The 32-bit operations leave both halves of their result sign-extended.
+void SetHiLo32(uint32_t hi, uint32_t lo) {
+  AccurateHi = Sext32(hi);
+  AccurateLo = Sext32(lo);
+}
+
+uint32_t Address(uint32_t w) {
+  return LowWord(Gpr[Rs(w)]) + SImm32(w);
+}
+
+uint32_t ReadWord(uint32_t address) {
+  const uint32_t page = address >> 12;
+  return ReadTable[page](page, address & 0xFFF);
+}
+void WriteWord(uint32_t address, uint32_t value) {
+  const uint32_t page = address >> 12;
+  WriteTable[page](page, address & 0xFFF, value);
+}
+// A double word is aligned to 8, so both of its words lie in one page.
+uint64_t ReadDouble(uint32_t address) {
+  return uint64_t{ReadWord(address)} << 32 | ReadWord(address + 4);
+}
+void WriteDouble(uint32_t address, uint64_t value) {
+  WriteWord(address, HighWord(value));
+  WriteWord(address + 4, LowWord(value));
+}
+
+bool Fr() {
+  return (Cop0Regs[STATUS] & kStatusFR) != 0;
+}
+
+}  // namespace
+
+void MFHI(uint32_t w) {
+  Gpr[Rd(w)] = AccurateHi;
+}
+void MTHI(uint32_t w) {
+  AccurateHi = Gpr[Rs(w)];
+}
+void MFLO(uint32_t w) {
+  Gpr[Rd(w)] = AccurateLo;
+}
+void MTLO(uint32_t w) {
+  AccurateLo = Gpr[Rs(w)];
+}
+
+void MULT(uint32_t w) {
+  const auto product = static_cast<uint64_t>(int64_t{static_cast<int32_t>(RsLo(w))} *
+                                             int64_t{static_cast<int32_t>(RtLo(w))});
+  SetHiLo32(HighWord(product), LowWord(product));
+}
+void MULTU(uint32_t w) {
+  const uint64_t product = uint64_t{RsLo(w)} * RtLo(w);
+  SetHiLo32(HighWord(product), LowWord(product));
+}
+
+// A zero divisor gives a quotient of all ones (1 for a negative dividend) and the dividend as
+// remainder; the most negative number divided by -1 gives itself with remainder 0.
+void DIV(uint32_t w) {
+  const auto dividend = static_cast<int32_t>(RsLo(w));
+  const auto divisor = static_cast<int32_t>(RtLo(w));
+  if (divisor == 0)
+    SetHiLo32(static_cast<uint32_t>(dividend), dividend < 0 ? 1 : 0xFFFFFFFF);
+  else if (dividend == INT32_MIN && divisor == -1)
+    SetHiLo32(0, 0x80000000);
+  else
+    SetHiLo32(static_cast<uint32_t>(dividend % divisor), static_cast<uint32_t>(dividend / divisor));
+}
+void DIVU(uint32_t w) {
+  const uint32_t dividend = RsLo(w);
+  const uint32_t divisor = RtLo(w);
+  if (divisor == 0)
+    SetHiLo32(dividend, 0xFFFFFFFF);
+  else
+    SetHiLo32(dividend % divisor, dividend / divisor);
+}
+
+void DMULT(uint32_t w) {
+  const __int128 product =
+      __int128{static_cast<int64_t>(Gpr[Rs(w)])} * static_cast<int64_t>(Gpr[Rt(w)]);
+  AccurateLo = static_cast<uint64_t>(product);
+  AccurateHi = static_cast<uint64_t>(static_cast<unsigned __int128>(product) >> 64);
+}
+void DMULTU(uint32_t w) {
+  const auto product = static_cast<unsigned __int128>(Gpr[Rs(w)]) * Gpr[Rt(w)];
+  AccurateLo = static_cast<uint64_t>(product);
+  AccurateHi = static_cast<uint64_t>(product >> 64);
+}
+
+void DDIV(uint32_t w) {
+  const auto dividend = static_cast<int64_t>(Gpr[Rs(w)]);
+  const auto divisor = static_cast<int64_t>(Gpr[Rt(w)]);
+  if (divisor == 0) {
+    AccurateLo = dividend < 0 ? 1 : UINT64_MAX;
+    AccurateHi = static_cast<uint64_t>(dividend);
+  } else if (dividend == INT64_MIN && divisor == -1) {
+    AccurateLo = static_cast<uint64_t>(INT64_MIN);
+    AccurateHi = 0;
+  } else {
+    AccurateLo = static_cast<uint64_t>(dividend / divisor);
+    AccurateHi = static_cast<uint64_t>(dividend % divisor);
+  }
+}
+void DDIVU(uint32_t w) {
+  const uint64_t dividend = Gpr[Rs(w)];
+  const uint64_t divisor = Gpr[Rt(w)];
+  if (divisor == 0) {
+    AccurateLo = UINT64_MAX;
+    AccurateHi = dividend;
+  } else {
+    AccurateLo = dividend / divisor;
+    AccurateHi = dividend % divisor;
+  }
+}
+
+void SYNC(uint32_t) {}
+
+// The memory double word holds bytes 0 to 7 from the most significant; k is the address's byte
+// inside it. LDL fills the register from its top with bytes k to 7, LDR fills it from its bottom
+// with bytes 0 to k; SDL and SDR store the same bytes back.
+void LDL(uint32_t w) {
+  const uint32_t address = Address(w);
+  const uint32_t shift = 8 * (address & 7);
+  const uint64_t memory = ReadDouble(address & ~7u);
+  const uint64_t kept = shift == 0 ? 0 : Gpr[Rt(w)] & (UINT64_MAX >> (64 - shift));
+  Gpr[Rt(w)] = memory << shift | kept;
+}
+void LDR(uint32_t w) {
+  const uint32_t address = Address(w);
+  const uint32_t shift = 8 * (7 - (address & 7));
+  const uint64_t memory = ReadDouble(address & ~7u);
+  const uint64_t kept = shift == 0 ? 0 : Gpr[Rt(w)] & ~(UINT64_MAX >> shift);
+  Gpr[Rt(w)] = memory >> shift | kept;
+}
+void SDL(uint32_t w) {
+  const uint32_t address = Address(w);
+  const uint32_t shift = 8 * (address & 7);
+  const uint32_t aligned = address & ~7u;
+  const uint64_t memory = ReadDouble(aligned);
+  const uint64_t kept = shift == 0 ? 0 : memory & ~(UINT64_MAX >> shift);
+  WriteDouble(aligned, kept | Gpr[Rt(w)] >> shift);
+}
+void SDR(uint32_t w) {
+  const uint32_t address = Address(w);
+  const uint32_t shift = 8 * (7 - (address & 7));
+  const uint32_t aligned = address & ~7u;
+  const uint64_t memory = ReadDouble(aligned);
+  const uint64_t kept = shift == 0 ? 0 : memory & (UINT64_MAX >> (64 - shift));
+  WriteDouble(aligned, Gpr[Rt(w)] << shift | kept);
+}
+
+// LLAddr holds the linked physical address divided by 16.
+void LL(uint32_t w) {
+  const uint32_t address = Address(w);
+  Gpr[Rt(w)] = Sext32(ReadWord(address));
+  LLBit = true;
+  Cop0Regs[LLADDR] = (address & 0x1FFFFFFF) >> 4;
+}
+void LLD(uint32_t w) {
+  const uint32_t address = Address(w);
+  Gpr[Rt(w)] = ReadDouble(address);
+  LLBit = true;
+  Cop0Regs[LLADDR] = (address & 0x1FFFFFFF) >> 4;
+}
+void SC(uint32_t w) {
+  if (LLBit) WriteWord(Address(w), RtLo(w));
+  Gpr[Rt(w)] = LLBit ? 1 : 0;
+}
+void SCD(uint32_t w) {
+  if (LLBit) WriteDouble(Address(w), Gpr[Rt(w)]);
+  Gpr[Rt(w)] = LLBit ? 1 : 0;
+}
+
+// Under Status.FR = 1 every register holds 64 bits; under FR = 0 an odd number names the pair of
+// the even one below it, high word in the odd register.
+void LDC1(uint32_t w) {
+  const uint64_t value = ReadDouble(Address(w));
+  const uint32_t ft = Ft(w);
+  if (Fr()) {
+    Cop1Upper[ft] = HighWord(value);
+    Cop1Regs[ft] = LowWord(value);
+  } else {
+    Cop1Regs[ft | 1] = HighWord(value);
+    Cop1Regs[ft & 30] = LowWord(value);
+  }
+}
+void SDC1(uint32_t w) {
+  WriteDouble(Address(w), AccurateFpr64(Ft(w)));
+}
+
+}  // namespace vantor::accurate

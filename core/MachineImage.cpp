@@ -1,0 +1,301 @@
+#include "core/MachineImage.h"
+
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "common/HexText.h"
+#include "common/MachineState.h"
+#include "core/Cop0.h"
+#include "core/Cop1.h"
+#include "core/Cpu.h"
+#include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
+#include "memory/RomImage.h"
+
+namespace vantor {
+
+namespace {
+
+// Sections are little-endian fields written one after another.
+class TWriter {
+ public:
+  void U32(uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      data.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+  void U64(uint64_t value) {
+    U32(static_cast<uint32_t>(value));
+    U32(static_cast<uint32_t>(value >> 32));
+  }
+  std::vector<uint8_t> data;
+};
+
+class TFieldReader {
+ public:
+  explicit TFieldReader(const std::vector<uint8_t>& data) : data_(data) {}
+  uint32_t U32() {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i)
+      value |= uint32_t{data_[at_++]} << (8 * i);
+    return value;
+  }
+  uint64_t U64() {
+    const uint64_t low = U32();
+    return low | uint64_t{U32()} << 32;
+  }
+
+ private:
+  const std::vector<uint8_t>& data_;
+  size_t at_ = 0;
+};
+
+constexpr const char* kCpuSection = "cpu";
+constexpr uint32_t kCpuSize = 32 * 8 + 4 * 4 + 8 + 32 * 4 + 32 * 4 + 3 * 4;
+constexpr const char* kTlbSection = "tlb";
+constexpr uint32_t kTlbEntrySize = 12 * 4;
+constexpr const char* kMapSection = "tlb-pages";
+
+// 0x80000000 to 0xBFFFFFFF show physical memory and never change during a run; every other
+// page shows the dummy page unless a TLB write pointed it elsewhere.
+constexpr uint32_t kUnmappedFirstPage = 0x80000;
+constexpr uint32_t kUnmappedEndPage = 0xC0000;
+constexpr uint32_t kPhysicalEndPage = 0xA0000;
+
+bool InUnmappedSegments(uint32_t page) {
+  return page >= kUnmappedFirstPage && page < kUnmappedEndPage;
+}
+
+bool ShowsDummyPage(uint32_t page) {
+  return PageTable[page] == DummyPage->Data && ReadTable[page] == IllegalRead &&
+         WriteTable[page] == IllegalWrite;
+}
+
+// The blocks whose storage a state holds, one entry per storage, named after the first page
+// that shows it.
+struct TSavedBlock {
+  std::string Name;
+  TBlockStorage Storage;
+};
+
+std::vector<TSavedBlock> SavedBlocks() {
+  std::vector<TSavedBlock> blocks;
+  for (const TMapRow& row : MemoryMap) {
+    const TBlockStorage storage = row.Storage();
+    if (storage.Data == nullptr || storage.Data == DummyPage->Data) continue;
+    if (RomImage != nullptr && storage.Data == RomImage->Data) continue;
+    bool seen = false;
+    for (const TSavedBlock& block : blocks)
+      seen = seen || block.Storage.Data == storage.Data;
+    if (!seen) blocks.push_back({"block-" + Hex(row.FirstPage, 5), storage});
+  }
+  return blocks;
+}
+
+TStateSection CaptureCpu() {
+  TWriter out;
+  for (uint64_t value : Gpr)
+    out.U64(value);
+  out.U32(PC.Lo);
+  out.U32(PC.Hi);
+  out.U32(BranchState);
+  out.U32(BranchTarget);
+  out.U64(MulDivTemp);
+  for (uint32_t value : Cop0Regs)
+    out.U32(value);
+  for (uint32_t value : Cop1Regs)
+    out.U32(value);
+  out.U32(FCR0);
+  out.U32(FCR31);
+  out.U32(static_cast<uint32_t>(ViCounter));
+  return {kCpuSection, 1, std::move(out.data)};
+}
+
+void RestoreCpu(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  for (uint64_t& value : Gpr)
+    value = in.U64();
+  PC.Lo = in.U32();
+  PC.Hi = in.U32();
+  BranchState = in.U32();
+  BranchTarget = in.U32();
+  MulDivTemp = in.U64();
+  for (uint32_t& value : Cop0Regs)
+    value = in.U32();
+  for (uint32_t& value : Cop1Regs)
+    value = in.U32();
+  FCR0 = in.U32();
+  FCR31 = in.U32();
+  ViCounter = static_cast<int32_t>(in.U32());
+}
+
+TStateSection CaptureTlb() {
+  TWriter out;
+  for (const TlbEntry& entry : Tlb) {
+    for (uint32_t value :
+         {entry.PageMask, entry.Vpn2, entry.Asid, uint32_t{entry.Global}, entry.EvenPfn,
+          entry.EvenCache, uint32_t{entry.EvenDirty}, uint32_t{entry.EvenValid}, entry.OddPfn,
+          entry.OddCache, uint32_t{entry.OddDirty}, uint32_t{entry.OddValid}})
+      out.U32(value);
+  }
+  return {kTlbSection, 1, std::move(out.data)};
+}
+
+void RestoreTlb(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  const auto byte = [&in] { return static_cast<uint8_t>(in.U32()); };
+  for (TlbEntry& entry : Tlb) {
+    entry.PageMask = in.U32();
+    entry.Vpn2 = in.U32();
+    entry.Asid = in.U32();
+    entry.Global = byte();
+    entry.EvenPfn = in.U32();
+    entry.EvenCache = in.U32();
+    entry.EvenDirty = byte();
+    entry.EvenValid = byte();
+    entry.OddPfn = in.U32();
+    entry.OddCache = in.U32();
+    entry.OddDirty = byte();
+    entry.OddValid = byte();
+  }
+}
+
+// The pages TLB writes pointed at physical memory, as pairs (virtual page, physical page
+// 0x80000 + P whose storage and handlers it shows). Pages the TLB made invalid show the dummy
+// page, as untouched ones do, and need no entry.
+TStateSection CaptureTlbPages() {
+  std::unordered_map<const uint8_t*, uint32_t> firstPageOf;
+  for (uint32_t page = kPhysicalEndPage; page-- > kUnmappedFirstPage;)
+    firstPageOf[PageTable[page]] = page;
+  TWriter out;
+  for (uint32_t page = 0; page < kPageCount; ++page) {
+    if (InUnmappedSegments(page) || ShowsDummyPage(page)) continue;
+    const auto found = firstPageOf.find(PageTable[page]);
+    if (found == firstPageOf.end()) continue;
+    uint32_t source = found->second;
+    // Blocks that share storage differ in their handlers; find the page with both.
+    while (source < kPhysicalEndPage &&
+           (PageTable[source] != PageTable[page] || ReadTable[source] != ReadTable[page] ||
+            WriteTable[source] != WriteTable[page]))
+      ++source;
+    if (source == kPhysicalEndPage) continue;
+    out.U32(page);
+    out.U32(source);
+  }
+  return {kMapSection, 1, std::move(out.data)};
+}
+
+void RestoreTlbPages(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  for (size_t i = 0; i < section.Data.size() / 8; ++i) {
+    const uint32_t page = in.U32();
+    const uint32_t source = in.U32();
+    PageTable[page] = PageTable[source];
+    ReadTable[page] = ReadTable[source];
+    WriteTable[page] = WriteTable[source];
+  }
+}
+
+std::string CheckTlbPages(const TStateSection& section) {
+  if (section.Data.size() % 8 != 0) return "its TLB page list is cut";
+  TFieldReader in(section.Data);
+  for (size_t i = 0; i < section.Data.size() / 8; ++i) {
+    const uint32_t page = in.U32();
+    const uint32_t source = in.U32();
+    if (page >= kPageCount || InUnmappedSegments(page) || source < kUnmappedFirstPage ||
+        source >= kPhysicalEndPage)
+      return "its TLB page list names pages outside the map";
+  }
+  return {};
+}
+
+}  // namespace
+
+TStateIdentity LoadedRomIdentity() {
+  TStateIdentity identity;
+  identity.RomName = RomHeader.Name;
+  if (RomImage != nullptr && RomImage->Data != nullptr) {
+    // The image is kept as little-endian host words; hash it in the cartridge's byte order.
+    std::vector<uint8_t> cartridge(RomImage->Size);
+    for (uint32_t i = 0; i < RomImage->Size; ++i)
+      cartridge[i] = (i ^ 3) < RomImage->Size ? RomImage->Data[i ^ 3] : 0;
+    identity.RomHash = Sha256(cartridge.data(), cartridge.size());
+  }
+  return identity;
+}
+
+TStateImage CaptureMachine() {
+  TStateImage image;
+  image.Identity = LoadedRomIdentity();
+  image.Sections.push_back(CaptureCpu());
+  image.Sections.push_back(CaptureTlb());
+  image.Sections.push_back(CaptureTlbPages());
+  for (const TSavedBlock& block : SavedBlocks()) {
+    const uint8_t* data = block.Storage.Data;
+    image.Sections.push_back(
+        {block.Name, 1, std::vector<uint8_t>(data, data + block.Storage.Size)});
+  }
+  return image;
+}
+
+std::string CheckMachineImage(const TStateImage& image) {
+  if (!RomLoaded) return "no ROM is loaded";
+  const TStateIdentity rom = LoadedRomIdentity();
+  if (image.Identity.RomName != rom.RomName || image.Identity.RomHash != rom.RomHash) {
+    const std::string name(image.Identity.RomName.data(),
+                           strnlen(image.Identity.RomName.data(), image.Identity.RomName.size()));
+    return "it belongs to another ROM (\"" + name + "\")";
+  }
+  struct TExpected {
+    std::string Name;
+    uint32_t Size;  // 0: checked by its own rule
+  };
+  std::vector<TExpected> expected = {
+      {kCpuSection, kCpuSize}, {kTlbSection, kTlbEntries * kTlbEntrySize}, {kMapSection, 0}};
+  for (const TSavedBlock& block : SavedBlocks())
+    expected.push_back({block.Name, block.Storage.Size});
+  for (const TExpected& want : expected) {
+    const TStateSection* section = image.Find(want.Name);
+    if (section == nullptr) return "its section " + want.Name + " is missing";
+    if (section->Version != 1)
+      return "its section " + want.Name + " has version " + std::to_string(section->Version) +
+             ", which this program does not read";
+    if (want.Size != 0 && section->Data.size() != want.Size)
+      return "its section " + want.Name + " has the wrong size";
+  }
+  for (const TStateSection& section : image.Sections) {
+    bool known = false;
+    for (const TExpected& want : expected)
+      known = known || want.Name == section.Name;
+    if (!known) return "it holds a section this program does not know (" + section.Name + ")";
+  }
+  return CheckTlbPages(*image.Find(kMapSection));
+}
+
+void RestoreMachine(const TStateImage& image) {
+  for (const TSavedBlock& block : SavedBlocks()) {
+    const TStateSection& section = *image.Find(block.Name);
+    std::memcpy(block.Storage.Data, section.Data.data(), block.Storage.Size);
+  }
+  MapMemoryBlocks();
+  RestoreTlbPages(*image.Find(kMapSection));
+  RestoreTlb(*image.Find(kTlbSection));
+  RestoreCpu(*image.Find(kCpuSection));
+  SetInstrPtr(PC.Lo);
+}
+
+std::shared_ptr<const TStateImage> ReadMachineState(const std::string& path, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, error)) return nullptr;
+  std::optional<TStateImage> image = DecodeState(bytes, error);
+  if (!image) return nullptr;
+  error = CheckMachineImage(*image);
+  if (!error.empty()) return nullptr;
+  return std::make_shared<const TStateImage>(std::move(*image));
+}
+
+bool WriteMachineState(const std::string& path, const TStateImage& image, std::string& error) {
+  return WriteFileAtomically(path, EncodeState(image), error);
+}
+
+}  // namespace vantor
