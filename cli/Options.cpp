@@ -57,6 +57,8 @@ std::string UsageText() {
          "repeatable),\n"
          "                      print \"Breakpoint at\" and the address, then the reports\n"
          "  --bench             print the emulation speed in steps per second\n"
+         "  --exact             step one instruction at a time instead of in blocks (slower,\n"
+         "                      the same results)\n"
          "  --realtime          run at the console's video rate (50 or 60 frames per second)\n"
          "  --load-state FILE   start from this save state instead of from reset\n"
          "  --save-state FILE   write a save state at the end of the run\n"
@@ -87,6 +89,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       options.accurate = true;
     } else if (arg == "--bench") {
       options.bench = true;
+    } else if (arg == "--exact") {
+      options.exact = true;
     } else if (arg == "--realtime") {
       options.realtime = true;
     } else if (arg == "--frames") {

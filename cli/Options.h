@@ -19,6 +19,7 @@ struct TOptions {
   bool regs = false;
   bool accurate = false;
   bool bench = false;
+  bool exact = false;
   bool realtime = false;
   std::string loadStatePath;
   std::string saveStatePath;

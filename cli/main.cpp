@@ -117,6 +117,7 @@ int Run(const TOptions& options, const TInputScript& script) {
   engine.SetFrameHook([&script](uint32_t framesDue) { PublishPad(script.WordAt(framesDue)); });
   engine.SetLimitSpeed(options.realtime);
   const auto started = std::chrono::steady_clock::now();
+  engine.SetExactPath(options.exact);
   engine.SetAccurateHardware(options.accurate);
   engine.SetDebugControl(false, options.breakpoints);
   engine.Start(limits, false, start);

@@ -23,13 +23,53 @@ inline void SetInstrPtr(uint32_t address) {
   InstrPtr = reinterpret_cast<const uint32_t*>(HostAddress(address));
 }
 
+// The host word of the instruction at PC.
+inline uint32_t FetchWord() {
+  uint32_t word;
+  std::memcpy(&word, InstrPtr, sizeof word);
+  return word;
+}
+
+// The end of a step: PC moves on as BranchState says, and InstrPtr follows it. Shared by the
+// single step and the block runner, so both carry out transfers alike.
+[[gnu::always_inline]] inline void AdvancePc() {
+  switch (BranchState) {
+    case kBranchNone:
+      PC.Lo += 4;
+      ++InstrPtr;
+      break;
+    case kBranchDelayed:
+      PC.Lo += 4;
+      ++InstrPtr;
+      BranchState = kBranchImmediate;
+      break;
+    default:
+      // Instructions are whole words: a target that is not a multiple of 4 (JR to an odd
+      // register, ERET to an odd EPC) runs the word that holds it. PC thus stays aligned, so the
+      // fetch pointer never leaves its page and the page test below sees every crossing.
+      PC.Lo = BranchTarget & ~3u;
+      SetInstrPtr(PC.Lo);
+      BranchState = kBranchNone;
+      return;
+  }
+  // Consecutive pages need not be consecutive in host memory (SP memories, TLB-mapped pages):
+  // entering a new page fetches from that page's own storage.
+  if ((PC.Lo & 0xFFF) == 0) [[unlikely]]
+    SetInstrPtr(PC.Lo);
+}
+
+// True when the interrupt test at the end of a step would enter the exception vector.
+inline bool InterruptPending() {
+  return (Cop0Regs[STATUS] & Cop0Regs[CAUSE] & kInterruptMask) != 0 &&
+         (Cop0Regs[STATUS] & (kStatusIE | kStatusEXL | kStatusERL)) == kStatusIE;
+}
+
 // Executes one instruction and advances the counters; true when a video frame fell due.
 // Always inlined so that the emulation loop carries no call per step. The accurate-hardware
 // mode is a second instantiation, chosen once per run, so the default step tests no mode.
 template <bool kAccurate = false>
 [[gnu::always_inline]] inline bool CpuStep() {
-  uint32_t word;
-  std::memcpy(&word, InstrPtr, sizeof word);
+  const uint32_t word = FetchWord();
   ++Cop0Regs[COUNT];
   if (word != 0) {
     if constexpr (kAccurate)
@@ -53,33 +93,9 @@ template <bool kAccurate = false>
   else
     Cop0Regs[CAUSE] &= ~kCauseIP2;
   if (Cop0Regs[COMPARE] == Cop0Regs[COUNT] && Cop0Regs[COMPARE] != 0) Cop0Regs[CAUSE] |= kCauseIP7;
-  if ((Cop0Regs[STATUS] & Cop0Regs[CAUSE] & kInterruptMask) != 0 &&
-      (Cop0Regs[STATUS] & (kStatusIE | kStatusEXL | kStatusERL)) == kStatusIE) [[unlikely]]
+  if (InterruptPending()) [[unlikely]]
     EnterException(0);
-
-  switch (BranchState) {
-    case kBranchNone:
-      PC.Lo += 4;
-      ++InstrPtr;
-      break;
-    case kBranchDelayed:
-      PC.Lo += 4;
-      ++InstrPtr;
-      BranchState = kBranchImmediate;
-      break;
-    default:
-      // Instructions are whole words: a target that is not a multiple of 4 (JR to an odd
-      // register, ERET to an odd EPC) runs the word that holds it. PC thus stays aligned, so the
-      // fetch pointer never leaves its page and the page test below sees every crossing.
-      PC.Lo = BranchTarget & ~3u;
-      SetInstrPtr(PC.Lo);
-      BranchState = kBranchNone;
-      return frameDue;
-  }
-  // Consecutive pages need not be consecutive in host memory (SP memories, TLB-mapped pages):
-  // entering a new page fetches from that page's own storage.
-  if ((PC.Lo & 0xFFF) == 0) [[unlikely]]
-    SetInstrPtr(PC.Lo);
+  AdvancePc();
   return frameDue;
 }
 

@@ -14,6 +14,8 @@
 #include "common/Host.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
+#include "core/BlockCache.h"
+#include "core/BlockRunner.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/MachineImage.h"
@@ -84,6 +86,7 @@ void TEngine::Start(const TRunLimits& limits, bool paused,
   paused_ = false;
   stops_ = 0;
   passOnce_ = false;
+  runExact_ = exactPath_;
   RunExists = true;
   thread_ = std::thread([this] { Execute(); });
 }
@@ -335,6 +338,7 @@ void TEngine::Execute() {
   InitMemoryMap();
   AccurateHardware = runAccurate_;
   CpuReset();
+  BlockCache.Clear();
   if (AccurateHardware) {
     AccurateReset();
     DbgAddLine("Accurate hardware mode");
@@ -374,17 +378,27 @@ void TEngine::Execute() {
   wake_.notify_all();
 }
 
-// Each fast loop is built for one mode, so its step carries no test of it; a restored state of
-// the other mode makes it return, and the run goes on in the loop for the new mode.
+// Each fast loop is built for one mode and path, so its steps carry no test of them; a restored
+// state of the other mode makes it return, and the run goes on in the loop for the new mode.
 void TEngine::Loop() {
-  while (!(debugActive_ ? DebugLoop() : AccurateHardware ? FastLoop<true>() : FastLoop<false>())) {
+  for (;;) {
+    bool ended;
+    if (debugActive_)
+      ended = DebugLoop();
+    else if (AccurateHardware)
+      ended = FastLoop<true, false>();
+    else if (runExact_)
+      ended = FastLoop<false, false>();
+    else
+      ended = FastLoop<false, true>();
+    if (ended) return;
   }
 }
 
-template <bool kAccurate>
+// The hot loop: the step count lives in a register, and one relaxed load per step, or per block
+// of at most kMaxBlockSteps + 1 steps, is the only test for requests from other threads.
+template <bool kAccurate, bool kBlocks>
 bool TEngine::FastLoop() {
-  // The hot loop: the step count lives in a register, and one relaxed load per step is the only
-  // test for requests from other threads.
   const uint64_t limit = limits_.steps.value_or(UINT64_MAX);
   uint64_t steps = stepsExecuted_;
   while (steps < limit) {
@@ -395,8 +409,14 @@ bool TEngine::FastLoop() {
       steps = stepsExecuted_;
       continue;
     }
-    ++steps;
-    if (CpuStep<kAccurate>()) [[unlikely]] {
+    bool frameDue;
+    if constexpr (kBlocks) {
+      steps += RunFastSteps(limit - steps, frameDue);
+    } else {
+      ++steps;
+      frameDue = CpuStep<kAccurate>();
+    }
+    if (frameDue) [[unlikely]] {
       stepsExecuted_ = steps;
       if (FrameFellDue()) return true;
       // Requests served while the frame waited for its time may have handed the run to the

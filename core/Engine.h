@@ -84,6 +84,11 @@ class TEngine {
   // timeoutMs (it may be held in a message box); the work is then withdrawn and never runs.
   bool Inspect(const std::function<void()>& work, int timeoutMs = 500);
 
+  // With exact on, every run steps one instruction at a time (the reference the block runner is
+  // held to); otherwise runs without debugger control use blocks. Taken at the next Start.
+  void SetExactPath(bool exact) { exactPath_ = exact; }
+  bool ExactPath() const { return exactPath_; }
+
   // Called on the emulation thread each time a frame falls due, before it is presented, with
   // the number of frames due so far in the run. Set only while no run exists.
   void SetFrameHook(std::function<void(uint32_t framesDue)> hook) { frameHook_ = std::move(hook); }
@@ -128,9 +133,9 @@ class TEngine {
   void Execute();
   void Loop();
   // The loops return true when the run is to end and false to switch to the other loop. The
-  // fast loop is instantiated once per machine mode; the debug loop and single steps pick the
-  // mode's step at each instruction.
-  template <bool kAccurate>
+  // fast loop is instantiated once per machine mode and way of stepping (blocks run only in the
+  // default mode); the debug loop and single steps pick the mode's step at each instruction.
+  template <bool kAccurate, bool kBlocks>
   bool FastLoop();
   bool DebugLoop();
   bool StepInMode();
@@ -203,6 +208,8 @@ class TEngine {
   bool stepMode_ = false;
   std::vector<uint32_t> breakpoints_;  // sorted
   bool debugActive_ = false;
+  bool exactPath_ = false;
+  bool runExact_ = false;  // exactPath_ as the current run took it
   bool passOnce_ = false;  // the instruction stopped at runs before the next check
   std::function<void()> stopHandler_;
   std::atomic<uint64_t> stops_{0};

@@ -306,20 +306,46 @@ TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
   EXPECT_NE(unwritable.err.find("cannot write '/nonexistent/dir/frame.png'"), std::string::npos);
 }
 
+// The engine's two paths, end to end: the same lines, registers, memory and picture.
+TEST_F(CliTest, ExactRunsMatchTheDefaultRun) {
+  for (const std::string limit : {"--steps 1", "--steps 625001", "--frames 2"}) {
+    for (const std::string rom : {"demo", "cop0_timer", "dma_payload"}) {
+      SCOPED_TRACE(limit + " " + rom);
+      std::string outputs[2];
+      std::string dumps[2];
+      for (int exact = 0; exact < 2; ++exact) {
+        const std::string dump = (dir.Path() / "dump.bin").string();
+        const std::string snapshot = (dir.Path() / "frame.png").string();
+        std::filesystem::remove(dump);
+        std::filesystem::remove(snapshot);
+        const Outcome outcome = Run((exact ? "--exact " : "") + limit + " --regs --dump-rdram " +
+                                    dump + " --snapshot " + snapshot + " " + Rom(rom));
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        // The run's closing line names its duration.
+        outputs[exact] = outcome.out.substr(0, outcome.out.find("Emulated "));
+        dumps[exact] = Slurp(dump) + Slurp(snapshot);
+      }
+      EXPECT_EQ(outputs[0], outputs[1]);
+      EXPECT_TRUE(dumps[0] == dumps[1]);
+    }
+  }
+}
+
 TEST(CliOptionsTest, ParsesEveryOption) {
   std::string error;
-  const auto options = cli::ParseOptions(
-      {"--frames",     "10",      "--steps",  "0x100",        "--snapshot", "a.png",
-       "--dump-rdram", "r.bin",   "--regs",   "--bench",      "--video",    "v.so",
-       "--input",      "pad.txt", "--target", "-5,7,640,480", "--disasm",   "0x80000000",
-       "16",           "--break", "A4000040", "--break",      "0x80001000", "rom.z64"},
-      error);
+  const auto options =
+      cli::ParseOptions({"--frames",     "10",           "--steps",    "0x100",   "--snapshot",
+                         "a.png",        "--dump-rdram", "r.bin",      "--regs",  "--bench",
+                         "--video",      "v.so",         "--input",    "pad.txt", "--target",
+                         "-5,7,640,480", "--disasm",     "0x80000000", "16",      "--break",
+                         "A4000040",     "--break",      "0x80001000", "--exact", "rom.z64"},
+                        error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->frames, 10u);
   EXPECT_EQ(options->steps, 0x100u);
   EXPECT_EQ(options->snapshotPath, "a.png");
   EXPECT_EQ(options->rdramDumpPath, "r.bin");
-  EXPECT_TRUE(options->regs && options->bench);
+  EXPECT_TRUE(options->regs && options->bench && options->exact);
   EXPECT_EQ(options->videoPath, "v.so");
   EXPECT_EQ(options->inputPath, "pad.txt");
   EXPECT_EQ(options->target.Left, -5);

@@ -1,0 +1,177 @@
+// The block runner against the single step: random programs, biased towards what a block must
+// stop for or carry through exactly (transfers at page ends, branches in delay slots, likely
+// branches, self-modifying stores, COP0 moves, ERET, TLBWI, cartridge DMA, MI_INTR byte stores,
+// unaligned accesses), run from the same state on both paths must leave the same machine.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "core/BlockCache.h"
+#include "core/BlockRunner.h"
+#include "core/Cpu.h"
+#include "core/RegisterAccess.h"
+#include "memory/AddressMap.h"
+#include "tests/support/Machine.h"
+#include "tests/support/PathCompare.h"
+
+namespace vantor {
+namespace {
+
+using test::TMachineImage;
+
+// Code spans the end of one page and the start of the next, in RDRAM; the TLB-mapped view of the
+// same code at 0x00010000 is mapped before each program starts.
+constexpr uint32_t kCodeStart = 0x80010F80;
+constexpr uint32_t kCodeWords = 96;
+constexpr uint32_t kMappedCodeStart = 0x00010F80;
+
+uint32_t IType(uint32_t op, uint32_t rs, uint32_t rt, uint32_t imm) {
+  return op << 26 | rs << 21 | rt << 16 | (imm & 0xFFFF);
+}
+uint32_t RType(uint32_t funct, uint32_t rs, uint32_t rt, uint32_t rd, uint32_t sa = 0) {
+  return rs << 21 | rt << 16 | rd << 11 | sa << 6 | funct;
+}
+
+void PokeWord(uint32_t address, uint32_t word) {
+  std::memcpy(HostAddress(address), &word, sizeof word);
+}
+
+class RandomProgram {
+ public:
+  explicit RandomProgram(uint32_t seed) : random_(seed) {}
+
+  uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(random_); }
+  uint32_t Word() { return static_cast<uint32_t>(random_()); }
+  // Registers 1 to 8 hold addresses the program loads from and stores to.
+  uint32_t BaseReg() { return 1 + Below(8); }
+  uint32_t AnyReg() { return Below(32); }
+
+  uint32_t Instruction(uint32_t index) {
+    static constexpr uint32_t kAlu[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x2A,
+                                        0x2B, 0x2C, 0x2D, 0x2E, 0x2F, 0x00, 0x02, 0x03, 0x04,
+                                        0x06, 0x07, 0x10, 0x12, 0x18, 0x19, 0x1A, 0x1B, 0x38};
+    static constexpr uint32_t kImm[] = {0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x19};
+    static constexpr uint32_t kBranches[] = {0x04, 0x05, 0x06, 0x07, 0x14, 0x15, 0x16, 0x17};
+    static constexpr uint32_t kMemory[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x37,
+                                           0x28, 0x29, 0x2A, 0x2B, 0x2E, 0x3F, 0x31, 0x39};
+    const uint32_t offset = (Below(24) - 12) & 0xFFFF;  // a few words either way
+    switch (Below(20)) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+        return RType(kAlu[Below(std::size(kAlu))], AnyReg(), AnyReg(), 9 + Below(16), Below(32));
+      case 4:
+      case 5:
+        return IType(kImm[Below(std::size(kImm))], AnyReg(), 9 + Below(16), Word());
+      case 6:
+      case 7:
+        return IType(kBranches[Below(std::size(kBranches))], AnyReg(), AnyReg(), offset);
+      case 8:  // REGIMM: BLTZ, BGEZ and their likely and linking forms
+        return IType(0x01, AnyReg(), std::array{0u, 1u, 2u, 3u, 16u, 17u, 18u, 19u}[Below(8)],
+                     offset);
+      case 9: {  // J and JAL within the code, sometimes to itself
+        const uint32_t target = kCodeStart + 4 * (Below(2) == 0 ? index : Below(kCodeWords));
+        return (2 + Below(2)) << 26 | ((target >> 2) & 0x03FFFFFF);
+      }
+      case 10:  // JR and JALR through a register that may hold a code address
+        return RType(Below(2) == 0 ? 0x08 : 0x09, Below(2) == 0 ? 25u : AnyReg(), 0, 31);
+      case 11:
+      case 12:
+      case 13:
+      case 14:
+        return IType(kMemory[Below(std::size(kMemory))], BaseReg(), 9 + Below(16), Word() & 0x1F);
+      case 15: {  // COP0: MFC0 and MTC0 of COUNT, COMPARE, STATUS, CAUSE, EPC, ENTRYHI, ENTRYLO
+        static constexpr uint32_t kRegs[] = {9, 11, 12, 13, 14, 10, 2, 3, 0, 5};
+        return 0x10 << 26 | (Below(2) == 0 ? 0u : 4u) << 21 | (9 + Below(16)) << 16 |
+               kRegs[Below(std::size(kRegs))] << 11;
+      }
+      case 16:  // ERET or TLBWI
+        return Below(2) == 0 ? 0x42000018 : 0x42000002;
+      case 17:  // COP1 moves and branches on the condition
+        return Below(2) == 0 ? (0x11 << 26 | 4 << 21 | AnyReg() << 16 | Below(32) << 11)
+                             : IType(0x11, 8, Below(4), offset);
+      case 18:
+        return 0;
+      default:
+        return Word();
+    }
+  }
+
+  // The same machine, program and registers for a given seed.
+  void Install() {
+    InitMemoryMap();
+    CpuReset();
+    BlockCache.Clear();
+    // The mapped view of the code pages, through TLB entry 1.
+    Cop0Regs[INDEX] = 1;
+    Cop0Regs[ENTRYHI] = kMappedCodeStart & ~0x1FFF;
+    Cop0Regs[ENTRYLO0] = (0x10 << 6) | 2;
+    Cop0Regs[ENTRYLO1] = (0x11 << 6) | 2;
+    Cop0Regs[PAGEMASK] = 0;
+    ExecuteOpcode(0x42000002);
+    for (uint32_t i = 0; i < kCodeWords; ++i)
+      PokeWord(kCodeStart + 4 * i, Instruction(i));
+    // An exception handler that acknowledges the timer and returns.
+    PokeWord(0x80000180, 0x40805800);  // mtc0 $zero, COMPARE
+    PokeWord(0x80000184, 0x42000018);  // eret
+    static constexpr uint32_t kBases[] = {0x80010F80, 0xA0010FF8, 0x80011FFC, 0xA4300008,
+                                          0xA4600000, 0x80000100, 0xB0000000, 0x00010F80};
+    for (uint32_t r = 1; r < 32; ++r)
+      Gpr[r] = Sext32(Word());
+    for (uint32_t r = 1; r <= 8; ++r)
+      Gpr[r] = Sext32(kBases[Below(std::size(kBases))] + Below(8));
+    Gpr[25] = Sext32(kCodeStart + 4 * Below(kCodeWords));
+    Cop0Regs[STATUS] = Below(2) == 0 ? 0x8401 : 0x34000000;
+    Cop0Regs[COMPARE] = Below(4) == 0 ? 0 : 1 + Below(600);
+    Cop0Regs[COUNT] = Below(100);
+    ViCounter = 1 + static_cast<int32_t>(Below(3000));
+    const uint32_t start = Below(4) == 0 ? kMappedCodeStart : kCodeStart;
+    PC.Lo = start;
+    SetInstrPtr(start);
+    BranchState = kBranchNone;
+  }
+
+ private:
+  std::mt19937 random_;
+};
+
+class BlockRunnerTest : public test::MachineTest {
+ protected:
+  TMachineImage RunProgram(uint32_t seed, bool blocks, uint64_t steps) {
+    persistent.Restore();
+    host.Clear();
+    RandomProgram(seed).Install();
+    std::vector<uint64_t> frames;
+    uint64_t done = 0;
+    if (blocks)
+      test::RunFastSteps(steps, done, frames);
+    else
+      test::RunExactSteps(steps, done, frames);
+    return test::CaptureMachine(host, frames);
+  }
+
+  void SetUp() override {
+    MachineTest::SetUp();
+    persistent.Save();
+  }
+
+  test::TPersistentState persistent;
+};
+
+// VANTOR_FUZZ_PROGRAMS runs more programs by hand.
+TEST_F(BlockRunnerTest, RandomProgramsLeaveTheSameMachineOnBothPaths) {
+  const char* wanted = std::getenv("VANTOR_FUZZ_PROGRAMS");
+  const uint32_t programs = wanted != nullptr ? static_cast<uint32_t>(std::atoi(wanted)) : 150;
+  for (uint32_t seed = 1; seed <= programs; ++seed) {
+    const TMachineImage exact = RunProgram(seed, false, 4000);
+    const TMachineImage fast = RunProgram(seed, true, 4000);
+    ASSERT_EQ(test::FirstDifference(exact, fast), "") << "program " << seed;
+  }
+}
+
+}  // namespace
+}  // namespace vantor
