@@ -109,8 +109,7 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
   connect(Button3, &QPushButton::clicked, this, &TDebugger::Button3Click);
 
   // The handler runs on the emulation thread; the window learns of the stop on its own.
-  view_.Engine().SetStopHandler(
-      [this] { QMetaObject::invokeMethod(this, &TDebugger::ShowStop, Qt::QueuedConnection); });
+  view_.Engine().SetStopHandler([this] { stopWake_.Wake(); });
 }
 
 TDebugger::~TDebugger() {

@@ -12,6 +12,7 @@
 
 #include "debugger/Breakpoints.h"
 #include "debugger/MachineView.h"
+#include "debugger/MainThreadWake.h"
 #include "debugger/RegForm.h"
 #include "debugger/TextView.h"
 
@@ -92,6 +93,7 @@ class TDebugger : public QWidget {
   QWidget* console_;
   TBreakList breakPoints_;
   bool shown_ = false;
+  TMainThreadWake stopWake_{[this] { ShowStop(); }};
 };
 
 }  // namespace vantor::ui

@@ -1,14 +1,7 @@
 #include "ui/QtHost.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QThread>
-#include <cerrno>
-#include <cstdint>
-#include <system_error>
 
 #include "ui/Dialogs.h"
 
@@ -21,27 +14,9 @@ QString CoreText(std::string_view text) {
   return decoded;
 }
 
-TQtHost::TQtHost(TUserDialogs& dialogs)
-    : dialogs_(dialogs), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-  if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
-  wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
-  connect(wakeNotifier_, &QSocketNotifier::activated, this, &TQtHost::Woken);
-}
-
-TQtHost::~TQtHost() {
-  delete wakeNotifier_;
-  close(wakeFd_);
-}
-
-void TQtHost::Wake() {
-  const uint64_t one = 1;
-  // Fails only when the counter would overflow, and then the main thread is due to wake anyway.
-  if (write(wakeFd_, &one, sizeof one) < 0) return;
-}
+TQtHost::TQtHost(TUserDialogs& dialogs) : dialogs_(dialogs) {}
 
 void TQtHost::Woken() {
-  uint64_t count;
-  if (read(wakeFd_, &count, sizeof count) < 0 && errno != EAGAIN) return;
   std::vector<std::string> messages;
   {
     std::lock_guard lock(messagesMutex_);
@@ -79,7 +54,7 @@ void TQtHost::ShowMessage(std::string_view text) {
     std::lock_guard lock(messagesMutex_);
     pendingMessages_.emplace_back(text);
   }
-  Wake();
+  wake_.Wake();
 }
 
 void TQtHost::DrainPending() {
@@ -101,7 +76,7 @@ void TQtHost::DeliverLine(std::string_view line) {
 void TQtHost::WorkArrived() {
   // Through the event loop even on the main thread, so a drain that left lines behind lets other
   // events go first.
-  Wake();
+  wake_.Wake();
 }
 
 void TQtHost::DeliverStatus(std::string_view text) {

@@ -1,8 +1,6 @@
 // The desktop program's host: console lines of the emulation thread travel through the bounded
 // queue and its status texts through the latest-value slot; the first of them after a drain wakes
-// the main thread, which drains in batches with its other events in between. The wake is an
-// eventfd the main thread's event loop watches: nothing made on another thread crosses over, and
-// every hand-over goes through a lock of ours, where the thread sanitizer can see it.
+// the main thread (TMainThreadWake), which drains in batches with its other events in between.
 #pragma once
 
 #include <QObject>
@@ -13,8 +11,8 @@
 #include <vector>
 
 #include "common/QueuedHost.h"
+#include "debugger/MainThreadWake.h"
 
-class QSocketNotifier;
 class QWidget;
 
 namespace vantor::ui {
@@ -31,7 +29,6 @@ class TQtHost : public QObject, public TQueuedHost {
 
   // Made on the main thread, which drains the queue.
   explicit TQtHost(TUserDialogs& dialogs);
-  ~TQtHost() override;
 
   using TLineSink = std::function<void(const QStringList&)>;
   using TStatusSink = std::function<void(const QString&)>;
@@ -60,8 +57,7 @@ class TQtHost : public QObject, public TQueuedHost {
  private:
   bool OnMainThread() const;
   void FlushLines();
-  // Makes the main thread's event loop call Woken, from any thread.
-  void Wake();
+  // On the main thread after a wake: shows the messages queued for it, then drains a batch.
   void Woken();
 
   TUserDialogs& dialogs_;
@@ -69,10 +65,9 @@ class TQtHost : public QObject, public TQueuedHost {
   TLineSink lineSink_;
   TStatusSink statusSink_;
   QStringList pendingLines_;
-  int wakeFd_ = -1;
-  QSocketNotifier* wakeNotifier_ = nullptr;
   std::mutex messagesMutex_;
   std::vector<std::string> pendingMessages_;  // guarded by messagesMutex_
+  TMainThreadWake wake_{[this] { Woken(); }};
 };
 
 // Text from the core as a QString: UTF-8 when it is valid UTF-8, otherwise byte for byte.
