@@ -1,5 +1,6 @@
 #include "memory/AddressMap.h"
 
+#include <sys/mman.h>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,9 +17,15 @@
 
 namespace vantor {
 
-uint8_t* PageTable[kPageCount];
-TReadHandler ReadTable[kPageCount];
-TWriteHandler WriteTable[kPageCount];
+namespace {
+// The three tables take 24 MB, all of which each run's map writes. Aligned to the host's 2 MB
+// pages and marked for them, they cost a dozen page faults instead of six thousand.
+constexpr size_t kTableAlign = size_t{1} << 21;
+}  // namespace
+
+alignas(kTableAlign) uint8_t* PageTable[kPageCount];
+alignas(kTableAlign) TReadHandler ReadTable[kPageCount];
+alignas(kTableAlign) TWriteHandler WriteTable[kPageCount];
 
 namespace {
 
@@ -104,6 +111,10 @@ const std::span<const TMapRow> MemoryMap = kMemoryMap;
 
 bool CreateMemoryBlocks() {
   if (RDRAM != nullptr) return true;
+  // Only a hint: without large pages the tables work the same.
+  madvise(PageTable, sizeof PageTable, MADV_HUGEPAGE);
+  madvise(ReadTable, sizeof ReadTable, MADV_HUGEPAGE);
+  madvise(WriteTable, sizeof WriteTable, MADV_HUGEPAGE);
   RDRAM = TMemoryHandler::Create(kRdramSize, 12);
   TMemoryHandler** pages[] = {&DMEMPage,          &IMEMPage,       &SPRegisterPage, &SPPCPage,
                               &RDRAMRegisterPage, &PIRegisterPage, &SIRegisterPage, &PIFPage,

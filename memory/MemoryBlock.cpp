@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/mman.h>
+
 #include "common/Host.h"
 
 namespace vantor {
@@ -12,6 +14,10 @@ namespace vantor {
 TMemoryHandler* BlockList = nullptr;
 
 namespace {
+
+constexpr uintptr_t kHostPage = 4096;
+// Below this a plain fill is cheaper than a system call.
+constexpr uint32_t kReleaseThreshold = 256 * 1024;
 
 void* HeapAlloc(size_t size) {
   return std::malloc(size);
@@ -75,7 +81,20 @@ void TMemoryHandler::Destroy() {
 }
 
 void TMemoryHandler::Clear() {
-  std::memset(Data, 0, Size);
+  // Large blocks give their whole pages back to the system instead of writing them: the heap's
+  // memory is private and anonymous, so those pages read as zero again and cost nothing until
+  // the machine touches them. A new run's start thus does not depend on the block's size.
+  const auto first = reinterpret_cast<uintptr_t>(Data);
+  const uintptr_t end = first + Size;
+  const uintptr_t pagesFirst = (first + kHostPage - 1) & ~(kHostPage - 1);
+  const uintptr_t pagesEnd = end & ~(kHostPage - 1);
+  if (Size < kReleaseThreshold || pagesEnd <= pagesFirst ||
+      madvise(reinterpret_cast<void*>(pagesFirst), pagesEnd - pagesFirst, MADV_DONTNEED) != 0) {
+    std::memset(Data, 0, Size);
+    return;
+  }
+  std::memset(Data, 0, pagesFirst - first);
+  std::memset(reinterpret_cast<void*>(pagesEnd), 0, end - pagesEnd);
 }
 
 void SweepBlockList() {

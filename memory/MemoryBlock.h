@@ -26,7 +26,7 @@ class TMemoryHandler {
   // Unlinks the block, returns its storage and deletes it.
   void Destroy();
 
-  // Fills the storage with zero bytes.
+  // Makes the storage read as zero bytes; large blocks give their pages back to the system.
   void Clear();
 
   TMemoryHandler(const TMemoryHandler&) = delete;
@@ -47,6 +47,8 @@ extern TMemoryHandler* BlockList;
 void SweepBlockList();
 
 // The heap behind Create, replaceable so that tests can make it fail. Null restores malloc/free.
+// Storage must be private anonymous memory, as the heap's is: Clear relies on released pages
+// reading as zero.
 using BlockAllocFn = void* (*)(size_t size);
 using BlockFreeFn = void (*)(void* ptr, size_t size);
 void SetBlockAllocator(BlockAllocFn alloc, BlockFreeFn free);

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
+
+#include <sys/mman.h>
 
 #include "tests/support/CaptureHost.h"
 
@@ -139,6 +143,29 @@ TEST_F(MemoryBlockTest, RequestPastFourGigabytesFailsWithoutTouchingTheHeap) {
   EXPECT_EQ(block->Data, nullptr);
   EXPECT_EQ(host.Messages(),
             std::vector<std::string>{"Error allocating 4294967550 bytes of memory!"});
+}
+
+// Small blocks are filled; large ones give their whole pages back and fill only the partial pages
+// at either end, wherever the heap placed them.
+TEST_F(MemoryBlockTest, ClearZeroesEveryByteAndReleasesTheWholePagesOfLargeBlocks) {
+  for (const uint32_t size : {64u, 4096u + 7, 0x400000u + 13}) {
+    TMemoryHandler* block = TMemoryHandler::Create(size, 0);
+    ASSERT_NE(block->Data, nullptr);
+    std::memset(block->Data, 0xA5, size);
+    block->Clear();
+    const std::vector<uint8_t> zeros(size, 0);
+    EXPECT_EQ(std::memcmp(block->Data, zeros.data(), size), 0) << size << " bytes";
+    block->Clear();  // a cleared block clears again
+    EXPECT_EQ(std::memcmp(block->Data, zeros.data(), size), 0) << size << " bytes";
+  }
+
+  TMemoryHandler* large = TMemoryHandler::Create(0x400000, 12);
+  std::memset(large->Data, 0xA5, large->Size);
+  large->Clear();
+  std::vector<unsigned char> resident(large->Size / 4096);
+  ASSERT_EQ(mincore(large->Data, large->Size, resident.data()), 0);
+  EXPECT_EQ(std::count_if(resident.begin(), resident.end(), [](unsigned char p) { return p & 1; }),
+            0);
 }
 
 }  // namespace
