@@ -106,9 +106,10 @@ int RunDesktop(int argc, char** argv) {
   TDirectInputConfig directInputConfig(input, settingsFile);
   TCredits credits;
   configF.SetKeyConfiguration(&directInputConfig);
-  // The emulated controller follows the assigned device while the main window has the focus.
+  // The emulated controller follows the assigned device while a run goes and the main window has
+  // the focus.
   TPadFeed padFeed(input, directInputConfig.Cfg, mainForm);
-  padFeed.Start();
+  QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &padFeed, &TPadFeed::SetRunGoing);
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });

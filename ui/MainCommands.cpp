@@ -215,8 +215,9 @@ void TMainForm::Button4Click() {
 
 void TMainForm::ShowRunEnded() {
   Start1->setEnabled(RomLoaded);
-  Pause1->setChecked(false);
+  // Disabled first, so that the run never seems to go on between the two.
   Pause1->setEnabled(false);
+  Pause1->setChecked(false);
   Reset1->setEnabled(false);
   if (!FullScreen1->isChecked()) FullScreen1->setEnabled(false);
   UpdateStateItems();

@@ -167,6 +167,10 @@ void TMainForm::CreateMenu() {
       AddItem(Emulation, "Start1", "&Start", QKeySequence(Qt::Key_F5), false, &T::Button3Click);
   Pause1 = AddItem(Emulation, "Pause1", "&Pause", QKeySequence(Qt::Key_F6), false, &T::Pause1Click);
   Pause1->setCheckable(true);
+  // Pause is enabled while a run exists and checked while it is paused.
+  const auto followRun = [this] { emit RunGoingChanged(RunGoing()); };
+  connect(Pause1, &QAction::toggled, this, followRun);
+  connect(Pause1, &QAction::enabledChanged, this, followRun);
   Reset1 = AddItem(Emulation, "Reset1", "&Reset", QKeySequence(Qt::Key_F7), false, &T::Reset1Click);
 
   Video1 = addMenu("Video1", "&Video");

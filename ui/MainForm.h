@@ -63,6 +63,8 @@ class TMainForm : public QMainWindow {
   QString SimpleText() const;
 
   TEngine& Engine() { return engine_; }
+  // A run exists and is neither paused nor stopped by the debugger.
+  bool RunGoing() const { return Pause1->isEnabled() && !Pause1->isChecked(); }
   // The picture Image1 shows while no ROM is loaded.
   const QImage& StartupPicture() const { return startupPicture_; }
 
@@ -145,6 +147,8 @@ class TMainForm : public QMainWindow {
  signals:
   // A ROM file was loaded, by whatever way it was chosen.
   void RomOpened(const QString& path);
+  // RunGoing may have changed.
+  void RunGoingChanged(bool going);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

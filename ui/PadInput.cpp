@@ -1,5 +1,6 @@
 #include "ui/PadInput.h"
 
+#include <QEvent>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -89,13 +90,37 @@ uint32_t PadWordOfJoystick(const TControllerMap& map, const TJoyState& state) {
   return PadWord(buttons, static_cast<int8_t>(x), static_cast<int8_t>(y));
 }
 
-TPadFeed::TPadFeed(TInputSystem& input, const TControllerCfg& cfg, const QWidget& window)
+TPadFeed::TPadFeed(TInputSystem& input, const TControllerCfg& cfg, QWidget& window)
     : input_(input), cfg_(cfg), window_(window) {
   connect(&timer_, &QTimer::timeout, this, &TPadFeed::Tick);
+  window_.installEventFilter(this);
 }
 
 TPadFeed::~TPadFeed() {
   PublishPad(0);
+}
+
+void TPadFeed::SetRunGoing(bool going) {
+  runGoing_ = going;
+  Follow();
+}
+
+bool TPadFeed::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)
+    Follow();
+  return QObject::eventFilter(watched, event);
+}
+
+void TPadFeed::Follow() {
+  const bool wanted = runGoing_ && window_.isActiveWindow();
+  if (wanted == timer_.isActive()) return;
+  if (wanted) {
+    timer_.start(kIntervalMs);
+    Tick();
+  } else {
+    timer_.stop();
+    PublishPad(0);
+  }
 }
 
 void TPadFeed::Tick() {

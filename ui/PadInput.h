@@ -1,6 +1,6 @@
 // The controller as the emulated machine sees it, taken from the device the controller window
 // assigned: the rules that turn a keyboard's or a joystick's state into the controller word,
-// and the feed that publishes that word while the main window has the focus.
+// and the feed that publishes that word while a run goes and the main window has the focus.
 #pragma once
 
 #include <QObject>
@@ -33,22 +33,30 @@ class TPadFeed : public QObject {
 
  public:
   // Reads the device `cfg` names, as it names it at each look; `window` is the main window.
-  TPadFeed(TInputSystem& input, const TControllerCfg& cfg, const QWidget& window);
+  TPadFeed(TInputSystem& input, const TControllerCfg& cfg, QWidget& window);
   ~TPadFeed() override;
 
   static constexpr int kIntervalMs = 8;
-  // Looks at the device every few milliseconds from now on.
-  void Start() { timer_.start(kIntervalMs); }
+  // The device is looked at every few milliseconds only while a run goes and the main window is
+  // active; otherwise the controller rests and the program takes no time between events.
+  void SetRunGoing(bool going);
+  bool Looking() const { return timer_.isActive(); }
   // One look: publishes the controller word, or the controller at rest while the main window is
   // not active or the device cannot be read.
   void Tick();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   uint32_t ReadDevice();
+  // Starts or stops the looks as the run and the window's activation say.
+  void Follow();
 
   TInputSystem& input_;
   const TControllerCfg& cfg_;
-  const QWidget& window_;
+  QWidget& window_;
+  bool runGoing_ = false;
   QTimer timer_;
   std::unique_ptr<TInputDevice> device_;
   TGuid openGuid_{};

@@ -192,6 +192,38 @@ class InputTest : public QObject {
     QCOMPARE(PublishedPad(), PadWord(kPadA, 0, 0));
   }
 
+  // A paused or idle program takes no time between events: the device is looked at only while a
+  // run goes in the active main window, and the controller rests whenever the looks stop.
+  void theFeedLooksOnlyWhileARunGoesInTheActiveWindow() {
+    QWidget mainWindow;
+    ActivateWindow(mainWindow);
+    TControllerCfg cfg;
+    cfg.DeviceGuid = kSysKeyboardGuid;
+    cfg.Map = kKeyboardDefaults;
+    TPadFeed feed(*input_, cfg, mainWindow);
+    keyboard_->Press(17);  // W: A
+    QVERIFY(!feed.Looking());
+    QCOMPARE(PublishedPad(), 0u);
+    feed.SetRunGoing(true);
+    QVERIFY(feed.Looking());
+    QCOMPARE(PublishedPad(), PadWord(kPadA, 0, 0));  // at once, not a tick later
+
+    QWidget other;
+    ActivateWindow(other);
+    QTRY_VERIFY(!feed.Looking());
+    QCOMPARE(PublishedPad(), 0u);
+    ActivateWindow(mainWindow);
+    QTRY_VERIFY(feed.Looking());
+    QCOMPARE(PublishedPad(), PadWord(kPadA, 0, 0));
+
+    feed.SetRunGoing(false);
+    QVERIFY(!feed.Looking());
+    QCOMPARE(PublishedPad(), 0u);
+    ActivateWindow(other);
+    ActivateWindow(mainWindow);
+    QVERIFY(!feed.Looking());
+  }
+
   void padDrivesTheController() {
     TVirtualPad pad("Test Pad");
     QVERIFY(pad.Ready());

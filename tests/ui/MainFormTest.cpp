@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -583,6 +584,40 @@ class MainFormTest : public QObject {
     QVERIFY(form_->AccurateHardware1->isChecked());
     form_->AccurateHardware1->trigger();
     QVERIFY(!ReadAccurateHardware(Settings()));
+  }
+
+  // Whatever stops a run or lets it go on, the window says so, so that the controller is read
+  // only while a run goes.
+  void runGoingFollowsEveryWayARunStopsAndGoesOn() {
+    QSignalSpy going(form_.get(), &TMainForm::RunGoingChanged);
+    // Every change reported, and never a run going in passing while one ends.
+    const auto says = [&](bool expected) {
+      const bool all = std::all_of(going.begin(), going.end(), [&](const auto& signal) {
+        return signal[0].toBool() == expected;
+      });
+      going.clear();
+      return form_->RunGoing() == expected && all;
+    };
+    QVERIFY(!form_->RunGoing());
+    const QString rom = WriteRom("idle.z64", IdleRom());
+    Load(rom);
+    form_->Start1->trigger();
+    QVERIFY(says(true));
+    form_->Pause1->trigger();
+    QVERIFY(says(false));
+    form_->Pause1->trigger();
+    QVERIFY(says(true));
+    form_->Pause1->trigger();
+    QVERIFY(says(false));
+    form_->UnloadROM1->trigger();  // closing a paused run
+    QVERIFY(says(false));
+    Load(rom);
+    form_->StartPaused();
+    QVERIFY(says(false));
+    form_->Pause1->trigger();
+    QVERIFY(says(true));
+    Load(rom);  // a new load ends the run
+    QVERIFY(says(false));
   }
 
   void statusAfterPause() {
