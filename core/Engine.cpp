@@ -177,36 +177,38 @@ bool TEngine::Inspect(const std::function<void()>& work, int timeoutMs) {
     work();
     return true;
   }
+  TInspection inspection{&work};
   {
     std::lock_guard lock(inspectMutex_);
-    inspectWork_ = &work;
-    inspected_ = false;
+    inspections_.push_back(&inspection);
   }
   Post(kInspect);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   WaitServingHost(
-      [&] { return inspected_.load() || std::chrono::steady_clock::now() >= deadline; });
+      [&] { return inspection.done.load() || std::chrono::steady_clock::now() >= deadline; });
   std::lock_guard lock(inspectMutex_);
-  const bool served = inspectWork_ == nullptr;
-  inspectWork_ = nullptr;
-  if (!served && finished_.load()) {
+  if (inspection.done) return true;
+  std::erase(inspections_, &inspection);
+  if (finished_.load()) {
     // The run ended before it came to the work; nothing touches the machine any more.
     work();
     return true;
   }
-  return served;
+  return false;
 }
 
 void TEngine::ServeInspection() {
   {
     std::lock_guard lock(inspectMutex_);
-    if (inspectWork_ != nullptr) (*inspectWork_)();
-    inspectWork_ = nullptr;
+    for (TInspection* inspection : inspections_) {
+      (*inspection->work)();
+      inspection->done = true;
+    }
+    inspections_.clear();
   }
-  {
-    std::lock_guard lock(wakeMutex_);
-    inspected_ = true;
-  }
+  // A waiter tests its flag under wakeMutex_: passing through it orders the notification after
+  // any test that saw the flag unset, so no wake-up is lost.
+  { std::lock_guard lock(wakeMutex_); }
   wake_.notify_all();
 }
 

@@ -213,9 +213,14 @@ class TEngine {
   bool passOnce_ = false;  // the instruction stopped at runs before the next check
   std::function<void()> stopHandler_;
   std::atomic<uint64_t> stops_{0};
+  // One waiting Inspect call. While it waits the main thread serves its events, and one of them
+  // may inspect as well, so several can wait at once.
+  struct TInspection {
+    const std::function<void()>* work;
+    std::atomic<bool> done{false};
+  };
   std::mutex inspectMutex_;
-  const std::function<void()>* inspectWork_ = nullptr;  // guarded by inspectMutex_
-  std::atomic<bool> inspected_{false};
+  std::vector<TInspection*> inspections_;  // guarded by inspectMutex_
   mutable std::mutex priorityMutex_;
   pid_t threadId_ = 0;
   int niceness_ = 0;

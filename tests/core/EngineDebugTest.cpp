@@ -2,6 +2,8 @@
 // resuming runs on, and the machine is read between two steps through Inspect.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "common/QueuedHost.h"
@@ -28,6 +30,12 @@ class QuietHost : public TQueuedHost {
   QuietHost() : TQueuedHost(64) { InstallHost(this); }
   ~QuietHost() override { InstallHost(nullptr); }
   void ShowMessage(std::string_view) override {}
+  // Runs once at the next drain, as a window's event may while the main thread waits.
+  std::function<void()> atNextDrain;
+  void DrainPending() override {
+    TQueuedHost::DrainPending();
+    if (auto work = std::exchange(atNextDrain, nullptr)) work();
+  }
 
  protected:
   void DeliverLine(std::string_view) override {}
@@ -187,6 +195,30 @@ TEST_F(EngineDebugTest, StopAndANewRunWorkFromAStop) {
   stops = 0;
   ASSERT_TRUE(NextStop());
   EXPECT_EQ(Look().t1, 1u);
+}
+
+// The debugger window repaints from an event served while another inspection waits: each gets
+// its own work done (the outer one used to come back "served" with nothing read).
+TEST_F(EngineDebugTest, AnInspectionMadeWhileAnotherWaitsServesBoth) {
+  Load(kCountingLoop);
+  engine.SetDebugControl(false, {kBase + 4});
+  engine.Start();
+  ASSERT_TRUE(NextStop());
+  bool nested = false;
+  uint32_t innerPc = 0;
+  TSeen outer;
+  // The thread may serve an inspection before the waiting side drains even once: try again.
+  for (int attempt = 0; attempt < 200 && !nested; ++attempt) {
+    host.atNextDrain = [&] {
+      nested = true;
+      EXPECT_TRUE(engine.Inspect([&] { innerPc = PC.Lo; }, 30000));
+    };
+    outer = Look();
+  }
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(innerPc, kBase + 4);
+  EXPECT_EQ(outer.pc, kBase + 4);
+  EXPECT_EQ(outer.t1, 1u);
 }
 
 TEST_F(EngineDebugTest, InspectServesARunningThreadAndAStepLimitEndsADebugRun) {
