@@ -2,7 +2,10 @@
 // resuming runs on, and the machine is read between two steps through Inspect.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -201,21 +204,26 @@ TEST_F(EngineDebugTest, StopAndANewRunWorkFromAStop) {
 // its own work done (the outer one used to come back "served" with nothing read).
 TEST_F(EngineDebugTest, AnInspectionMadeWhileAnotherWaitsServesBoth) {
   Load(kCountingLoop);
+  // The thread is held at the stop until both inspections wait for it, as a busy machine may.
+  std::atomic<bool> stopped = false;
+  std::atomic<bool> release = false;
+  engine.SetStopHandler([&] {
+    stopped = true;
+    while (!release)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
   engine.SetDebugControl(false, {kBase + 4});
   engine.Start();
-  ASSERT_TRUE(NextStop());
-  bool nested = false;
+  while (!stopped)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   uint32_t innerPc = 0;
-  TSeen outer;
-  // The thread may serve an inspection before the waiting side drains even once: try again.
-  for (int attempt = 0; attempt < 200 && !nested; ++attempt) {
-    host.atNextDrain = [&] {
-      nested = true;
-      EXPECT_TRUE(engine.Inspect([&] { innerPc = PC.Lo; }, 30000));
-    };
-    outer = Look();
-  }
-  ASSERT_TRUE(nested);
+  host.atNextDrain = [&] {
+    // The nested call's own wait drains too; by then both wait.
+    host.atNextDrain = [&] { release = true; };
+    EXPECT_TRUE(engine.Inspect([&] { innerPc = PC.Lo; }, 30000));
+  };
+  const TSeen outer = Look();
+  EXPECT_TRUE(release);
   EXPECT_EQ(innerPc, kBase + 4);
   EXPECT_EQ(outer.pc, kBase + 4);
   EXPECT_EQ(outer.t1, 1u);
