@@ -5,83 +5,64 @@
 
 #include "core/BlockCache.h"
 #include "core/Cpu.h"
-#include "core/InstrFields.h"
-#include "memory/PlainPages.h"
 
 namespace vantor {
 
 namespace {
 
-uint32_t EffectivePage(uint32_t word) {
-  return (static_cast<uint32_t>(Gpr[Rs(word)]) + SImm32(word)) >> 12;
+uint32_t StorageWord(const uint8_t* storage, uint32_t index) {
+  uint32_t word;
+  std::memcpy(&word, storage + 4 * index, sizeof word);
+  return word;
 }
 
-// Runs at most maxSteps steps of the page PC is in, with PC, the fetch position and the branch
-// state in locals; stops before an instruction that must run as a single step, and after a step
-// that leaves the page. Only transfers read PC and the branch state, so only they see the
-// globals brought up to date.
+// Runs at most maxSteps steps from PC, within PC's page; stops before an instruction that must
+// run as a single step, and after a step that leaves the page. PC and the branch state live in
+// locals: a block starts with no transfer pending, and a taken transfer runs its delay slot here
+// when the slot is on the page and may run in a block, else the block ends between the two
+// steps with the transfer pending, as the single step leaves it.
 uint32_t RunBlock(uint32_t maxSteps) {
   const uint32_t virtualPage = PC.Lo >> 12;
   const uint32_t base = virtualPage << 12;
-  TDecodedOp* const ops = BlockCache.Page(virtualPage).ops;
+  TCodePage& page = BlockCache.Page(virtualPage);
   const uint8_t* const storage = PageTable[virtualPage];
   uint32_t index = (PC.Lo & 0xFFF) >> 2;
-  uint32_t branchState = BranchState;
   uint32_t steps = 0;
-  uint32_t pc = PC.Lo;
+  uint32_t pc;
+  uint32_t branchState = kBranchNone;
   for (;;) {
-    if (steps == maxSteps) break;
-    uint32_t word;
-    std::memcpy(&word, storage + 4 * index, sizeof word);
-    TDecodedOp* op = &ops[index];
-    if (op->word != word) [[unlikely]]
-      *op = DecodeOp(word, base + 4 * index);
-    switch (op->kind) {
-      case TOpKind::Nop:
-        break;
-      case TOpKind::Plain:
-        op->handler(word);
-        break;
-      case TOpKind::Transfer:
-        PC.Lo = base + 4 * index;
-        BranchState = branchState;
-        op->handler(word);
-        branchState = BranchState;
-        break;
-      case TOpKind::Load:
-        if (ReadTable[EffectivePage(word)] != RamRead) goto stopBefore;
-        op->handler(word);
-        break;
-      case TOpKind::Store:
-        if (WriteTable[EffectivePage(word)] != RamWrite) goto stopBefore;
-        op->handler(word);
-        break;
-      case TOpKind::LoadStore: {
-        const uint32_t target = EffectivePage(word);
-        if (ReadTable[target] != RamRead || WriteTable[target] != RamWrite) goto stopBefore;
-        op->handler(word);
-        break;
-      }
-      case TOpKind::Exact:
-        goto stopBefore;
-    }
-    Gpr[0] = 0;
-    ++steps;
-    // The end of the step, as AdvancePc carries it out.
-    if (branchState == kBranchImmediate) {
-      branchState = kBranchNone;
-      pc = BranchTarget & ~3u;
-      if ((pc >> 12) != virtualPage) goto left;
-      index = (pc & 0xFFF) >> 2;
+    const TFastOp& op = CachedOp(page, index, StorageWord(storage, index), base + 4 * index);
+    const uint32_t next = op.run(op, index);
+    if (next < kWordsPerPage) [[likely]] {
+      index = next;
+      if (++steps == maxSteps) break;
       continue;
     }
-    if (branchState == kBranchDelayed) branchState = kBranchImmediate;
-    if (++index == kWordsPerPage) {
-      pc = base + kPageSize;
+    if (next == kStopBefore) break;
+    ++steps;
+    if (next != kTransferTaken) {  // past the page's last word, or a likely skip past it
+      pc = base + 4 * next;
       goto left;
     }
+    // The delay slot, when it can run here.
+    const uint32_t slot = index + 1;
+    if (slot == kWordsPerPage || steps == maxSteps) goto inDelaySlot;
+    {
+      const TFastOp& slotOp =
+          CachedOp(page, slot, StorageWord(storage, slot), base + 4 * slot);
+      if (slotOp.transfer || slotOp.run(slotOp, slot) == kStopBefore) goto inDelaySlot;
+    }
+    ++steps;
+    pc = BranchTarget & ~3u;
+    if ((pc >> 12) != virtualPage) goto left;
+    index = (pc & 0xFFF) >> 2;
+    if (steps == maxSteps) break;
+    continue;
+  inDelaySlot:
+    pc = base + 4 * slot;
+    branchState = kBranchImmediate;
+    goto left;
   }
-stopBefore:
   pc = base + 4 * index;
 left:
   PC.Lo = pc;
@@ -95,12 +76,12 @@ left:
 }  // namespace
 
 uint32_t BlockAllowance(uint64_t budget) {
-  // The end of every step inside a block would leave CAUSE, EPC and the branch state as they are:
-  // no interrupt is due, IP2 already mirrors MI_INTR, and no delayed transfer is half-way. The
-  // fetch pointer is the one PC's page gives.
+  // The end of every step inside a block would leave CAUSE and EPC as they are: no interrupt is
+  // due and IP2 already mirrors MI_INTR. No transfer is pending, and the fetch pointer is the
+  // one PC's page gives.
   if (InterruptPending()) return 0;
   if (((Cop0Regs[CAUSE] & kCauseIP2) != 0) != (*MI_INTR != 0)) return 0;
-  if (BranchState == kBranchDelayed) return 0;
+  if (BranchState != kBranchNone) return 0;
   if (InstrPtr != reinterpret_cast<const uint32_t*>(HostAddress(PC.Lo))) return 0;
 
   uint64_t steps = std::min<uint64_t>(budget, kMaxBlockSteps);

@@ -1,0 +1,448 @@
+#include "core/FastOps.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "core/Cop0.h"
+#include "core/Cop1.h"
+#include "core/Cop1Ops.h"
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "core/Instructions.h"
+#include "core/Semantics.h"
+#include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
+
+namespace vantor {
+
+namespace {
+
+// Where the writes to r0 of a block's instructions go; never read.
+uint64_t DiscardedWrite;
+
+using Binary = uint64_t (*)(uint64_t, uint64_t);
+using Shift = uint64_t (*)(uint64_t, uint32_t);
+using Condition = bool (*)(uint64_t, uint64_t);
+
+uint32_t Nop(const TFastOp&, uint32_t index) {
+  return index + 1;
+}
+uint32_t Stop(const TFastOp&, uint32_t) {
+  return kStopBefore;
+}
+
+template <Binary F>
+uint32_t RegReg(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.s, *op.t);
+  return index + 1;
+}
+template <Binary F>
+uint32_t RegImm(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.s, Sext32(op.imm));
+  return index + 1;
+}
+template <Shift F>
+uint32_t ShiftSa(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.t, op.imm);
+  return index + 1;
+}
+template <Binary F>
+uint32_t MulDiv(const TFastOp& op, uint32_t index) {
+  MulDivTemp = F(*op.s, *op.t);
+  return index + 1;
+}
+template <uint64_t (*F)(uint64_t)>
+uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
+  *op.d = F(MulDivTemp);
+  return index + 1;
+}
+
+// Inside a block, loads and stores reach only pages whose handlers are plain memory, whose words
+// are the host words of the page's storage; any other page ends the block before the access.
+struct TPlainRead {
+  const uint8_t* page;
+  uint32_t operator()(uint32_t offset) const { return PageWord(page, offset); }
+};
+struct TPlainWrite {
+  uint8_t* page;
+  void operator()(uint32_t offset, uint32_t value) const { SetPageWord(page, offset, value); }
+};
+
+uint32_t Address(const TFastOp& op) {
+  return LowWord(*op.s) + op.imm;
+}
+
+template <uint64_t (*F)(uint32_t, TPlainRead)>
+uint32_t Load(const TFastOp& op, uint32_t index) {
+  const uint32_t address = Address(op);
+  const uint32_t page = address >> 12;
+  if (ReadTable[page] != RamRead) return kStopBefore;
+  *op.d = F(address & 0xFFF, TPlainRead{PageTable[page]});
+  return index + 1;
+}
+
+using Storer = void (*)(uint8_t* page, uint32_t offset, uint64_t value);
+void StoreWord(uint8_t* page, uint32_t offset, uint64_t value) {
+  sem::StoreWord(offset, value, TPlainWrite{page});
+}
+void StoreDouble(uint8_t* page, uint32_t offset, uint64_t value) {
+  sem::StoreDouble(offset, value, TPlainWrite{page});
+}
+
+// Byte and halfword stores need a plain page too: one into a register page (MI_INTR) must run
+// as a single step, whose end sees the interrupt line change.
+template <Storer F>
+uint32_t Store(const TFastOp& op, uint32_t index) {
+  const uint32_t address = Address(op);
+  const uint32_t page = address >> 12;
+  if (WriteTable[page] != RamWrite) return kStopBefore;
+  F(PageTable[page], address & 0xFFF, *op.t);
+  return index + 1;
+}
+
+// Conditional branches: imm is the address past the delay slot, where a linking branch links
+// and a likely branch not taken goes on. The condition is read before the link is written.
+template <Condition F>
+uint32_t Branch(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) return index + 1;
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) {
+    BranchTarget = op.imm;
+    return index + 2;
+  }
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+uint32_t BranchLink(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) return index + 1;
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) {
+    BranchTarget = op.imm;
+    return index + 2;
+  }
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+uint32_t Jump(const TFastOp& op, uint32_t) {
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+uint32_t JumpLink(const TFastOp& op, uint32_t) {
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+uint32_t JumpRegister(const TFastOp& op, uint32_t) {
+  BranchTarget = LowWord(*op.s);
+  return kTransferTaken;
+}
+// The target is read after the link is written, so rd = rs continues at the link address.
+uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
+  *op.d = Sext32(op.imm);
+  BranchTarget = LowWord(*op.s);
+  return kTransferTaken;
+}
+
+// The instructions without a handler of their own here run through their single-step handler,
+// after the same page checks.
+uint32_t ThroughPlain(const TFastOp& op, uint32_t index) {
+  op.exact(op.word);
+  Gpr[0] = 0;
+  return index + 1;
+}
+uint32_t ThroughLoad(const TFastOp& op, uint32_t index) {
+  if (ReadTable[Address(op) >> 12] != RamRead) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+uint32_t ThroughStore(const TFastOp& op, uint32_t index) {
+  if (WriteTable[Address(op) >> 12] != RamWrite) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+uint32_t ThroughLoadStore(const TFastOp& op, uint32_t index) {
+  const uint32_t page = Address(op) >> 12;
+  if (ReadTable[page] != RamRead || WriteTable[page] != RamWrite) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+// A transfer reads PC (target holds the instruction's address) and posts its transfer.
+uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
+  PC.Lo = op.target;
+  op.exact(op.word);
+  Gpr[0] = 0;
+  const uint32_t posted = BranchState;
+  BranchState = kBranchNone;
+  if (posted == kBranchDelayed) return kTransferTaken;
+  return posted == kBranchImmediate ? index + 2 : index + 1;
+}
+
+// How an instruction's fields become the entry's operands.
+enum class TForm : uint8_t {
+  RegReg,        // rd = f(rs, rt)
+  RegSignedImm,  // rt = f(rs, simm)
+  RegImm,        // rt = f(rs, imm)
+  Shift,         // rd = f(rt, sa)
+  Shift32,       // rd = f(rt, sa + 32)
+  MulDiv,        // LO/HI = f(rs, rt)
+  MoveFrom,      // rd = f(LO/HI)
+  Load,          // rt = memory[rs + simm]
+  Store,         // memory[rs + simm] = rt
+  Branch,        // on rs and rt, to PC + 4 + simm * 4
+  Jump,          // to the 256 MB region's target
+  JumpLink,      // to the region's target, linking r31
+  JumpReg,       // to rs
+  JumpRegLink,   // to rs, linking rd
+};
+
+struct TFastForm {
+  OpcodeHandler exact;
+  TFastHandler fast;
+  TForm form;
+};
+
+// clang-format off
+constexpr TFastForm kFastForms[] = {
+  {ops::ADD, RegReg<sem::Add32>, TForm::RegReg},
+  {ops::ADDU, RegReg<sem::Add32>, TForm::RegReg},
+  {ops::SUB, RegReg<sem::Sub32>, TForm::RegReg},
+  {ops::SUBU, RegReg<sem::Sub32>, TForm::RegReg},
+  {ops::AND, RegReg<sem::And>, TForm::RegReg},
+  {ops::OR, RegReg<sem::Or>, TForm::RegReg},
+  {ops::XOR, RegReg<sem::Xor>, TForm::RegReg},
+  {ops::NOR, RegReg<sem::Nor>, TForm::RegReg},
+  {ops::SLT, RegReg<sem::LessSigned>, TForm::RegReg},
+  {ops::SLTU, RegReg<sem::LessUnsigned>, TForm::RegReg},
+  {ops::DADD, RegReg<sem::Add64>, TForm::RegReg},
+  {ops::DADDU, RegReg<sem::Add64>, TForm::RegReg},
+  {ops::DSUB, RegReg<sem::Sub64>, TForm::RegReg},
+  {ops::DSUBU, RegReg<sem::Sub64>, TForm::RegReg},
+  {ops::SLLV, RegReg<sem::ShiftLeftVar32>, TForm::RegReg},
+  {ops::SRLV, RegReg<sem::ShiftRightVar32>, TForm::RegReg},
+  {ops::SRAV, RegReg<sem::ShiftArithVar32>, TForm::RegReg},
+  {ops::DSLLV, RegReg<sem::ShiftLeftVar64>, TForm::RegReg},
+  {ops::DSRLV, RegReg<sem::ShiftRightVar64>, TForm::RegReg},
+  {ops::DSRAV, RegReg<sem::ShiftArithVar64>, TForm::RegReg},
+  {ops::ADDI, RegImm<sem::AddImm32>, TForm::RegSignedImm},
+  {ops::ADDIU, RegImm<sem::AddImm32>, TForm::RegSignedImm},
+  {ops::SLTI, RegImm<sem::LessSigned>, TForm::RegSignedImm},
+  {ops::SLTIU, RegImm<sem::LessUnsigned>, TForm::RegSignedImm},
+  {ops::DADDI, RegImm<sem::Add64>, TForm::RegSignedImm},
+  {ops::DADDIU, RegImm<sem::Add64>, TForm::RegSignedImm},
+  {ops::ANDI, RegImm<sem::AndImm>, TForm::RegImm},
+  {ops::ORI, RegImm<sem::Or>, TForm::RegImm},
+  {ops::XORI, RegImm<sem::Xor>, TForm::RegImm},
+  {ops::LUI, RegImm<sem::LoadUpper>, TForm::RegImm},
+  {ops::SLL, ShiftSa<sem::ShiftLeft32>, TForm::Shift},
+  {ops::SRL, ShiftSa<sem::ShiftRight32>, TForm::Shift},
+  {ops::SRA, ShiftSa<sem::ShiftArith32>, TForm::Shift},
+  {ops::DSLL, ShiftSa<sem::ShiftLeft64>, TForm::Shift},
+  {ops::DSRL, ShiftSa<sem::ShiftRight64>, TForm::Shift},
+  {ops::DSRA, ShiftSa<sem::ShiftArith64>, TForm::Shift},
+  {ops::DSLL32, ShiftSa<sem::ShiftLeft64>, TForm::Shift32},
+  {ops::DSRL32, ShiftSa<sem::ShiftRight64>, TForm::Shift32},
+  {ops::DSRA32, ShiftSa<sem::ShiftArith64>, TForm::Shift32},
+  {ops::MULT, MulDiv<sem::Mult>, TForm::MulDiv},
+  {ops::MULTU, MulDiv<sem::MultU>, TForm::MulDiv},
+  {ops::DIV, MulDiv<sem::Div>, TForm::MulDiv},
+  {ops::DIVU, MulDiv<sem::DivU>, TForm::MulDiv},
+  {ops::DMULT, MulDiv<sem::Mult64>, TForm::MulDiv},
+  {ops::DMULTU, MulDiv<sem::Mult64>, TForm::MulDiv},
+  {ops::MFHI, MoveFrom<sem::FromHi>, TForm::MoveFrom},
+  {ops::MFLO, MoveFrom<sem::FromLo>, TForm::MoveFrom},
+  {ops::LB, Load<sem::LoadByte<TPlainRead>>, TForm::Load},
+  {ops::LBU, Load<sem::LoadByteU<TPlainRead>>, TForm::Load},
+  {ops::LH, Load<sem::LoadHalf<TPlainRead>>, TForm::Load},
+  {ops::LHU, Load<sem::LoadHalfU<TPlainRead>>, TForm::Load},
+  {ops::LW, Load<sem::LoadWord<TPlainRead>>, TForm::Load},
+  {ops::LWU, Load<sem::LoadWordU<TPlainRead>>, TForm::Load},
+  {ops::LD, Load<sem::LoadDouble<TPlainRead>>, TForm::Load},
+  {ops::SB, Store<sem::StoreByte>, TForm::Store},
+  {ops::SH, Store<sem::StoreHalf>, TForm::Store},
+  {ops::SW, Store<StoreWord>, TForm::Store},
+  {ops::SD, Store<StoreDouble>, TForm::Store},
+  {ops::BEQ, Branch<sem::Equal>, TForm::Branch},
+  {ops::BNE, Branch<sem::NotEqual>, TForm::Branch},
+  {ops::BLEZ, Branch<sem::AtMostZero>, TForm::Branch},
+  {ops::BGTZ, Branch<sem::AboveZero>, TForm::Branch},
+  {ops::BLTZ, Branch<sem::BelowZero>, TForm::Branch},
+  {ops::BGEZ, Branch<sem::AtLeastZero>, TForm::Branch},
+  {ops::BEQL, BranchLikely<sem::Equal>, TForm::Branch},
+  {ops::BNEL, BranchLikely<sem::NotEqual>, TForm::Branch},
+  {ops::BLEZL, BranchLikely<sem::AtMostZero>, TForm::Branch},
+  {ops::BGTZL, BranchLikely<sem::AboveZero>, TForm::Branch},
+  {ops::BLTZL, BranchLikely<sem::BelowZero>, TForm::Branch},
+  {ops::BGEZL, BranchLikely<sem::AtLeastZero>, TForm::Branch},
+  {ops::BLTZAL, BranchLink<sem::BelowZero>, TForm::Branch},
+  {ops::BGEZAL, BranchLink<sem::AtLeastZero>, TForm::Branch},
+  {ops::BLTZALL, BranchLinkLikely<sem::BelowZero>, TForm::Branch},
+  {ops::BGEZALL, BranchLinkLikely<sem::AtLeastZero>, TForm::Branch},
+  {ops::J, Jump, TForm::Jump},
+  {ops::JAL, JumpLink, TForm::JumpLink},
+  {ops::JR, JumpRegister, TForm::JumpReg},
+  {ops::JALR, JumpRegisterLink, TForm::JumpRegLink},
+};
+// clang-format on
+
+template <size_t N>
+bool OneOf(OpcodeHandler handler, const OpcodeHandler (&set)[N]) {
+  return std::find(std::begin(set), std::end(set), handler) != std::end(set);
+}
+
+// The handler a word reaches through the nested decode tables.
+OpcodeHandler FinalHandler(uint32_t word) {
+  switch (Op(word)) {
+    case 0x00:
+      return SpecialTable[Funct(word)];
+    case 0x01:
+      return RegImmTable[Rt(word)];
+    case 0x11: {
+      const uint32_t fmt = Fmt(word);
+      if (fmt == 8) return Bc1Table[(word >> 16) & 3];
+      if (fmt == 16 || fmt == 17 || fmt == 20 || fmt == 21) return Cop1FunctionTable[Funct(word)];
+      return Cop1Table[fmt];
+    }
+    default:
+      return OpcodeTable[Op(word)];
+  }
+}
+
+using namespace ops;
+
+constexpr OpcodeHandler kLoads[] = {LB, LBU, LH, LHU, LW, LWU, LWL, LWR, LD, LWC1, LDC1};
+constexpr OpcodeHandler kStores[] = {SB, SH, SW, SD, SWC1};
+constexpr OpcodeHandler kReadModifyWrites[] = {SWL, SWR};
+constexpr OpcodeHandler kTransfers[] = {
+    J,      JAL,    JR,      JALR,    BEQ,        BNE,        BLEZ,        BGTZ,
+    BEQL,   BNEL,   BLEZL,   BGTZL,   BLTZ,       BGEZ,       BLTZL,       BGEZL,
+    BLTZAL, BGEZAL, BLTZALL, BGEZALL, cop1::BC1F, cop1::BC1T, cop1::BC1FL, cop1::BC1TL,
+};
+// COP0 moves read and write COUNT, COMPARE, STATUS and CAUSE, and TLBWI remaps pages; the rest
+// write console lines.
+constexpr OpcodeHandler kSingleStepOnly[] = {
+    Cop0Op,
+    IllegalOpcode,
+    UnimplementedOpcode,
+    IllegalSpecial,
+    UnimplementedSpecial,
+    UnimplementedRegImm,
+    DDIV,
+    DDIVU,
+    cop1::IllegalCop1,
+    cop1::IllegalCop1Ex,
+    cop1::UnimplementedCop1Ex,
+    cop1::CVT_L,
+};
+
+uint32_t JumpDest(uint32_t word, uint32_t pc) {
+  return ((pc + 4) & 0xF0000000) | Target(word) << 2;
+}
+
+uint64_t* Destination(uint32_t reg) {
+  return reg == 0 ? &DiscardedWrite : &Gpr[reg];
+}
+
+// Fills the operands of an instruction with its own fast handler.
+void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
+  op.s = &Gpr[Rs(word)];
+  op.t = &Gpr[Rt(word)];
+  switch (form) {
+    case TForm::RegReg:
+    case TForm::MoveFrom:
+      op.d = Destination(Rd(word));
+      break;
+    case TForm::RegSignedImm:
+    case TForm::Load:
+    case TForm::Store:
+      op.d = Destination(Rt(word));
+      op.imm = SImm32(word);
+      break;
+    case TForm::RegImm:
+      op.d = Destination(Rt(word));
+      op.imm = Imm(word);
+      break;
+    case TForm::Shift:
+      op.d = Destination(Rd(word));
+      op.imm = Sa(word);
+      break;
+    case TForm::Shift32:
+      op.d = Destination(Rd(word));
+      op.imm = Sa(word) + 32;
+      break;
+    case TForm::MulDiv:
+      break;
+    case TForm::Branch:
+      op.d = &Gpr[31];
+      op.imm = pc + 8;
+      op.target = pc + 4 + (SImm32(word) << 2);
+      break;
+    case TForm::Jump:
+      op.target = JumpDest(word, pc);
+      break;
+    case TForm::JumpLink:
+      op.d = &Gpr[31];
+      op.imm = pc + 8;
+      op.target = JumpDest(word, pc);
+      break;
+    case TForm::JumpReg:
+      break;
+    case TForm::JumpRegLink:
+      op.d = Destination(Rd(word));
+      op.imm = pc + 8;
+      break;
+  }
+}
+
+}  // namespace
+
+TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
+  TFastOp op{};
+  op.word = word;
+  op.d = &DiscardedWrite;
+  op.s = &Gpr[0];
+  op.t = &Gpr[0];
+  if (word == 0) {
+    op.run = Nop;
+    return op;
+  }
+  const OpcodeHandler handler = FinalHandler(word);
+  op.transfer = OneOf(handler, kTransfers);
+  // A jump to itself counts the rest of the frame at once.
+  if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
+    op.run = Stop;
+    return op;
+  }
+  const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
+                                [handler](const TFastForm& f) { return f.exact == handler; });
+  if (own != std::end(kFastForms)) {
+    op.run = own->fast;
+    SetOperands(op, own->form, word, pc);
+    return op;
+  }
+  op.exact = handler;
+  op.s = &Gpr[Rs(word)];
+  op.imm = SImm32(word);
+  if (op.transfer) {
+    op.run = ThroughTransfer;
+    op.target = pc;
+  } else if (OneOf(handler, kLoads)) {
+    op.run = ThroughLoad;
+  } else if (OneOf(handler, kStores)) {
+    op.run = ThroughStore;
+  } else if (OneOf(handler, kReadModifyWrites)) {
+    op.run = ThroughLoadStore;
+  } else {
+    op.run = ThroughPlain;
+  }
+  return op;
+}
+
+}  // namespace vantor
