@@ -48,8 +48,7 @@ uint32_t RunBlock(uint32_t maxSteps) {
     const uint32_t slot = index + 1;
     if (slot == kWordsPerPage || steps == maxSteps) goto inDelaySlot;
     {
-      const TFastOp& slotOp =
-          CachedOp(page, slot, StorageWord(storage, slot), base + 4 * slot);
+      const TFastOp& slotOp = CachedOp(page, slot, StorageWord(storage, slot), base + 4 * slot);
       if (slotOp.transfer || slotOp.run(slotOp, slot) == kStopBefore) goto inDelaySlot;
     }
     ++steps;
