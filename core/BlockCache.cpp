@@ -1,11 +1,20 @@
 #include "core/BlockCache.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+
+#include "memory/AddressMap.h"
 
 namespace vantor {
 
 TBlockCache BlockCache;
+
+void Redecode(TFastOp& op, uint32_t pc) {
+  uint32_t word;
+  std::memcpy(&word, HostAddress(pc), sizeof word);
+  op = DecodeFastOp(word, pc);
+}
 
 void TBlockCache::Clear() {
   pages_.clear();

@@ -14,13 +14,9 @@ struct TCodePage {
   TFastOp ops[kWordsPerPage];
 };
 
-// Decodes again the entry at this page index when its word changed.
-inline const TFastOp& CachedOp(TCodePage& page, uint32_t index, uint32_t word, uint32_t pc) {
-  TFastOp& op = page.ops[index];
-  if (op.word != word) [[unlikely]]
-    op = DecodeFastOp(word, pc);
-  return op;
-}
+// Decodes the entry again for the word now found at address pc, whose page is mapped. Kept out
+// of line, off the runner's path.
+[[gnu::noinline]] void Redecode(TFastOp& op, uint32_t pc);
 
 // Pages are made on first execution, so pages never run cost nothing. Beyond kMaxCodePages the
 // cache starts over, which bounds it to kMaxCodePages * sizeof(TCodePage) bytes (12 MB).

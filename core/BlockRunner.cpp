@@ -10,10 +10,20 @@ namespace vantor {
 
 namespace {
 
-uint32_t StorageWord(const uint8_t* storage, uint32_t index) {
+uint32_t StorageWord(const uint8_t* storage, size_t index) {
   uint32_t word;
   std::memcpy(&word, storage + 4 * index, sizeof word);
   return word;
+}
+
+// The entry at index, decoded again when the word there changed since it was decoded: the check
+// on every use keeps the cache exact through stores, DMA and remapping.
+[[gnu::always_inline]] inline const TFastOp* Fetch(TFastOp* ops, const uint8_t* storage,
+                                                   size_t index, uint32_t virtualPage) {
+  TFastOp* op = &ops[index];
+  if (op->word != StorageWord(storage, index)) [[unlikely]]
+    Redecode(*op, virtualPage << 12 | static_cast<uint32_t>(index) << 2);
+  return op;
 }
 
 // Runs at most maxSteps steps from PC, within PC's page; stops before an instruction that must
@@ -21,52 +31,53 @@ uint32_t StorageWord(const uint8_t* storage, uint32_t index) {
 // locals: a block starts with no transfer pending, and a taken transfer runs its delay slot here
 // when the slot is on the page and may run in a block, else the block ends between the two
 // steps with the transfer pending, as the single step leaves it.
-uint32_t RunBlock(uint32_t maxSteps) {
+[[gnu::noinline]] uint32_t RunBlock(uint32_t maxSteps) {
   const uint32_t virtualPage = PC.Lo >> 12;
-  const uint32_t base = virtualPage << 12;
-  TCodePage& page = BlockCache.Page(virtualPage);
+  TFastOp* const ops = BlockCache.Page(virtualPage).ops;
   const uint8_t* const storage = PageTable[virtualPage];
-  uint32_t index = (PC.Lo & 0xFFF) >> 2;
-  uint32_t steps = 0;
+  size_t index = (PC.Lo & 0xFFF) >> 2;
+  uint32_t left = maxSteps;
   uint32_t pc;
   uint32_t branchState = kBranchNone;
   for (;;) {
-    const TFastOp& op = CachedOp(page, index, StorageWord(storage, index), base + 4 * index);
-    const uint32_t next = op.run(op, index);
+    const TFastOp* op = Fetch(ops, storage, index, virtualPage);
+    const uint32_t next = op->run(*op, static_cast<uint32_t>(index));
     if (next < kWordsPerPage) [[likely]] {
       index = next;
-      if (++steps == maxSteps) break;
+      if (--left == 0) break;
       continue;
     }
     if (next == kStopBefore) break;
-    ++steps;
+    --left;
     if (next != kTransferTaken) {  // past the page's last word, or a likely skip past it
-      pc = base + 4 * next;
-      goto left;
+      pc = (virtualPage << 12) + 4 * next;
+      goto leave;
     }
     // The delay slot, when it can run here.
-    const uint32_t slot = index + 1;
-    if (slot == kWordsPerPage || steps == maxSteps) goto inDelaySlot;
-    {
-      const TFastOp& slotOp = CachedOp(page, slot, StorageWord(storage, slot), base + 4 * slot);
-      if (slotOp.transfer || slotOp.run(slotOp, slot) == kStopBefore) goto inDelaySlot;
+    const uint32_t slot = static_cast<uint32_t>(index) + 1;
+    if (slot == kWordsPerPage || left == 0) {
+      pc = (virtualPage << 12) + 4 * slot;
+      branchState = kBranchImmediate;
+      goto leave;
     }
-    ++steps;
+    op = Fetch(ops, storage, slot, virtualPage);
+    if (op->transfer || op->run(*op, slot) == kStopBefore) {
+      pc = (virtualPage << 12) + 4 * slot;
+      branchState = kBranchImmediate;
+      goto leave;
+    }
+    --left;
     pc = BranchTarget & ~3u;
-    if ((pc >> 12) != virtualPage) goto left;
+    if ((pc >> 12) != virtualPage) goto leave;
     index = (pc & 0xFFF) >> 2;
-    if (steps == maxSteps) break;
-    continue;
-  inDelaySlot:
-    pc = base + 4 * slot;
-    branchState = kBranchImmediate;
-    goto left;
+    if (left == 0) break;
   }
-  pc = base + 4 * index;
-left:
+  pc = virtualPage << 12 | static_cast<uint32_t>(index) << 2;
+leave:
   PC.Lo = pc;
   SetInstrPtr(pc);
   BranchState = branchState;
+  const uint32_t steps = maxSteps - left;
   Cop0Regs[COUNT] += steps;
   ViCounter -= static_cast<int32_t>(steps);
   return steps;
