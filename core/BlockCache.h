@@ -19,10 +19,10 @@ struct TCodePage {
 [[gnu::noinline]] void Redecode(TFastOp& op, uint32_t pc);
 
 // Pages are made on first execution, so pages never run cost nothing. Beyond kMaxCodePages the
-// cache starts over, which bounds it to kMaxCodePages * sizeof(TCodePage) bytes (12 MB).
+// cache starts over, which bounds it to kMaxCodePages * sizeof(TCodePage) bytes (8 MB).
 class TBlockCache {
  public:
-  static constexpr size_t kMaxCodePages = 256;
+  static constexpr size_t kMaxCodePages = 128;
 
   TCodePage& Page(uint32_t virtualPage) {
     if (virtualPage == lastPage_ && last_ != nullptr) [[likely]]

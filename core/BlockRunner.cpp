@@ -10,19 +10,13 @@ namespace vantor {
 
 namespace {
 
-uint32_t StorageWord(const uint8_t* storage, size_t index) {
-  uint32_t word;
-  std::memcpy(&word, storage + 4 * index, sizeof word);
-  return word;
-}
-
 // The entry at index, decoded again when the word there changed since it was decoded: the check
 // on every use keeps the cache exact through stores, DMA and remapping.
 [[gnu::always_inline]] inline const TFastOp* Fetch(TFastOp* ops, const uint8_t* storage,
-                                                   size_t index, uint32_t virtualPage) {
+                                                   uint32_t index, uint32_t virtualPage) {
   TFastOp* op = &ops[index];
   if (op->word != StorageWord(storage, index)) [[unlikely]]
-    Redecode(*op, virtualPage << 12 | static_cast<uint32_t>(index) << 2);
+    Redecode(*op, virtualPage << 12 | index << 2);
   return op;
 }
 
@@ -35,49 +29,52 @@ uint32_t StorageWord(const uint8_t* storage, size_t index) {
   const uint32_t virtualPage = PC.Lo >> 12;
   TFastOp* const ops = BlockCache.Page(virtualPage).ops;
   const uint8_t* const storage = PageTable[virtualPage];
-  size_t index = (PC.Lo & 0xFFF) >> 2;
-  uint32_t left = maxSteps;
+  TBlockRun run{ops, storage, virtualPage, maxSteps, 0};
+  uint32_t index = (PC.Lo & 0xFFF) >> 2;
   uint32_t pc;
   uint32_t branchState = kBranchNone;
   for (;;) {
     const TFastOp* op = Fetch(ops, storage, index, virtualPage);
-    const uint32_t next = op->run(*op, static_cast<uint32_t>(index));
-    if (next < kWordsPerPage) [[likely]] {
+    const uint32_t next = op->threaded(*op, index, run);
+    if (next < kWordsPerPage) {  // the block's steps are done, or the next entry is outdated
       index = next;
-      if (--left == 0) break;
+      if (run.left == 0) break;
       continue;
     }
+    index = run.index;
     if (next == kStopBefore) break;
-    --left;
-    if (next != kTransferTaken) {  // past the page's last word, or a likely skip past it
-      pc = (virtualPage << 12) + 4 * next;
+    if (next == kTransferTaken) {
+      // The delay slot, when it can run here.
+      --run.left;
+      const uint32_t slot = index + 1;
+      if (slot == kWordsPerPage || run.left == 0) {
+        pc = (virtualPage << 12) + (slot << 2);
+        branchState = kBranchImmediate;
+        goto leave;
+      }
+      op = Fetch(ops, storage, slot, virtualPage);
+      if (op->transfer || op->run(*op, slot) == kStopBefore) {
+        pc = (virtualPage << 12) + (slot << 2);
+        branchState = kBranchImmediate;
+        goto leave;
+      }
+      --run.left;
+    } else if (next != kTransferDone) {  // past the page's last word, or a likely skip past it
+      --run.left;
+      pc = (virtualPage << 12) + (next << 2);
       goto leave;
     }
-    // The delay slot, when it can run here.
-    const uint32_t slot = static_cast<uint32_t>(index) + 1;
-    if (slot == kWordsPerPage || left == 0) {
-      pc = (virtualPage << 12) + 4 * slot;
-      branchState = kBranchImmediate;
-      goto leave;
-    }
-    op = Fetch(ops, storage, slot, virtualPage);
-    if (op->transfer || op->run(*op, slot) == kStopBefore) {
-      pc = (virtualPage << 12) + 4 * slot;
-      branchState = kBranchImmediate;
-      goto leave;
-    }
-    --left;
     pc = BranchTarget & ~3u;
     if ((pc >> 12) != virtualPage) goto leave;
     index = (pc & 0xFFF) >> 2;
-    if (left == 0) break;
+    if (run.left == 0) break;
   }
-  pc = virtualPage << 12 | static_cast<uint32_t>(index) << 2;
+  pc = virtualPage << 12 | index << 2;
 leave:
   PC.Lo = pc;
   SetInstrPtr(pc);
   BranchState = branchState;
-  const uint32_t steps = maxSteps - left;
+  const uint32_t steps = maxSteps - run.left;
   Cop0Regs[COUNT] += steps;
   ViCounter -= static_cast<int32_t>(steps);
   return steps;

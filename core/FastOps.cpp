@@ -24,35 +24,37 @@ using Binary = uint64_t (*)(uint64_t, uint64_t);
 using Shift = uint64_t (*)(uint64_t, uint32_t);
 using Condition = bool (*)(uint64_t, uint64_t);
 
-uint32_t Nop(const TFastOp&, uint32_t index) {
+// The handlers below are the steps the threaded handlers are made of (always inlined there), and
+// are also called on their own for a delay slot.
+[[gnu::always_inline]] inline uint32_t Nop(const TFastOp&, uint32_t index) {
   return index + 1;
 }
-uint32_t Stop(const TFastOp&, uint32_t) {
+[[gnu::always_inline]] inline uint32_t Stop(const TFastOp&, uint32_t) {
   return kStopBefore;
 }
 
 template <Binary F>
-uint32_t RegReg(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t RegReg(const TFastOp& op, uint32_t index) {
   *op.d = F(*op.s, *op.t);
   return index + 1;
 }
 template <Binary F>
-uint32_t RegImm(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t RegImm(const TFastOp& op, uint32_t index) {
   *op.d = F(*op.s, Sext32(op.imm));
   return index + 1;
 }
 template <Shift F>
-uint32_t ShiftSa(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ShiftSa(const TFastOp& op, uint32_t index) {
   *op.d = F(*op.t, op.imm);
   return index + 1;
 }
 template <Binary F>
-uint32_t MulDiv(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t MulDiv(const TFastOp& op, uint32_t index) {
   MulDivTemp = F(*op.s, *op.t);
   return index + 1;
 }
 template <uint64_t (*F)(uint64_t)>
-uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
   *op.d = F(MulDivTemp);
   return index + 1;
 }
@@ -73,7 +75,7 @@ uint32_t Address(const TFastOp& op) {
 }
 
 template <uint64_t (*F)(uint32_t, TPlainRead)>
-uint32_t Load(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t Load(const TFastOp& op, uint32_t index) {
   const uint32_t address = Address(op);
   const uint32_t page = address >> 12;
   if (ReadTable[page] != RamRead) return kStopBefore;
@@ -92,7 +94,7 @@ void StoreDouble(uint8_t* page, uint32_t offset, uint64_t value) {
 // Byte and halfword stores need a plain page too: one into a register page (MI_INTR) must run
 // as a single step, whose end sees the interrupt line change.
 template <Storer F>
-uint32_t Store(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t Store(const TFastOp& op, uint32_t index) {
   const uint32_t address = Address(op);
   const uint32_t page = address >> 12;
   if (WriteTable[page] != RamWrite) return kStopBefore;
@@ -103,13 +105,13 @@ uint32_t Store(const TFastOp& op, uint32_t index) {
 // Conditional branches: imm is the address past the delay slot, where a linking branch links
 // and a likely branch not taken goes on. The condition is read before the link is written.
 template <Condition F>
-uint32_t Branch(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t Branch(const TFastOp& op, uint32_t index) {
   if (!F(*op.s, *op.t)) return index + 1;
   BranchTarget = op.target;
   return kTransferTaken;
 }
 template <Condition F>
-uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
   if (!F(*op.s, *op.t)) {
     BranchTarget = op.imm;
     return index + 2;
@@ -118,14 +120,14 @@ uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
   return kTransferTaken;
 }
 template <Condition F>
-uint32_t BranchLink(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t BranchLink(const TFastOp& op, uint32_t index) {
   if (!F(*op.s, *op.t)) return index + 1;
   *op.d = Sext32(op.imm);
   BranchTarget = op.target;
   return kTransferTaken;
 }
 template <Condition F>
-uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
   if (!F(*op.s, *op.t)) {
     BranchTarget = op.imm;
     return index + 2;
@@ -134,21 +136,21 @@ uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
   BranchTarget = op.target;
   return kTransferTaken;
 }
-uint32_t Jump(const TFastOp& op, uint32_t) {
+[[gnu::always_inline]] inline uint32_t Jump(const TFastOp& op, uint32_t) {
   BranchTarget = op.target;
   return kTransferTaken;
 }
-uint32_t JumpLink(const TFastOp& op, uint32_t) {
+[[gnu::always_inline]] inline uint32_t JumpLink(const TFastOp& op, uint32_t) {
   *op.d = Sext32(op.imm);
   BranchTarget = op.target;
   return kTransferTaken;
 }
-uint32_t JumpRegister(const TFastOp& op, uint32_t) {
+[[gnu::always_inline]] inline uint32_t JumpRegister(const TFastOp& op, uint32_t) {
   BranchTarget = LowWord(*op.s);
   return kTransferTaken;
 }
 // The target is read after the link is written, so rd = rs continues at the link address.
-uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
+[[gnu::always_inline]] inline uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
   *op.d = Sext32(op.imm);
   BranchTarget = LowWord(*op.s);
   return kTransferTaken;
@@ -156,26 +158,26 @@ uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
 
 // The instructions without a handler of their own here run through their single-step handler,
 // after the same page checks.
-uint32_t ThroughPlain(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ThroughPlain(const TFastOp& op, uint32_t index) {
   op.exact(op.word);
   Gpr[0] = 0;
   return index + 1;
 }
-uint32_t ThroughLoad(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ThroughLoad(const TFastOp& op, uint32_t index) {
   if (ReadTable[Address(op) >> 12] != RamRead) return kStopBefore;
   return ThroughPlain(op, index);
 }
-uint32_t ThroughStore(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ThroughStore(const TFastOp& op, uint32_t index) {
   if (WriteTable[Address(op) >> 12] != RamWrite) return kStopBefore;
   return ThroughPlain(op, index);
 }
-uint32_t ThroughLoadStore(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ThroughLoadStore(const TFastOp& op, uint32_t index) {
   const uint32_t page = Address(op) >> 12;
   if (ReadTable[page] != RamRead || WriteTable[page] != RamWrite) return kStopBefore;
   return ThroughPlain(op, index);
 }
 // A transfer reads PC (target holds the instruction's address) and posts its transfer.
-uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
   PC.Lo = op.target;
   op.exact(op.word);
   Gpr[0] = 0;
@@ -184,6 +186,50 @@ uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
   if (posted == kBranchDelayed) return kTransferTaken;
   return posted == kBranchImmediate ? index + 2 : index + 1;
 }
+
+uint32_t TakeTransfer(uint32_t index, TBlockRun& run);
+
+template <TFastHandler H>
+uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
+  const uint32_t next = H(op, index);
+  if (next >= kWordsPerPage || --run.left == 0) [[unlikely]] {
+    if (next == kTransferTaken) return TakeTransfer(index, run);
+    run.index = index;
+    return next;
+  }
+  const TFastOp& following = run.ops[next];
+  if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
+    run.index = index;
+    return next;
+  }
+  return following.threaded(following, next, run);
+}
+
+// A taken transfer at index runs its delay slot and goes on at the target when the slot is on
+// the page, current, no transfer itself and allowed in a block, and the target is on the page;
+// otherwise the runner finishes the transfer.
+uint32_t TakeTransfer(uint32_t index, TBlockRun& run) {
+  run.index = index;
+  const uint32_t slot = index + 1;
+  if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
+  const TFastOp& slotOp = run.ops[slot];
+  if (slotOp.word != StorageWord(run.storage, slot) || slotOp.transfer) return kTransferTaken;
+  if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
+  run.left -= 2;
+  const uint32_t target = BranchTarget & ~3u;
+  if ((target >> 12) != run.virtualPage || run.left == 0) return kTransferDone;
+  const uint32_t next = (target & 0xFFF) >> 2;
+  const TFastOp& following = run.ops[next];
+  if (following.word != StorageWord(run.storage, next)) return kTransferDone;
+  return following.threaded(following, next, run);
+}
+
+struct THandlers {
+  TFastHandler run;
+  TThreadedHandler threaded;
+};
+template <TFastHandler H>
+constexpr THandlers kHandlers{H, Threaded<H>};
 
 // How an instruction's fields become the entry's operands.
 enum class TForm : uint8_t {
@@ -205,90 +251,90 @@ enum class TForm : uint8_t {
 
 struct TFastForm {
   OpcodeHandler exact;
-  TFastHandler fast;
+  THandlers fast;
   TForm form;
 };
 
 // clang-format off
 constexpr TFastForm kFastForms[] = {
-  {ops::ADD, RegReg<sem::Add32>, TForm::RegReg},
-  {ops::ADDU, RegReg<sem::Add32>, TForm::RegReg},
-  {ops::SUB, RegReg<sem::Sub32>, TForm::RegReg},
-  {ops::SUBU, RegReg<sem::Sub32>, TForm::RegReg},
-  {ops::AND, RegReg<sem::And>, TForm::RegReg},
-  {ops::OR, RegReg<sem::Or>, TForm::RegReg},
-  {ops::XOR, RegReg<sem::Xor>, TForm::RegReg},
-  {ops::NOR, RegReg<sem::Nor>, TForm::RegReg},
-  {ops::SLT, RegReg<sem::LessSigned>, TForm::RegReg},
-  {ops::SLTU, RegReg<sem::LessUnsigned>, TForm::RegReg},
-  {ops::DADD, RegReg<sem::Add64>, TForm::RegReg},
-  {ops::DADDU, RegReg<sem::Add64>, TForm::RegReg},
-  {ops::DSUB, RegReg<sem::Sub64>, TForm::RegReg},
-  {ops::DSUBU, RegReg<sem::Sub64>, TForm::RegReg},
-  {ops::SLLV, RegReg<sem::ShiftLeftVar32>, TForm::RegReg},
-  {ops::SRLV, RegReg<sem::ShiftRightVar32>, TForm::RegReg},
-  {ops::SRAV, RegReg<sem::ShiftArithVar32>, TForm::RegReg},
-  {ops::DSLLV, RegReg<sem::ShiftLeftVar64>, TForm::RegReg},
-  {ops::DSRLV, RegReg<sem::ShiftRightVar64>, TForm::RegReg},
-  {ops::DSRAV, RegReg<sem::ShiftArithVar64>, TForm::RegReg},
-  {ops::ADDI, RegImm<sem::AddImm32>, TForm::RegSignedImm},
-  {ops::ADDIU, RegImm<sem::AddImm32>, TForm::RegSignedImm},
-  {ops::SLTI, RegImm<sem::LessSigned>, TForm::RegSignedImm},
-  {ops::SLTIU, RegImm<sem::LessUnsigned>, TForm::RegSignedImm},
-  {ops::DADDI, RegImm<sem::Add64>, TForm::RegSignedImm},
-  {ops::DADDIU, RegImm<sem::Add64>, TForm::RegSignedImm},
-  {ops::ANDI, RegImm<sem::AndImm>, TForm::RegImm},
-  {ops::ORI, RegImm<sem::Or>, TForm::RegImm},
-  {ops::XORI, RegImm<sem::Xor>, TForm::RegImm},
-  {ops::LUI, RegImm<sem::LoadUpper>, TForm::RegImm},
-  {ops::SLL, ShiftSa<sem::ShiftLeft32>, TForm::Shift},
-  {ops::SRL, ShiftSa<sem::ShiftRight32>, TForm::Shift},
-  {ops::SRA, ShiftSa<sem::ShiftArith32>, TForm::Shift},
-  {ops::DSLL, ShiftSa<sem::ShiftLeft64>, TForm::Shift},
-  {ops::DSRL, ShiftSa<sem::ShiftRight64>, TForm::Shift},
-  {ops::DSRA, ShiftSa<sem::ShiftArith64>, TForm::Shift},
-  {ops::DSLL32, ShiftSa<sem::ShiftLeft64>, TForm::Shift32},
-  {ops::DSRL32, ShiftSa<sem::ShiftRight64>, TForm::Shift32},
-  {ops::DSRA32, ShiftSa<sem::ShiftArith64>, TForm::Shift32},
-  {ops::MULT, MulDiv<sem::Mult>, TForm::MulDiv},
-  {ops::MULTU, MulDiv<sem::MultU>, TForm::MulDiv},
-  {ops::DIV, MulDiv<sem::Div>, TForm::MulDiv},
-  {ops::DIVU, MulDiv<sem::DivU>, TForm::MulDiv},
-  {ops::DMULT, MulDiv<sem::Mult64>, TForm::MulDiv},
-  {ops::DMULTU, MulDiv<sem::Mult64>, TForm::MulDiv},
-  {ops::MFHI, MoveFrom<sem::FromHi>, TForm::MoveFrom},
-  {ops::MFLO, MoveFrom<sem::FromLo>, TForm::MoveFrom},
-  {ops::LB, Load<sem::LoadByte<TPlainRead>>, TForm::Load},
-  {ops::LBU, Load<sem::LoadByteU<TPlainRead>>, TForm::Load},
-  {ops::LH, Load<sem::LoadHalf<TPlainRead>>, TForm::Load},
-  {ops::LHU, Load<sem::LoadHalfU<TPlainRead>>, TForm::Load},
-  {ops::LW, Load<sem::LoadWord<TPlainRead>>, TForm::Load},
-  {ops::LWU, Load<sem::LoadWordU<TPlainRead>>, TForm::Load},
-  {ops::LD, Load<sem::LoadDouble<TPlainRead>>, TForm::Load},
-  {ops::SB, Store<sem::StoreByte>, TForm::Store},
-  {ops::SH, Store<sem::StoreHalf>, TForm::Store},
-  {ops::SW, Store<StoreWord>, TForm::Store},
-  {ops::SD, Store<StoreDouble>, TForm::Store},
-  {ops::BEQ, Branch<sem::Equal>, TForm::Branch},
-  {ops::BNE, Branch<sem::NotEqual>, TForm::Branch},
-  {ops::BLEZ, Branch<sem::AtMostZero>, TForm::Branch},
-  {ops::BGTZ, Branch<sem::AboveZero>, TForm::Branch},
-  {ops::BLTZ, Branch<sem::BelowZero>, TForm::Branch},
-  {ops::BGEZ, Branch<sem::AtLeastZero>, TForm::Branch},
-  {ops::BEQL, BranchLikely<sem::Equal>, TForm::Branch},
-  {ops::BNEL, BranchLikely<sem::NotEqual>, TForm::Branch},
-  {ops::BLEZL, BranchLikely<sem::AtMostZero>, TForm::Branch},
-  {ops::BGTZL, BranchLikely<sem::AboveZero>, TForm::Branch},
-  {ops::BLTZL, BranchLikely<sem::BelowZero>, TForm::Branch},
-  {ops::BGEZL, BranchLikely<sem::AtLeastZero>, TForm::Branch},
-  {ops::BLTZAL, BranchLink<sem::BelowZero>, TForm::Branch},
-  {ops::BGEZAL, BranchLink<sem::AtLeastZero>, TForm::Branch},
-  {ops::BLTZALL, BranchLinkLikely<sem::BelowZero>, TForm::Branch},
-  {ops::BGEZALL, BranchLinkLikely<sem::AtLeastZero>, TForm::Branch},
-  {ops::J, Jump, TForm::Jump},
-  {ops::JAL, JumpLink, TForm::JumpLink},
-  {ops::JR, JumpRegister, TForm::JumpReg},
-  {ops::JALR, JumpRegisterLink, TForm::JumpRegLink},
+  {ops::ADD, kHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::ADDU, kHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::SUB, kHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::SUBU, kHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::AND, kHandlers<RegReg<sem::And>>, TForm::RegReg},
+  {ops::OR, kHandlers<RegReg<sem::Or>>, TForm::RegReg},
+  {ops::XOR, kHandlers<RegReg<sem::Xor>>, TForm::RegReg},
+  {ops::NOR, kHandlers<RegReg<sem::Nor>>, TForm::RegReg},
+  {ops::SLT, kHandlers<RegReg<sem::LessSigned>>, TForm::RegReg},
+  {ops::SLTU, kHandlers<RegReg<sem::LessUnsigned>>, TForm::RegReg},
+  {ops::DADD, kHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DADDU, kHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DSUB, kHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::DSUBU, kHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::SLLV, kHandlers<RegReg<sem::ShiftLeftVar32>>, TForm::RegReg},
+  {ops::SRLV, kHandlers<RegReg<sem::ShiftRightVar32>>, TForm::RegReg},
+  {ops::SRAV, kHandlers<RegReg<sem::ShiftArithVar32>>, TForm::RegReg},
+  {ops::DSLLV, kHandlers<RegReg<sem::ShiftLeftVar64>>, TForm::RegReg},
+  {ops::DSRLV, kHandlers<RegReg<sem::ShiftRightVar64>>, TForm::RegReg},
+  {ops::DSRAV, kHandlers<RegReg<sem::ShiftArithVar64>>, TForm::RegReg},
+  {ops::ADDI, kHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::ADDIU, kHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::SLTI, kHandlers<RegImm<sem::LessSigned>>, TForm::RegSignedImm},
+  {ops::SLTIU, kHandlers<RegImm<sem::LessUnsigned>>, TForm::RegSignedImm},
+  {ops::DADDI, kHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::DADDIU, kHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::ANDI, kHandlers<RegImm<sem::AndImm>>, TForm::RegImm},
+  {ops::ORI, kHandlers<RegImm<sem::Or>>, TForm::RegImm},
+  {ops::XORI, kHandlers<RegImm<sem::Xor>>, TForm::RegImm},
+  {ops::LUI, kHandlers<RegImm<sem::LoadUpper>>, TForm::RegImm},
+  {ops::SLL, kHandlers<ShiftSa<sem::ShiftLeft32>>, TForm::Shift},
+  {ops::SRL, kHandlers<ShiftSa<sem::ShiftRight32>>, TForm::Shift},
+  {ops::SRA, kHandlers<ShiftSa<sem::ShiftArith32>>, TForm::Shift},
+  {ops::DSLL, kHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift},
+  {ops::DSRL, kHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift},
+  {ops::DSRA, kHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift},
+  {ops::DSLL32, kHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift32},
+  {ops::DSRL32, kHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift32},
+  {ops::DSRA32, kHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift32},
+  {ops::MULT, kHandlers<MulDiv<sem::Mult>>, TForm::MulDiv},
+  {ops::MULTU, kHandlers<MulDiv<sem::MultU>>, TForm::MulDiv},
+  {ops::DIV, kHandlers<MulDiv<sem::Div>>, TForm::MulDiv},
+  {ops::DIVU, kHandlers<MulDiv<sem::DivU>>, TForm::MulDiv},
+  {ops::DMULT, kHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::DMULTU, kHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::MFHI, kHandlers<MoveFrom<sem::FromHi>>, TForm::MoveFrom},
+  {ops::MFLO, kHandlers<MoveFrom<sem::FromLo>>, TForm::MoveFrom},
+  {ops::LB, kHandlers<Load<sem::LoadByte<TPlainRead>>>, TForm::Load},
+  {ops::LBU, kHandlers<Load<sem::LoadByteU<TPlainRead>>>, TForm::Load},
+  {ops::LH, kHandlers<Load<sem::LoadHalf<TPlainRead>>>, TForm::Load},
+  {ops::LHU, kHandlers<Load<sem::LoadHalfU<TPlainRead>>>, TForm::Load},
+  {ops::LW, kHandlers<Load<sem::LoadWord<TPlainRead>>>, TForm::Load},
+  {ops::LWU, kHandlers<Load<sem::LoadWordU<TPlainRead>>>, TForm::Load},
+  {ops::LD, kHandlers<Load<sem::LoadDouble<TPlainRead>>>, TForm::Load},
+  {ops::SB, kHandlers<Store<sem::StoreByte>>, TForm::Store},
+  {ops::SH, kHandlers<Store<sem::StoreHalf>>, TForm::Store},
+  {ops::SW, kHandlers<Store<StoreWord>>, TForm::Store},
+  {ops::SD, kHandlers<Store<StoreDouble>>, TForm::Store},
+  {ops::BEQ, kHandlers<Branch<sem::Equal>>, TForm::Branch},
+  {ops::BNE, kHandlers<Branch<sem::NotEqual>>, TForm::Branch},
+  {ops::BLEZ, kHandlers<Branch<sem::AtMostZero>>, TForm::Branch},
+  {ops::BGTZ, kHandlers<Branch<sem::AboveZero>>, TForm::Branch},
+  {ops::BLTZ, kHandlers<Branch<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZ, kHandlers<Branch<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BEQL, kHandlers<BranchLikely<sem::Equal>>, TForm::Branch},
+  {ops::BNEL, kHandlers<BranchLikely<sem::NotEqual>>, TForm::Branch},
+  {ops::BLEZL, kHandlers<BranchLikely<sem::AtMostZero>>, TForm::Branch},
+  {ops::BGTZL, kHandlers<BranchLikely<sem::AboveZero>>, TForm::Branch},
+  {ops::BLTZL, kHandlers<BranchLikely<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZL, kHandlers<BranchLikely<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BLTZAL, kHandlers<BranchLink<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZAL, kHandlers<BranchLink<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BLTZALL, kHandlers<BranchLinkLikely<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZALL, kHandlers<BranchLinkLikely<sem::AtLeastZero>>, TForm::Branch},
+  {ops::J, kHandlers<Jump>, TForm::Jump},
+  {ops::JAL, kHandlers<JumpLink>, TForm::JumpLink},
+  {ops::JR, kHandlers<JumpRegister>, TForm::JumpReg},
+  {ops::JALR, kHandlers<JumpRegisterLink>, TForm::JumpRegLink},
 };
 // clang-format on
 
@@ -401,6 +447,11 @@ void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
   }
 }
 
+void Set(TFastOp& op, const THandlers& handlers) {
+  op.run = handlers.run;
+  op.threaded = handlers.threaded;
+}
+
 }  // namespace
 
 TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
@@ -410,20 +461,20 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.s = &Gpr[0];
   op.t = &Gpr[0];
   if (word == 0) {
-    op.run = Nop;
+    Set(op, kHandlers<Nop>);
     return op;
   }
   const OpcodeHandler handler = FinalHandler(word);
   op.transfer = OneOf(handler, kTransfers);
   // A jump to itself counts the rest of the frame at once.
   if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
-    op.run = Stop;
+    Set(op, kHandlers<Stop>);
     return op;
   }
   const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
                                 [handler](const TFastForm& f) { return f.exact == handler; });
   if (own != std::end(kFastForms)) {
-    op.run = own->fast;
+    Set(op, own->fast);
     SetOperands(op, own->form, word, pc);
     return op;
   }
@@ -431,16 +482,16 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.s = &Gpr[Rs(word)];
   op.imm = SImm32(word);
   if (op.transfer) {
-    op.run = ThroughTransfer;
+    Set(op, kHandlers<ThroughTransfer>);
     op.target = pc;
   } else if (OneOf(handler, kLoads)) {
-    op.run = ThroughLoad;
+    Set(op, kHandlers<ThroughLoad>);
   } else if (OneOf(handler, kStores)) {
-    op.run = ThroughStore;
+    Set(op, kHandlers<ThroughStore>);
   } else if (OneOf(handler, kReadModifyWrites)) {
-    op.run = ThroughLoadStore;
+    Set(op, kHandlers<ThroughLoadStore>);
   } else {
-    op.run = ThroughPlain;
+    Set(op, kHandlers<ThroughPlain>);
   }
   return op;
 }

@@ -4,27 +4,45 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/Interpreter.h"
 
 namespace vantor {
 
 struct TFastOp;
+struct TBlockRun;
 
-// Returns the index of the next word in the page to run (kWordsPerPage or more: the block leaves
-// the page there), or one of the codes below.
+// Runs the instruction at index; returns the index of the next word in the page to run
+// (kWordsPerPage or more: the block leaves the page there), or one of the codes below.
 using TFastHandler = uint32_t (*)(const TFastOp& op, uint32_t index);
+// Runs the instruction, then goes straight on to the next one's threaded handler while the block
+// may go on and the next entry is current. Returns what the last instruction run returned, with
+// its index in run.index and the steps still allowed in run.left.
+using TThreadedHandler = uint32_t (*)(const TFastOp& op, uint32_t index, TBlockRun& run);
 
 inline constexpr uint32_t kWordsPerPage = 1024;
+
+// The state of a running block that the threaded handlers share.
+struct TBlockRun {
+  const TFastOp* ops;
+  const uint8_t* storage;
+  uint32_t virtualPage;
+  uint32_t left;
+  uint32_t index;
+};
 
 // The instruction must run as a single step; it did nothing.
 inline constexpr uint32_t kStopBefore = 0xFFFFFFFF;
 // A transfer was taken: BranchTarget holds its target, and the delay slot runs next.
 inline constexpr uint32_t kTransferTaken = 0xFFFFFFFE;
+// A transfer and its delay slot ran: the block goes on at BranchTarget.
+inline constexpr uint32_t kTransferDone = 0xFFFFFFFD;
 
 // One word position. The word is kept so that a changed word (a store, a DMA, a remapped page)
 // is seen on use and decoded again: an entry can never be stale.
-struct TFastOp {
+struct alignas(64) TFastOp {
+  TThreadedHandler threaded;
   TFastHandler run;
   // Where the result goes: a Gpr slot, or a sink for r0 so no step needs to clear it.
   uint64_t* d;
@@ -42,6 +60,13 @@ struct TFastOp {
   // A transfer may not run in a delay slot inside a block.
   bool transfer;
 };
+
+// The host word at a page index of a page's storage.
+inline uint32_t StorageWord(const uint8_t* storage, size_t index) {
+  uint32_t word;
+  std::memcpy(&word, storage + 4 * index, sizeof word);
+  return word;
+}
 
 // The entry for a word found at address pc.
 TFastOp DecodeFastOp(uint32_t word, uint32_t pc);
