@@ -193,7 +193,18 @@ template <TFastHandler H>
 uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
   const uint32_t next = H(op, index);
   if (next >= kWordsPerPage || --run.left == 0) [[unlikely]] {
-    if (next == kTransferTaken) return TakeTransfer(index, run);
+    if (next == kTransferTaken) {
+      // The common case first: a target on the page, with the zero word in the delay slot.
+      if (op.targetIndex != kNoIndex && run.left > 2 && StorageWord(run.storage, index + 1) == 0) {
+        run.left -= 2;
+        const TFastOp& following = run.ops[op.targetIndex];
+        if (following.word == StorageWord(run.storage, op.targetIndex)) [[likely]]
+          return following.threaded(following, op.targetIndex, run);
+        run.index = index;
+        return kTransferDone;
+      }
+      return TakeTransfer(index, run);
+    }
     run.index = index;
     return next;
   }
@@ -212,9 +223,13 @@ uint32_t TakeTransfer(uint32_t index, TBlockRun& run) {
   run.index = index;
   const uint32_t slot = index + 1;
   if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
-  const TFastOp& slotOp = run.ops[slot];
-  if (slotOp.word != StorageWord(run.storage, slot) || slotOp.transfer) return kTransferTaken;
-  if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
+  // The zero word, the usual filler of a delay slot, does nothing whatever its entry holds.
+  const uint32_t slotWord = StorageWord(run.storage, slot);
+  if (slotWord != 0) {
+    const TFastOp& slotOp = run.ops[slot];
+    if (slotOp.word != slotWord || slotOp.transfer) return kTransferTaken;
+    if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
+  }
   run.left -= 2;
   const uint32_t target = BranchTarget & ~3u;
   if ((target >> 12) != run.virtualPage || run.left == 0) return kTransferDone;
@@ -392,6 +407,12 @@ uint32_t JumpDest(uint32_t word, uint32_t pc) {
   return ((pc + 4) & 0xF0000000) | Target(word) << 2;
 }
 
+uint16_t InPageTarget(uint32_t target, uint32_t pc) {
+  const bool slotOnPage = ((pc + 4) >> 12) == (pc >> 12);
+  if (!slotOnPage || (target >> 12) != (pc >> 12)) return kNoIndex;
+  return static_cast<uint16_t>((target & 0xFFF) >> 2);
+}
+
 uint64_t* Destination(uint32_t reg) {
   return reg == 0 ? &DiscardedWrite : &Gpr[reg];
 }
@@ -429,14 +450,17 @@ void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
       op.d = &Gpr[31];
       op.imm = pc + 8;
       op.target = pc + 4 + (SImm32(word) << 2);
+      op.targetIndex = InPageTarget(op.target, pc);
       break;
     case TForm::Jump:
       op.target = JumpDest(word, pc);
+      op.targetIndex = InPageTarget(op.target, pc);
       break;
     case TForm::JumpLink:
       op.d = &Gpr[31];
       op.imm = pc + 8;
       op.target = JumpDest(word, pc);
+      op.targetIndex = InPageTarget(op.target, pc);
       break;
     case TForm::JumpReg:
       break;
@@ -460,6 +484,7 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.d = &DiscardedWrite;
   op.s = &Gpr[0];
   op.t = &Gpr[0];
+  op.targetIndex = kNoIndex;
   if (word == 0) {
     Set(op, kHandlers<Nop>);
     return op;

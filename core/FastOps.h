@@ -39,6 +39,8 @@ inline constexpr uint32_t kTransferTaken = 0xFFFFFFFE;
 // A transfer and its delay slot ran: the block goes on at BranchTarget.
 inline constexpr uint32_t kTransferDone = 0xFFFFFFFD;
 
+inline constexpr uint16_t kNoIndex = 0xFFFF;
+
 // One word position. The word is kept so that a changed word (a store, a DMA, a remapped page)
 // is seen on use and decoded again: an entry can never be stale.
 struct alignas(64) TFastOp {
@@ -59,6 +61,9 @@ struct alignas(64) TFastOp {
   uint32_t target;
   // A transfer may not run in a delay slot inside a block.
   bool transfer;
+  // The page index of a branch's or direct jump's target when it and the delay slot are on the
+  // instruction's page, else kNoIndex.
+  uint16_t targetIndex;
 };
 
 // The host word at a page index of a page's storage.
