@@ -26,8 +26,10 @@ TCodePage& TBlockCache::Find(uint32_t virtualPage) {
   if (found == pages_.end()) {
     if (pages_.size() >= kMaxCodePages) pages_.clear();
     auto page = std::make_unique<TCodePage>();
-    // The zero word decodes alike at every address.
-    std::fill(std::begin(page->ops), std::end(page->ops), DecodeFastOp(0, virtualPage << 12));
+    // The zero word decodes alike at every address but the page's last.
+    const uint32_t base = virtualPage << 12;
+    std::fill(std::begin(page->ops), std::end(page->ops), DecodeFastOp(0, base));
+    page->ops[kWordsPerPage - 1] = DecodeFastOp(0, base + kPageSize - 4);
     found = pages_.emplace(virtualPage, std::move(page)).first;
   }
   lastPage_ = virtualPage;

@@ -189,10 +189,12 @@ template <Condition F>
 
 uint32_t TakeTransfer(uint32_t index, TBlockRun& run);
 
-template <TFastHandler H>
+// kFollows: H always goes on with the following word, and the entry is not the page's last, so
+// the next index needs no test.
+template <TFastHandler H, bool kFollows>
 uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
   const uint32_t next = H(op, index);
-  if (next >= kWordsPerPage || --run.left == 0) [[unlikely]] {
+  if ((!kFollows && next >= kWordsPerPage) || --run.left == 0) [[unlikely]] {
     if (next == kTransferTaken) {
       // The common case first: a target on the page, with the zero word in the delay slot.
       if (op.targetIndex != kNoIndex && run.left > 2 && StorageWord(run.storage, index + 1) == 0) {
@@ -242,9 +244,13 @@ uint32_t TakeTransfer(uint32_t index, TBlockRun& run) {
 struct THandlers {
   TFastHandler run;
   TThreadedHandler threaded;
+  TThreadedHandler threadedAtPageEnd;
 };
 template <TFastHandler H>
-constexpr THandlers kHandlers{H, Threaded<H>};
+constexpr THandlers kHandlers{H, Threaded<H, false>, Threaded<H, false>};
+// For handlers that always go on with the following word.
+template <TFastHandler H>
+constexpr THandlers kFollowingHandlers{H, Threaded<H, true>, Threaded<H, false>};
 
 // How an instruction's fields become the entry's operands.
 enum class TForm : uint8_t {
@@ -272,53 +278,53 @@ struct TFastForm {
 
 // clang-format off
 constexpr TFastForm kFastForms[] = {
-  {ops::ADD, kHandlers<RegReg<sem::Add32>>, TForm::RegReg},
-  {ops::ADDU, kHandlers<RegReg<sem::Add32>>, TForm::RegReg},
-  {ops::SUB, kHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
-  {ops::SUBU, kHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
-  {ops::AND, kHandlers<RegReg<sem::And>>, TForm::RegReg},
-  {ops::OR, kHandlers<RegReg<sem::Or>>, TForm::RegReg},
-  {ops::XOR, kHandlers<RegReg<sem::Xor>>, TForm::RegReg},
-  {ops::NOR, kHandlers<RegReg<sem::Nor>>, TForm::RegReg},
-  {ops::SLT, kHandlers<RegReg<sem::LessSigned>>, TForm::RegReg},
-  {ops::SLTU, kHandlers<RegReg<sem::LessUnsigned>>, TForm::RegReg},
-  {ops::DADD, kHandlers<RegReg<sem::Add64>>, TForm::RegReg},
-  {ops::DADDU, kHandlers<RegReg<sem::Add64>>, TForm::RegReg},
-  {ops::DSUB, kHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
-  {ops::DSUBU, kHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
-  {ops::SLLV, kHandlers<RegReg<sem::ShiftLeftVar32>>, TForm::RegReg},
-  {ops::SRLV, kHandlers<RegReg<sem::ShiftRightVar32>>, TForm::RegReg},
-  {ops::SRAV, kHandlers<RegReg<sem::ShiftArithVar32>>, TForm::RegReg},
-  {ops::DSLLV, kHandlers<RegReg<sem::ShiftLeftVar64>>, TForm::RegReg},
-  {ops::DSRLV, kHandlers<RegReg<sem::ShiftRightVar64>>, TForm::RegReg},
-  {ops::DSRAV, kHandlers<RegReg<sem::ShiftArithVar64>>, TForm::RegReg},
-  {ops::ADDI, kHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
-  {ops::ADDIU, kHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
-  {ops::SLTI, kHandlers<RegImm<sem::LessSigned>>, TForm::RegSignedImm},
-  {ops::SLTIU, kHandlers<RegImm<sem::LessUnsigned>>, TForm::RegSignedImm},
-  {ops::DADDI, kHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
-  {ops::DADDIU, kHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
-  {ops::ANDI, kHandlers<RegImm<sem::AndImm>>, TForm::RegImm},
-  {ops::ORI, kHandlers<RegImm<sem::Or>>, TForm::RegImm},
-  {ops::XORI, kHandlers<RegImm<sem::Xor>>, TForm::RegImm},
-  {ops::LUI, kHandlers<RegImm<sem::LoadUpper>>, TForm::RegImm},
-  {ops::SLL, kHandlers<ShiftSa<sem::ShiftLeft32>>, TForm::Shift},
-  {ops::SRL, kHandlers<ShiftSa<sem::ShiftRight32>>, TForm::Shift},
-  {ops::SRA, kHandlers<ShiftSa<sem::ShiftArith32>>, TForm::Shift},
-  {ops::DSLL, kHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift},
-  {ops::DSRL, kHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift},
-  {ops::DSRA, kHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift},
-  {ops::DSLL32, kHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift32},
-  {ops::DSRL32, kHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift32},
-  {ops::DSRA32, kHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift32},
-  {ops::MULT, kHandlers<MulDiv<sem::Mult>>, TForm::MulDiv},
-  {ops::MULTU, kHandlers<MulDiv<sem::MultU>>, TForm::MulDiv},
-  {ops::DIV, kHandlers<MulDiv<sem::Div>>, TForm::MulDiv},
-  {ops::DIVU, kHandlers<MulDiv<sem::DivU>>, TForm::MulDiv},
-  {ops::DMULT, kHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
-  {ops::DMULTU, kHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
-  {ops::MFHI, kHandlers<MoveFrom<sem::FromHi>>, TForm::MoveFrom},
-  {ops::MFLO, kHandlers<MoveFrom<sem::FromLo>>, TForm::MoveFrom},
+  {ops::ADD, kFollowingHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::ADDU, kFollowingHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::SUB, kFollowingHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::SUBU, kFollowingHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::AND, kFollowingHandlers<RegReg<sem::And>>, TForm::RegReg},
+  {ops::OR, kFollowingHandlers<RegReg<sem::Or>>, TForm::RegReg},
+  {ops::XOR, kFollowingHandlers<RegReg<sem::Xor>>, TForm::RegReg},
+  {ops::NOR, kFollowingHandlers<RegReg<sem::Nor>>, TForm::RegReg},
+  {ops::SLT, kFollowingHandlers<RegReg<sem::LessSigned>>, TForm::RegReg},
+  {ops::SLTU, kFollowingHandlers<RegReg<sem::LessUnsigned>>, TForm::RegReg},
+  {ops::DADD, kFollowingHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DADDU, kFollowingHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DSUB, kFollowingHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::DSUBU, kFollowingHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::SLLV, kFollowingHandlers<RegReg<sem::ShiftLeftVar32>>, TForm::RegReg},
+  {ops::SRLV, kFollowingHandlers<RegReg<sem::ShiftRightVar32>>, TForm::RegReg},
+  {ops::SRAV, kFollowingHandlers<RegReg<sem::ShiftArithVar32>>, TForm::RegReg},
+  {ops::DSLLV, kFollowingHandlers<RegReg<sem::ShiftLeftVar64>>, TForm::RegReg},
+  {ops::DSRLV, kFollowingHandlers<RegReg<sem::ShiftRightVar64>>, TForm::RegReg},
+  {ops::DSRAV, kFollowingHandlers<RegReg<sem::ShiftArithVar64>>, TForm::RegReg},
+  {ops::ADDI, kFollowingHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::ADDIU, kFollowingHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::SLTI, kFollowingHandlers<RegImm<sem::LessSigned>>, TForm::RegSignedImm},
+  {ops::SLTIU, kFollowingHandlers<RegImm<sem::LessUnsigned>>, TForm::RegSignedImm},
+  {ops::DADDI, kFollowingHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::DADDIU, kFollowingHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::ANDI, kFollowingHandlers<RegImm<sem::AndImm>>, TForm::RegImm},
+  {ops::ORI, kFollowingHandlers<RegImm<sem::Or>>, TForm::RegImm},
+  {ops::XORI, kFollowingHandlers<RegImm<sem::Xor>>, TForm::RegImm},
+  {ops::LUI, kFollowingHandlers<RegImm<sem::LoadUpper>>, TForm::RegImm},
+  {ops::SLL, kFollowingHandlers<ShiftSa<sem::ShiftLeft32>>, TForm::Shift},
+  {ops::SRL, kFollowingHandlers<ShiftSa<sem::ShiftRight32>>, TForm::Shift},
+  {ops::SRA, kFollowingHandlers<ShiftSa<sem::ShiftArith32>>, TForm::Shift},
+  {ops::DSLL, kFollowingHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift},
+  {ops::DSRL, kFollowingHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift},
+  {ops::DSRA, kFollowingHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift},
+  {ops::DSLL32, kFollowingHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift32},
+  {ops::DSRL32, kFollowingHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift32},
+  {ops::DSRA32, kFollowingHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift32},
+  {ops::MULT, kFollowingHandlers<MulDiv<sem::Mult>>, TForm::MulDiv},
+  {ops::MULTU, kFollowingHandlers<MulDiv<sem::MultU>>, TForm::MulDiv},
+  {ops::DIV, kFollowingHandlers<MulDiv<sem::Div>>, TForm::MulDiv},
+  {ops::DIVU, kFollowingHandlers<MulDiv<sem::DivU>>, TForm::MulDiv},
+  {ops::DMULT, kFollowingHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::DMULTU, kFollowingHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::MFHI, kFollowingHandlers<MoveFrom<sem::FromHi>>, TForm::MoveFrom},
+  {ops::MFLO, kFollowingHandlers<MoveFrom<sem::FromLo>>, TForm::MoveFrom},
   {ops::LB, kHandlers<Load<sem::LoadByte<TPlainRead>>>, TForm::Load},
   {ops::LBU, kHandlers<Load<sem::LoadByteU<TPlainRead>>>, TForm::Load},
   {ops::LH, kHandlers<Load<sem::LoadHalf<TPlainRead>>>, TForm::Load},
@@ -471,9 +477,9 @@ void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
   }
 }
 
-void Set(TFastOp& op, const THandlers& handlers) {
+void Set(TFastOp& op, const THandlers& handlers, uint32_t pc) {
   op.run = handlers.run;
-  op.threaded = handlers.threaded;
+  op.threaded = (pc & 0xFFF) == kPageSize - 4 ? handlers.threadedAtPageEnd : handlers.threaded;
 }
 
 }  // namespace
@@ -486,20 +492,20 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.t = &Gpr[0];
   op.targetIndex = kNoIndex;
   if (word == 0) {
-    Set(op, kHandlers<Nop>);
+    Set(op, kFollowingHandlers<Nop>, pc);
     return op;
   }
   const OpcodeHandler handler = FinalHandler(word);
   op.transfer = OneOf(handler, kTransfers);
   // A jump to itself counts the rest of the frame at once.
   if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
-    Set(op, kHandlers<Stop>);
+    Set(op, kHandlers<Stop>, pc);
     return op;
   }
   const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
                                 [handler](const TFastForm& f) { return f.exact == handler; });
   if (own != std::end(kFastForms)) {
-    Set(op, own->fast);
+    Set(op, own->fast, pc);
     SetOperands(op, own->form, word, pc);
     return op;
   }
@@ -507,16 +513,16 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.s = &Gpr[Rs(word)];
   op.imm = SImm32(word);
   if (op.transfer) {
-    Set(op, kHandlers<ThroughTransfer>);
+    Set(op, kHandlers<ThroughTransfer>, pc);
     op.target = pc;
   } else if (OneOf(handler, kLoads)) {
-    Set(op, kHandlers<ThroughLoad>);
+    Set(op, kHandlers<ThroughLoad>, pc);
   } else if (OneOf(handler, kStores)) {
-    Set(op, kHandlers<ThroughStore>);
+    Set(op, kHandlers<ThroughStore>, pc);
   } else if (OneOf(handler, kReadModifyWrites)) {
-    Set(op, kHandlers<ThroughLoadStore>);
+    Set(op, kHandlers<ThroughLoadStore>, pc);
   } else {
-    Set(op, kHandlers<ThroughPlain>);
+    Set(op, kFollowingHandlers<ThroughPlain>, pc);
   }
   return op;
 }
