@@ -52,6 +52,8 @@ class RandomProgram {
   // Registers 1 to 8 hold addresses the program loads from and stores to.
   uint32_t BaseReg() { return 1 + Below(8); }
   uint32_t AnyReg() { return Below(32); }
+  // Results go to registers 9 to 24, and sometimes to r0, which discards them.
+  uint32_t Dest() { return Below(8) == 0 ? 0 : 9 + Below(16); }
 
   uint32_t Instruction(uint32_t index) {
     static constexpr uint32_t kAlu[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x2A,
@@ -67,10 +69,10 @@ class RandomProgram {
       case 1:
       case 2:
       case 3:
-        return RType(kAlu[Below(std::size(kAlu))], AnyReg(), AnyReg(), 9 + Below(16), Below(32));
+        return RType(kAlu[Below(std::size(kAlu))], AnyReg(), AnyReg(), Dest(), Below(32));
       case 4:
       case 5:
-        return IType(kImm[Below(std::size(kImm))], AnyReg(), 9 + Below(16), Word());
+        return IType(kImm[Below(std::size(kImm))], AnyReg(), Dest(), Word());
       case 6:
       case 7:
         return IType(kBranches[Below(std::size(kBranches))], AnyReg(), AnyReg(), offset);
@@ -87,7 +89,7 @@ class RandomProgram {
       case 12:
       case 13:
       case 14:
-        return IType(kMemory[Below(std::size(kMemory))], BaseReg(), 9 + Below(16), Word() & 0x1F);
+        return IType(kMemory[Below(std::size(kMemory))], BaseReg(), Dest(), Word() & 0x1F);
       case 15: {  // COP0: MFC0 and MTC0 of COUNT, COMPARE, STATUS, CAUSE, EPC, ENTRYHI, ENTRYLO
         static constexpr uint32_t kRegs[] = {9, 11, 12, 13, 14, 10, 2, 3, 0, 5};
         return 0x10 << 26 | (Below(2) == 0 ? 0u : 4u) << 21 | (9 + Below(16)) << 16 |
