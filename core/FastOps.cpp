@@ -187,10 +187,12 @@ template <Condition F>
   return posted == kBranchImmediate ? index + 2 : index + 1;
 }
 
-uint32_t TakeTransfer(uint32_t index, TBlockRun& run);
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run);
 
-// kFollows: H always goes on with the following word, and the entry is not the page's last, so
-// the next index needs no test.
+// The call of the next handler is a tail call: optimised builds jump from handler to handler
+// without growing the stack; unoptimised ones nest at most one call per step of the block
+// (kMaxBlockSteps). kFollows: H always goes on with the following word, and the entry is not the
+// page's last, so the next index needs no test.
 template <TFastHandler H, bool kFollows>
 uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
   const uint32_t next = H(op, index);
@@ -205,7 +207,7 @@ uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
         run.index = index;
         return kTransferDone;
       }
-      return TakeTransfer(index, run);
+      return TakeTransfer(op, index, run);
     }
     run.index = index;
     return next;
@@ -221,7 +223,7 @@ uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
 // A taken transfer at index runs its delay slot and goes on at the target when the slot is on
 // the page, current, no transfer itself and allowed in a block, and the target is on the page;
 // otherwise the runner finishes the transfer.
-uint32_t TakeTransfer(uint32_t index, TBlockRun& run) {
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
   run.index = index;
   const uint32_t slot = index + 1;
   if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
@@ -233,9 +235,13 @@ uint32_t TakeTransfer(uint32_t index, TBlockRun& run) {
     if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
   }
   run.left -= 2;
-  const uint32_t target = BranchTarget & ~3u;
-  if ((target >> 12) != run.virtualPage || run.left == 0) return kTransferDone;
-  const uint32_t next = (target & 0xFFF) >> 2;
+  if (run.left == 0) return kTransferDone;
+  uint32_t next = op.targetIndex;
+  if (next == kNoIndex) {  // a jump through a register
+    const uint32_t target = BranchTarget & ~3u;
+    if ((target >> 12) != run.virtualPage) return kTransferDone;
+    next = (target & 0xFFF) >> 2;
+  }
   const TFastOp& following = run.ops[next];
   if (following.word != StorageWord(run.storage, next)) return kTransferDone;
   return following.threaded(following, next, run);
