@@ -212,7 +212,8 @@ uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
     run.index = index;
     return next;
   }
-  const TFastOp& following = run.ops[next];
+  // Entries of one page are consecutive: the next one is found from this one.
+  const TFastOp& following = (&op)[next - index];
   if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
     run.index = index;
     return next;
