@@ -1,56 +1,28 @@
 // The decoded-instruction cache of the block runner: for each virtual 4 KB page that has run, the
-// handler and kind of every word position, decoded once from the word found there.
+// pre-decoded entry of every word position, decoded once from the word found there.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
 
-#include "core/Interpreter.h"
+#include "core/FastOps.h"
 
 namespace vantor {
 
-// What the block runner must check before an instruction, or that it must not run it at all.
-enum class TOpKind : uint8_t {
-  Nop,        // the zero word: the step does nothing
-  Plain,      // registers only
-  Transfer,   // a branch or jump: reads PC, posts a transfer
-  Load,       // reads memory through rs + offset
-  Store,      // writes memory through rs + offset
-  LoadStore,  // reads, merges and writes back one word
-  Exact,      // touches the step's bookkeeping or the console: runs as a single step only
-};
-
-// One word position. The word is kept so that a changed word (a store, a DMA, a remapped page)
-// is seen on use and decoded again: an entry can never be stale.
-struct TDecodedOp {
-  uint32_t word;
-  TOpKind kind;
-  OpcodeHandler handler;
-};
-
-inline constexpr uint32_t kWordsPerPage = 1024;
-
 struct TCodePage {
-  TDecodedOp ops[kWordsPerPage];
+  TFastOp ops[kWordsPerPage];
 };
 
-// The final handler of a word and what it touches, as decoded at address pc.
-TDecodedOp DecodeOp(uint32_t word, uint32_t pc);
-
-// Decodes again the entry at this page index when its word changed.
-inline const TDecodedOp& CachedOp(TCodePage& page, uint32_t index, uint32_t word, uint32_t pc) {
-  TDecodedOp& op = page.ops[index];
-  if (op.word != word) [[unlikely]]
-    op = DecodeOp(word, pc);
-  return op;
-}
+// Decodes the entry again for the word now found at address pc, whose page is mapped. Kept out
+// of line, off the runner's path.
+[[gnu::noinline]] void Redecode(TFastOp& op, uint32_t pc);
 
 // Pages are made on first execution, so pages never run cost nothing. Beyond kMaxCodePages the
-// cache starts over, which bounds it to kMaxCodePages * sizeof(TCodePage) bytes.
+// cache starts over, which bounds it to kMaxCodePages * sizeof(TCodePage) bytes (8 MB).
 class TBlockCache {
  public:
-  static constexpr size_t kMaxCodePages = 512;
+  static constexpr size_t kMaxCodePages = 128;
 
   TCodePage& Page(uint32_t virtualPage) {
     if (virtualPage == lastPage_ && last_ != nullptr) [[likely]]

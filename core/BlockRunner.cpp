@@ -5,88 +5,76 @@
 
 #include "core/BlockCache.h"
 #include "core/Cpu.h"
-#include "core/InstrFields.h"
-#include "memory/PlainPages.h"
 
 namespace vantor {
 
 namespace {
 
-uint32_t EffectivePage(uint32_t word) {
-  return (static_cast<uint32_t>(Gpr[Rs(word)]) + SImm32(word)) >> 12;
+// The entry at index, decoded again when the word there changed since it was decoded: the check
+// on every use keeps the cache exact through stores, DMA and remapping.
+[[gnu::always_inline]] inline const TFastOp* Fetch(TFastOp* ops, const uint8_t* storage,
+                                                   uint32_t index, uint32_t virtualPage) {
+  TFastOp* op = &ops[index];
+  if (op->word != StorageWord(storage, index)) [[unlikely]]
+    Redecode(*op, virtualPage << 12 | index << 2);
+  return op;
 }
 
-// Runs at most maxSteps steps of the page PC is in, with PC, the fetch position and the branch
-// state in locals; stops before an instruction that must run as a single step, and after a step
-// that leaves the page. Only transfers read PC and the branch state, so only they see the
-// globals brought up to date.
-uint32_t RunBlock(uint32_t maxSteps) {
+// Runs at most maxSteps steps from PC, within PC's page; stops before an instruction that must
+// run as a single step, and after a step that leaves the page. PC and the branch state live in
+// locals: a block starts with no transfer pending, and a taken transfer runs its delay slot here
+// when the slot is on the page and may run in a block, else the block ends between the two
+// steps with the transfer pending, as the single step leaves it.
+[[gnu::noinline]] uint32_t RunBlock(uint32_t maxSteps) {
   const uint32_t virtualPage = PC.Lo >> 12;
-  const uint32_t base = virtualPage << 12;
-  TDecodedOp* const ops = BlockCache.Page(virtualPage).ops;
+  TFastOp* const ops = BlockCache.Page(virtualPage).ops;
   const uint8_t* const storage = PageTable[virtualPage];
+  TBlockRun run{ops, storage, virtualPage, maxSteps, 0};
   uint32_t index = (PC.Lo & 0xFFF) >> 2;
-  uint32_t branchState = BranchState;
-  uint32_t steps = 0;
-  uint32_t pc = PC.Lo;
+  uint32_t pc;
+  uint32_t branchState = kBranchNone;
   for (;;) {
-    if (steps == maxSteps) break;
-    uint32_t word;
-    std::memcpy(&word, storage + 4 * index, sizeof word);
-    TDecodedOp* op = &ops[index];
-    if (op->word != word) [[unlikely]]
-      *op = DecodeOp(word, base + 4 * index);
-    switch (op->kind) {
-      case TOpKind::Nop:
-        break;
-      case TOpKind::Plain:
-        op->handler(word);
-        break;
-      case TOpKind::Transfer:
-        PC.Lo = base + 4 * index;
-        BranchState = branchState;
-        op->handler(word);
-        branchState = BranchState;
-        break;
-      case TOpKind::Load:
-        if (ReadTable[EffectivePage(word)] != RamRead) goto stopBefore;
-        op->handler(word);
-        break;
-      case TOpKind::Store:
-        if (WriteTable[EffectivePage(word)] != RamWrite) goto stopBefore;
-        op->handler(word);
-        break;
-      case TOpKind::LoadStore: {
-        const uint32_t target = EffectivePage(word);
-        if (ReadTable[target] != RamRead || WriteTable[target] != RamWrite) goto stopBefore;
-        op->handler(word);
-        break;
-      }
-      case TOpKind::Exact:
-        goto stopBefore;
-    }
-    Gpr[0] = 0;
-    ++steps;
-    // The end of the step, as AdvancePc carries it out.
-    if (branchState == kBranchImmediate) {
-      branchState = kBranchNone;
-      pc = BranchTarget & ~3u;
-      if ((pc >> 12) != virtualPage) goto left;
-      index = (pc & 0xFFF) >> 2;
+    const TFastOp* op = Fetch(ops, storage, index, virtualPage);
+    const uint32_t next = op->threaded(*op, index, run);
+    if (next < kWordsPerPage) {  // the block's steps are done, or the next entry is outdated
+      index = next;
+      if (run.left == 0) break;
       continue;
     }
-    if (branchState == kBranchDelayed) branchState = kBranchImmediate;
-    if (++index == kWordsPerPage) {
-      pc = base + kPageSize;
-      goto left;
+    index = run.index;
+    if (next == kStopBefore) break;
+    if (next == kTransferTaken) {
+      // The delay slot, when it can run here.
+      --run.left;
+      const uint32_t slot = index + 1;
+      if (slot == kWordsPerPage || run.left == 0) {
+        pc = (virtualPage << 12) + (slot << 2);
+        branchState = kBranchImmediate;
+        goto leave;
+      }
+      op = Fetch(ops, storage, slot, virtualPage);
+      if (op->transfer || op->run(*op, slot) == kStopBefore) {
+        pc = (virtualPage << 12) + (slot << 2);
+        branchState = kBranchImmediate;
+        goto leave;
+      }
+      --run.left;
+    } else if (next != kTransferDone) {  // past the page's last word, or a likely skip past it
+      --run.left;
+      pc = (virtualPage << 12) + (next << 2);
+      goto leave;
     }
+    pc = BranchTarget & ~3u;
+    if ((pc >> 12) != virtualPage) goto leave;
+    index = (pc & 0xFFF) >> 2;
+    if (run.left == 0) break;
   }
-stopBefore:
-  pc = base + 4 * index;
-left:
+  pc = virtualPage << 12 | index << 2;
+leave:
   PC.Lo = pc;
   SetInstrPtr(pc);
   BranchState = branchState;
+  const uint32_t steps = maxSteps - run.left;
   Cop0Regs[COUNT] += steps;
   ViCounter -= static_cast<int32_t>(steps);
   return steps;
@@ -95,12 +83,12 @@ left:
 }  // namespace
 
 uint32_t BlockAllowance(uint64_t budget) {
-  // The end of every step inside a block would leave CAUSE, EPC and the branch state as they are:
-  // no interrupt is due, IP2 already mirrors MI_INTR, and no delayed transfer is half-way. The
-  // fetch pointer is the one PC's page gives.
+  // The end of every step inside a block would leave CAUSE and EPC as they are: no interrupt is
+  // due and IP2 already mirrors MI_INTR. No transfer is pending, and the fetch pointer is the
+  // one PC's page gives.
   if (InterruptPending()) return 0;
   if (((Cop0Regs[CAUSE] & kCauseIP2) != 0) != (*MI_INTR != 0)) return 0;
-  if (BranchState == kBranchDelayed) return 0;
+  if (BranchState != kBranchNone) return 0;
   if (InstrPtr != reinterpret_cast<const uint32_t*>(HostAddress(PC.Lo))) return 0;
 
   uint64_t steps = std::min<uint64_t>(budget, kMaxBlockSteps);

@@ -6,6 +6,7 @@
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
+#include "core/Semantics.h"
 #include "core/Transfer.h"
 
 namespace vantor::ops {
@@ -15,8 +16,10 @@ namespace {
 uint64_t LinkValue() {
   return Sext32(PC.Lo + 8);
 }
-int64_t SignedRs(uint32_t w) {
-  return static_cast<int64_t>(Gpr[Rs(w)]);
+using Condition = bool (*)(uint64_t, uint64_t);
+template <Condition F>
+bool Taken(uint32_t w) {
+  return F(Gpr[Rs(w)], Gpr[Rt(w)]);
 }
 
 void Branch(uint32_t w, bool taken) {
@@ -71,53 +74,53 @@ void JALR(uint32_t w) {
 }
 
 void BEQ(uint32_t w) {
-  Branch(w, Gpr[Rs(w)] == Gpr[Rt(w)]);
+  Branch(w, Taken<sem::Equal>(w));
 }
 void BNE(uint32_t w) {
-  Branch(w, Gpr[Rs(w)] != Gpr[Rt(w)]);
+  Branch(w, Taken<sem::NotEqual>(w));
 }
 void BLEZ(uint32_t w) {
-  Branch(w, SignedRs(w) <= 0);
+  Branch(w, Taken<sem::AtMostZero>(w));
 }
 void BGTZ(uint32_t w) {
-  Branch(w, SignedRs(w) > 0);
+  Branch(w, Taken<sem::AboveZero>(w));
 }
 void BEQL(uint32_t w) {
-  BranchLikely(w, Gpr[Rs(w)] == Gpr[Rt(w)]);
+  BranchLikely(w, Taken<sem::Equal>(w));
 }
 void BNEL(uint32_t w) {
-  BranchLikely(w, Gpr[Rs(w)] != Gpr[Rt(w)]);
+  BranchLikely(w, Taken<sem::NotEqual>(w));
 }
 void BLEZL(uint32_t w) {
-  BranchLikely(w, SignedRs(w) <= 0);
+  BranchLikely(w, Taken<sem::AtMostZero>(w));
 }
 void BGTZL(uint32_t w) {
-  BranchLikely(w, SignedRs(w) > 0);
+  BranchLikely(w, Taken<sem::AboveZero>(w));
 }
 
 void BLTZ(uint32_t w) {
-  Branch(w, SignedRs(w) < 0);
+  Branch(w, Taken<sem::BelowZero>(w));
 }
 void BGEZ(uint32_t w) {
-  Branch(w, SignedRs(w) >= 0);
+  Branch(w, Taken<sem::AtLeastZero>(w));
 }
 void BLTZL(uint32_t w) {
-  BranchLikely(w, SignedRs(w) < 0);
+  BranchLikely(w, Taken<sem::BelowZero>(w));
 }
 void BGEZL(uint32_t w) {
-  BranchLikely(w, SignedRs(w) >= 0);
+  BranchLikely(w, Taken<sem::AtLeastZero>(w));
 }
 void BLTZAL(uint32_t w) {
-  BranchLink(w, SignedRs(w) < 0);
+  BranchLink(w, Taken<sem::BelowZero>(w));
 }
 void BGEZAL(uint32_t w) {
-  BranchLink(w, SignedRs(w) >= 0);
+  BranchLink(w, Taken<sem::AtLeastZero>(w));
 }
 void BLTZALL(uint32_t w) {
-  BranchLinkLikely(w, SignedRs(w) < 0);
+  BranchLinkLikely(w, Taken<sem::BelowZero>(w));
 }
 void BGEZALL(uint32_t w) {
-  BranchLinkLikely(w, SignedRs(w) >= 0);
+  BranchLinkLikely(w, Taken<sem::AtLeastZero>(w));
 }
 
 }  // namespace vantor::ops

@@ -7,140 +7,130 @@
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
+#include "core/Semantics.h"
 
 namespace vantor::ops {
 
 namespace {
 
-uint32_t RsLo(uint32_t w) {
-  return LowWord(Gpr[Rs(w)]);
-}
-uint32_t RtLo(uint32_t w) {
-  return LowWord(Gpr[Rt(w)]);
-}
-int64_t Signed(uint64_t value) {
-  return static_cast<int64_t>(value);
-}
+using Binary = uint64_t (*)(uint64_t, uint64_t);
+using Shift = uint64_t (*)(uint64_t, uint32_t);
 
-// LO in the low word, HI in the high word.
-void SetLoHi(uint32_t lo, uint32_t hi) {
-  MulDivTemp = uint64_t{hi} << 32 | lo;
+template <Binary F>
+void RegReg(uint32_t w) {
+  Gpr[Rd(w)] = F(Gpr[Rs(w)], Gpr[Rt(w)]);
+}
+template <Binary F>
+void RegSignedImm(uint32_t w) {
+  Gpr[Rt(w)] = F(Gpr[Rs(w)], SImm64(w));
+}
+template <Binary F>
+void RegImm(uint32_t w) {
+  Gpr[Rt(w)] = F(Gpr[Rs(w)], Imm(w));
+}
+template <Shift F, uint32_t kExtra = 0>
+void ShiftSa(uint32_t w) {
+  Gpr[Rd(w)] = F(Gpr[Rt(w)], Sa(w) + kExtra);
+}
+template <Binary F>
+void MulDiv(uint32_t w) {
+  MulDivTemp = F(Gpr[Rs(w)], Gpr[Rt(w)]);
 }
 
 }  // namespace
 
 void ADDI(uint32_t w) {
-  Gpr[Rt(w)] = Sext32(RsLo(w) + SImm32(w));
+  RegSignedImm<sem::AddImm32>(w);
 }
 void ADDIU(uint32_t w) {
-  ADDI(w);
+  RegSignedImm<sem::AddImm32>(w);
 }
 void SLTI(uint32_t w) {
-  Gpr[Rt(w)] = Signed(Gpr[Rs(w)]) < Signed(SImm64(w));
+  RegSignedImm<sem::LessSigned>(w);
 }
 void SLTIU(uint32_t w) {
-  Gpr[Rt(w)] = Gpr[Rs(w)] < SImm64(w);
+  RegSignedImm<sem::LessUnsigned>(w);
 }
 void ANDI(uint32_t w) {
-  Gpr[Rt(w)] = RsLo(w) & Imm(w);
+  RegImm<sem::AndImm>(w);
 }
 void ORI(uint32_t w) {
-  Gpr[Rt(w)] = Gpr[Rs(w)] | Imm(w);
+  RegImm<sem::Or>(w);
 }
 void XORI(uint32_t w) {
-  Gpr[Rt(w)] = Gpr[Rs(w)] ^ Imm(w);
+  RegImm<sem::Xor>(w);
 }
 void LUI(uint32_t w) {
-  Gpr[Rt(w)] = Sext32(Imm(w) << 16);
+  RegImm<sem::LoadUpper>(w);
 }
 void DADDI(uint32_t w) {
-  Gpr[Rt(w)] = Gpr[Rs(w)] + SImm64(w);
+  RegSignedImm<sem::Add64>(w);
 }
 void DADDIU(uint32_t w) {
-  DADDI(w);
+  RegSignedImm<sem::Add64>(w);
 }
 
 void SLL(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RtLo(w) << Sa(w));
+  ShiftSa<sem::ShiftLeft32>(w);
 }
 void SRL(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RtLo(w) >> Sa(w));
+  ShiftSa<sem::ShiftRight32>(w);
 }
 void SRA(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(static_cast<uint32_t>(static_cast<int32_t>(RtLo(w)) >> Sa(w)));
+  ShiftSa<sem::ShiftArith32>(w);
 }
 void SLLV(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RtLo(w) << (RsLo(w) & 31));
+  RegReg<sem::ShiftLeftVar32>(w);
 }
 void SRLV(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RtLo(w) >> (RsLo(w) & 31));
+  RegReg<sem::ShiftRightVar32>(w);
 }
 void SRAV(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(static_cast<uint32_t>(static_cast<int32_t>(RtLo(w)) >> (RsLo(w) & 31)));
+  RegReg<sem::ShiftArithVar32>(w);
 }
 
 // One 64-bit MulDivTemp serves as LO (low word) and HI (high word): MFLO hands out both words
 // and MTLO sets both, which programs written for this machine rely on.
 void MFHI(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(HighWord(MulDivTemp));
+  Gpr[Rd(w)] = sem::FromHi(MulDivTemp);
 }
 void MTHI(uint32_t w) {
-  SetLoHi(LowWord(MulDivTemp), RsLo(w));
+  MulDivTemp = sem::LoHi(LowWord(MulDivTemp), LowWord(Gpr[Rs(w)]));
 }
 void MFLO(uint32_t w) {
-  Gpr[Rd(w)] = MulDivTemp;
+  Gpr[Rd(w)] = sem::FromLo(MulDivTemp);
 }
 void MTLO(uint32_t w) {
   MulDivTemp = Gpr[Rs(w)];
 }
 
 void DSLLV(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] << (RsLo(w) & 63);
+  RegReg<sem::ShiftLeftVar64>(w);
 }
 void DSRLV(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] >> (RsLo(w) & 63);
+  RegReg<sem::ShiftRightVar64>(w);
 }
 void DSRAV(uint32_t w) {
-  Gpr[Rd(w)] = static_cast<uint64_t>(Signed(Gpr[Rt(w)]) >> (RsLo(w) & 63));
+  RegReg<sem::ShiftArithVar64>(w);
 }
 
 void MULT(uint32_t w) {
-  MulDivTemp = static_cast<uint64_t>(int64_t{static_cast<int32_t>(RsLo(w))} *
-                                     int64_t{static_cast<int32_t>(RtLo(w))});
+  MulDiv<sem::Mult>(w);
 }
 void MULTU(uint32_t w) {
-  MulDivTemp = uint64_t{RsLo(w)} * RtLo(w);
+  MulDiv<sem::MultU>(w);
 }
-
-// A zero divisor leaves the quotient all ones for a non-negative dividend and 1 for a negative
-// one, with the dividend as remainder; 0x80000000 / -1 gives 0x80000000 remainder 0. These are
-// the r4300i's own results, and they keep the host from faulting.
 void DIV(uint32_t w) {
-  const auto dividend = static_cast<int32_t>(RsLo(w));
-  const auto divisor = static_cast<int32_t>(RtLo(w));
-  if (divisor == 0) {
-    SetLoHi(dividend < 0 ? 1 : 0xFFFFFFFF, static_cast<uint32_t>(dividend));
-  } else if (dividend == INT32_MIN && divisor == -1) {
-    SetLoHi(0x80000000, 0);
-  } else {
-    SetLoHi(static_cast<uint32_t>(dividend / divisor), static_cast<uint32_t>(dividend % divisor));
-  }
+  MulDiv<sem::Div>(w);
 }
-
 void DIVU(uint32_t w) {
-  const uint32_t dividend = RsLo(w);
-  const uint32_t divisor = RtLo(w);
-  if (divisor == 0)
-    SetLoHi(0xFFFFFFFF, dividend);
-  else
-    SetLoHi(dividend / divisor, dividend % divisor);
+  MulDiv<sem::DivU>(w);
 }
-
 void DMULT(uint32_t w) {
-  MulDivTemp = Gpr[Rs(w)] * Gpr[Rt(w)];
+  MulDiv<sem::Mult64>(w);
 }
 void DMULTU(uint32_t w) {
-  DMULT(w);
+  MulDiv<sem::Mult64>(w);
 }
 
 // The 64-bit divides take a 32-bit divisor and leave a 32-bit quotient in LO and a 32-bit
@@ -155,13 +145,14 @@ void DDIV(uint32_t w) {
     DbgAddLine("Number too big to be divided with current method!");
     return;
   }
-  const int64_t dividend = Signed(Gpr[Rs(w)]);
+  const int64_t dividend = sem::Signed(Gpr[Rs(w)]);
   const int64_t divisor = static_cast<int32_t>(LowWord(divisorReg));
   if (dividend == INT64_MIN && divisor == -1) {  // the quotient 2^63 wraps; no host fault
-    SetLoHi(0, 0);
+    MulDivTemp = 0;
     return;
   }
-  SetLoHi(static_cast<uint32_t>(dividend / divisor), static_cast<uint32_t>(dividend % divisor));
+  MulDivTemp = sem::LoHi(static_cast<uint32_t>(dividend / divisor),
+                         static_cast<uint32_t>(dividend % divisor));
 }
 
 void DDIVU(uint32_t w) {
@@ -175,70 +166,70 @@ void DDIVU(uint32_t w) {
     return;
   }
   const uint64_t dividend = Gpr[Rs(w)];
-  SetLoHi(static_cast<uint32_t>(dividend / divisorReg),
-          static_cast<uint32_t>(dividend % divisorReg));
+  MulDivTemp = sem::LoHi(static_cast<uint32_t>(dividend / divisorReg),
+                         static_cast<uint32_t>(dividend % divisorReg));
 }
 
 void ADD(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RsLo(w) + RtLo(w));
+  RegReg<sem::Add32>(w);
 }
 void ADDU(uint32_t w) {
-  ADD(w);
+  RegReg<sem::Add32>(w);
 }
 void SUB(uint32_t w) {
-  Gpr[Rd(w)] = Sext32(RsLo(w) - RtLo(w));
+  RegReg<sem::Sub32>(w);
 }
 void SUBU(uint32_t w) {
-  SUB(w);
+  RegReg<sem::Sub32>(w);
 }
 void AND(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] & Gpr[Rt(w)];
+  RegReg<sem::And>(w);
 }
 void OR(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] | Gpr[Rt(w)];
+  RegReg<sem::Or>(w);
 }
 void XOR(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] ^ Gpr[Rt(w)];
+  RegReg<sem::Xor>(w);
 }
 void NOR(uint32_t w) {
-  Gpr[Rd(w)] = ~(Gpr[Rs(w)] | Gpr[Rt(w)]);
+  RegReg<sem::Nor>(w);
 }
 void SLT(uint32_t w) {
-  Gpr[Rd(w)] = Signed(Gpr[Rs(w)]) < Signed(Gpr[Rt(w)]);
+  RegReg<sem::LessSigned>(w);
 }
 void SLTU(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] < Gpr[Rt(w)];
+  RegReg<sem::LessUnsigned>(w);
 }
 void DADD(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] + Gpr[Rt(w)];
+  RegReg<sem::Add64>(w);
 }
 void DADDU(uint32_t w) {
-  DADD(w);
+  RegReg<sem::Add64>(w);
 }
 void DSUB(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rs(w)] - Gpr[Rt(w)];
+  RegReg<sem::Sub64>(w);
 }
 void DSUBU(uint32_t w) {
-  DSUB(w);
+  RegReg<sem::Sub64>(w);
 }
 
 void DSLL(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] << Sa(w);
+  ShiftSa<sem::ShiftLeft64>(w);
 }
 void DSRL(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] >> Sa(w);
+  ShiftSa<sem::ShiftRight64>(w);
 }
 void DSRA(uint32_t w) {
-  Gpr[Rd(w)] = static_cast<uint64_t>(Signed(Gpr[Rt(w)]) >> Sa(w));
+  ShiftSa<sem::ShiftArith64>(w);
 }
 void DSLL32(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] << (Sa(w) + 32);
+  ShiftSa<sem::ShiftLeft64, 32>(w);
 }
 void DSRL32(uint32_t w) {
-  Gpr[Rd(w)] = Gpr[Rt(w)] >> (Sa(w) + 32);
+  ShiftSa<sem::ShiftRight64, 32>(w);
 }
 void DSRA32(uint32_t w) {
-  Gpr[Rd(w)] = static_cast<uint64_t>(Signed(Gpr[Rt(w)]) >> (Sa(w) + 32));
+  ShiftSa<sem::ShiftArith64, 32>(w);
 }
 
 }  // namespace vantor::ops

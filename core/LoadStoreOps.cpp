@@ -2,12 +2,12 @@
 // byte and halfword stores write the page's storage directly, so they never trigger a
 // register's side effects. No access checks alignment.
 #include <cstdint>
-#include <cstring>
 
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
+#include "core/Semantics.h"
 #include "memory/AddressMap.h"
 
 namespace vantor::ops {
@@ -50,36 +50,44 @@ uint32_t StoreRight(uint32_t memory, uint32_t reg, uint32_t k) {
   return k == 3 ? reg : (memory & (0xFFFFFFFFu >> (8 * (k + 1)))) | reg << (8 * (3 - k));
 }
 
+// Reads the host word at an offset of the access's page through the page's read handler.
+auto ReadVia(const Access& a) {
+  return [&a](uint32_t offset) { return Read(a, offset); };
+}
+auto WriteVia(const Access& a) {
+  return [&a](uint32_t offset, uint32_t value) { Write(a, offset, value); };
+}
+
 }  // namespace
 
 void LB(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = static_cast<uint64_t>(int64_t{static_cast<int8_t>(Read(a, a.offset ^ 3))});
+  Gpr[Rt(w)] = sem::LoadByte(a.offset, ReadVia(a));
 }
 
 void LBU(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Read(a, a.offset ^ 3) & 0xFF;
+  Gpr[Rt(w)] = sem::LoadByteU(a.offset, ReadVia(a));
 }
 
 void LH(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = static_cast<uint64_t>(int64_t{static_cast<int16_t>(Read(a, a.offset ^ 2))});
+  Gpr[Rt(w)] = sem::LoadHalf(a.offset, ReadVia(a));
 }
 
 void LHU(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Read(a, a.offset ^ 2) & 0xFFFF;
+  Gpr[Rt(w)] = sem::LoadHalfU(a.offset, ReadVia(a));
 }
 
 void LW(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Sext32(Read(a, a.offset));
+  Gpr[Rt(w)] = sem::LoadWord(a.offset, ReadVia(a));
 }
 
 void LWU(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Read(a, a.offset);
+  Gpr[Rt(w)] = sem::LoadWordU(a.offset, ReadVia(a));
 }
 
 void LWL(uint32_t w) {
@@ -92,11 +100,9 @@ void LWR(uint32_t w) {
   Gpr[Rt(w)] = Sext32(MergeRight(Read(a, a.offset & 0xFFC), RtLo(w), a.address & 3));
 }
 
-// Both halves of a double word use the same page; the second half past the page end reads 0.
 void LD(uint32_t w) {
   const Access a = Effective(w);
-  const uint32_t high = Read(a, a.offset);
-  Gpr[Rt(w)] = uint64_t{high} << 32 | Read(a, a.offset + 4);
+  Gpr[Rt(w)] = sem::LoadDouble(a.offset, ReadVia(a));
 }
 
 void LWC1(uint32_t w) {
@@ -114,21 +120,17 @@ void LDC1(uint32_t w) {
 
 void SB(uint32_t w) {
   const Access a = Effective(w);
-  PageTable[a.page][a.offset ^ 3] = static_cast<uint8_t>(RtLo(w));
+  sem::StoreByte(PageTable[a.page], a.offset, Gpr[Rt(w)]);
 }
 
-// At offset 0xFFD the lane adjustment puts the halfword on the page's last byte: only its low
-// byte lies inside the page and is kept, as the loads keep only the bytes inside the page.
 void SH(uint32_t w) {
   const Access a = Effective(w);
-  const auto half = static_cast<uint16_t>(RtLo(w));
-  const uint32_t at = a.offset ^ 2;
-  std::memcpy(PageTable[a.page] + at, &half, at < kPageSize - 1 ? sizeof half : 1);
+  sem::StoreHalf(PageTable[a.page], a.offset, Gpr[Rt(w)]);
 }
 
 void SW(uint32_t w) {
   const Access a = Effective(w);
-  Write(a, a.offset, RtLo(w));
+  sem::StoreWord(a.offset, Gpr[Rt(w)], WriteVia(a));
 }
 
 void SWL(uint32_t w) {
@@ -145,8 +147,7 @@ void SWR(uint32_t w) {
 
 void SD(uint32_t w) {
   const Access a = Effective(w);
-  Write(a, a.offset, HighWord(Gpr[Rt(w)]));
-  Write(a, a.offset + 4, LowWord(Gpr[Rt(w)]));
+  sem::StoreDouble(a.offset, Gpr[Rt(w)], WriteVia(a));
 }
 
 void SWC1(uint32_t w) {

@@ -22,11 +22,15 @@ namespace {
 
 using test::TMachineImage;
 
-// Code spans the end of one page and the start of the next, in RDRAM; the TLB-mapped view of the
-// same code at 0x00010000 is mapped before each program starts.
+// Code spans the end of one page and the start of the next, in RDRAM. The TLB-mapped view at
+// 0x00010F80 is mapped before each program starts: its first page is the same code, its second
+// page is frame 0x30, which holds other code, so the two pages of the mapped view are not
+// consecutive in host memory.
 constexpr uint32_t kCodeStart = 0x80010F80;
 constexpr uint32_t kCodeWords = 96;
+constexpr uint32_t kFirstPageWords = 32;
 constexpr uint32_t kMappedCodeStart = 0x00010F80;
+constexpr uint32_t kMappedSecondPage = 0x80030000;
 
 uint32_t IType(uint32_t op, uint32_t rs, uint32_t rt, uint32_t imm) {
   return op << 26 | rs << 21 | rt << 16 | (imm & 0xFFFF);
@@ -48,6 +52,8 @@ class RandomProgram {
   // Registers 1 to 8 hold addresses the program loads from and stores to.
   uint32_t BaseReg() { return 1 + Below(8); }
   uint32_t AnyReg() { return Below(32); }
+  // Results go to registers 9 to 24, and sometimes to r0, which discards them.
+  uint32_t Dest() { return Below(8) == 0 ? 0 : 9 + Below(16); }
 
   uint32_t Instruction(uint32_t index) {
     static constexpr uint32_t kAlu[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x2A,
@@ -63,10 +69,10 @@ class RandomProgram {
       case 1:
       case 2:
       case 3:
-        return RType(kAlu[Below(std::size(kAlu))], AnyReg(), AnyReg(), 9 + Below(16), Below(32));
+        return RType(kAlu[Below(std::size(kAlu))], AnyReg(), AnyReg(), Dest(), Below(32));
       case 4:
       case 5:
-        return IType(kImm[Below(std::size(kImm))], AnyReg(), 9 + Below(16), Word());
+        return IType(kImm[Below(std::size(kImm))], AnyReg(), Dest(), Word());
       case 6:
       case 7:
         return IType(kBranches[Below(std::size(kBranches))], AnyReg(), AnyReg(), offset);
@@ -83,7 +89,7 @@ class RandomProgram {
       case 12:
       case 13:
       case 14:
-        return IType(kMemory[Below(std::size(kMemory))], BaseReg(), 9 + Below(16), Word() & 0x1F);
+        return IType(kMemory[Below(std::size(kMemory))], BaseReg(), Dest(), Word() & 0x1F);
       case 15: {  // COP0: MFC0 and MTC0 of COUNT, COMPARE, STATUS, CAUSE, EPC, ENTRYHI, ENTRYLO
         static constexpr uint32_t kRegs[] = {9, 11, 12, 13, 14, 10, 2, 3, 0, 5};
         return 0x10 << 26 | (Below(2) == 0 ? 0u : 4u) << 21 | (9 + Below(16)) << 16 |
@@ -101,6 +107,13 @@ class RandomProgram {
     }
   }
 
+  static bool IsTransfer(uint32_t word) {
+    const uint32_t op = word >> 26;
+    if (op == 0) return (word & 0x3E) == 0x08;          // JR, JALR
+    if (op == 0x11) return ((word >> 21) & 0x1F) == 8;  // BC1F, BC1T and their likely forms
+    return (op >= 1 && op <= 7) || (op >= 0x14 && op <= 0x17);
+  }
+
   // The same machine, program and registers for a given seed.
   void Install() {
     InitMemoryMap();
@@ -110,11 +123,19 @@ class RandomProgram {
     Cop0Regs[INDEX] = 1;
     Cop0Regs[ENTRYHI] = kMappedCodeStart & ~0x1FFF;
     Cop0Regs[ENTRYLO0] = (0x10 << 6) | 2;
-    Cop0Regs[ENTRYLO1] = (0x11 << 6) | 2;
+    Cop0Regs[ENTRYLO1] = (kMappedSecondPage >> 12 << 6) | 2;
     Cop0Regs[PAGEMASK] = 0;
     ExecuteOpcode(0x42000002);
-    for (uint32_t i = 0; i < kCodeWords; ++i)
-      PokeWord(kCodeStart + 4 * i, Instruction(i));
+    // Half the transfers get the zero word as their delay slot, as compilers fill slots they
+    // cannot use: the block runner takes those transfers on its shortest path.
+    uint32_t previous = 0;
+    for (uint32_t i = 0; i < kCodeWords; ++i) {
+      const uint32_t word = IsTransfer(previous) && Below(2) == 0 ? 0 : Instruction(i);
+      PokeWord(kCodeStart + 4 * i, word);
+      previous = word;
+    }
+    for (uint32_t i = kFirstPageWords; i < kCodeWords; ++i)
+      PokeWord(kMappedSecondPage + 4 * (i - kFirstPageWords), Instruction(i));
     // An exception handler that acknowledges the timer and returns.
     PokeWord(0x80000180, 0x40805800);  // mtc0 $zero, COMPARE
     PokeWord(0x80000184, 0x42000018);  // eret
@@ -171,6 +192,44 @@ TEST_F(BlockRunnerTest, RandomProgramsLeaveTheSameMachineOnBothPaths) {
     const TMachineImage fast = RunProgram(seed, true, 4000);
     ASSERT_EQ(test::FirstDifference(exact, fast), "") << "program " << seed;
   }
+}
+
+// A loop whose branch is the last word of a TLB-mapped page, its delay slot the first word of the
+// next page, which lies elsewhere in host memory: the slot comes from that page's storage, not
+// from the word after the branch in host memory (zero here, which a block could take for an
+// empty slot).
+TEST_F(BlockRunnerTest, ADelaySlotOnTheNextPageComesFromThatPagesStorage) {
+  auto run = [this](bool blocks) {
+    persistent.Restore();
+    host.Clear();
+    InitMemoryMap();
+    CpuReset();
+    BlockCache.Clear();
+    Cop0Regs[INDEX] = 1;
+    Cop0Regs[ENTRYHI] = 0x00010000;
+    Cop0Regs[ENTRYLO0] = (0x10 << 6) | 2;
+    Cop0Regs[ENTRYLO1] = (0x30 << 6) | 2;
+    Cop0Regs[PAGEMASK] = 0;
+    ExecuteOpcode(0x42000002);                    // tlbwi
+    PokeWord(0x80010FF8, IType(0x09, 8, 8, 1));   // addiu $t0, $t0, 1
+    PokeWord(0x80010FFC, IType(0x04, 0, 0, -2));  // b back to the addiu
+    PokeWord(0x80011000, 0);
+    PokeWord(0x80030000, IType(0x09, 9, 9, 1));  // the slot: addiu $t1, $t1, 1
+    PC.Lo = 0x00010FF8;
+    SetInstrPtr(PC.Lo);
+    BranchState = kBranchNone;
+    std::vector<uint64_t> frames;
+    uint64_t done = 0;
+    if (blocks)
+      test::RunFastSteps(999, done, frames);
+    else
+      test::RunExactSteps(999, done, frames);
+    return test::CaptureMachine(host, frames);
+  };
+  const TMachineImage exact = run(false);
+  EXPECT_EQ(Gpr[9], 333u);
+  const TMachineImage fast = run(true);
+  EXPECT_EQ(test::FirstDifference(exact, fast), "");
 }
 
 }  // namespace

@@ -1,0 +1,537 @@
+#include "core/FastOps.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "core/Cop0.h"
+#include "core/Cop1.h"
+#include "core/Cop1Ops.h"
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "core/Instructions.h"
+#include "core/Semantics.h"
+#include "memory/AddressMap.h"
+#include "memory/PlainPages.h"
+
+namespace vantor {
+
+namespace {
+
+// Where the writes to r0 of a block's instructions go; never read.
+uint64_t DiscardedWrite;
+
+using Binary = uint64_t (*)(uint64_t, uint64_t);
+using Shift = uint64_t (*)(uint64_t, uint32_t);
+using Condition = bool (*)(uint64_t, uint64_t);
+
+// The handlers below are the steps the threaded handlers are made of (always inlined there), and
+// are also called on their own for a delay slot.
+[[gnu::always_inline]] inline uint32_t Nop(const TFastOp&, uint32_t index) {
+  return index + 1;
+}
+[[gnu::always_inline]] inline uint32_t Stop(const TFastOp&, uint32_t) {
+  return kStopBefore;
+}
+
+template <Binary F>
+[[gnu::always_inline]] inline uint32_t RegReg(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.s, *op.t);
+  return index + 1;
+}
+template <Binary F>
+[[gnu::always_inline]] inline uint32_t RegImm(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.s, Sext32(op.imm));
+  return index + 1;
+}
+template <Shift F>
+[[gnu::always_inline]] inline uint32_t ShiftSa(const TFastOp& op, uint32_t index) {
+  *op.d = F(*op.t, op.imm);
+  return index + 1;
+}
+template <Binary F>
+[[gnu::always_inline]] inline uint32_t MulDiv(const TFastOp& op, uint32_t index) {
+  MulDivTemp = F(*op.s, *op.t);
+  return index + 1;
+}
+template <uint64_t (*F)(uint64_t)>
+[[gnu::always_inline]] inline uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
+  *op.d = F(MulDivTemp);
+  return index + 1;
+}
+
+// Inside a block, loads and stores reach only pages whose handlers are plain memory, whose words
+// are the host words of the page's storage; any other page ends the block before the access.
+struct TPlainRead {
+  const uint8_t* page;
+  uint32_t operator()(uint32_t offset) const { return PageWord(page, offset); }
+};
+struct TPlainWrite {
+  uint8_t* page;
+  void operator()(uint32_t offset, uint32_t value) const { SetPageWord(page, offset, value); }
+};
+
+uint32_t Address(const TFastOp& op) {
+  return LowWord(*op.s) + op.imm;
+}
+
+template <uint64_t (*F)(uint32_t, TPlainRead)>
+[[gnu::always_inline]] inline uint32_t Load(const TFastOp& op, uint32_t index) {
+  const uint32_t address = Address(op);
+  const uint32_t page = address >> 12;
+  if (ReadTable[page] != RamRead) return kStopBefore;
+  *op.d = F(address & 0xFFF, TPlainRead{PageTable[page]});
+  return index + 1;
+}
+
+using Storer = void (*)(uint8_t* page, uint32_t offset, uint64_t value);
+void StoreWord(uint8_t* page, uint32_t offset, uint64_t value) {
+  sem::StoreWord(offset, value, TPlainWrite{page});
+}
+void StoreDouble(uint8_t* page, uint32_t offset, uint64_t value) {
+  sem::StoreDouble(offset, value, TPlainWrite{page});
+}
+
+// Byte and halfword stores need a plain page too: one into a register page (MI_INTR) must run
+// as a single step, whose end sees the interrupt line change.
+template <Storer F>
+[[gnu::always_inline]] inline uint32_t Store(const TFastOp& op, uint32_t index) {
+  const uint32_t address = Address(op);
+  const uint32_t page = address >> 12;
+  if (WriteTable[page] != RamWrite) return kStopBefore;
+  F(PageTable[page], address & 0xFFF, *op.t);
+  return index + 1;
+}
+
+// Conditional branches: imm is the address past the delay slot, where a linking branch links
+// and a likely branch not taken goes on. The condition is read before the link is written.
+template <Condition F>
+[[gnu::always_inline]] inline uint32_t Branch(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) return index + 1;
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+[[gnu::always_inline]] inline uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) {
+    BranchTarget = op.imm;
+    return index + 2;
+  }
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+[[gnu::always_inline]] inline uint32_t BranchLink(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) return index + 1;
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+template <Condition F>
+[[gnu::always_inline]] inline uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
+  if (!F(*op.s, *op.t)) {
+    BranchTarget = op.imm;
+    return index + 2;
+  }
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+[[gnu::always_inline]] inline uint32_t Jump(const TFastOp& op, uint32_t) {
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+[[gnu::always_inline]] inline uint32_t JumpLink(const TFastOp& op, uint32_t) {
+  *op.d = Sext32(op.imm);
+  BranchTarget = op.target;
+  return kTransferTaken;
+}
+[[gnu::always_inline]] inline uint32_t JumpRegister(const TFastOp& op, uint32_t) {
+  BranchTarget = LowWord(*op.s);
+  return kTransferTaken;
+}
+// The target is read after the link is written, so rd = rs continues at the link address.
+[[gnu::always_inline]] inline uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
+  *op.d = Sext32(op.imm);
+  BranchTarget = LowWord(*op.s);
+  return kTransferTaken;
+}
+
+// The instructions without a handler of their own here run through their single-step handler,
+// after the same page checks.
+[[gnu::always_inline]] inline uint32_t ThroughPlain(const TFastOp& op, uint32_t index) {
+  op.exact(op.word);
+  Gpr[0] = 0;
+  return index + 1;
+}
+[[gnu::always_inline]] inline uint32_t ThroughLoad(const TFastOp& op, uint32_t index) {
+  if (ReadTable[Address(op) >> 12] != RamRead) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+[[gnu::always_inline]] inline uint32_t ThroughStore(const TFastOp& op, uint32_t index) {
+  if (WriteTable[Address(op) >> 12] != RamWrite) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+[[gnu::always_inline]] inline uint32_t ThroughLoadStore(const TFastOp& op, uint32_t index) {
+  const uint32_t page = Address(op) >> 12;
+  if (ReadTable[page] != RamRead || WriteTable[page] != RamWrite) return kStopBefore;
+  return ThroughPlain(op, index);
+}
+// A transfer reads PC (target holds the instruction's address) and posts its transfer.
+[[gnu::always_inline]] inline uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
+  PC.Lo = op.target;
+  op.exact(op.word);
+  Gpr[0] = 0;
+  const uint32_t posted = BranchState;
+  BranchState = kBranchNone;
+  if (posted == kBranchDelayed) return kTransferTaken;
+  return posted == kBranchImmediate ? index + 2 : index + 1;
+}
+
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run);
+
+// The call of the next handler is a tail call: optimised builds jump from handler to handler
+// without growing the stack; unoptimised ones nest at most one call per step of the block
+// (kMaxBlockSteps). kFollows: H always goes on with the following word, and the entry is not the
+// page's last, so the next index needs no test.
+template <TFastHandler H, bool kFollows>
+uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
+  const uint32_t next = H(op, index);
+  if ((!kFollows && next >= kWordsPerPage) || --run.left == 0) [[unlikely]] {
+    if (next == kTransferTaken) {
+      // The common case first: a target on the page, with the zero word in the delay slot.
+      if (op.targetIndex != kNoIndex && run.left > 2 && StorageWord(run.storage, index + 1) == 0) {
+        run.left -= 2;
+        const TFastOp& following = run.ops[op.targetIndex];
+        if (following.word == StorageWord(run.storage, op.targetIndex)) [[likely]]
+          return following.threaded(following, op.targetIndex, run);
+        run.index = index;
+        return kTransferDone;
+      }
+      return TakeTransfer(op, index, run);
+    }
+    run.index = index;
+    return next;
+  }
+  // Entries of one page are consecutive: the next one is found from this one.
+  const TFastOp& following = (&op)[next - index];
+  if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
+    run.index = index;
+    return next;
+  }
+  return following.threaded(following, next, run);
+}
+
+// A taken transfer at index runs its delay slot and goes on at the target when the slot is on
+// the page, current, no transfer itself and allowed in a block, and the target is on the page;
+// otherwise the runner finishes the transfer.
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
+  run.index = index;
+  const uint32_t slot = index + 1;
+  if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
+  // The zero word, the usual filler of a delay slot, does nothing whatever its entry holds.
+  const uint32_t slotWord = StorageWord(run.storage, slot);
+  if (slotWord != 0) {
+    const TFastOp& slotOp = run.ops[slot];
+    if (slotOp.word != slotWord || slotOp.transfer) return kTransferTaken;
+    if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
+  }
+  run.left -= 2;
+  if (run.left == 0) return kTransferDone;
+  uint32_t next = op.targetIndex;
+  if (next == kNoIndex) {  // a jump through a register
+    const uint32_t target = BranchTarget & ~3u;
+    if ((target >> 12) != run.virtualPage) return kTransferDone;
+    next = (target & 0xFFF) >> 2;
+  }
+  const TFastOp& following = run.ops[next];
+  if (following.word != StorageWord(run.storage, next)) return kTransferDone;
+  return following.threaded(following, next, run);
+}
+
+struct THandlers {
+  TFastHandler run;
+  TThreadedHandler threaded;
+  TThreadedHandler threadedAtPageEnd;
+};
+template <TFastHandler H>
+constexpr THandlers kHandlers{H, Threaded<H, false>, Threaded<H, false>};
+// For handlers that always go on with the following word.
+template <TFastHandler H>
+constexpr THandlers kFollowingHandlers{H, Threaded<H, true>, Threaded<H, false>};
+
+// How an instruction's fields become the entry's operands.
+enum class TForm : uint8_t {
+  RegReg,        // rd = f(rs, rt)
+  RegSignedImm,  // rt = f(rs, simm)
+  RegImm,        // rt = f(rs, imm)
+  Shift,         // rd = f(rt, sa)
+  Shift32,       // rd = f(rt, sa + 32)
+  MulDiv,        // LO/HI = f(rs, rt)
+  MoveFrom,      // rd = f(LO/HI)
+  Load,          // rt = memory[rs + simm]
+  Store,         // memory[rs + simm] = rt
+  Branch,        // on rs and rt, to PC + 4 + simm * 4
+  Jump,          // to the 256 MB region's target
+  JumpLink,      // to the region's target, linking r31
+  JumpReg,       // to rs
+  JumpRegLink,   // to rs, linking rd
+};
+
+struct TFastForm {
+  OpcodeHandler exact;
+  THandlers fast;
+  TForm form;
+};
+
+// clang-format off
+constexpr TFastForm kFastForms[] = {
+  {ops::ADD, kFollowingHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::ADDU, kFollowingHandlers<RegReg<sem::Add32>>, TForm::RegReg},
+  {ops::SUB, kFollowingHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::SUBU, kFollowingHandlers<RegReg<sem::Sub32>>, TForm::RegReg},
+  {ops::AND, kFollowingHandlers<RegReg<sem::And>>, TForm::RegReg},
+  {ops::OR, kFollowingHandlers<RegReg<sem::Or>>, TForm::RegReg},
+  {ops::XOR, kFollowingHandlers<RegReg<sem::Xor>>, TForm::RegReg},
+  {ops::NOR, kFollowingHandlers<RegReg<sem::Nor>>, TForm::RegReg},
+  {ops::SLT, kFollowingHandlers<RegReg<sem::LessSigned>>, TForm::RegReg},
+  {ops::SLTU, kFollowingHandlers<RegReg<sem::LessUnsigned>>, TForm::RegReg},
+  {ops::DADD, kFollowingHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DADDU, kFollowingHandlers<RegReg<sem::Add64>>, TForm::RegReg},
+  {ops::DSUB, kFollowingHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::DSUBU, kFollowingHandlers<RegReg<sem::Sub64>>, TForm::RegReg},
+  {ops::SLLV, kFollowingHandlers<RegReg<sem::ShiftLeftVar32>>, TForm::RegReg},
+  {ops::SRLV, kFollowingHandlers<RegReg<sem::ShiftRightVar32>>, TForm::RegReg},
+  {ops::SRAV, kFollowingHandlers<RegReg<sem::ShiftArithVar32>>, TForm::RegReg},
+  {ops::DSLLV, kFollowingHandlers<RegReg<sem::ShiftLeftVar64>>, TForm::RegReg},
+  {ops::DSRLV, kFollowingHandlers<RegReg<sem::ShiftRightVar64>>, TForm::RegReg},
+  {ops::DSRAV, kFollowingHandlers<RegReg<sem::ShiftArithVar64>>, TForm::RegReg},
+  {ops::ADDI, kFollowingHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::ADDIU, kFollowingHandlers<RegImm<sem::AddImm32>>, TForm::RegSignedImm},
+  {ops::SLTI, kFollowingHandlers<RegImm<sem::LessSigned>>, TForm::RegSignedImm},
+  {ops::SLTIU, kFollowingHandlers<RegImm<sem::LessUnsigned>>, TForm::RegSignedImm},
+  {ops::DADDI, kFollowingHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::DADDIU, kFollowingHandlers<RegImm<sem::Add64>>, TForm::RegSignedImm},
+  {ops::ANDI, kFollowingHandlers<RegImm<sem::AndImm>>, TForm::RegImm},
+  {ops::ORI, kFollowingHandlers<RegImm<sem::Or>>, TForm::RegImm},
+  {ops::XORI, kFollowingHandlers<RegImm<sem::Xor>>, TForm::RegImm},
+  {ops::LUI, kFollowingHandlers<RegImm<sem::LoadUpper>>, TForm::RegImm},
+  {ops::SLL, kFollowingHandlers<ShiftSa<sem::ShiftLeft32>>, TForm::Shift},
+  {ops::SRL, kFollowingHandlers<ShiftSa<sem::ShiftRight32>>, TForm::Shift},
+  {ops::SRA, kFollowingHandlers<ShiftSa<sem::ShiftArith32>>, TForm::Shift},
+  {ops::DSLL, kFollowingHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift},
+  {ops::DSRL, kFollowingHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift},
+  {ops::DSRA, kFollowingHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift},
+  {ops::DSLL32, kFollowingHandlers<ShiftSa<sem::ShiftLeft64>>, TForm::Shift32},
+  {ops::DSRL32, kFollowingHandlers<ShiftSa<sem::ShiftRight64>>, TForm::Shift32},
+  {ops::DSRA32, kFollowingHandlers<ShiftSa<sem::ShiftArith64>>, TForm::Shift32},
+  {ops::MULT, kFollowingHandlers<MulDiv<sem::Mult>>, TForm::MulDiv},
+  {ops::MULTU, kFollowingHandlers<MulDiv<sem::MultU>>, TForm::MulDiv},
+  {ops::DIV, kFollowingHandlers<MulDiv<sem::Div>>, TForm::MulDiv},
+  {ops::DIVU, kFollowingHandlers<MulDiv<sem::DivU>>, TForm::MulDiv},
+  {ops::DMULT, kFollowingHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::DMULTU, kFollowingHandlers<MulDiv<sem::Mult64>>, TForm::MulDiv},
+  {ops::MFHI, kFollowingHandlers<MoveFrom<sem::FromHi>>, TForm::MoveFrom},
+  {ops::MFLO, kFollowingHandlers<MoveFrom<sem::FromLo>>, TForm::MoveFrom},
+  {ops::LB, kHandlers<Load<sem::LoadByte<TPlainRead>>>, TForm::Load},
+  {ops::LBU, kHandlers<Load<sem::LoadByteU<TPlainRead>>>, TForm::Load},
+  {ops::LH, kHandlers<Load<sem::LoadHalf<TPlainRead>>>, TForm::Load},
+  {ops::LHU, kHandlers<Load<sem::LoadHalfU<TPlainRead>>>, TForm::Load},
+  {ops::LW, kHandlers<Load<sem::LoadWord<TPlainRead>>>, TForm::Load},
+  {ops::LWU, kHandlers<Load<sem::LoadWordU<TPlainRead>>>, TForm::Load},
+  {ops::LD, kHandlers<Load<sem::LoadDouble<TPlainRead>>>, TForm::Load},
+  {ops::SB, kHandlers<Store<sem::StoreByte>>, TForm::Store},
+  {ops::SH, kHandlers<Store<sem::StoreHalf>>, TForm::Store},
+  {ops::SW, kHandlers<Store<StoreWord>>, TForm::Store},
+  {ops::SD, kHandlers<Store<StoreDouble>>, TForm::Store},
+  {ops::BEQ, kHandlers<Branch<sem::Equal>>, TForm::Branch},
+  {ops::BNE, kHandlers<Branch<sem::NotEqual>>, TForm::Branch},
+  {ops::BLEZ, kHandlers<Branch<sem::AtMostZero>>, TForm::Branch},
+  {ops::BGTZ, kHandlers<Branch<sem::AboveZero>>, TForm::Branch},
+  {ops::BLTZ, kHandlers<Branch<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZ, kHandlers<Branch<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BEQL, kHandlers<BranchLikely<sem::Equal>>, TForm::Branch},
+  {ops::BNEL, kHandlers<BranchLikely<sem::NotEqual>>, TForm::Branch},
+  {ops::BLEZL, kHandlers<BranchLikely<sem::AtMostZero>>, TForm::Branch},
+  {ops::BGTZL, kHandlers<BranchLikely<sem::AboveZero>>, TForm::Branch},
+  {ops::BLTZL, kHandlers<BranchLikely<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZL, kHandlers<BranchLikely<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BLTZAL, kHandlers<BranchLink<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZAL, kHandlers<BranchLink<sem::AtLeastZero>>, TForm::Branch},
+  {ops::BLTZALL, kHandlers<BranchLinkLikely<sem::BelowZero>>, TForm::Branch},
+  {ops::BGEZALL, kHandlers<BranchLinkLikely<sem::AtLeastZero>>, TForm::Branch},
+  {ops::J, kHandlers<Jump>, TForm::Jump},
+  {ops::JAL, kHandlers<JumpLink>, TForm::JumpLink},
+  {ops::JR, kHandlers<JumpRegister>, TForm::JumpReg},
+  {ops::JALR, kHandlers<JumpRegisterLink>, TForm::JumpRegLink},
+};
+// clang-format on
+
+template <size_t N>
+bool OneOf(OpcodeHandler handler, const OpcodeHandler (&set)[N]) {
+  return std::find(std::begin(set), std::end(set), handler) != std::end(set);
+}
+
+// The handler a word reaches through the nested decode tables.
+OpcodeHandler FinalHandler(uint32_t word) {
+  switch (Op(word)) {
+    case 0x00:
+      return SpecialTable[Funct(word)];
+    case 0x01:
+      return RegImmTable[Rt(word)];
+    case 0x11: {
+      const uint32_t fmt = Fmt(word);
+      if (fmt == 8) return Bc1Table[(word >> 16) & 3];
+      if (fmt == 16 || fmt == 17 || fmt == 20 || fmt == 21) return Cop1FunctionTable[Funct(word)];
+      return Cop1Table[fmt];
+    }
+    default:
+      return OpcodeTable[Op(word)];
+  }
+}
+
+using namespace ops;
+
+constexpr OpcodeHandler kLoads[] = {LB, LBU, LH, LHU, LW, LWU, LWL, LWR, LD, LWC1, LDC1};
+constexpr OpcodeHandler kStores[] = {SB, SH, SW, SD, SWC1};
+constexpr OpcodeHandler kReadModifyWrites[] = {SWL, SWR};
+constexpr OpcodeHandler kTransfers[] = {
+    J,      JAL,    JR,      JALR,    BEQ,        BNE,        BLEZ,        BGTZ,
+    BEQL,   BNEL,   BLEZL,   BGTZL,   BLTZ,       BGEZ,       BLTZL,       BGEZL,
+    BLTZAL, BGEZAL, BLTZALL, BGEZALL, cop1::BC1F, cop1::BC1T, cop1::BC1FL, cop1::BC1TL,
+};
+// COP0 moves read and write COUNT, COMPARE, STATUS and CAUSE, and TLBWI remaps pages; the rest
+// write console lines.
+constexpr OpcodeHandler kSingleStepOnly[] = {
+    Cop0Op,
+    IllegalOpcode,
+    UnimplementedOpcode,
+    IllegalSpecial,
+    UnimplementedSpecial,
+    UnimplementedRegImm,
+    DDIV,
+    DDIVU,
+    cop1::IllegalCop1,
+    cop1::IllegalCop1Ex,
+    cop1::UnimplementedCop1Ex,
+    cop1::CVT_L,
+};
+
+uint32_t JumpDest(uint32_t word, uint32_t pc) {
+  return ((pc + 4) & 0xF0000000) | Target(word) << 2;
+}
+
+uint16_t InPageTarget(uint32_t target, uint32_t pc) {
+  const bool slotOnPage = ((pc + 4) >> 12) == (pc >> 12);
+  if (!slotOnPage || (target >> 12) != (pc >> 12)) return kNoIndex;
+  return static_cast<uint16_t>((target & 0xFFF) >> 2);
+}
+
+uint64_t* Destination(uint32_t reg) {
+  return reg == 0 ? &DiscardedWrite : &Gpr[reg];
+}
+
+// Fills the operands of an instruction with its own fast handler.
+void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
+  op.s = &Gpr[Rs(word)];
+  op.t = &Gpr[Rt(word)];
+  switch (form) {
+    case TForm::RegReg:
+    case TForm::MoveFrom:
+      op.d = Destination(Rd(word));
+      break;
+    case TForm::RegSignedImm:
+    case TForm::Load:
+    case TForm::Store:
+      op.d = Destination(Rt(word));
+      op.imm = SImm32(word);
+      break;
+    case TForm::RegImm:
+      op.d = Destination(Rt(word));
+      op.imm = Imm(word);
+      break;
+    case TForm::Shift:
+      op.d = Destination(Rd(word));
+      op.imm = Sa(word);
+      break;
+    case TForm::Shift32:
+      op.d = Destination(Rd(word));
+      op.imm = Sa(word) + 32;
+      break;
+    case TForm::MulDiv:
+      break;
+    case TForm::Branch:
+      op.d = &Gpr[31];
+      op.imm = pc + 8;
+      op.target = pc + 4 + (SImm32(word) << 2);
+      op.targetIndex = InPageTarget(op.target, pc);
+      break;
+    case TForm::Jump:
+      op.target = JumpDest(word, pc);
+      op.targetIndex = InPageTarget(op.target, pc);
+      break;
+    case TForm::JumpLink:
+      op.d = &Gpr[31];
+      op.imm = pc + 8;
+      op.target = JumpDest(word, pc);
+      op.targetIndex = InPageTarget(op.target, pc);
+      break;
+    case TForm::JumpReg:
+      break;
+    case TForm::JumpRegLink:
+      op.d = Destination(Rd(word));
+      op.imm = pc + 8;
+      break;
+  }
+}
+
+void Set(TFastOp& op, const THandlers& handlers, uint32_t pc) {
+  op.run = handlers.run;
+  op.threaded = (pc & 0xFFF) == kPageSize - 4 ? handlers.threadedAtPageEnd : handlers.threaded;
+}
+
+}  // namespace
+
+TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
+  TFastOp op{};
+  op.word = word;
+  op.d = &DiscardedWrite;
+  op.s = &Gpr[0];
+  op.t = &Gpr[0];
+  op.targetIndex = kNoIndex;
+  if (word == 0) {
+    Set(op, kFollowingHandlers<Nop>, pc);
+    return op;
+  }
+  const OpcodeHandler handler = FinalHandler(word);
+  op.transfer = OneOf(handler, kTransfers);
+  // A jump to itself counts the rest of the frame at once.
+  if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
+    Set(op, kHandlers<Stop>, pc);
+    return op;
+  }
+  const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
+                                [handler](const TFastForm& f) { return f.exact == handler; });
+  if (own != std::end(kFastForms)) {
+    Set(op, own->fast, pc);
+    SetOperands(op, own->form, word, pc);
+    return op;
+  }
+  op.exact = handler;
+  op.s = &Gpr[Rs(word)];
+  op.imm = SImm32(word);
+  if (op.transfer) {
+    Set(op, kHandlers<ThroughTransfer>, pc);
+    op.target = pc;
+  } else if (OneOf(handler, kLoads)) {
+    Set(op, kHandlers<ThroughLoad>, pc);
+  } else if (OneOf(handler, kStores)) {
+    Set(op, kHandlers<ThroughStore>, pc);
+  } else if (OneOf(handler, kReadModifyWrites)) {
+    Set(op, kHandlers<ThroughLoadStore>, pc);
+  } else {
+    Set(op, kFollowingHandlers<ThroughPlain>, pc);
+  }
+  return op;
+}
+
+}  // namespace vantor
