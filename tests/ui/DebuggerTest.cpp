@@ -16,7 +16,7 @@
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/TestDialogs.h"
+#include "tests/ui/WindowTestBase.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
@@ -46,14 +46,10 @@ int ArrowLine(const TTextPage& page) {
 
 }  // namespace
 
-class DebuggerTest : public QObject {
+class DebuggerTest : public test::TWindowTestBase {
   Q_OBJECT
 
  private:
-  std::unique_ptr<test::TempDir> dir_;
-  std::unique_ptr<test::TTestDialogs> dialogs_;
-  std::unique_ptr<TQtHost> host_;
-  std::unique_ptr<TMainForm> form_;
   std::unique_ptr<TDbgWnd> console_;
   std::unique_ptr<TMachineView> view_;
   std::unique_ptr<TRegForm> regs_;
@@ -61,8 +57,7 @@ class DebuggerTest : public QObject {
   QStringList messages_;
 
   void LoadAndStart(const std::vector<uint32_t>& code) {
-    const auto path = dir_->WriteFile("debug.z64", test::CodeRom(code));
-    form_->LoadRomFile(QString::fromStdString(path));
+    form_->LoadRomFile(WriteRom("debug.z64", test::CodeRom(code)));
     form_->Start1->trigger();
   }
   // Waits for the run to stop by itself, as the windows learn of it.
@@ -75,11 +70,8 @@ class DebuggerTest : public QObject {
   void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
 
   void init() {
-    dir_ = std::make_unique<test::TempDir>();
-    dialogs_ = std::make_unique<test::TTestDialogs>();
-    host_ = std::make_unique<TQtHost>(*dialogs_);
-    InstallHost(host_.get());
-    form_ = std::make_unique<TMainForm>(*dialogs_, QString::fromStdString(dir_->Path() / "x.ini"));
+    SetUpHost();
+    form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
     console_ = std::make_unique<TDbgWnd>();
     view_ = std::make_unique<TMachineView>(form_->Engine());
     view_->TimeoutMs = 30000;  // a loaded machine may not schedule the emulation thread soon
@@ -100,11 +92,7 @@ class DebuggerTest : public QObject {
     regs_.reset();
     view_.reset();
     console_.reset();
-    form_.reset();
-    ReleaseRenderer();
-    InstallHost(nullptr);
-    host_.reset();
-    UnloadRomImage();
+    TearDownHost();
   }
 
   // First, while this program has built no address map yet.

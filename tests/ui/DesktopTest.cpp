@@ -16,7 +16,7 @@
 #include "memory/RomImage.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/TestDialogs.h"
+#include "tests/ui/WindowTestBase.h"
 #include "ui/Desktop.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
@@ -49,24 +49,12 @@ QByteArray Sha256(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-class DesktopTest : public QObject {
+class DesktopTest : public test::TWindowTestBase {
   Q_OBJECT
 
  private:
-  std::unique_ptr<test::TempDir> dir_;
-  std::unique_ptr<test::TTestDialogs> dialogs_;
-  std::unique_ptr<TQtHost> host_;
-  std::unique_ptr<TMainForm> form_;
   std::unique_ptr<TDesktop> desktop_;
 
-  QString Settings() const { return QString::fromStdString((dir_->Path() / "Vantor64.ini")); }
-  QString WriteRom(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return QString::fromStdString(dir_->WriteFile(name, bytes));
-  }
-  void Load(const QString& path) {
-    dialogs_->answers.push_back(path);
-    form_->LoadROM1->trigger();
-  }
   // The main window and its desktop parts as the program makes them, on the same settings.
   void MakeWindow() {
     desktop_.reset();
@@ -106,21 +94,14 @@ class DesktopTest : public QObject {
   void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
 
   void init() {
-    dir_ = std::make_unique<test::TempDir>();
-    dialogs_ = std::make_unique<test::TTestDialogs>();
-    host_ = std::make_unique<TQtHost>(*dialogs_);
-    InstallHost(host_.get());
+    SetUpHost();
     MakeWindow();
     ShowWindow();
   }
 
   void cleanup() {
     desktop_.reset();
-    form_.reset();
-    ReleaseRenderer();
-    InstallHost(nullptr);
-    host_.reset();
-    UnloadRomImage();
+    TearDownHost();
   }
 
   // The desktop parts add to the File and Help menus and leave the rest as it was.

@@ -21,7 +21,7 @@
 #include "tests/support/FifoRescue.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/TestDialogs.h"
+#include "tests/ui/WindowTestBase.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "ui/Settings.h"
@@ -76,24 +76,12 @@ QStringList EnabledOf(const QList<QAction*>& items) {
 
 }  // namespace
 
-class MainFormTest : public QObject {
+class MainFormTest : public test::TWindowTestBase {
   Q_OBJECT
 
  private:
-  std::unique_ptr<test::TempDir> dir_;
-  std::unique_ptr<test::TTestDialogs> dialogs_;
-  std::unique_ptr<TQtHost> host_;
-  std::unique_ptr<TMainForm> form_;
   QStringList lines_;
 
-  QString Settings() const { return QString::fromStdString((dir_->Path() / "Vantor64.ini")); }
-  QString WriteRom(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return QString::fromStdString(dir_->WriteFile(name, bytes));
-  }
-  void Load(const QString& path) {
-    dialogs_->answers.push_back(path);
-    form_->LoadROM1->trigger();
-  }
   // The items whose state the commands change, enabled ones listed.
   QStringList RunItems() const {
     return EnabledOf({form_->UnloadROM1, form_->ROMInfo1, form_->Start1, form_->Pause1,
@@ -104,10 +92,7 @@ class MainFormTest : public QObject {
   void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
 
   void init() {
-    dir_ = std::make_unique<test::TempDir>();
-    dialogs_ = std::make_unique<test::TTestDialogs>();
-    host_ = std::make_unique<TQtHost>(*dialogs_);
-    InstallHost(host_.get());
+    SetUpHost();
     lines_.clear();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
     // The window's destructor ends a run, whose last status texts must not reach it then.
@@ -123,11 +108,7 @@ class MainFormTest : public QObject {
     // The run's last status texts reach the form while Stop drains them: stop it while the
     // form still exists.
     form_->Button4Click();
-    form_.reset();
-    ReleaseRenderer();
-    InstallHost(nullptr);
-    host_.reset();
-    UnloadRomImage();
+    TearDownHost();
   }
 
   void windowAndMenuTable_data() {
