@@ -187,47 +187,50 @@ template <Condition F>
   return posted == kBranchImmediate ? index + 2 : index + 1;
 }
 
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run);
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left);
 
 // The call of the next handler is a tail call: optimised builds jump from handler to handler
 // without growing the stack; unoptimised ones nest at most one call per step of the block
 // (kMaxBlockSteps). kFollows: H always goes on with the following word, and the entry is not the
 // page's last, so the next index needs no test.
 template <TFastHandler H, bool kFollows>
-uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
+uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
   const uint32_t next = H(op, index);
-  if ((!kFollows && next >= kWordsPerPage) || --run.left == 0) [[unlikely]] {
+  if ((!kFollows && next >= kWordsPerPage) || --left == 0) [[unlikely]] {
     if (next == kTransferTaken) {
       // The common case first: a target on the page, with the zero word in the delay slot.
-      if (op.targetIndex != kNoIndex && run.left > 2 && StorageWord(run.storage, index + 1) == 0) {
-        run.left -= 2;
+      if (op.targetIndex != kNoIndex && left > 2 && StorageWord(run.storage, index + 1) == 0) {
         const TFastOp& following = run.ops[op.targetIndex];
         if (following.word == StorageWord(run.storage, op.targetIndex)) [[likely]]
-          return following.threaded(following, op.targetIndex, run);
+          return following.threaded(following, op.targetIndex, run, left - 2);
+        run.left = left - 2;
         run.index = index;
         return kTransferDone;
       }
-      return TakeTransfer(op, index, run);
+      return TakeTransfer(op, index, run, left);
     }
+    run.left = left;
     run.index = index;
     return next;
   }
   // Entries of one page are consecutive: the next one is found from this one.
   const TFastOp& following = (&op)[next - index];
   if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
+    run.left = left;
     run.index = index;
     return next;
   }
-  return following.threaded(following, next, run);
+  return following.threaded(following, next, run, left);
 }
 
 // A taken transfer at index runs its delay slot and goes on at the target when the slot is on
 // the page, current, no transfer itself and allowed in a block, and the target is on the page;
 // otherwise the runner finishes the transfer.
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
   run.index = index;
+  run.left = left;
   const uint32_t slot = index + 1;
-  if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
+  if (slot == kWordsPerPage || left < 2) return kTransferTaken;
   // The zero word, the usual filler of a delay slot, does nothing whatever its entry holds.
   const uint32_t slotWord = StorageWord(run.storage, slot);
   if (slotWord != 0) {
@@ -235,8 +238,9 @@ uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
     if (slotOp.word != slotWord || slotOp.transfer) return kTransferTaken;
     if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
   }
-  run.left -= 2;
-  if (run.left == 0) return kTransferDone;
+  left -= 2;
+  run.left = left;
+  if (left == 0) return kTransferDone;
   uint32_t next = op.targetIndex;
   if (next == kNoIndex) {  // a jump through a register
     const uint32_t target = BranchTarget & ~3u;
@@ -245,7 +249,7 @@ uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
   }
   const TFastOp& following = run.ops[next];
   if (following.word != StorageWord(run.storage, next)) return kTransferDone;
-  return following.threaded(following, next, run);
+  return following.threaded(following, next, run, left);
 }
 
 struct THandlers {
