@@ -49,11 +49,19 @@ inline constexpr uint16_t kNoIndex = 0xFFFF;
 struct alignas(64) TFastOp {
   TThreadedHandler threaded;
   TFastHandler run;
-  // Where the result goes: a Gpr slot, or a sink for r0 so no step needs to clear it.
-  uint64_t* d;
-  const uint64_t* s;
+  // Where the result goes: a Gpr slot, or a sink for r0 so no step needs to clear it; for COP1
+  // instructions, the register words (a double's: the even word of its pair).
+  union {
+    uint64_t* d;
+    uint32_t* fd;
+  };
+  union {
+    const uint64_t* s;
+    const uint32_t* fs;
+  };
   union {
     const uint64_t* t;
+    const uint32_t* ft;
     OpcodeHandler exact;  // the single-step handler, for the instructions run through it
   };
   uint32_t word;
