@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "core/Cop1.h"
 #include "core/CpuState.h"
@@ -28,11 +29,23 @@ inline bool IsNanD(uint64_t bits) {
 inline constexpr uint32_t kDefaultNanS = 0x7FBFFFFF;
 inline constexpr uint64_t kDefaultNanD = 0x7FF7FFFF'FFFFFFFF;
 
-// A double lives in an even-odd pair of words: the low half in the even word.
+// A double lives in an even-odd pair of words: the low half in the even word. On a little-endian
+// host that is the double's own layout, and a result is written with one 64-bit store: the next
+// instruction's 64-bit read of the pair then takes it straight from the store, where two 32-bit
+// stores would make it wait for both to reach the cache.
 inline uint64_t PairBits(const uint32_t* pair) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t bits;
+    std::memcpy(&bits, pair, sizeof bits);
+    return bits;
+  }
   return uint64_t{pair[1]} << 32 | pair[0];
 }
 inline void SetPairBits(uint32_t* pair, uint64_t bits) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(pair, &bits, sizeof bits);
+    return;
+  }
   pair[0] = static_cast<uint32_t>(bits);
   pair[1] = static_cast<uint32_t>(bits >> 32);
 }
