@@ -35,7 +35,7 @@ namespace {
   uint32_t branchState = kBranchNone;
   for (;;) {
     const TFastOp* op = Fetch(ops, storage, index, virtualPage);
-    const uint32_t next = op->threaded(*op, index, run);
+    const uint32_t next = op->threaded(*op, index, run, run.left);
     if (next < kWordsPerPage) {  // the block's steps are done, or the next entry is outdated
       index = next;
       if (run.left == 0) break;

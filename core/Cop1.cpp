@@ -8,6 +8,7 @@
 #include "common/HexText.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
+#include "core/FloatSemantics.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
@@ -25,14 +26,10 @@ namespace {
 constexpr uint32_t kFcr0 = 0;
 constexpr uint32_t kFcr31 = 31;
 
-bool Condition() {
-  return (FCR31 & kFcr31Condition) != 0;
-}
-
 }  // namespace
 
 void MFC1(uint32_t w) {
-  Gpr[Rt(w)] = Sext32(Cop1Regs[Fs(w)]);
+  Gpr[Rt(w)] = fpu::WordFromCop1(Cop1Regs[Fs(w)]);
 }
 void DMFC1(uint32_t w) {
   Gpr[Rt(w)] = ReadPair(Fs(w));
@@ -46,7 +43,7 @@ void CFC1(uint32_t w) {
   Gpr[Rt(w)] = Sext32(value);
 }
 void MTC1(uint32_t w) {
-  Cop1Regs[Fs(w)] = LowWord(Gpr[Rt(w)]);
+  Cop1Regs[Fs(w)] = fpu::WordToCop1(Gpr[Rt(w)]);
 }
 void DMTC1(uint32_t w) {
   WritePair(Fs(w), Gpr[Rt(w)]);
@@ -60,16 +57,16 @@ void CTC1(uint32_t w) {
 }
 
 void BC1F(uint32_t w) {
-  ConditionalBranch(w, !Condition(), false);
+  ConditionalBranch(w, !fpu::Condition(), false);
 }
 void BC1T(uint32_t w) {
-  ConditionalBranch(w, Condition(), false);
+  ConditionalBranch(w, fpu::Condition(), false);
 }
 void BC1FL(uint32_t w) {
-  ConditionalBranch(w, !Condition(), true);
+  ConditionalBranch(w, !fpu::Condition(), true);
 }
 void BC1TL(uint32_t w) {
-  ConditionalBranch(w, Condition(), true);
+  ConditionalBranch(w, fpu::Condition(), true);
 }
 
 void IllegalCop1(uint32_t w) {

@@ -1,10 +1,7 @@
 // COP1 arithmetic, conversions and compares. Every handler takes its operand size from bit 21 of
 // the word alone (clear: single words, for S and W; set: double pairs, for D and L); only CVT.S
-// and CVT.D look at more of the format. The host computes every result in IEEE-754
-// round-to-nearest-even, which PrepareHostFloatingPoint sets up; the rounding mode in FCR31 is
-// ignored and no floating-point exception reaches the emulated program.
-#include <bit>
-#include <cmath>
+// and CVT.D look at more of the format. The values follow FloatSemantics.h; the rounding mode in
+// FCR31 is ignored and no floating-point exception reaches the emulated program.
 #include <cstdint>
 #include <limits>
 
@@ -12,6 +9,7 @@
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
+#include "core/FloatSemantics.h"
 #include "core/InstrFields.h"
 
 namespace vantor::cop1 {
@@ -29,102 +27,53 @@ bool IsDouble(uint32_t w) {
 // Formats as CVT.S and CVT.D tell them apart: fmt and 5.
 enum : uint32_t { kFormatS = 0, kFormatD = 1, kFormatW = 4, kFormatL = 5 };
 
-bool IsNanS(uint32_t bits) {
-  return (bits & 0x7F800000) == 0x7F800000 && (bits & 0x007FFFFF) != 0;
+// The words a field names: a single's register, or the even word of a double's pair.
+uint32_t* Word(uint32_t reg) {
+  return &Cop1Regs[reg];
 }
-bool IsNanD(uint64_t bits) {
-  return (bits & 0x7FF00000'00000000) == 0x7FF00000'00000000 && (bits & 0x000FFFFF'FFFFFFFF) != 0;
-}
-
-// The r4300i's default NaNs; in its encoding a quiet NaN has the top fraction bit clear. Every NaN
-// an operation produces is stored as one of these, so the result does not depend on how the host
-// forms NaNs, and the program never receives what its own encoding reads as a signaling NaN.
-constexpr uint32_t kDefaultNanS = 0x7FBFFFFF;
-constexpr uint64_t kDefaultNanD = 0x7FF7FFFF'FFFFFFFF;
-
-float GetS(uint32_t reg) {
-  return std::bit_cast<float>(Cop1Regs[reg]);
-}
-double GetD(uint32_t reg) {
-  return std::bit_cast<double>(ReadPair(reg));
-}
-void SetS(uint32_t reg, float value) {
-  const auto bits = std::bit_cast<uint32_t>(value);
-  Cop1Regs[reg] = IsNanS(bits) ? kDefaultNanS : bits;
-}
-void SetD(uint32_t reg, double value) {
-  const auto bits = std::bit_cast<uint64_t>(value);
-  WritePair(reg, IsNanD(bits) ? kDefaultNanD : bits);
+uint32_t* Pair(uint32_t reg) {
+  return &Cop1Regs[reg & 30];
 }
 
-// fd = op(fs, ft) and fd = op(fs), in the precision bit 21 selects.
-template <typename Op>
-void Binary(uint32_t w, Op op) {
+// fd = f(fs, ft), every operand in the precision bit 21 selects.
+template <fpu::Step S, fpu::Step D>
+void Sized(uint32_t w) {
   if (IsDouble(w))
-    SetD(Fd(w), op(GetD(Fs(w)), GetD(Ft(w))));
+    D(Pair(Fd(w)), Pair(Fs(w)), Pair(Ft(w)));
   else
-    SetS(Fd(w), op(GetS(Fs(w)), GetS(Ft(w))));
-}
-template <typename Op>
-void Unary(uint32_t w, Op op) {
-  if (IsDouble(w))
-    SetD(Fd(w), op(GetD(Fs(w))));
-  else
-    SetS(Fd(w), op(GetS(Fs(w))));
-}
-
-// NaN, the infinities and values outside the 64-bit range convert to 2^31 - 1, the r4300i's own
-// result for an invalid conversion to a word. The range test also keeps the cast defined.
-constexpr int64_t kInvalidInteger = 0x7FFFFFFF;
-
-int64_t Truncate(double value) {
-  if (!(value >= -0x1p63 && value < 0x1p63)) return kInvalidInteger;
-  return static_cast<int64_t>(value);
-}
-// The source truncated toward zero to 64 bits, whatever rounding mode FCR31 names.
-int64_t TruncateSource(uint32_t w) {
-  return Truncate(IsDouble(w) ? GetD(Fs(w)) : GetS(Fs(w)));
-}
-
-void SetCondition(bool holds) {
-  FCR31 = holds ? FCR31 | kFcr31Condition : FCR31 & ~kFcr31Condition;
-}
-template <typename Test>
-void Compare(uint32_t w, Test test) {
-  SetCondition(IsDouble(w) ? test(GetD(Fs(w)), GetD(Ft(w))) : test(GetS(Fs(w)), GetS(Ft(w))));
+    S(Word(Fd(w)), Word(Fs(w)), Word(Ft(w)));
 }
 
 }  // namespace
 
 void ADD(uint32_t w) {
-  Binary(w, [](auto a, auto b) { return a + b; });
+  Sized<fpu::ArithS<fpu::Add>, fpu::ArithD<fpu::Add>>(w);
 }
 void SUB(uint32_t w) {
-  Binary(w, [](auto a, auto b) { return a - b; });
+  Sized<fpu::ArithS<fpu::Sub>, fpu::ArithD<fpu::Sub>>(w);
 }
 void MUL(uint32_t w) {
-  Binary(w, [](auto a, auto b) { return a * b; });
+  Sized<fpu::ArithS<fpu::Mul>, fpu::ArithD<fpu::Mul>>(w);
 }
 void DIV(uint32_t w) {
-  Binary(w, [](auto a, auto b) { return a / b; });
+  Sized<fpu::ArithS<fpu::Div>, fpu::ArithD<fpu::Div>>(w);
 }
 void SQRT(uint32_t w) {
-  Unary(w, [](auto a) { return std::sqrt(a); });
+  Sized<fpu::UnaryS<fpu::Sqrt>, fpu::UnaryD<fpu::Sqrt>>(w);
 }
 void NEG(uint32_t w) {
-  Unary(w, [](auto a) { return -a; });
+  Sized<fpu::UnaryS<fpu::Neg>, fpu::UnaryD<fpu::Neg>>(w);
 }
-// A bit-for-bit copy: NaN payloads pass unchanged.
 void MOV(uint32_t w) {
-  if (IsDouble(w))
-    WritePair(Fd(w), ReadPair(Fs(w)));
-  else
-    Cop1Regs[Fd(w)] = Cop1Regs[Fs(w)];
+  Sized<fpu::MoveS, fpu::MoveD>(w);
 }
 
-// Values of 2^31 and more keep the low 32 bits of their 64-bit truncation.
+// The result is a word: fd names a single register in both precisions.
 void TRUNC_W(uint32_t w) {
-  Cop1Regs[Fd(w)] = static_cast<uint32_t>(TruncateSource(w));
+  if (IsDouble(w))
+    fpu::TruncateD(Word(Fd(w)), Pair(Fs(w)), nullptr);
+  else
+    fpu::TruncateS(Word(Fd(w)), Word(Fs(w)), nullptr);
 }
 void CVT_W(uint32_t w) {
   TRUNC_W(w);
@@ -132,7 +81,8 @@ void CVT_W(uint32_t w) {
 // Only half done: the low word of the result goes to the even word of fd's pair and the high word
 // is dropped, which the notice line owns up to on every execution.
 void CVT_L(uint32_t w) {
-  Cop1Regs[Fd(w) & 30] = static_cast<uint32_t>(TruncateSource(w));
+  Cop1Regs[Fd(w) & 30] = static_cast<uint32_t>(
+      fpu::Truncate(IsDouble(w) ? fpu::GetD(Pair(Fs(w))) : fpu::GetS(Word(Fs(w)))));
   DbgAddLine("OWWW... CVT.L sucks bigtime :P");
 }
 
@@ -142,13 +92,13 @@ void CVT_L(uint32_t w) {
 void CVT_S(uint32_t w) {
   switch (Fmt(w) & 5) {
     case kFormatD:
-      SetS(Fd(w), static_cast<float>(GetD(Fs(w))));
+      fpu::SingleFromD(Word(Fd(w)), Pair(Fs(w)), nullptr);
       break;
     case kFormatW:
-      SetS(Fd(w), static_cast<float>(static_cast<int32_t>(Cop1Regs[Fs(w)])));
+      fpu::SingleFromW(Word(Fd(w)), Word(Fs(w)), nullptr);
       break;
     case kFormatL:
-      SetS(Fd(w), static_cast<float>(static_cast<int64_t>(ReadPair(Fs(w)))));
+      fpu::SingleFromL(Word(Fd(w)), Pair(Fs(w)), nullptr);
       break;
     default:  // S to S changes nothing
       break;
@@ -157,35 +107,34 @@ void CVT_S(uint32_t w) {
 void CVT_D(uint32_t w) {
   switch (Fmt(w) & 5) {
     case kFormatS:
-      SetD(Fd(w), GetS(Fs(w)));
+      fpu::DoubleFromS(Pair(Fd(w)), Word(Fs(w)), nullptr);
       break;
     case kFormatW:
-      SetD(Fd(w), static_cast<double>(static_cast<int32_t>(Cop1Regs[Fs(w)])));
+      fpu::DoubleFromW(Pair(Fd(w)), Word(Fs(w)), nullptr);
       break;
     case kFormatL:
-      SetD(Fd(w), static_cast<double>(static_cast<int64_t>(ReadPair(Fs(w)))));
+      fpu::DoubleFromL(Pair(Fd(w)), Pair(Fs(w)), nullptr);
       break;
     default:  // D to D changes nothing
       break;
   }
 }
 
-// C.EQ, C.LT and C.LE also hold for unordered operands; the tests themselves are quiet.
 void C_EQ(uint32_t w) {
-  Compare(w, [](auto a, auto b) { return std::isunordered(a, b) || a == b; });
+  Sized<fpu::CompareS<fpu::Equal>, fpu::CompareD<fpu::Equal>>(w);
 }
 void C_LT(uint32_t w) {
-  Compare(w, [](auto a, auto b) { return std::isunordered(a, b) || std::isless(a, b); });
+  Sized<fpu::CompareS<fpu::Less>, fpu::CompareD<fpu::Less>>(w);
 }
 void C_LE(uint32_t w) {
-  Compare(w, [](auto a, auto b) { return std::isunordered(a, b) || std::islessequal(a, b); });
+  Sized<fpu::CompareS<fpu::LessEqual>, fpu::CompareD<fpu::LessEqual>>(w);
 }
 // Decided on the bit patterns of both operands, not on host comparisons.
 void C_UN(uint32_t w) {
   if (IsDouble(w))
-    SetCondition(IsNanD(ReadPair(Fs(w))) || IsNanD(ReadPair(Ft(w))));
+    fpu::SetCondition(fpu::IsNanD(ReadPair(Fs(w))) || fpu::IsNanD(ReadPair(Ft(w))));
   else
-    SetCondition(IsNanS(Cop1Regs[Fs(w)]) || IsNanS(Cop1Regs[Ft(w)]));
+    fpu::SetCondition(fpu::IsNanS(Cop1Regs[Fs(w)]) || fpu::IsNanS(Cop1Regs[Ft(w)]));
 }
 
 }  // namespace vantor::cop1

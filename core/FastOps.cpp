@@ -7,6 +7,7 @@
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
+#include "core/FloatSemantics.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/Semantics.h"
@@ -57,6 +58,28 @@ template <uint64_t (*F)(uint64_t)>
 [[gnu::always_inline]] inline uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
   *op.d = F(MulDivTemp);
   return index + 1;
+}
+
+// COP1: the register words were found once, at decode.
+template <fpu::Step F>
+[[gnu::always_inline]] inline uint32_t Float(const TFastOp& op, uint32_t index) {
+  F(op.fd, op.fs, op.ft);
+  return index + 1;
+}
+[[gnu::always_inline]] inline uint32_t MoveToCop1(const TFastOp& op, uint32_t index) {
+  *op.fd = fpu::WordToCop1(*op.t);
+  return index + 1;
+}
+[[gnu::always_inline]] inline uint32_t MoveFromCop1(const TFastOp& op, uint32_t index) {
+  *op.d = fpu::WordFromCop1(*op.fs);
+  return index + 1;
+}
+// The BC1 branches as conditions of the branch handlers below, which pass them rs and rt unused.
+bool Cop1True(uint64_t, uint64_t) {
+  return fpu::Condition();
+}
+bool Cop1False(uint64_t, uint64_t) {
+  return !fpu::Condition();
 }
 
 // Inside a block, loads and stores reach only pages whose handlers are plain memory, whose words
@@ -187,47 +210,50 @@ template <Condition F>
   return posted == kBranchImmediate ? index + 2 : index + 1;
 }
 
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run);
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left);
 
 // The call of the next handler is a tail call: optimised builds jump from handler to handler
 // without growing the stack; unoptimised ones nest at most one call per step of the block
 // (kMaxBlockSteps). kFollows: H always goes on with the following word, and the entry is not the
 // page's last, so the next index needs no test.
 template <TFastHandler H, bool kFollows>
-uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run) {
+uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
   const uint32_t next = H(op, index);
-  if ((!kFollows && next >= kWordsPerPage) || --run.left == 0) [[unlikely]] {
+  if ((!kFollows && next >= kWordsPerPage) || --left == 0) [[unlikely]] {
     if (next == kTransferTaken) {
       // The common case first: a target on the page, with the zero word in the delay slot.
-      if (op.targetIndex != kNoIndex && run.left > 2 && StorageWord(run.storage, index + 1) == 0) {
-        run.left -= 2;
+      if (op.targetIndex != kNoIndex && left > 2 && StorageWord(run.storage, index + 1) == 0) {
         const TFastOp& following = run.ops[op.targetIndex];
         if (following.word == StorageWord(run.storage, op.targetIndex)) [[likely]]
-          return following.threaded(following, op.targetIndex, run);
+          return following.threaded(following, op.targetIndex, run, left - 2);
+        run.left = left - 2;
         run.index = index;
         return kTransferDone;
       }
-      return TakeTransfer(op, index, run);
+      return TakeTransfer(op, index, run, left);
     }
+    run.left = left;
     run.index = index;
     return next;
   }
   // Entries of one page are consecutive: the next one is found from this one.
   const TFastOp& following = (&op)[next - index];
   if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
+    run.left = left;
     run.index = index;
     return next;
   }
-  return following.threaded(following, next, run);
+  return following.threaded(following, next, run, left);
 }
 
 // A taken transfer at index runs its delay slot and goes on at the target when the slot is on
 // the page, current, no transfer itself and allowed in a block, and the target is on the page;
 // otherwise the runner finishes the transfer.
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
+uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
   run.index = index;
+  run.left = left;
   const uint32_t slot = index + 1;
-  if (slot == kWordsPerPage || run.left < 2) return kTransferTaken;
+  if (slot == kWordsPerPage || left < 2) return kTransferTaken;
   // The zero word, the usual filler of a delay slot, does nothing whatever its entry holds.
   const uint32_t slotWord = StorageWord(run.storage, slot);
   if (slotWord != 0) {
@@ -235,8 +261,9 @@ uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
     if (slotOp.word != slotWord || slotOp.transfer) return kTransferTaken;
     if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
   }
-  run.left -= 2;
-  if (run.left == 0) return kTransferDone;
+  left -= 2;
+  run.left = left;
+  if (left == 0) return kTransferDone;
   uint32_t next = op.targetIndex;
   if (next == kNoIndex) {  // a jump through a register
     const uint32_t target = BranchTarget & ~3u;
@@ -245,7 +272,7 @@ uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run) {
   }
   const TFastOp& following = run.ops[next];
   if (following.word != StorageWord(run.storage, next)) return kTransferDone;
-  return following.threaded(following, next, run);
+  return following.threaded(following, next, run, left);
 }
 
 struct THandlers {
@@ -275,6 +302,8 @@ enum class TForm : uint8_t {
   JumpLink,      // to the region's target, linking r31
   JumpReg,       // to rs
   JumpRegLink,   // to rs, linking rd
+  MoveToCop1,    // fs = rt, read through t
+  MoveFromCop1,  // rt = fs
 };
 
 struct TFastForm {
@@ -363,6 +392,57 @@ constexpr TFastForm kFastForms[] = {
   {ops::JAL, kHandlers<JumpLink>, TForm::JumpLink},
   {ops::JR, kHandlers<JumpRegister>, TForm::JumpReg},
   {ops::JALR, kHandlers<JumpRegisterLink>, TForm::JumpRegLink},
+  {cop1::MTC1, kFollowingHandlers<MoveToCop1>, TForm::MoveToCop1},
+  {cop1::MFC1, kFollowingHandlers<MoveFromCop1>, TForm::MoveFromCop1},
+  {cop1::BC1F, kHandlers<Branch<Cop1False>>, TForm::Branch},
+  {cop1::BC1T, kHandlers<Branch<Cop1True>>, TForm::Branch},
+  {cop1::BC1FL, kHandlers<BranchLikely<Cop1False>>, TForm::Branch},
+  {cop1::BC1TL, kHandlers<BranchLikely<Cop1True>>, TForm::Branch},
+};
+
+// COP1 arithmetic, compares and conversions by handler and format (S 0, D 1, W 4, L 5: fmt and
+// 5), with whether fd and fs name a double's pair (ft is in fs's precision). The other forms run
+// through their single-step handler.
+struct TFloatForm {
+  OpcodeHandler exact;
+  uint32_t format;
+  THandlers fast;
+  bool pairD;
+  bool pairS;
+};
+
+template <fpu::Step F>
+constexpr THandlers kFloat = kFollowingHandlers<Float<F>>;
+
+constexpr TFloatForm kFloatForms[] = {
+  {cop1::ADD, 0, kFloat<fpu::ArithS<fpu::Add>>, false, false},
+  {cop1::ADD, 1, kFloat<fpu::ArithD<fpu::Add>>, true, true},
+  {cop1::SUB, 0, kFloat<fpu::ArithS<fpu::Sub>>, false, false},
+  {cop1::SUB, 1, kFloat<fpu::ArithD<fpu::Sub>>, true, true},
+  {cop1::MUL, 0, kFloat<fpu::ArithS<fpu::Mul>>, false, false},
+  {cop1::MUL, 1, kFloat<fpu::ArithD<fpu::Mul>>, true, true},
+  {cop1::DIV, 0, kFloat<fpu::ArithS<fpu::Div>>, false, false},
+  {cop1::DIV, 1, kFloat<fpu::ArithD<fpu::Div>>, true, true},
+  {cop1::SQRT, 0, kFloat<fpu::UnaryS<fpu::Sqrt>>, false, false},
+  {cop1::SQRT, 1, kFloat<fpu::UnaryD<fpu::Sqrt>>, true, true},
+  {cop1::NEG, 0, kFloat<fpu::UnaryS<fpu::Neg>>, false, false},
+  {cop1::NEG, 1, kFloat<fpu::UnaryD<fpu::Neg>>, true, true},
+  {cop1::MOV, 0, kFloat<fpu::MoveS>, false, false},
+  {cop1::MOV, 1, kFloat<fpu::MoveD>, true, true},
+  {cop1::C_EQ, 0, kFloat<fpu::CompareS<fpu::Equal>>, false, false},
+  {cop1::C_EQ, 1, kFloat<fpu::CompareD<fpu::Equal>>, true, true},
+  {cop1::C_LT, 0, kFloat<fpu::CompareS<fpu::Less>>, false, false},
+  {cop1::C_LT, 1, kFloat<fpu::CompareD<fpu::Less>>, true, true},
+  {cop1::C_LE, 0, kFloat<fpu::CompareS<fpu::LessEqual>>, false, false},
+  {cop1::C_LE, 1, kFloat<fpu::CompareD<fpu::LessEqual>>, true, true},
+  {cop1::TRUNC_W, 0, kFloat<fpu::TruncateS>, false, false},
+  {cop1::TRUNC_W, 1, kFloat<fpu::TruncateD>, false, true},
+  {cop1::CVT_W, 0, kFloat<fpu::TruncateS>, false, false},
+  {cop1::CVT_W, 1, kFloat<fpu::TruncateD>, false, true},
+  {cop1::CVT_S, 1, kFloat<fpu::SingleFromD>, false, true},
+  {cop1::CVT_S, 4, kFloat<fpu::SingleFromW>, false, false},
+  {cop1::CVT_D, 0, kFloat<fpu::DoubleFromS>, true, false},
+  {cop1::CVT_D, 4, kFloat<fpu::DoubleFromW>, true, false},
 };
 // clang-format on
 
@@ -481,6 +561,13 @@ void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
       op.d = Destination(Rd(word));
       op.imm = pc + 8;
       break;
+    case TForm::MoveToCop1:
+      op.fd = &Cop1Regs[Fs(word)];
+      break;
+    case TForm::MoveFromCop1:
+      op.d = Destination(Rt(word));
+      op.fs = &Cop1Regs[Fs(word)];
+      break;
   }
 }
 
@@ -508,6 +595,20 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
     Set(op, kHandlers<Stop>, pc);
     return op;
+  }
+  if (Op(word) == 0x11) {
+    const auto own = std::find_if(std::begin(kFloatForms), std::end(kFloatForms),
+                                  [handler, word](const TFloatForm& f) {
+                                    return f.exact == handler && f.format == (Fmt(word) & 5);
+                                  });
+    if (own != std::end(kFloatForms)) {
+      auto reg = [](uint32_t r, bool pair) { return &Cop1Regs[pair ? r & 30 : r]; };
+      Set(op, own->fast, pc);
+      op.fd = reg(Fd(word), own->pairD);
+      op.fs = reg(Fs(word), own->pairS);
+      op.ft = reg(Ft(word), own->pairS);
+      return op;
+    }
   }
   const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
                                 [handler](const TFastForm& f) { return f.exact == handler; });

@@ -17,9 +17,12 @@ struct TBlockRun;
 // (kWordsPerPage or more: the block leaves the page there), or one of the codes below.
 using TFastHandler = uint32_t (*)(const TFastOp& op, uint32_t index);
 // Runs the instruction, then goes straight on to the next one's threaded handler while the block
-// may go on and the next entry is current. Returns what the last instruction run returned, with
-// its index in run.index and the steps still allowed in run.left.
-using TThreadedHandler = uint32_t (*)(const TFastOp& op, uint32_t index, TBlockRun& run);
+// may go on and the next entry is current. left (the steps still allowed, this one included)
+// travels in a register rather than in run, so that counting the steps is no chain of stores and
+// loads. Returns what the last instruction run returned, with its index in run.index and the
+// steps still allowed in run.left.
+using TThreadedHandler = uint32_t (*)(const TFastOp& op, uint32_t index, TBlockRun& run,
+                                      uint32_t left);
 
 inline constexpr uint32_t kWordsPerPage = 1024;
 
@@ -46,11 +49,19 @@ inline constexpr uint16_t kNoIndex = 0xFFFF;
 struct alignas(64) TFastOp {
   TThreadedHandler threaded;
   TFastHandler run;
-  // Where the result goes: a Gpr slot, or a sink for r0 so no step needs to clear it.
-  uint64_t* d;
-  const uint64_t* s;
+  // Where the result goes: a Gpr slot, or a sink for r0 so no step needs to clear it; for COP1
+  // instructions, the register words (a double's: the even word of its pair).
+  union {
+    uint64_t* d;
+    uint32_t* fd;
+  };
+  union {
+    const uint64_t* s;
+    const uint32_t* fs;
+  };
   union {
     const uint64_t* t;
+    const uint32_t* ft;
     OpcodeHandler exact;  // the single-step handler, for the instructions run through it
   };
   uint32_t word;

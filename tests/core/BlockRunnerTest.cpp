@@ -1,7 +1,8 @@
 // The block runner against the single step: random programs, biased towards what a block must
 // stop for or carry through exactly (transfers at page ends, branches in delay slots, likely
-// branches, self-modifying stores, COP0 moves, ERET, TLBWI, cartridge DMA, MI_INTR byte stores,
-// unaligned accesses), run from the same state on both paths must leave the same machine.
+// branches, self-modifying stores, COP0 moves, COP1 arithmetic on special values, ERET, TLBWI,
+// cartridge DMA, MI_INTR byte stores, unaligned accesses), run from the same state on both paths
+// must leave the same machine.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +12,7 @@
 
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
+#include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
 #include "memory/AddressMap.h"
@@ -64,7 +66,7 @@ class RandomProgram {
     static constexpr uint32_t kMemory[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x37,
                                            0x28, 0x29, 0x2A, 0x2B, 0x2E, 0x3F, 0x31, 0x39};
     const uint32_t offset = (Below(24) - 12) & 0xFFFF;  // a few words either way
-    switch (Below(20)) {
+    switch (Below(22)) {
       case 0:
       case 1:
       case 2:
@@ -97,11 +99,46 @@ class RandomProgram {
       }
       case 16:  // ERET or TLBWI
         return Below(2) == 0 ? 0x42000018 : 0x42000002;
-      case 17:  // COP1 moves and branches on the condition
-        return Below(2) == 0 ? (0x11 << 26 | 4 << 21 | AnyReg() << 16 | Below(32) << 11)
-                             : IType(0x11, 8, Below(4), offset);
+      case 17:  // COP1 moves both ways and branches on the condition
+        switch (Below(3)) {
+          case 0:
+            return 0x11 << 26 | 4 << 21 | AnyReg() << 16 | Below(32) << 11;
+          case 1:
+            return 0x11 << 26 | 0 << 21 | Dest() << 16 | Below(32) << 11;
+          default:
+            return IType(0x11, 8, Below(4), offset);
+        }
       case 18:
+      case 19:
+        return FloatInstruction();
+      case 20:
         return 0;
+      default:
+        return Word();
+    }
+  }
+
+  // COP1 arithmetic, compares and conversions in every format, on any registers.
+  uint32_t FloatInstruction() {
+    static constexpr uint32_t kFormats[] = {16, 17, 20, 21};
+    static constexpr uint32_t kFunctions[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x06, 0x07, 0x0D,
+                                              0x20, 0x21, 0x24, 0x31, 0x32, 0x3C, 0x3E};
+    return 0x11 << 26 | kFormats[Below(4)] << 21 | Below(32) << 16 | Below(32) << 11 |
+           Below(32) << 6 | kFunctions[Below(std::size(kFunctions))];
+  }
+
+  // A COP1 register word: ordinary values, integers, zeros, infinities, NaNs and denormals.
+  uint32_t FloatWord() {
+    static constexpr uint32_t kSpecial[] = {0x00000000, 0x80000000, 0x7F800000, 0xFF800000,
+                                            0x7FC00000, 0x7FBFFFFF, 0x00000001, 0x3F800000,
+                                            0x7FF00000, 0x7FF80000, 0x41E00000, 0xC1E00000};
+    switch (Below(4)) {
+      case 0:
+        return kSpecial[Below(std::size(kSpecial))];
+      case 1:
+        return Below(2000) - 1000;
+      case 2:
+        return 0x3F000000 + Below(0x02000000);  // 0.5 to 512 as a single, the high half of a double
       default:
         return Word();
     }
@@ -146,6 +183,9 @@ class RandomProgram {
     for (uint32_t r = 1; r <= 8; ++r)
       Gpr[r] = Sext32(kBases[Below(std::size(kBases))] + Below(8));
     Gpr[25] = Sext32(kCodeStart + 4 * Below(kCodeWords));
+    for (uint32_t& reg : Cop1Regs)
+      reg = FloatWord();
+    FCR31 = Below(2) == 0 ? 0 : kFcr31Condition;
     Cop0Regs[STATUS] = Below(2) == 0 ? 0x8401 : 0x34000000;
     Cop0Regs[COMPARE] = Below(4) == 0 ? 0 : 1 + Below(600);
     Cop0Regs[COUNT] = Below(100);
