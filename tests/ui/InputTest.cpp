@@ -95,6 +95,13 @@ class InputTest : public QObject {
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
   }
+  // The keyboard with its default keys, as the controller window assigns it.
+  static TControllerCfg KeyboardWithDefaults() {
+    TControllerCfg cfg;
+    cfg.DeviceGuid = kSysKeyboardGuid;
+    cfg.Map = kKeyboardDefaults;
+    return cfg;
+  }
   // A few looks at the device, as the window's timer would take them.
   void Ticks(int count = 3) {
     for (int i = 0; i < count && window_->CaptureBox() != nullptr; ++i)
@@ -162,9 +169,7 @@ class InputTest : public QObject {
   void keyboardDrivesTheController() {
     QWidget mainWindow;
     ActivateWindow(mainWindow);
-    TControllerCfg cfg;
-    cfg.DeviceGuid = kSysKeyboardGuid;
-    cfg.Map = kKeyboardDefaults;
+    const TControllerCfg cfg = KeyboardWithDefaults();
     TPadFeed feed(*input_, cfg, mainWindow);
     // W, K and F: A, Start and the digital pad's left; Up and Right: the stick up and right.
     for (uint8_t code : {17, 37, 33, 200, 205})
@@ -197,9 +202,7 @@ class InputTest : public QObject {
   void theFeedLooksOnlyWhileARunGoesInTheActiveWindow() {
     QWidget mainWindow;
     ActivateWindow(mainWindow);
-    TControllerCfg cfg;
-    cfg.DeviceGuid = kSysKeyboardGuid;
-    cfg.Map = kKeyboardDefaults;
+    const TControllerCfg cfg = KeyboardWithDefaults();
     TPadFeed feed(*input_, cfg, mainWindow);
     keyboard_->Press(17);  // W: A
     QVERIFY(!feed.Looking());
