@@ -11,15 +11,35 @@ namespace vantor::ui {
 
 namespace {
 
-constexpr const char* kManual = ":/docs/manual.md";
 constexpr QSize kFirstSize(720, 640);
 
 }  // namespace
 
+void TManualBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type) {
+  QTextBrowser::doSetSource(name, type);
+  AnchorHeadings();
+  // The browser looked for the anchor before the headings had theirs.
+  if (name.hasFragment()) scrollToAnchor(name.fragment());
+}
+
+void TManualBrowser::AnchorHeadings() {
+  QTextDocument* page = document();
+  for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
+    if (block.blockFormat().headingLevel() == 0) continue;
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position());
+    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setAnchor(true);
+    format.setAnchorNames({THelpWindow::HeadingAnchor(block.text())});
+    cursor.mergeCharFormat(format);
+  }
+}
+
 THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(QStringLiteral("Vantor64 Help"));
-  browser_ = new QTextBrowser(this);
+  browser_ = new TManualBrowser(this);
   browser_->setObjectName(QStringLiteral("HelpBrowser"));
   browser_->setOpenExternalLinks(true);
   auto* layout = new QVBoxLayout(this);
@@ -27,13 +47,10 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(browser_);
   resize(kFirstSize);
 
-  QFile manual(QString::fromLatin1(kManual));
-  if (manual.open(QIODevice::ReadOnly)) {
-    browser_->setMarkdown(QString::fromUtf8(manual.readAll()));
-    AnchorHeadings();
-  } else {
+  if (QFile::exists(QStringLiteral(":/docs/manual.md")))
+    browser_->setSource(QUrl(QString::fromLatin1(kManualUrl)));
+  else
     browser_->setPlainText(QStringLiteral("The manual is missing from this build."));
-  }
 }
 
 QString THelpWindow::HeadingAnchor(const QString& heading) {
@@ -47,20 +64,6 @@ QString THelpWindow::HeadingAnchor(const QString& heading) {
   return anchor;
 }
 
-void THelpWindow::AnchorHeadings() {
-  QTextDocument* document = browser_->document();
-  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-    if (block.blockFormat().headingLevel() == 0) continue;
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position());
-    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-    QTextCharFormat format;
-    format.setAnchor(true);
-    format.setAnchorNames({HeadingAnchor(block.text())});
-    cursor.mergeCharFormat(format);
-  }
-}
-
 void THelpWindow::Present() {
   show();
   raise();
@@ -69,11 +72,13 @@ void THelpWindow::Present() {
 
 void THelpWindow::ShowManual() {
   Present();
+  browser_->setSource(QUrl(QString::fromLatin1(kManualUrl)));
   browser_->verticalScrollBar()->setValue(0);
 }
 
 void THelpWindow::ShowContents() {
   Present();
+  browser_->setSource(QUrl(QString::fromLatin1(kManualUrl)));
   browser_->scrollToAnchor(QString::fromLatin1(kContentsAnchor));
 }
 

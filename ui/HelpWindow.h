@@ -1,5 +1,6 @@
-// The help window: the user manual (docs/manual.md, built into the program) in a browser that
-// follows its links between sections.
+// The help window: the user manual (docs/manual.md, built into the program with the runner's
+// and the accurate hardware mode's pages) in a browser that follows links between sections and
+// pages.
 #pragma once
 
 #include <QTextBrowser>
@@ -9,6 +10,23 @@ namespace vantor::ui {
 
 // The anchor of the manual's table of contents.
 inline constexpr const char* kContentsAnchor = "contents";
+// The manual as the help window loads it; the pages it links to lie beside it.
+inline constexpr const char* kManualUrl = "qrc:/docs/manual.md";
+
+// A browser of the built-in pages that gives every heading its anchor whenever it loads a page,
+// so that links to "page.md#section" find it.
+class TManualBrowser : public QTextBrowser {
+  Q_OBJECT
+
+ public:
+  using QTextBrowser::QTextBrowser;
+
+ protected:
+  void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
+
+ private:
+  void AnchorHeadings();
+};
 
 class THelpWindow : public QWidget {
   Q_OBJECT
@@ -21,7 +39,7 @@ class THelpWindow : public QWidget {
   // Index: the manual at its table of contents.
   void ShowContents();
 
-  QTextBrowser* Browser() const { return browser_; }
+  TManualBrowser* Browser() const { return browser_; }
 
   // A heading's anchor as the manual's links name it: lower case, spaces as hyphens, other
   // punctuation left out ("Save states & speed" -> "save-states--speed").
@@ -29,10 +47,8 @@ class THelpWindow : public QWidget {
 
  private:
   void Present();
-  // Gives every heading its anchor, so that links to "#section" find it.
-  void AnchorHeadings();
 
-  QTextBrowser* browser_;
+  TManualBrowser* browser_;
 };
 
 }  // namespace vantor::ui

@@ -329,6 +329,59 @@ class DesktopTest : public test::TWindowTestBase {
     QCOMPARE(THelpWindow::HeadingAnchor("Save states & speed"), QString("save-states--speed"));
   }
 
+  // Every link of the built-in pages leads to a page the program has and to a heading on it; a
+  // link to another page opens that page at its heading, and Help! comes back to the manual.
+  void helpLinksLeadToPagesAndHeadings() {
+    THelpWindow& help = desktop_->Help();
+    form_->Help2->trigger();
+    TManualBrowser* browser = help.Browser();
+    const auto anchorsAndLinks = [browser](QStringList& anchors, QStringList& links) {
+      for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+          const QTextCharFormat format = it.fragment().charFormat();
+          anchors << format.anchorNames();
+          if (!format.anchorHref().isEmpty()) links << format.anchorHref();
+        }
+    };
+    int otherPages = 0;
+    for (const char* page :
+         {"qrc:/docs/manual.md", "qrc:/docs/runner.md", "qrc:/docs/accurate-hardware.md"}) {
+      browser->setSource(QUrl(page));
+      QVERIFY2(!browser->toPlainText().isEmpty(), page);
+      QStringList anchors, links;
+      anchorsAndLinks(anchors, links);
+      for (const QString& link : links) {
+        const QUrl url = browser->source().resolved(QUrl(link));
+        if (url.scheme() == "https" || url.scheme() == "http" || url.scheme() == "mailto") continue;
+        QVERIFY2(url.scheme() == "qrc", qPrintable(page + (" links to " + link)));
+        if (url.adjusted(QUrl::RemoveFragment) ==
+            browser->source().adjusted(QUrl::RemoveFragment)) {
+          QVERIFY2(anchors.contains(url.fragment()), qPrintable(link));
+          continue;
+        }
+        ++otherPages;
+        QVERIFY2(QFile::exists(":" + url.path()), qPrintable(page + (" links to " + link)));
+        TManualBrowser other;
+        other.setSource(url);
+        QStringList otherAnchors;
+        const QTextDocument* document = other.document();
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+          for (auto it = block.begin(); !it.atEnd(); ++it)
+            otherAnchors << it.fragment().charFormat().anchorNames();
+        if (url.hasFragment()) QVERIFY2(otherAnchors.contains(url.fragment()), qPrintable(link));
+      }
+    }
+    QVERIFY(otherPages >= 3);
+
+    browser->setSource(QUrl("qrc:/docs/manual.md"));
+    browser->setSource(QUrl("runner.md#input-scripts"));
+    QVERIFY(browser->toPlainText().startsWith("vantor64-cli, the headless runner"));
+    QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
+    form_->Help2->trigger();
+    QVERIFY(browser->toPlainText().startsWith("Vantor64 user manual"));
+    QCOMPARE(browser->verticalScrollBar()->value(), 0);
+  }
+
   // The command line's start: paused before the first instruction, or running full-screen.
   void commandLineStart() {
     const QString rom = WriteRom("start.z64", IdleRom("START"));
