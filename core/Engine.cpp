@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <system_error>
@@ -352,6 +353,8 @@ void TEngine::Execute() {
     startImage_.reset();
   }
   RunStartTime = MilliClock();
+  runStart_ = clock_->Now();
+  pausedFor_ = TNanos(0);
   FrameCount = 0;
   stepsExecuted_ = 0;
   framesDue_ = 0;
@@ -362,7 +365,12 @@ void TEngine::Execute() {
     DbgAddLine(std::string("Emulation stopped: ") + error.what());
   }
 
-  elapsedMs_ = MilliClock() - RunStartTime;
+  // The run's time counts only while it was going: paused or held by the debugger it was not.
+  TNanos going = clock_->Now() - runStart_ - pausedFor_;
+  if (paused_) going -= clock_->Now() - pausedSince_;
+  elapsedMs_ = static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::max(going, TNanos(0))).count());
+  RunStartTime = elapsedMs_;
   const uint64_t rate = elapsedMs_ == 0 ? 0 : uint64_t{FrameCount} * 1000 / elapsedMs_;
   DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " + std::to_string(elapsedMs_) +
              " ms, a whopping " + std::to_string(rate) + " fps!");
@@ -456,6 +464,15 @@ bool TEngine::DebugLoop() {
   return true;
 }
 
+void TEngine::SetPaused(bool paused) {
+  if (paused == paused_) return;
+  if (paused)
+    pausedSince_ = clock_->Now();
+  else
+    pausedFor_ += clock_->Now() - pausedSince_;
+  paused_ = paused;
+}
+
 bool TEngine::MustStopBeforeStep() const {
   if (passOnce_) return false;
   return stepMode_ || std::binary_search(breakpoints_.begin(), breakpoints_.end(), PC.Lo);
@@ -466,7 +483,7 @@ bool TEngine::StopBeforeStep() {
     std::lock_guard lock(statusMutex_);
     wantPaused_ = true;
   }
-  paused_ = true;
+  SetPaused(true);
   passOnce_ = true;
   if (stopHandler_) stopHandler_();
   {
@@ -547,7 +564,7 @@ bool TEngine::ApplyRequests() {
     }
     if (request & kTerminate) return true;
     if (request & kPauseChanged) {
-      paused_ = wantPaused_.load();
+      SetPaused(wantPaused_.load());
       // Time spent paused is not made up for afterwards.
       restartPacing_ = true;
     }

@@ -169,6 +169,8 @@ class TEngine {
   // Applies niceness_ to threadId_; called with priorityMutex_ held. Returns the console line
   // to write, if any, so that it is written after the lock is released.
   std::string ApplyNiceness();
+  // Pauses or resumes the loop, counting the time spent paused; emulation thread only.
+  void SetPaused(bool paused);
   // Waits, serving the host's queue, until the predicate holds or the run has ended.
   template <typename Predicate>
   void WaitServingHost(Predicate done);
@@ -200,7 +202,11 @@ class TEngine {
   std::function<void(uint32_t)> frameHook_;
   uint64_t stepsExecuted_ = 0;
   uint32_t framesDue_ = 0;
-  uint32_t elapsedMs_ = 0;
+  uint32_t elapsedMs_ = 0;  // the time the last run was going, without its pauses
+  // The run's start and its pauses on clock_, for elapsedMs_.
+  TNanos runStart_{0};
+  TNanos pausedSince_{0};
+  TNanos pausedFor_{0};
   // Debugger control as posted, and as the emulation thread applies it.
   std::mutex debugMutex_;
   bool postedStepMode_ = false;

@@ -90,6 +90,20 @@ class FirstWaitHeldClock : public TPaceClock {
   bool held_ = false;
 };
 
+// Time moves only when the test moves it.
+class SteppedClock : public TPaceClock {
+ public:
+  TNanos Now() override { return now_.load(); }
+  void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, TNanos,
+                 const std::function<bool()>& woken) override {
+    wake.wait(lock, woken);
+  }
+  void Advance(milliseconds by) { now_ = now_.load() + by; }
+
+ private:
+  std::atomic<TNanos> now_{TNanos(0)};
+};
+
 constexpr uint32_t kT0 = 8, kT1 = 9, kT2 = 10;
 
 class EnginePacingTest : public ::testing::Test {
@@ -145,6 +159,25 @@ TEST_F(EnginePacingTest, WithoutTheLimitNoFrameWaits) {
   engine.Start({.frames = 5});
   engine.WaitForEnd();
   EXPECT_EQ(clock.waits, 0);
+}
+
+// A run paused for 5 s, going for 40 ms, then held 7 s by the debugger ran for 40 ms.
+TEST_F(EnginePacingTest, TheRunsTimeLeavesOutPausesAndDebuggerStops) {
+  LoadCounter('E');
+  SteppedClock clock;
+  TEngine engine;
+  engine.SetPaceClock(clock);
+  engine.Start({}, true);
+  ASSERT_TRUE(test::WaitUntil([&] { return engine.Paused(); }));
+  clock.Advance(milliseconds(5000));
+  engine.Resume();
+  ASSERT_TRUE(test::WaitUntil([&] { return !engine.Paused(); }));
+  clock.Advance(milliseconds(40));
+  engine.SetDebugControl(true, {});
+  ASSERT_TRUE(test::WaitUntil([&] { return engine.Stops() > 0 && engine.Paused(); }));
+  clock.Advance(milliseconds(7000));
+  engine.Stop();
+  EXPECT_EQ(engine.ElapsedMs(), 40u);
 }
 
 TEST_F(EnginePacingTest, RequestsAreServedAtOnceDuringAWait) {
