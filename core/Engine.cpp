@@ -65,6 +65,9 @@ std::string FpsText() {
   return std::string(text).substr(0, 5);
 }
 
+// On Linux the process's priority of the calling thread is that thread's own.
+TEngine::TEngine() : normalNiceness_(getpriority(PRIO_PROCESS, 0)), niceness_(normalNiceness_) {}
+
 TEngine::~TEngine() {
   Stop();
 }
@@ -317,7 +320,7 @@ std::string TEngine::ApplyNiceness() {
   const int error = errno;
   // Only a raise is ever refused. Normal priority is the closest a thread may take; one that
   // already runs lower cannot come back up and keeps its priority until the next run.
-  if (niceness_ < 0) setpriority(PRIO_PROCESS, thread, 0);
+  if (niceness_ < normalNiceness_) setpriority(PRIO_PROCESS, thread, normalNiceness_);
   if (refusalReported_) return {};
   refusalReported_ = true;
   const int now = getpriority(PRIO_PROCESS, thread);

@@ -41,7 +41,7 @@ struct TRunLimits {
 
 class TEngine {
  public:
-  TEngine() = default;
+  TEngine();
   ~TEngine();
   TEngine(const TEngine&) = delete;
   TEngine& operator=(const TEngine&) = delete;
@@ -111,10 +111,13 @@ class TEngine {
   TStateImage CaptureState();
   void RestoreState(std::shared_ptr<const TStateImage> image);
 
-  // Scheduling niceness of the emulation thread (-20 highest to 19 lowest, 0 normal): applied to
-  // the running thread at once and to every later run. When the system refuses a raise, the
-  // thread runs at normal priority (or keeps its lower one) and one console line says why.
+  // Scheduling niceness of the emulation thread (-20 highest to 19 lowest): applied to the running
+  // thread at once and to every later run. When the system refuses a raise, the thread runs at
+  // normal priority (or keeps its lower one) and one console line says why.
   void SetNiceness(int nice);
+  // Normal priority: the niceness of the thread that made the engine, the one the program was
+  // started with (0 unless it was started with nice). A new run's thread starts at it.
+  int NormalNiceness() const { return normalNiceness_; }
 
   // The accurate-hardware mode (core/Accurate.h) for the runs started from now on; a running run
   // keeps the mode it started with.
@@ -229,7 +232,8 @@ class TEngine {
   std::vector<TInspection*> inspections_;  // guarded by inspectMutex_
   mutable std::mutex priorityMutex_;
   pid_t threadId_ = 0;
-  int niceness_ = 0;
+  const int normalNiceness_;
+  int niceness_;
   bool refusalReported_ = false;
 };
 

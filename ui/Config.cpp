@@ -1,6 +1,5 @@
 #include "ui/Config.h"
 
-#include <sys/resource.h>
 
 #include <QSignalBlocker>
 #include <QStyle>
@@ -73,12 +72,10 @@ TConfigF::TConfigF(TEngine& engine, const QString& settingsFile, QWidget* parent
 
 int TConfigF::NicenessAt(int position) const {
   const auto index = static_cast<size_t>(std::clamp(position, 0, 6));
-  return std::clamp(programNice_ + kNiceOfPosition[index], -20, 19);
+  return std::clamp(engine_.NormalNiceness() + kNiceOfPosition[index], -20, 19);
 }
 
 void TConfigF::FormCreate() {
-  // Normal priority is the priority the program was started with.
-  programNice_ = getpriority(PRIO_PROCESS, 0);
   {
     const QSignalBlocker quiet(TrackBar1);
     TrackBar1->setValue(ReadThreadPriority(settingsFile_));

@@ -58,7 +58,6 @@ class TConfigF : public QWidget {
   TEngine& engine_;
   QString settingsFile_;
   QWidget* keyConfiguration_ = nullptr;
-  int programNice_ = 0;
 };
 
 }  // namespace vantor::ui

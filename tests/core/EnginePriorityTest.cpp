@@ -32,13 +32,18 @@ int NiceOf(pid_t thread) {
   return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
 }
 
-// Whether this process may raise a thread's priority, tried on a thread of its own.
-bool MayRaise() {
+// Whether this process may raise a new thread's priority to `nice`, tried on a thread of its own.
+bool MayRaiseTo(int nice) {
   bool allowed = false;
   std::thread([&] {
-    allowed = setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -1) == 0;
+    allowed = setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) == 0;
   }).join();
   return allowed;
+}
+
+// A niceness `by` steps lower than `nice`, as far as the scale goes.
+int Lower(int nice, int by) {
+  return std::min(nice + by, 19);
 }
 
 int PriorityLines(const test::CaptureHost& host) {
@@ -71,92 +76,110 @@ class EnginePriorityTest : public ::testing::Test {
   test::CaptureHost host;
 };
 
+// Lowering is always allowed, from whatever niceness the program was started with.
 TEST_F(EnginePriorityTest, AppliesToTheRunningThreadAndToLaterRunsOnly) {
   const int callerNice = NiceOf(gettid());
   TEngine engine;
+  EXPECT_EQ(engine.NormalNiceness(), callerNice);
   EXPECT_EQ(engine.ThreadId(), 0);
-  engine.SetNiceness(10);
+  engine.SetNiceness(Lower(callerNice, 1));
   engine.Start();
   const pid_t first = WaitForThread(engine);
   ASSERT_NE(first, 0);
-  EXPECT_EQ(NiceOf(first), 10);
+  EXPECT_EQ(NiceOf(first), Lower(callerNice, 1));
 
-  engine.SetNiceness(15);
-  EXPECT_EQ(NiceOf(first), 15);
+  engine.SetNiceness(Lower(callerNice, 3));
+  EXPECT_EQ(NiceOf(first), Lower(callerNice, 3));
   engine.Stop();
   EXPECT_EQ(engine.ThreadId(), 0);
 
   engine.Start();
   const pid_t second = WaitForThread(engine);
   ASSERT_NE(second, 0);
-  EXPECT_EQ(NiceOf(second), 15);
+  EXPECT_EQ(NiceOf(second), Lower(callerNice, 3));
   engine.Stop();
   EXPECT_EQ(NiceOf(gettid()), callerNice);
   EXPECT_EQ(PriorityLines(host), 0);
 }
 
-// Without privileges: a raise is refused and the thread runs at normal priority, or as near to it
-// as RLIMIT_NICE lets a lowered thread come back. Returns 0 when everything held, otherwise the
-// number of the check that failed.
+// Without privileges: a raise is refused and the thread runs at normal priority (the niceness
+// the program started with), or as near to it as RLIMIT_NICE lets a lowered thread come back.
+// Returns 0 when everything held, otherwise the number of the check that failed.
 int RunWithoutPrivileges(const test::CaptureHost& host) {
+  TEngine engine;
+  const int normal = engine.NormalNiceness();
   rlimit limit{};
   getrlimit(RLIMIT_NICE, &limit);
-  const bool mayReturnToNormal = limit.rlim_cur >= 20;
+  const bool mayReturnToNormal = limit.rlim_cur >= rlim_t(20 - normal);
 
-  TEngine engine;
-  engine.SetNiceness(-5);
+  engine.SetNiceness(normal - 5);
   engine.Start();
   pid_t thread = WaitForThread(engine);
   if (thread == 0) return 10;
-  if (NiceOf(thread) != 0) return 11;
+  if (NiceOf(thread) != normal) return 11;
   if (!HasPriorityLines(host, 1)) return 12;
 
-  engine.SetNiceness(10);
-  if (NiceOf(thread) != 10) return 13;
-  engine.SetNiceness(-5);
-  if (NiceOf(thread) != (mayReturnToNormal ? 0 : 10)) return 14;
+  const int lower = Lower(normal, 10);
+  engine.SetNiceness(lower);
+  if (NiceOf(thread) != lower) return 13;
+  engine.SetNiceness(normal - 5);
+  if (NiceOf(thread) != (mayReturnToNormal ? normal : lower)) return 14;
   if (!HasPriorityLines(host, 2)) return 15;
   engine.Stop();
 
   // Each run starts from normal; the refusal already said is not said again.
   engine.Start();
   thread = WaitForThread(engine);
-  if (thread == 0 || NiceOf(thread) != 0) return 16;
+  if (thread == 0 || NiceOf(thread) != normal) return 16;
   engine.Stop();
   if (!HasPriorityLines(host, 2)) return 17;
   return 0;
 }
 
-TEST_F(EnginePriorityTest, ARefusedRaiseFallsBackToNormalWithOneLine) {
+// Runs the program's case in a child process started at `startNice` or lower (as a program
+// started with nice is), as an unprivileged user: 0 when it held, 77 when this user may raise
+// priorities anyway, otherwise the number of the check that failed.
+int RunChildWithoutPrivileges(const test::CaptureHost& host, int startNice) {
   constexpr int kSkip = 77;
   const pid_t child = fork();
-  ASSERT_NE(child, -1);
+  if (child == -1) return 1;
   if (child == 0) {
-    // An unprivileged user: the kernel refuses nice -5. Where root may raise RLIMIT_NICE, it
-    // lets the user come back to nice 0, which the fallback then reaches.
+    const int normal = std::max(NiceOf(gettid()), startNice);
+    if (setpriority(PRIO_PROCESS, 0, normal) != 0) _exit(3);
+    // An unprivileged user: the kernel refuses a raise. Where root may raise RLIMIT_NICE, it
+    // lets the user come back to the niceness it started with, which the fallback then reaches.
     if (getuid() == 0) {
-      const rlimit normalAtBest{20, 20};
+      const rlimit normalAtBest{rlim_t(20 - normal), rlim_t(20 - normal)};
       setrlimit(RLIMIT_NICE, &normalAtBest);
       if (setuid(65534) != 0) _exit(2);
     }
-    if (MayRaise()) _exit(kSkip);
+    if (MayRaiseTo(normal - 1)) _exit(kSkip);
     _exit(RunWithoutPrivileges(host));
   }
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << "this user may raise priorities";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed check number " << WEXITSTATUS(status);
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 4;
+  return WEXITSTATUS(status);
+}
+
+TEST_F(EnginePriorityTest, ARefusedRaiseFallsBackToNormalWithOneLine) {
+  // As the program runs normally, and as it runs when started with nice.
+  for (const int startNice : {-20, 7}) {
+    SCOPED_TRACE(startNice);
+    const int failed = RunChildWithoutPrivileges(host, startNice);
+    if (failed == 77) GTEST_SKIP() << "this user may raise priorities";
+    EXPECT_EQ(failed, 0) << "failed check number " << failed;
+  }
 }
 
 TEST_F(EnginePriorityTest, AnAllowedRaiseIsApplied) {
-  if (!MayRaise()) GTEST_SKIP() << "needs the right to raise priorities";
+  const int raised = std::max(NiceOf(gettid()) - 5, -20);
+  if (!MayRaiseTo(raised)) GTEST_SKIP() << "needs the right to raise priorities";
   TEngine engine;
-  engine.SetNiceness(-5);
+  engine.SetNiceness(raised);
   engine.Start();
   const pid_t thread = WaitForThread(engine);
   ASSERT_NE(thread, 0);
-  EXPECT_EQ(NiceOf(thread), -5);
+  EXPECT_EQ(NiceOf(thread), raised);
   engine.Stop();
   EXPECT_EQ(PriorityLines(host), 0);
 }
