@@ -2,6 +2,7 @@
 // ROMs are in MainCommands.cpp.
 #include "ui/MainForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QScreen>
@@ -327,6 +328,10 @@ bool TMainForm::event(QEvent* event) {
 void TMainForm::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
+  // The program ends with its main window: a help, debugger or configuration window left open
+  // would keep it running with no way back to the main window.
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window != this && window->isVisible()) window->close();
 }
 
 // Only the run ends: unloading the ROM on the way out would block the window for Close ROM's

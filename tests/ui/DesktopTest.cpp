@@ -382,6 +382,18 @@ class DesktopTest : public test::TWindowTestBase {
     QCOMPARE(browser->verticalScrollBar()->value(), 0);
   }
 
+  // Closing the main window closes the program's other windows, so the program ends with it.
+  void closingTheMainWindowClosesTheOthers() {
+    form_->show();
+    form_->Help2->trigger();
+    QWidget other;
+    other.show();
+    QVERIFY(desktop_->Help().isVisible());
+    QVERIFY(form_->close());
+    QVERIFY(!desktop_->Help().isVisible());
+    QVERIFY(!other.isVisible());
+  }
+
   // The command line's start: paused before the first instruction, or running full-screen.
   void commandLineStart() {
     const QString rom = WriteRom("start.z64", IdleRom("START"));
