@@ -115,7 +115,12 @@ void TMainForm::LoadRom(const QString& path) {
 
   RomStream.clear();
   SetStatus(QStringLiteral("Loading..."));
-  if (!ReadRomStream(path)) return;
+  if (!ReadRomStream(path)) {
+    // Nothing is loaded any more, the previous ROM included.
+    setWindowTitle(kMainCaption);
+    ShowStartupPicture(true);
+    return;
+  }
   RomFacts = ReadRomFacts(RomStream);
   SetStatus(QStringLiteral("Loaded ") + path);
   DbgAddLine("MMkay!");
@@ -146,6 +151,8 @@ void TMainForm::LoadRom(const QString& path) {
   ReadCodeName(RomCountry, RomHeaderBuf[62], CountryName(RomHeaderBuf[62]));
   ReadCodeName(RomMaker, RomHeaderBuf[59], MakerName(RomHeaderBuf[59]));
   if (!loaded) {
+    // A refused file with no name to show leaves the caption of no ROM, not a bare " - ".
+    if (CaptionText(RomName).trimmed().isEmpty()) setWindowTitle(kMainCaption);
     ShowLoadFailed(path, unsupported);
     return;
   }

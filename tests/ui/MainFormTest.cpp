@@ -387,14 +387,20 @@ class MainFormTest : public test::TWindowTestBase {
       QVERIFY(!RomLoadError.empty());
       QCOMPARE(form_->SimpleText(), QString::fromStdString(RomLoadError));
     }
-    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25 - "));
+    // Nothing is loaded and the header had no name: the caption of no ROM, not a bare " - ".
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
     QCOMPARE(form_->RomCountry, QString("Unknown"));
 
-    // A file that is gone: the loader's console line, then the window's own open error.
+    // A file that is gone, while a ROM runs: the loader's console line, then the window's own
+    // open error; the caption no longer names the ROM that was unloaded.
+    Load(WriteRom("running.z64", IdleRom("RUNNING")));
+    form_->Start1->trigger();
+    QVERIFY(form_->Engine().Exists());
     const QString missing = QString::fromStdString((dir_->Path() / "missing.z64").string());
     Load(missing);
     QVERIFY(lines_.last().startsWith("Error loading "));
     refused(missing, "Cannot open file");
+    QCOMPARE(form_->windowTitle(), QString("Vantor64 0.25"));
 
     Load(WriteRom("empty.z64", {}));
     QCOMPARE(dialogs_->errors.size(), 1);
