@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/AccurateOps.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
@@ -78,7 +79,12 @@ void MTC0(uint32_t w) {
       return;
     case COMPARE:
       Cop0Regs[CAUSE] &= ~kCauseIP7;
-      break;
+      [[fallthrough]];
+    case COUNT:
+      // The next match moves with either register.
+      Cop0Regs[Rd(w)] = value;
+      ScheduleCompare();
+      return;
     default:
       break;
   }
@@ -155,6 +161,7 @@ const std::array<OpcodeHandler, 64> AccurateOpcodeTable = [] {
   using namespace accurate;
   auto table = CopyOf(OpcodeTable);
   table[0x00] = Special;
+  table[0x02] = accurate::J;
   table[0x10] = Cop0;
   table[0x11] = accurate::Cop1Op;
   table[0x1A] = LDL;
@@ -182,6 +189,7 @@ void AccurateReset() {
   for (uint32_t& word : Cop1Upper)
     word = 0;
   InstallAccurateHandlers();
+  StartClock();
 }
 
 void InstallAccurateHandlers() {
@@ -190,8 +198,9 @@ void InstallAccurateHandlers() {
 }
 
 uint32_t VideoCurrentLine() {
-  // Exception entry may take the countdown to 0 before the step restarts it: that is the last line.
-  const auto elapsed = static_cast<uint64_t>(FramePeriod - std::max(ViCounter, 1));
+  // An instruction runs before its step's cycle, so at least one cycle of the frame is left.
+  const auto elapsed =
+      static_cast<uint64_t>(FramePeriod - std::clamp(CyclesToFrame(), 1, FramePeriod));
   return static_cast<uint32_t>(elapsed * halfLinesPerField / FramePeriod);
 }
 

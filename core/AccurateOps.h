@@ -21,6 +21,8 @@ void DMULT(uint32_t w);
 void DMULTU(uint32_t w);
 void DDIV(uint32_t w);
 void DDIVU(uint32_t w);
+// J, whose jump to itself (an idle loop) moves the clock on to the next event.
+void J(uint32_t w);
 // A no-operation on a single processor.
 void SYNC(uint32_t w);
 

@@ -2,6 +2,8 @@
 // first) or, for a likely branch not taken, an immediate one past the delay slot.
 #include <cstdint>
 
+#include "core/AccurateClock.h"
+#include "core/AccurateOps.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
@@ -124,3 +126,15 @@ void BGEZALL(uint32_t w) {
 }
 
 }  // namespace vantor::ops
+
+namespace vantor::accurate {
+
+// The accurate mode's idle loop waits on the machine clock instead: it moves on to just before
+// the next event, whatever that is, and that event falls due in the delay slot.
+void J(uint32_t w) {
+  const uint32_t target = ops::JumpDest(w);
+  PostDelayedTransfer(target);
+  if (target == PC.Lo) SkipToNextEvent();
+}
+
+}  // namespace vantor::accurate

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/CpuState.h"
 #include "core/Interpreter.h"
 #include "memory/AddressMap.h"
@@ -66,11 +67,13 @@ inline bool InterruptPending() {
 
 // Executes one instruction and advances the counters; true when a video frame fell due.
 // Always inlined so that the emulation loop carries no call per step. The accurate-hardware
-// mode is a second instantiation, chosen once per run, so the default step tests no mode.
+// mode is a second instantiation, chosen once per run, so the default step tests no mode: it
+// counts COUNT and the frame itself, where the accurate step moves the machine clock on by one
+// cycle and runs the events that fall due (COUNT = COMPARE and the frame among them).
 template <bool kAccurate = false>
 [[gnu::always_inline]] inline bool CpuStep() {
   const uint32_t word = FetchWord();
-  ++Cop0Regs[COUNT];
+  if constexpr (!kAccurate) ++Cop0Regs[COUNT];
   if (word != 0) {
     if constexpr (kAccurate)
       AccurateOpcodeTable[word >> 26](word);
@@ -80,7 +83,13 @@ template <bool kAccurate = false>
   }
 
   bool frameDue = false;
-  if (--ViCounter <= 0) {
+  if constexpr (kAccurate) {
+    AdvanceClock(kCyclesPerStep);
+    if (MachineClock.NextEvent() <= MachineClock.Now()) [[unlikely]] {
+      MachineClock.RunDue();
+      frameDue = MachineClock.TakeFrame();
+    }
+  } else if (--ViCounter <= 0) {
     ViCounter = FramePeriod;
     *MI_INTR |= kMiIntrVI;
     frameDue = true;
@@ -92,7 +101,9 @@ template <bool kAccurate = false>
     Cop0Regs[CAUSE] |= kCauseIP2;
   else
     Cop0Regs[CAUSE] &= ~kCauseIP2;
-  if (Cop0Regs[COMPARE] == Cop0Regs[COUNT] && Cop0Regs[COMPARE] != 0) Cop0Regs[CAUSE] |= kCauseIP7;
+  if constexpr (!kAccurate)
+    if (Cop0Regs[COMPARE] == Cop0Regs[COUNT] && Cop0Regs[COMPARE] != 0)
+      Cop0Regs[CAUSE] |= kCauseIP7;
   if (InterruptPending()) [[unlikely]]
     EnterException(0);
   AdvancePc();

@@ -20,6 +20,7 @@
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "core/MachineImage.h"
+#include "core/Scheduler.h"
 #include "core/Transfer.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
@@ -346,6 +347,9 @@ void TEngine::Execute() {
   CpuReset();
   BlockCache.Clear();
   if (AccurateHardware) {
+    // Each accurate run starts its own time line at cycle 0; the mode's reset puts the first
+    // events on it.
+    MachineClock.Reset();
     AccurateReset();
     DbgAddLine("Accurate hardware mode");
   }

@@ -7,6 +7,7 @@
 #include "common/HexText.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
@@ -65,6 +66,10 @@ constexpr uint32_t kPifSize = 4 + sizeof(TPifState::ReportedCommands);
 // so that every state names its mode.
 constexpr const char* kAccurateSection = "accurate";
 constexpr uint32_t kAccurateSize = 4 + 8 + 8 + 4 + 32 * 4;
+// The machine clock of an accurate run: its cycle and every kind of event's due cycle (all ones
+// when not pending), in kind order. Only states of the accurate mode have it.
+constexpr const char* kClockSection = "clock";
+constexpr uint32_t kClockSize = 8 + kEventKinds * 8;
 
 // 0x80000000 to 0xBFFFFFFF show physical memory and never change during a run; every other
 // page shows the dummy page unless a TLB write pointed it elsewhere.
@@ -206,6 +211,32 @@ void RestoreAccurate(const TStateSection& section) {
     word = in.U32();
 }
 
+// Whether a state's mode section names the accurate mode.
+bool SavedInAccurateMode(const TStateImage& image) {
+  const TStateSection* section = image.Find(kAccurateSection);
+  if (section == nullptr || section->Data.size() != kAccurateSize) return false;
+  return TFieldReader(section->Data).U32() == 1;
+}
+
+TStateSection CaptureClock() {
+  const TScheduler::TSaved saved = MachineClock.Save();
+  TWriter out;
+  out.U64(saved.now);
+  for (uint64_t when : saved.when)
+    out.U64(when);
+  return {kClockSection, 1, std::move(out.data)};
+}
+
+void RestoreClock(const TStateSection& section) {
+  TFieldReader in(section.Data);
+  TScheduler::TSaved saved;
+  saved.now = in.U64();
+  for (uint64_t& when : saved.when)
+    when = in.U64();
+  InstallClockHandlers();
+  MachineClock.Restore(saved);
+}
+
 std::string CheckAccurate(const TStateSection& section) {
   TFieldReader in(section.Data);
   if (in.U32() > 1) return "its hardware mode is unknown";
@@ -284,6 +315,7 @@ TStateImage CaptureMachine() {
   image.Sections.push_back(CaptureTlbPages());
   image.Sections.push_back(CapturePif());
   image.Sections.push_back(CaptureAccurate());
+  if (AccurateHardware) image.Sections.push_back(CaptureClock());
   for (const TSavedBlock& block : SavedBlocks()) {
     const uint8_t* data = block.Storage.Data;
     image.Sections.push_back(
@@ -309,6 +341,7 @@ std::string CheckMachineImage(const TStateImage& image) {
                                      {kMapSection, 0},
                                      {kPifSection, kPifSize},
                                      {kAccurateSection, kAccurateSize}};
+  if (SavedInAccurateMode(image)) expected.push_back({kClockSection, kClockSize});
   for (const TSavedBlock& block : SavedBlocks())
     expected.push_back({block.Name, block.Storage.Size});
   for (const TExpected& want : expected) {
@@ -343,7 +376,10 @@ void RestoreMachine(const TStateImage& image) {
   RestorePif(*image.Find(kPifSection));
   // The state's mode becomes the run's; rebuilding the map took back the mode's register pages.
   RestoreAccurate(*image.Find(kAccurateSection));
-  if (AccurateHardware) InstallAccurateHandlers();
+  if (AccurateHardware) {
+    InstallAccurateHandlers();
+    RestoreClock(*image.Find(kClockSection));
+  }
   SetInstrPtr(PC.Lo);
 }
 

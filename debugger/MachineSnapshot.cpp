@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/Cop1.h"
 #include "core/CpuState.h"
 #include "memory/AddressMap.h"
@@ -43,7 +44,9 @@ TMachineSnapshot TakeSnapshot(uint32_t viewAddr) {
   std::copy(std::begin(Cop1Regs), std::end(Cop1Regs), shot.cop1);
   shot.fcr0 = FCR0;
   shot.fcr31 = FCR31;
-  shot.viCounter = ViCounter;
+  // The accurate mode's frame is an event on the machine clock: the cycles until it are its
+  // countdown.
+  shot.viCounter = AccurateHardware ? CyclesToFrame() : ViCounter;
   shot.viewAddr = viewAddr;
   uint32_t address = viewAddr - kViewLead;
   for (int line = 0; line < kViewLines; ++line, address += 4) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/Cpu.h"
+#include "core/Scheduler.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 
@@ -23,13 +24,17 @@ void MachineTest::TearDown() {
 
 void MachineTest::UseAccurateHardware() {
   AccurateHardware = true;
+  MachineClock.Reset();
   AccurateReset();
 }
 
 void MachineTest::Reset() {
   InitMemoryMap();
   CpuReset();
-  if (AccurateHardware) AccurateReset();
+  if (AccurateHardware) {
+    MachineClock.Reset();
+    AccurateReset();
+  }
 }
 
 void MachineTest::LoadRom(const std::vector<uint8_t>& bigEndianBytes) {

@@ -1,0 +1,58 @@
+#include "core/AccurateClock.h"
+
+#include "common/MachineState.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr uint64_t kCountWrap = uint64_t{1} << 32;
+
+// COUNT has reached COMPARE: the timer interrupt, and the next match a whole turn of COUNT on.
+void CompareReached() {
+  Cop0Regs[CAUSE] |= kCauseIP7;
+  ScheduleCompare();
+}
+
+// The frame countdown's end: the video interrupt and a frame for the host. Video line events will
+// take its place; whichever handler completes a picture signals the frame.
+void FrameFallsDue() {
+  *MI_INTR |= kMiIntrVI;
+  MachineClock.SignalFrame();
+  MachineClock.Schedule(TEventKind::Frame, FramePeriod);
+}
+
+}  // namespace
+
+void ScheduleCompare() {
+  const uint32_t gap = Cop0Regs[COMPARE] - Cop0Regs[COUNT];
+  const uint64_t counts = gap == 0 ? kCountWrap : gap;
+  // COUNT steps when the clock enters an even cycle; the first such cycle after now is
+  // (now | 1) + 1, and each further count two cycles later.
+  MachineClock.ScheduleAt(TEventKind::Compare, (MachineClock.Now() | 1) + 2 * counts - 1);
+}
+
+void InstallClockHandlers() {
+  MachineClock.SetHandler(TEventKind::Compare, CompareReached);
+  MachineClock.SetHandler(TEventKind::Frame, FrameFallsDue);
+}
+
+void StartClock() {
+  InstallClockHandlers();
+  MachineClock.Schedule(TEventKind::Frame, FramePeriod);
+  ScheduleCompare();
+}
+
+void SkipToNextEvent() {
+  if (MachineClock.NextEvent() == kNever) return;
+  const uint64_t left = MachineClock.CyclesToNextEvent();
+  if (left > 2) AdvanceClock(left - 2);
+}
+
+int32_t CyclesToFrame() {
+  const uint64_t due = MachineClock.When(TEventKind::Frame);
+  if (due == kNever) return 0;
+  return static_cast<int32_t>(due - MachineClock.Now());
+}
+
+}  // namespace vantor
