@@ -151,6 +151,11 @@ inline void Combine(const TCombinerCycle& cycle, TLanes& out) {
   out.v[3] = CombineChannel(*cycle.alpha[0], *cycle.alpha[1], *cycle.alpha[2], *cycle.alpha[3]);
 }
 
+// Attributes wrap as the hardware's registers do.
+inline int32_t Step(int32_t value, int32_t step) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(step));
+}
+
 inline int32_t Clamp8(int32_t v) {
   return v < 0 ? 0 : v > 255 ? 255 : v;
 }
@@ -209,234 +214,236 @@ inline int32_t FactorOf(int32_t alpha) {
   return (alpha + 1) >> 3;
 }
 
+// One pixel of a span with `cvg` samples covered; `a` holds its attributes and `below` those
+// one scanline down.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, const int32_t* a,
+                        const int32_t* below) {
+  const TOtherModes& m = p.modes;
+  const uint32_t y = static_cast<uint32_t>(spanY);
+  const uint32_t rowPixel = y * p.colorWidth;
+  for (int lane = 0; lane < 4; ++lane)
+    p.shade.v[lane] = Clamp8(a[kAttrR + lane] >> 16);
+  p.shadeAlpha = Broadcast(p.shade.v[3]);
+  if (p.needsNoise) p.noise = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
+  if constexpr (kTexture) {
+    int32_t s, t;
+    if constexpr (kPerspective) {
+      s = PerspectiveCoordinate(a[kAttrS], a[kAttrW]);
+      t = PerspectiveCoordinate(a[kAttrT], a[kAttrW]);
+    } else {
+      s = Coordinate(a[kAttrS]);
+      t = Coordinate(a[kAttrT]);
+    }
+    uint32_t tile0 = p.tile, tile1 = (p.tile + 1) & 7;
+    if (p.lod) {
+      int32_t sx, tx, sy, ty;
+      const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
+      if constexpr (kPerspective) {
+        const int32_t nextW = Step(a[kAttrW], p.dx[kAttrW]);
+        sx = PerspectiveCoordinate(nextS, nextW);
+        tx = PerspectiveCoordinate(nextT, nextW);
+        sy = PerspectiveCoordinate(below[kAttrS], below[kAttrW]);
+        ty = PerspectiveCoordinate(below[kAttrT], below[kAttrW]);
+      } else {
+        sx = Coordinate(nextS);
+        tx = Coordinate(nextT);
+        sy = Coordinate(below[kAttrS]);
+        ty = Coordinate(below[kAttrT]);
+      }
+      const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
+      tile0 = lod.tile0;
+      tile1 = lod.tile1;
+      p.lodFrac = Broadcast(lod.frac);
+    }
+    const TSampler& first = p.samplers[tile0];
+    TColor c0 = SampleTexture(first, s, t, p.bilinear, p.midTexel);
+    if (first.yuv && p.convert[0]) c0 = ConvertYuv(c0, State.convert);
+    p.texel0 = FromColor(c0);
+    if constexpr (kTwoCycle) {
+      const TSampler& second = p.samplers[tile1];
+      TColor c1 = SampleTexture(second, s, t, p.bilinear, p.midTexel);
+      if (second.yuv && p.convert[1]) c1 = ConvertYuv(c1, State.convert);
+      p.texel1 = FromColor(c1);
+    } else {
+      p.texel1 = p.texel0;
+    }
+    p.texel0Alpha = Broadcast(p.texel0.v[3]);
+    p.texel1Alpha = Broadcast(p.texel1.v[3]);
+  }
+  // The colour combiner: one-cycle mode runs the second cycle's equation.
+  TLanes color;
+  p.combined = TLanes{};
+  p.combinedAlpha = TLanes{};
+  if constexpr (kTwoCycle) {
+    Combine(p.cycles[0], p.combined);
+    p.combinedAlpha = Broadcast(p.combined.v[3]);
+  }
+  Combine(p.cycles[1], color);
+  if (m.key) color.v[3] = KeyAlpha(color.v[0], color.v[1], color.v[2], State.key);
+  // Coverage and alpha.
+  uint32_t coverage = cvg;
+  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(color.v[3] + 1)) >> 8;
+  if (coverage == 0) return;
+  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : color.v[3];
+  if (m.alphaCompare) {
+    const int32_t threshold = m.ditherAlpha
+                                  ? static_cast<int32_t>(Noise(x, spanY, p.primitive) >> 8 & 0xFF)
+                                  : State.blend.a;
+    if (alpha < threshold) return;
+  }
+  // Depth.
+  uint32_t z18 = 0;
+  const uint32_t pixel = rowPixel + static_cast<uint32_t>(x);
+  const uint32_t zAddress = p.zAddress + pixel * 2;
+  if constexpr (kDepth) {
+    z18 = m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
+    if (m.zCompare) {
+      const uint32_t stored = ReadRdram16(zAddress);
+      const uint32_t memZ = DecompressDepth(stored);
+      if (m.zMode == kZDecal) {
+        const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
+        const uint32_t diff = z18 > memZ ? z18 - memZ : memZ - z18;
+        if (diff > std::max(p.dz18, memDz)) return;
+      } else if (z18 > memZ) {
+        return;
+      }
+    }
+  }
+  // Memory.
+  uint32_t colorAddress = p.colorAddress;
+  TLanes memory;
+  uint32_t memCvg = 0;
+  if (p.colorSize == kSize16) {
+    colorAddress += pixel * 2;
+    if (m.imageRead) {
+      const uint32_t old = ReadRdram16(colorAddress);
+      memory = FromColor(Decode5551(old));
+      memCvg = (old & 1) != 0 ? 7 : 0;
+    }
+  } else if (p.colorSize == kSize32) {
+    colorAddress += pixel * 4;
+    if (m.imageRead) {
+      const uint32_t old = ReadRdram32(colorAddress);
+      memory = FromColor(UnpackColor(old));
+      memCvg = (old >> 5) & 7;
+    }
+  } else {
+    colorAddress += pixel;
+    if (m.imageRead) {
+      const auto old = static_cast<int32_t>(ReadRdram8(colorAddress));
+      memory = Broadcast(old);
+    }
+  }
+  // The blender: in two-cycle mode the first cycle always blends, feeding the second.
+  const int32_t inputAlpha[4] = {alpha, State.fog.a, p.shade.v[3], 0};
+  auto blendCycle = [&](const TBlenderCycle& cycle, const TLanes& in, bool divide) {
+    const TLanes* sources[4] = {&in, &memory, &p.blendColor, &p.fogColor};
+    const TLanes& pIn = *sources[cycle.p];
+    const TLanes& mIn = *sources[cycle.m];
+    const int32_t af = FactorOf(inputAlpha[cycle.a]);
+    const int32_t bf = cycle.b == 0   ? 32 - af
+                       : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
+                       : cycle.b == 2 ? 32
+                                      : 0;
+    TLanes out;
+    for (int lane = 0; lane < 3; ++lane) {
+      const int32_t sum = pIn.v[lane] * af + mIn.v[lane] * bf;
+      if (divide)
+        out.v[lane] = af + bf != 0 ? (sum / (af + bf)) & 0xFF : pIn.v[lane];
+      else
+        out.v[lane] = (sum >> 5) & 0xFF;
+    }
+    return out;
+  };
+  TLanes blended = color;
+  int last = 0;
+  if constexpr (kTwoCycle) {
+    blended = blendCycle(p.blend[0], color, false);
+    last = 1;
+  }
+  const TBlenderCycle& final = p.blend[last];
+  if (m.forceBlend) {
+    blended = blendCycle(final, blended, false);
+  } else if (m.antialias && coverage < 8) {
+    blended = blendCycle(final, blended, true);
+  } else {
+    const TLanes* sources[4] = {&blended, &memory, &p.blendColor, &p.fogColor};
+    blended = *sources[final.p];
+  }
+  // Coverage into memory, then the colour.
+  uint32_t newCvg;
+  switch (m.cvgDest) {
+    case kCvgClamp:
+      newCvg = std::min(coverage + memCvg, 7u);
+      break;
+    case kCvgWrap:
+      newCvg = (coverage + memCvg) & 7;
+      break;
+    case kCvgZap:
+      newCvg = 7;
+      break;
+    default:
+      newCvg = memCvg;
+      break;
+  }
+  const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
+  if (p.colorSize == kSize16) {
+    uint32_t value;
+    if (writeColor) {
+      uint32_t r5, g5, b5;
+      if (m.rgbDither == 3) {
+        r5 = static_cast<uint32_t>(blended.v[0]) >> 3;
+        g5 = static_cast<uint32_t>(blended.v[1]) >> 3;
+        b5 = static_cast<uint32_t>(blended.v[2]) >> 3;
+      } else {
+        const uint32_t d = m.rgbDither == 0   ? kMagicSquare[(y & 3) * 4 + (x & 3)]
+                           : m.rgbDither == 1 ? kBayer[(y & 3) * 4 + (x & 3)]
+                                              : Noise(x, spanY, p.primitive) & 7;
+        r5 = Dither(blended.v[0], d);
+        g5 = Dither(blended.v[1], d);
+        b5 = Dither(blended.v[2], d);
+      }
+      value = r5 << 11 | g5 << 6 | b5 << 1 | newCvg >> 2;
+    } else {
+      value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
+    }
+    WriteRdram16(colorAddress, value);
+  } else if (p.colorSize == kSize32) {
+    uint32_t value;
+    if (writeColor)
+      value = static_cast<uint32_t>(blended.v[0]) << 24 |
+              static_cast<uint32_t>(blended.v[1]) << 16 | static_cast<uint32_t>(blended.v[2]) << 8 |
+              newCvg << 5;
+    else
+      value = (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
+    WriteRdram32(colorAddress, value);
+  } else if (writeColor) {
+    WriteRdram8(colorAddress, static_cast<uint32_t>(blended.v[0]));
+  }
+  if constexpr (kDepth) {
+    if (m.zUpdate) WriteRdram16(zAddress, CompressDepth(z18, p.dzExponent));
+  }
+}
+
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
-  const TOtherModes& m = p.modes;
   int32_t a[kAttrCount];
-  for (uint32_t i = 0; i < kAttrCount; ++i)
-    a[i] = span.attr[i];
   int32_t below[kAttrCount];
-  for (uint32_t i = 0; i < kAttrCount; ++i)
-    below[i] = span.attr[i] + p.dy[i];
-  const uint32_t y = static_cast<uint32_t>(span.y);
-  const uint32_t rowPixel = y * p.colorWidth;
-  const uint32_t dzExponent = DepthSlopeExponent(m.zSourcePrim ? p.dzPrim : p.dzPixel);
-  const uint32_t dz18 = (m.zSourcePrim ? p.dzPrim : p.dzPixel) << 3;
+  for (uint32_t i = 0; i < kAttrCount; ++i) {
+    a[i] = span.attr[i];
+    below[i] = Step(span.attr[i], p.dy[i]);
+  }
   uint32_t touched = 0;
-  for (int32_t x = span.xStart; x <= span.xEnd; ++x, [&] {
-         for (uint32_t i = 0; i < kAttrCount; ++i) {
-           a[i] =
-               static_cast<int32_t>(static_cast<uint32_t>(a[i]) + static_cast<uint32_t>(p.dx[i]));
-           below[i] = static_cast<int32_t>(static_cast<uint32_t>(below[i]) +
-                                           static_cast<uint32_t>(p.dx[i]));
-         }
-       }()) {
+  for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
     const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
-    if (cvg == 0) continue;
-    ++touched;
-    for (int lane = 0; lane < 4; ++lane)
-      p.shade.v[lane] = Clamp8(a[kAttrR + lane] >> 16);
-    p.shadeAlpha = Broadcast(p.shade.v[3]);
-    if (p.needsNoise)
-      p.noise = Broadcast(static_cast<int32_t>(Noise(x, span.y, p.primitive) & 0xFF));
-    if constexpr (kTexture) {
-      int32_t s, t;
-      if constexpr (kPerspective) {
-        s = PerspectiveCoordinate(a[kAttrS], a[kAttrW]);
-        t = PerspectiveCoordinate(a[kAttrT], a[kAttrW]);
-      } else {
-        s = Coordinate(a[kAttrS]);
-        t = Coordinate(a[kAttrT]);
-      }
-      uint32_t tile0 = p.tile, tile1 = (p.tile + 1) & 7;
-      if (p.lod) {
-        int32_t sx, tx, sy, ty;
-        const int32_t nextS = a[kAttrS] + p.dx[kAttrS], nextT = a[kAttrT] + p.dx[kAttrT];
-        if constexpr (kPerspective) {
-          const int32_t nextW = a[kAttrW] + p.dx[kAttrW];
-          sx = PerspectiveCoordinate(nextS, nextW);
-          tx = PerspectiveCoordinate(nextT, nextW);
-          sy = PerspectiveCoordinate(below[kAttrS], below[kAttrW]);
-          ty = PerspectiveCoordinate(below[kAttrT], below[kAttrW]);
-        } else {
-          sx = Coordinate(nextS);
-          tx = Coordinate(nextT);
-          sy = Coordinate(below[kAttrS]);
-          ty = Coordinate(below[kAttrT]);
-        }
-        const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
-        tile0 = lod.tile0;
-        tile1 = lod.tile1;
-        p.lodFrac = Broadcast(lod.frac);
-      }
-      const TSampler& first = p.samplers[tile0];
-      TColor c0 = SampleTexture(first, s, t, p.bilinear, p.midTexel);
-      if (first.yuv && p.convert[0]) c0 = ConvertYuv(c0, State.convert);
-      p.texel0 = FromColor(c0);
-      if constexpr (kTwoCycle) {
-        const TSampler& second = p.samplers[tile1];
-        TColor c1 = SampleTexture(second, s, t, p.bilinear, p.midTexel);
-        if (second.yuv && p.convert[1]) c1 = ConvertYuv(c1, State.convert);
-        p.texel1 = FromColor(c1);
-      } else {
-        p.texel1 = p.texel0;
-      }
-      p.texel0Alpha = Broadcast(p.texel0.v[3]);
-      p.texel1Alpha = Broadcast(p.texel1.v[3]);
+    if (cvg != 0) {
+      ++touched;
+      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, x, span.y, cvg, a, below);
     }
-    // The colour combiner: one-cycle mode runs the second cycle's equation.
-    TLanes color;
-    p.combined = TLanes{};
-    p.combinedAlpha = TLanes{};
-    if constexpr (kTwoCycle) {
-      Combine(p.cycles[0], p.combined);
-      p.combinedAlpha = Broadcast(p.combined.v[3]);
-    }
-    Combine(p.cycles[1], color);
-    if (m.key) color.v[3] = KeyAlpha(color.v[0], color.v[1], color.v[2], State.key);
-    // Coverage and alpha.
-    uint32_t coverage = cvg;
-    if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(color.v[3] + 1)) >> 8;
-    if (coverage == 0) continue;
-    const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : color.v[3];
-    if (m.alphaCompare) {
-      const int32_t threshold =
-          m.ditherAlpha ? static_cast<int32_t>(Noise(x, span.y, p.primitive) >> 8 & 0xFF)
-                        : State.blend.a;
-      if (alpha < threshold) continue;
-    }
-    // Depth.
-    uint32_t z18 = 0;
-    const uint32_t pixel = rowPixel + static_cast<uint32_t>(x);
-    const uint32_t zAddress = p.zAddress + pixel * 2;
-    if constexpr (kDepth) {
-      z18 =
-          m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
-      if (m.zCompare) {
-        const uint32_t stored = ReadRdram16(zAddress);
-        const uint32_t memZ = DecompressDepth(stored);
-        if (m.zMode == kZDecal) {
-          const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
-          const uint32_t diff = z18 > memZ ? z18 - memZ : memZ - z18;
-          if (diff > std::max(dz18, memDz)) continue;
-        } else if (z18 > memZ) {
-          continue;
-        }
-      }
-    }
-    // Memory.
-    uint32_t colorAddress = p.colorAddress;
-    TLanes memory;
-    uint32_t memCvg = 0;
-    if (p.colorSize == kSize16) {
-      colorAddress += pixel * 2;
-      if (m.imageRead) {
-        const uint32_t old = ReadRdram16(colorAddress);
-        memory = FromColor(Decode5551(old));
-        memCvg = (old & 1) != 0 ? 7 : 0;
-      }
-    } else if (p.colorSize == kSize32) {
-      colorAddress += pixel * 4;
-      if (m.imageRead) {
-        const uint32_t old = ReadRdram32(colorAddress);
-        memory = FromColor(UnpackColor(old));
-        memCvg = (old >> 5) & 7;
-      }
-    } else {
-      colorAddress += pixel;
-      if (m.imageRead) {
-        const auto old = static_cast<int32_t>(ReadRdram8(colorAddress));
-        memory = Broadcast(old);
-      }
-    }
-    // The blender: in two-cycle mode the first cycle always blends, feeding the second.
-    const int32_t inputAlpha[4] = {alpha, State.fog.a, p.shade.v[3], 0};
-    auto blendCycle = [&](const TBlenderCycle& cycle, const TLanes& in, bool divide) {
-      const TLanes* sources[4] = {&in, &memory, &p.blendColor, &p.fogColor};
-      const TLanes& pIn = *sources[cycle.p];
-      const TLanes& mIn = *sources[cycle.m];
-      const int32_t af = FactorOf(inputAlpha[cycle.a]);
-      const int32_t bf = cycle.b == 0   ? 32 - af
-                         : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
-                         : cycle.b == 2 ? 32
-                                        : 0;
-      TLanes out;
-      for (int lane = 0; lane < 3; ++lane) {
-        const int32_t sum = pIn.v[lane] * af + mIn.v[lane] * bf;
-        if (divide)
-          out.v[lane] = af + bf != 0 ? (sum / (af + bf)) & 0xFF : pIn.v[lane];
-        else
-          out.v[lane] = (sum >> 5) & 0xFF;
-      }
-      return out;
-    };
-    TLanes blended = color;
-    int last = 0;
-    if constexpr (kTwoCycle) {
-      blended = blendCycle(p.blend[0], color, false);
-      last = 1;
-    }
-    const TBlenderCycle& final = p.blend[last];
-    if (m.forceBlend) {
-      blended = blendCycle(final, blended, false);
-    } else if (m.antialias && coverage < 8) {
-      blended = blendCycle(final, blended, true);
-    } else {
-      const TLanes* sources[4] = {&blended, &memory, &p.blendColor, &p.fogColor};
-      blended = *sources[final.p];
-    }
-    // Coverage into memory, then the colour.
-    uint32_t newCvg;
-    switch (m.cvgDest) {
-      case kCvgClamp:
-        newCvg = std::min(coverage + memCvg, 7u);
-        break;
-      case kCvgWrap:
-        newCvg = (coverage + memCvg) & 7;
-        break;
-      case kCvgZap:
-        newCvg = 7;
-        break;
-      default:
-        newCvg = memCvg;
-        break;
-    }
-    const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
-    if (p.colorSize == kSize16) {
-      uint32_t value;
-      if (writeColor) {
-        uint32_t r5, g5, b5;
-        if (m.rgbDither == 3) {
-          r5 = static_cast<uint32_t>(blended.v[0]) >> 3;
-          g5 = static_cast<uint32_t>(blended.v[1]) >> 3;
-          b5 = static_cast<uint32_t>(blended.v[2]) >> 3;
-        } else {
-          const uint32_t d = m.rgbDither == 0   ? kMagicSquare[(y & 3) * 4 + (x & 3)]
-                             : m.rgbDither == 1 ? kBayer[(y & 3) * 4 + (x & 3)]
-                                                : Noise(x, span.y, p.primitive) & 7;
-          r5 = Dither(blended.v[0], d);
-          g5 = Dither(blended.v[1], d);
-          b5 = Dither(blended.v[2], d);
-        }
-        value = r5 << 11 | g5 << 6 | b5 << 1 | newCvg >> 2;
-      } else {
-        value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
-      }
-      WriteRdram16(colorAddress, value);
-    } else if (p.colorSize == kSize32) {
-      uint32_t value;
-      if (writeColor)
-        value = static_cast<uint32_t>(blended.v[0]) << 24 |
-                static_cast<uint32_t>(blended.v[1]) << 16 |
-                static_cast<uint32_t>(blended.v[2]) << 8 | newCvg << 5;
-      else
-        value = (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
-      WriteRdram32(colorAddress, value);
-    } else if (writeColor) {
-      WriteRdram8(colorAddress, static_cast<uint32_t>(blended.v[0]));
-    }
-    if constexpr (kDepth) {
-      if (m.zUpdate) WriteRdram16(zAddress, CompressDepth(z18, dzExponent));
+    for (uint32_t i = 0; i < kAttrCount; ++i) {
+      a[i] = Step(a[i], p.dx[i]);
+      below[i] = Step(below[i], p.dx[i]);
     }
   }
   return touched;
@@ -507,6 +514,9 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
               0xFFFF;
   p.primitive = State.primitiveCount;
   p.depthTest = m.zCompare || m.zUpdate;
+  const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
+  p.dzExponent = DepthSlopeExponent(dz);
+  p.dz18 = dz << 3;
   const int index = (texture ? 1 : 0) | (p.twoCycle ? 2 : 0) | (p.depthTest ? 4 : 0) |
                     (p.perspective && texture ? 8 : 0);
   p.span = kSpanFunctions[index];

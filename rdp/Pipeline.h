@@ -76,6 +76,7 @@ struct TPipeline {
   int32_t dx[kAttrCount] = {};
   int32_t dy[kAttrCount] = {};
   uint32_t zPrim = 0, dzPrim = 0, dzPixel = 0;
+  uint32_t dzExponent = 0, dz18 = 0;  // of the slope the depth test uses
   uint32_t primitive = 0;
   bool depthTest = false;
   // The span function for this primitive's modes.
