@@ -299,13 +299,16 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
   if constexpr (kDepth) {
     z18 = m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
     if (m.zCompare) {
+      // Depth compares at the precision memory keeps, so that a primitive drawn again at the
+      // same depth passes.
       const uint32_t stored = ReadRdram16(zAddress);
       const uint32_t memZ = DecompressDepth(stored);
+      const uint32_t z = DecompressDepth(CompressDepth(z18, 0));
       if (m.zMode == kZDecal) {
         const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
-        const uint32_t diff = z18 > memZ ? z18 - memZ : memZ - z18;
+        const uint32_t diff = z > memZ ? z - memZ : memZ - z;
         if (diff > std::max(p.dz18, memDz)) return;
-      } else if (z18 > memZ) {
+      } else if (z > memZ) {
         return;
       }
     }

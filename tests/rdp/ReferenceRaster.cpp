@@ -456,11 +456,17 @@ void DrawPixel(const TPrimitive& p, int32_t x, int32_t y, uint32_t cvg) {
         step = std::max(step / 2, 1u);
       }
       const uint32_t memZ = base + mantissa * step;
+      // The new depth at the precision of its own range in memory.
+      uint32_t ones = 0;
+      while (ones < 7 && (z >> (17 - ones)) % 2 == 1)
+        ++ones;
+      const uint32_t precision = ones < 6 ? 64u >> ones : 1u;
+      const uint32_t zq = z - z % precision;
       if (m.zMode == kZDecal) {
         const uint32_t memDz = 8u << ((stored & 3) * 4);
-        const uint32_t diff = z > memZ ? z - memZ : memZ - z;
+        const uint32_t diff = zq > memZ ? zq - memZ : memZ - zq;
         if (diff > std::max(dz * 8, memDz)) return;
-      } else if (z > memZ) {
+      } else if (zq > memZ) {
         return;
       }
     }
