@@ -9,6 +9,7 @@
 namespace vantor::rdp {
 
 TPrimitiveDrawer PrimitiveDrawer = nullptr;
+uint64_t PixelsTouched = 0;
 
 namespace {
 
@@ -246,6 +247,8 @@ TDrawWork DrawWholeRectangle(const TPrimitive& p) {
   return work;
 }
 
+TDrawWork Rasterize(const TPrimitive& primitive);
+
 uint32_t FillSpan(const TSpan& span) {
   uint32_t touched = 0;
   for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
@@ -261,6 +264,14 @@ uint32_t FillSpan(const TSpan& span) {
 TDrawWork DrawPrimitive(const TPrimitive& primitive) {
   ++State.primitiveCount;
   if (PrimitiveDrawer != nullptr) return PrimitiveDrawer(primitive);
+  const TDrawWork work = Rasterize(primitive);
+  PixelsTouched += work.pixels;
+  return work;
+}
+
+namespace {
+
+TDrawWork Rasterize(const TPrimitive& primitive) {
   const uint32_t cycle = State.modes.cycleType;
   if (cycle == kCycleFill || cycle == kCycleCopy) {
     if (primitive.kind != TPrimitiveKind::Triangle) return DrawWholeRectangle(primitive);
@@ -283,5 +294,7 @@ TDrawWork DrawPrimitive(const TPrimitive& primitive) {
   PreparePipeline(pipeline, primitive);
   return WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
 }
+
+}  // namespace
 
 }  // namespace vantor::rdp

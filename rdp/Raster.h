@@ -44,6 +44,9 @@ struct TDrawWork {
   uint32_t pixels = 0;
 };
 
+// Pixels with samples covered, drawn or not, since the program started: the benchmark's measure.
+extern uint64_t PixelsTouched;
+
 // Draws a primitive in the current modes.
 TDrawWork DrawPrimitive(const TPrimitive& primitive);
 
