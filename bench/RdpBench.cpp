@@ -3,7 +3,7 @@
 // fill rectangles, copy-mode texture rectangles, and textured, shaded, depth-tested triangles
 // with perspective and bilinear filtering in one-cycle and two-cycle mode. The median of the
 // rounds is reported for each.
-//   build/release/rdp_bench [rounds] [frames per round]
+//   build/release/rdp_bench [rounds] [frames per round] [case number, 1 to 4: only that one]
 #include <time.h>
 
 #include <algorithm>
@@ -37,7 +37,9 @@ double CpuSeconds() {
 uint64_t Field(uint64_t value, int low, int bits) {
   return (value & ((uint64_t{1} << bits) - 1)) << low;
 }
-uint64_t Command(uint32_t id) { return Field(id, 56, 6); }
+uint64_t Command(uint32_t id) {
+  return Field(id, 56, 6);
+}
 uint64_t Rect(uint32_t id, uint32_t xh, uint32_t yh, uint32_t xl, uint32_t yl, uint32_t tile = 0) {
   return Command(id) | Field(xl, 44, 12) | Field(yl, 32, 12) | Field(tile, 24, 3) |
          Field(xh, 12, 12) | Field(yh, 0, 12);
@@ -46,7 +48,9 @@ uint64_t Image(uint32_t id, uint32_t format, uint32_t size, uint32_t width, uint
   return Command(id) | Field(format, 53, 3) | Field(size, 51, 2) | Field(width - 1, 32, 10) |
          address;
 }
-int32_t Fixed(double v) { return static_cast<int32_t>(std::llround(v * 65536.0)); }
+int32_t Fixed(double v) {
+  return static_cast<int32_t>(std::llround(v * 65536.0));
+}
 
 struct TVertex {
   double x, y, r, g, b, a, s, t, w, z;
@@ -81,7 +85,7 @@ void Triangle(TList& out, TVertex v0, TVertex v1, TVertex v2) {
     c[2] = Fixed(dy + dx * dxh);
     c[3] = Fixed(dy);
   };
-  auto words = [&](int32_t (*c)[4]) {
+  auto words = [&](int32_t(*c)[4]) {
     uint64_t w[8] = {};
     const int order[8][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1}, {3, 1}, {2, 0}, {3, 0}};
     for (int k = 0; k < 8; ++k)
@@ -162,12 +166,11 @@ TList TriangleList(bool twoCycle) {
   // the texel's alpha, and fogged in the blender's first cycle.
   const uint64_t modulate = Field(1, 52, 4) | Field(4, 47, 5) | Field(1, 44, 3) | Field(4, 41, 3) |
                             Field(15, 28, 4) | Field(7, 15, 3) | Field(7, 12, 3) | Field(7, 9, 3);
-  const uint64_t second = twoCycle ? Field(0, 37, 4) | Field(8, 32, 5) | Field(5, 24, 4) |
-                                         Field(7, 21, 3) | Field(7, 18, 3) | Field(5, 6, 3) |
-                                         Field(7, 3, 3) | Field(0, 0, 3)
-                                   : Field(1, 37, 4) | Field(4, 32, 5) | Field(15, 24, 4) |
-                                         Field(1, 21, 3) | Field(4, 18, 3) | Field(7, 6, 3) |
-                                         Field(7, 3, 3) | Field(7, 0, 3);
+  const uint64_t second =
+      twoCycle ? Field(0, 37, 4) | Field(8, 32, 5) | Field(5, 24, 4) | Field(7, 21, 3) |
+                     Field(7, 18, 3) | Field(5, 6, 3) | Field(7, 3, 3) | Field(0, 0, 3)
+               : Field(1, 37, 4) | Field(4, 32, 5) | Field(15, 24, 4) | Field(1, 21, 3) |
+                     Field(4, 18, 3) | Field(7, 6, 3) | Field(7, 3, 3) | Field(7, 0, 3);
   list.push_back(Command(0x3C) | modulate | second);
   list.push_back(Command(0x3B) | 0x204060FF);
   list.push_back(Command(0x38) | 0x8080C0FF);
@@ -181,8 +184,8 @@ TList TriangleList(bool twoCycle) {
     for (uint32_t x = 0; x < kWidth; x += 16) {
       auto vertex = [&](double vx, double vy) {
         const double w = 0.25 + 0.75 * (vy / kHeight);
-        return TVertex{vx, vy, 255 * vx / kWidth, 255 * vy / kHeight, 128, 200,
-                       vx / 4, vy / 4, w, 0x7000 - vy * 8};
+        return TVertex{vx,     vy, 255 * vx / kWidth, 255 * vy / kHeight, 128, 200, vx / 4,
+                       vy / 4, w,  0x7000 - vy * 8};
       };
       const double x0 = x, y0 = y, x1 = x + 16, y1 = y + 16;
       Triangle(list, vertex(x0, y0), vertex(x1, y0), vertex(x0, y1));
@@ -218,6 +221,7 @@ double Run(size_t words, uint32_t frames) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const uint32_t frames = argc > 2 ? static_cast<uint32_t>(std::max(1, std::atoi(argv[2]))) : 20;
+  const int only = argc > 3 ? std::atoi(argv[3]) : 0;
   if (!CreateMemoryBlocks()) return 1;
   InitMemoryMap();
   MachineClock.Reset();
@@ -236,7 +240,9 @@ int main(int argc, char** argv) {
                          {"two-cycle textured shaded depth-tested triangles", TriangleList(true)}};
   std::printf("Display processor, %u frames of %ux%u per round, median of %d rounds\n", frames,
               kWidth, kHeight, rounds);
-  for (const TCase& c : cases) {
+  for (int number = 1; number <= 4; ++number) {
+    if (only != 0 && number != only) continue;
+    const TCase& c = cases[number - 1];
     Place(c.list);
     std::vector<double> rates;
     for (int round = 0; round < rounds; ++round)

@@ -1,6 +1,7 @@
 #include "rdp/Pipeline.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 
@@ -164,9 +165,29 @@ inline int32_t Clamp8(int32_t v) {
 inline int32_t Coordinate(int32_t value) {
   return static_cast<int16_t>(value >> 16);
 }
-inline int32_t PerspectiveCoordinate(int32_t value, int32_t w) {
-  if (w <= 0) w = 1;
-  const int64_t q = (static_cast<int64_t>(value) << 15) / w;
+// Under perspective both coordinates are multiplied by one reciprocal of W, about 2^46 / W, so
+// that the product over 2^31 is the coordinate times 2^15 / W. As the hardware's divider does,
+// the reciprocal comes from a table: W is normalised to [1, 2), its top nine bits below the
+// leading one pick an entry of 2^40 / (512 + i), and the next sixteen bits interpolate to the
+// next entry.
+constexpr auto kReciprocals = [] {
+  std::array<uint32_t, 513> table{};
+  for (uint64_t i = 0; i <= 512; ++i)
+    table[i] = static_cast<uint32_t>(((uint64_t{1} << 41) / (512 + i) + 1) / 2);
+  return table;
+}();
+
+inline uint64_t PerspectiveReciprocal(int32_t w) {
+  const auto positive = static_cast<uint32_t>(w <= 0 ? 1 : w);
+  const auto shift = static_cast<uint32_t>(std::countl_zero(positive));
+  const uint32_t normal = positive << shift;
+  const uint32_t index = (normal >> 22) & 0x1FF, fraction = (normal >> 6) & 0xFFFF;
+  const uint64_t high = kReciprocals[index], low = kReciprocals[index + 1];
+  const uint64_t reciprocal = high - (((high - low) * fraction) >> 16);
+  return (reciprocal << shift) >> 16;
+}
+inline int32_t PerspectiveCoordinate(int32_t value, uint64_t reciprocal) {
+  const auto q = static_cast<int64_t>((static_cast<__int128>(value) * reciprocal) >> 31);
   return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
 }
 
@@ -209,6 +230,12 @@ inline uint32_t Dither(int32_t c, uint32_t d) {
   return c5;
 }
 
+// Where each depth exponent's range starts in the 18-bit range, and how far its mantissa is
+// shifted.
+constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
+                                    0x3C000, 0x3E000, 0x3F000, 0x3F800};
+constexpr uint32_t kDepthShift[8] = {6, 5, 4, 3, 2, 1, 0, 0};
+
 // Blend factors on a scale of 32: the A input, and the B input by its select.
 inline int32_t FactorOf(int32_t alpha) {
   return (alpha + 1) >> 3;
@@ -229,8 +256,9 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
   if constexpr (kTexture) {
     int32_t s, t;
     if constexpr (kPerspective) {
-      s = PerspectiveCoordinate(a[kAttrS], a[kAttrW]);
-      t = PerspectiveCoordinate(a[kAttrT], a[kAttrW]);
+      const uint64_t reciprocal = PerspectiveReciprocal(a[kAttrW]);
+      s = PerspectiveCoordinate(a[kAttrS], reciprocal);
+      t = PerspectiveCoordinate(a[kAttrT], reciprocal);
     } else {
       s = Coordinate(a[kAttrS]);
       t = Coordinate(a[kAttrT]);
@@ -240,11 +268,12 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
       int32_t sx, tx, sy, ty;
       const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
       if constexpr (kPerspective) {
-        const int32_t nextW = Step(a[kAttrW], p.dx[kAttrW]);
+        const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
+        const uint64_t belowW = PerspectiveReciprocal(below[kAttrW]);
         sx = PerspectiveCoordinate(nextS, nextW);
         tx = PerspectiveCoordinate(nextT, nextW);
-        sy = PerspectiveCoordinate(below[kAttrS], below[kAttrW]);
-        ty = PerspectiveCoordinate(below[kAttrT], below[kAttrW]);
+        sy = PerspectiveCoordinate(below[kAttrS], belowW);
+        ty = PerspectiveCoordinate(below[kAttrT], belowW);
       } else {
         sx = Coordinate(nextS);
         tx = Coordinate(nextT);
@@ -444,10 +473,11 @@ uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
       ++touched;
       RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, x, span.y, cvg, a, below);
     }
-    for (uint32_t i = 0; i < kAttrCount; ++i) {
+    for (uint32_t i = 0; i < kAttrCount; ++i)
       a[i] = Step(a[i], p.dx[i]);
-      below[i] = Step(below[i], p.dx[i]);
-    }
+    if (p.lod)
+      for (uint32_t i = 0; i < kAttrCount; ++i)
+        below[i] = Step(below[i], p.dx[i]);
   }
   return touched;
 }
@@ -526,21 +556,16 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
 }
 
 uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {
-  z18 &= 0x3FFFF;
-  uint32_t exponent = 0;
-  while (exponent < 7 && ((z18 >> (17 - exponent)) & 1) != 0)
-    ++exponent;
-  const uint32_t shift = exponent < 6 ? 6 - exponent : 0;
-  const uint32_t mantissa = (z18 >> shift) & 0x7FF;
+  // The exponent counts the leading ones of the 18 bits, up to seven.
+  const uint32_t exponent =
+      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
+  const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
   return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
 }
 
 uint32_t DecompressDepth(uint32_t stored) {
   const uint32_t exponent = (stored >> 13) & 7;
-  const uint32_t mantissa = (stored >> 2) & 0x7FF;
-  const uint32_t base = exponent == 7 ? 0x3F800 : 0x40000 - (0x40000 >> exponent);
-  const uint32_t shift = exponent < 6 ? 6 - exponent : 0;
-  return base + (mantissa << shift);
+  return kDepthBase[exponent] + (((stored >> 2) & 0x7FF) << kDepthShift[exponent]);
 }
 
 uint32_t DepthSlopeExponent(uint32_t dz) {

@@ -133,11 +133,12 @@ inline TColor PaletteColor(const TSampler& sampler, uint32_t index) {
   return sampler.tlutIa ? DecodeIa88(entry) : Decode5551(entry);
 }
 
-// The texel at (s, t) of a tile, already wrapped.
+// The texel at (s, t) of a tile, already wrapped, for the tile's kind of fetch.
+template <TFetch kFetch>
 inline TColor FetchTexel(const TSampler& sampler, uint32_t s, uint32_t t) {
   const uint32_t row = sampler.tmem + t * sampler.line;
   const uint32_t swap = (t & 1) << 2;
-  switch (sampler.fetch) {
+  switch (kFetch) {
     case TFetch::Rgba16:
       return Decode5551(State.tmem[(((row + s * 2) ^ swap) & 0xFFF) >> 1]);
     case TFetch::Rgba32: {
@@ -199,8 +200,9 @@ inline int32_t Lerp3(int32_t base, int32_t toS, int32_t toT, int32_t fs, int32_t
 }
 
 // The filtered texel at s10.5 coordinates (s, t).
-inline TColor SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
-                            bool midTexel) {
+template <TFetch kFetch>
+inline TColor SampleTextureAs(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
+                              bool midTexel) {
   const int32_t cs = TileCoordinate(sampler.s, s), ct = TileCoordinate(sampler.t, t);
   int32_t s0 = cs >> 5, t0 = ct >> 5;
   int32_t fs = cs & 31, ft = ct & 31;
@@ -213,25 +215,56 @@ inline TColor SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool 
     ft = 0;
   }
   const uint32_t ws0 = WrapTexel(sampler.s, s0), wt0 = WrapTexel(sampler.t, t0);
-  if (!bilinear) return FetchTexel(sampler, ws0, wt0);
+  if (!bilinear) return FetchTexel<kFetch>(sampler, ws0, wt0);
   const uint32_t ws1 = WrapTexel(sampler.s, s0 + 1), wt1 = WrapTexel(sampler.t, t0 + 1);
   if (midTexel && fs == 16 && ft == 16) {
-    const TColor a = FetchTexel(sampler, ws0, wt0), b = FetchTexel(sampler, ws1, wt0);
-    const TColor c = FetchTexel(sampler, ws0, wt1), d = FetchTexel(sampler, ws1, wt1);
+    const TColor a = FetchTexel<kFetch>(sampler, ws0, wt0),
+                 b = FetchTexel<kFetch>(sampler, ws1, wt0);
+    const TColor c = FetchTexel<kFetch>(sampler, ws0, wt1),
+                 d = FetchTexel<kFetch>(sampler, ws1, wt1);
     return {(a.r + b.r + c.r + d.r + 2) >> 2, (a.g + b.g + c.g + d.g + 2) >> 2,
             (a.b + b.b + c.b + d.b + 2) >> 2, (a.a + b.a + c.a + d.a + 2) >> 2};
   }
-  const TColor toS = FetchTexel(sampler, ws1, wt0), toT = FetchTexel(sampler, ws0, wt1);
+  const TColor toS = FetchTexel<kFetch>(sampler, ws1, wt0),
+               toT = FetchTexel<kFetch>(sampler, ws0, wt1);
   if (fs + ft < 32) {
-    const TColor base = FetchTexel(sampler, ws0, wt0);
+    const TColor base = FetchTexel<kFetch>(sampler, ws0, wt0);
     return {Lerp3(base.r, toS.r, toT.r, fs, ft), Lerp3(base.g, toS.g, toT.g, fs, ft),
             Lerp3(base.b, toS.b, toT.b, fs, ft), Lerp3(base.a, toS.a, toT.a, fs, ft)};
   }
   // The lower right triangle of the four texels interpolates from the far corner.
-  const TColor base = FetchTexel(sampler, ws1, wt1);
+  const TColor base = FetchTexel<kFetch>(sampler, ws1, wt1);
   const int32_t gs = 32 - fs, gt = 32 - ft;
   return {Lerp3(base.r, toT.r, toS.r, gs, gt), Lerp3(base.g, toT.g, toS.g, gs, gt),
           Lerp3(base.b, toT.b, toS.b, gs, gt), Lerp3(base.a, toT.a, toS.a, gs, gt)};
+}
+
+// The same, dispatched once per texel on the tile's kind of fetch.
+inline TColor SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
+                            bool midTexel) {
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+      return SampleTextureAs<TFetch::Rgba16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Rgba32:
+      return SampleTextureAs<TFetch::Rgba32>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Yuv16:
+      return SampleTextureAs<TFetch::Yuv16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia4:
+      return SampleTextureAs<TFetch::Ia4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia8:
+      return SampleTextureAs<TFetch::Ia8>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia16:
+      return SampleTextureAs<TFetch::Ia16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::I4:
+      return SampleTextureAs<TFetch::I4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::I8:
+      return SampleTextureAs<TFetch::I8>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Tlut4:
+      return SampleTextureAs<TFetch::Tlut4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Tlut8:
+    default:
+      return SampleTextureAs<TFetch::Tlut8>(sampler, s, t, bilinear, midTexel);
+  }
 }
 
 }  // namespace vantor::rdp

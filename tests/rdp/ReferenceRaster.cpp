@@ -353,10 +353,35 @@ TRgba CombineCycle(const TInputs& in, int cycle) {
   return out;
 }
 
+// The divider's reciprocal of W from its table: W scaled by a power of two into [2^31, 2^32),
+// the entry of its nine bits after the top one, 2^40 / (512 + i) rounded, moved towards the next
+// entry by the following sixteen bits; then scaled back so that it approximates 2^46 / W.
+uint64_t Reciprocal(int32_t w) {
+  uint64_t n = static_cast<uint64_t>(std::max(w, 1));
+  int scale = 0;
+  while (n < (uint64_t{1} << 31)) {
+    n *= 2;
+    ++scale;
+  }
+  const uint64_t i = (n >> 22) % 512, f = (n >> 6) % 65536;
+  auto entry = [](uint64_t k) {
+    const uint64_t exact = (uint64_t{1} << 40) * 2 / (512 + k);  // twice, to round
+    return (exact + 1) / 2;
+  };
+  const uint64_t r = entry(i) - (entry(i) - entry(i + 1)) * f / 65536;
+  return r * (uint64_t{1} << scale) / 65536;
+}
+
+// Under perspective: times the reciprocal of W, over 2^31.
 int32_t TexCoord(int32_t value, int32_t w, bool perspective) {
   if (!perspective) return static_cast<int16_t>(static_cast<uint32_t>(value) >> 16);
-  const int64_t q = (int64_t{value} * 32768) / std::max(w, 1);
-  return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
+  const uint64_t reciprocal = Reciprocal(w);
+  const __int128 product = static_cast<__int128>(value) * static_cast<__int128>(reciprocal);
+  const __int128 scale = static_cast<__int128>(1) << 31;
+  // Floor division, as an arithmetic shift rounds.
+  __int128 q = product / scale;
+  if (product % scale != 0 && product < 0) --q;
+  return static_cast<int32_t>(std::clamp<__int128>(q, -32768, 32767));
 }
 
 void DrawPixel(const TPrimitive& p, int32_t x, int32_t y, uint32_t cvg) {
