@@ -116,13 +116,14 @@ TList Frame() {
           Command(0x2D) | Field(kWidth * 4, 12, 12) | Field(kHeight * 4, 0, 12)};
 }
 
-// Clears depth and colour in fill mode.
-void Clear(TList& list) {
+// Clears the depth image in fill mode.
+TList ClearList() {
+  TList list = Frame();
   list.push_back(Image(0x3F, 0, 2, kWidth, kDepth));
   list.push_back(Command(0x2F) | Field(3, 52, 2));
   list.push_back(Command(0x37) | 0xFFFCFFFC);
   list.push_back(Rect(0x36, 0, 0, (kWidth - 1) * 4, (kHeight - 1) * 4));
-  list.push_back(Image(0x3F, 0, 2, kWidth, kColor));
+  return list;
 }
 
 // A 32 x 32 texture of 16-bit texels in TMEM as tile 0, wrapping both ways.
@@ -157,10 +158,10 @@ TList CopyList() {
 }
 
 // A mesh of 16 x 16-pixel cells over the frame, two triangles each, lit and textured in
-// perspective, drawn over a cleared depth image.
+// perspective, depth-tested. Each frame draws at the depths the last one left, which pass: the
+// depth image is cleared once, before the frames are timed.
 TList TriangleList(bool twoCycle) {
   TList list = Frame();
-  Clear(list);
   LoadTexture(list);
   // One cycle: TEXEL0 * SHADE; two cycles: that, then blended with the environment colour by
   // the texel's alpha, and fogged in the blender's first cycle.
@@ -201,6 +202,8 @@ void Place(const TList& list) {
   }
 }
 
+uint64_t pixelsPerFrame = 0;
+
 // Runs the list placed at kList `frames` times; returns pixels per CPU-second.
 double Run(size_t words, uint32_t frames) {
   const uint64_t before = rdp::PixelsTouched;
@@ -213,7 +216,9 @@ double Run(size_t words, uint32_t frames) {
       MachineClock.RunDue();
     }
   }
-  return static_cast<double>(rdp::PixelsTouched - before) / (CpuSeconds() - start);
+  const double seconds = CpuSeconds() - start;
+  pixelsPerFrame = (rdp::PixelsTouched - before) / frames;
+  return static_cast<double>(rdp::PixelsTouched - before) / seconds;
 }
 
 }  // namespace
@@ -240,16 +245,19 @@ int main(int argc, char** argv) {
                          {"two-cycle textured shaded depth-tested triangles", TriangleList(true)}};
   std::printf("Display processor, %u frames of %ux%u per round, median of %d rounds\n", frames,
               kWidth, kHeight, rounds);
+  const TList clear = ClearList();
   for (int number = 1; number <= 4; ++number) {
     if (only != 0 && number != only) continue;
     const TCase& c = cases[number - 1];
+    Place(clear);
+    Run(clear.size(), 1);
     Place(c.list);
     std::vector<double> rates;
     for (int round = 0; round < rounds; ++round)
       rates.push_back(Run(c.list.size(), frames));
     std::sort(rates.begin(), rates.end());
-    std::printf("  %-50s %8.1f million pixels per CPU-second\n", c.name,
-                rates[rates.size() / 2] / 1e6);
+    std::printf("  %-50s %8.1f million pixels per CPU-second (%llu pixels a frame)\n", c.name,
+                rates[rates.size() / 2] / 1e6, static_cast<unsigned long long>(pixelsPerFrame));
   }
   return 0;
 }

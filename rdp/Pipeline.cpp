@@ -5,140 +5,72 @@
 #include <bit>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantor::rdp {
 
 namespace {
 
-TLanes Broadcast(int32_t value) {
-  return {{value, value, value, value}};
+TTexel Broadcast(int32_t value) {
+  return static_cast<uint16_t>(value) * kLaneOnes;
 }
-TLanes FromColor(const TColor& c) {
-  return {{c.r, c.g, c.b, c.a}};
+TTexel PackColor(const TColor& c) {
+  return Pack(static_cast<uint32_t>(c.r), static_cast<uint32_t>(c.g), static_cast<uint32_t>(c.b),
+              static_cast<uint32_t>(c.a));
 }
+constexpr TTexel kColorLanes = 0x0000FFFFFFFFFFFF;
+constexpr TTexel kAlphaLane = ~kColorLanes;
 
 // Combiner inputs by select value, as the set-combine command numbers them.
-const int32_t* SubA(TPipeline& p, uint32_t sel) {
-  switch (sel) {
-    case 0:
-      return p.combined.v;
-    case 1:
-      return p.texel0.v;
-    case 2:
-      return p.texel1.v;
-    case 3:
-      return p.prim.v;
-    case 4:
-      return p.shade.v;
-    case 5:
-      return p.env.v;
-    case 6:
-      return p.one.v;
-    case 7:
-      return p.noise.v;
-    default:
-      return p.zero.v;
-  }
+uint8_t SubA(uint32_t sel) {
+  constexpr uint8_t kTable[8] = {kInCombined, kInTexel0, kInTexel1, kInPrim,
+                                 kInShade,    kInEnv,    kInOne,    kInNoise};
+  return sel < 8 ? kTable[sel] : kInZero;
 }
-
-const int32_t* SubB(TPipeline& p, uint32_t sel) {
-  switch (sel) {
-    case 6:
-      return p.keyCenter.v;
-    case 7:
-      return p.k4.v;
-    default:
-      return sel < 6 ? SubA(p, sel) : p.zero.v;
-  }
+uint8_t SubB(uint32_t sel) {
+  return sel < 6 ? SubA(sel) : sel == 6 ? kInKeyCenter : sel == 7 ? kInK4 : kInZero;
 }
-
-const int32_t* Mul(TPipeline& p, uint32_t sel) {
-  switch (sel) {
-    case 6:
-      return p.keyScale.v;
-    case 7:
-      return p.combinedAlpha.v;
-    case 8:
-      return p.texel0Alpha.v;
-    case 9:
-      return p.texel1Alpha.v;
-    case 10:
-      return p.primAlpha.v;
-    case 11:
-      return p.shadeAlpha.v;
-    case 12:
-      return p.envAlpha.v;
-    case 13:
-      return p.lodFrac.v;
-    case 14:
-      return p.primLodFrac.v;
-    case 15:
-      return p.k5.v;
-    default:
-      return sel < 6 ? SubA(p, sel) : p.zero.v;
-  }
+uint8_t Mul(uint32_t sel) {
+  constexpr uint8_t kTable[16] = {kInCombined,    kInTexel0,      kInTexel1,      kInPrim,
+                                  kInShade,       kInEnv,         kInKeyScale,    kInCombinedAlpha,
+                                  kInTexel0Alpha, kInTexel1Alpha, kInPrimAlpha,   kInShadeAlpha,
+                                  kInEnvAlpha,    kInLodFrac,     kInPrimLodFrac, kInK5};
+  return sel < 16 ? kTable[sel] : kInZero;
 }
-
-const int32_t* Add(TPipeline& p, uint32_t sel) {
-  return sel == 7 ? p.zero.v : SubA(p, sel);
+uint8_t Add(uint32_t sel) {
+  return sel < 6 ? SubA(sel) : sel == 6 ? kInOne : kInZero;
 }
-
 // Alpha inputs: the alpha lane of each source.
-const int32_t* AlphaInput(TPipeline& p, uint32_t sel) {
-  switch (sel) {
-    case 0:
-      return &p.combined.v[3];
-    case 1:
-      return &p.texel0.v[3];
-    case 2:
-      return &p.texel1.v[3];
-    case 3:
-      return &p.prim.v[3];
-    case 4:
-      return &p.shade.v[3];
-    case 5:
-      return &p.env.v[3];
-    case 6:
-      return &p.one.v[3];
-    default:
-      return &p.zero.v[3];
-  }
+uint8_t AlphaInput(uint32_t sel) {
+  return sel < 7 ? SubA(sel) : kInZero;
 }
-
-const int32_t* AlphaMul(TPipeline& p, uint32_t sel) {
-  switch (sel) {
-    case 0:
-      return &p.lodFrac.v[3];
-    case 6:
-      return &p.primLodFrac.v[3];
-    case 7:
-      return &p.zero.v[3];
-    default:
-      return AlphaInput(p, sel);
-  }
+uint8_t AlphaMul(uint32_t sel) {
+  return sel == 0 ? kInLodFrac : sel == 6 ? kInPrimLodFrac : AlphaInput(sel);
 }
 
 void PrepareCombiner(TPipeline& p, int cycle) {
   const TCombine& c = State.combine;
   TCombinerCycle& out = p.cycles[cycle];
-  const int32_t* a = SubA(p, c.subA[cycle]);
-  const int32_t* b = SubB(p, c.subB[cycle]);
-  const int32_t* m = Mul(p, c.mul[cycle]);
-  const int32_t* d = Add(p, c.add[cycle]);
-  for (int lane = 0; lane < 3; ++lane) {
-    out.a[lane] = a + lane;
-    out.b[lane] = b + lane;
-    out.c[lane] = m + lane;
-    out.d[lane] = d + lane;
+  out.rgb[0] = SubA(c.subA[cycle]);
+  out.rgb[1] = SubB(c.subB[cycle]);
+  out.rgb[2] = Mul(c.mul[cycle]);
+  out.rgb[3] = Add(c.add[cycle]);
+  out.alpha[0] = AlphaInput(c.subAAlpha[cycle]);
+  out.alpha[1] = AlphaInput(c.subBAlpha[cycle]);
+  out.alpha[2] = AlphaMul(c.mulAlpha[cycle]);
+  out.alpha[3] = AlphaInput(c.addAlpha[cycle]);
+  for (uint8_t in : out.rgb) {
+    p.needsNoise = p.needsNoise || in == kInNoise;
+    p.needsShadeAlpha = p.needsShadeAlpha || in == kInShadeAlpha;
+    p.needsTexelAlpha = p.needsTexelAlpha || in == kInTexel0Alpha || in == kInTexel1Alpha;
+    p.needsCombinedAlpha = p.needsCombinedAlpha || in == kInCombinedAlpha;
   }
-  out.alpha[0] = AlphaInput(p, c.subAAlpha[cycle]);
-  out.alpha[1] = AlphaInput(p, c.subBAlpha[cycle]);
-  out.alpha[2] = AlphaMul(p, c.mulAlpha[cycle]);
-  out.alpha[3] = AlphaInput(p, c.addAlpha[cycle]);
-  p.needsNoise = p.needsNoise || c.subA[cycle] == 7;
 }
 
-// (a - b) * c + d with the combiner's rounding; sums past 8 bits clamp, and the ninth bit
-// tells an overflow (to 255) from a negative result (to 0).
+// (a - b) * c + d with the combiner's rounding, on all four lanes: sums past 8 bits clamp,
+// and the ninth bit tells an overflow (to 255) from a negative result (to 0).
 inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
   const int32_t sum = (((a - b) * c) + d * 256 + 0x80) >> 8;
   const int32_t wrapped = sum & 0x1FF;
@@ -146,19 +78,41 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
   return wrapped >= 0x180 ? 0 : 255;
 }
 
-inline void Combine(const TCombinerCycle& cycle, TLanes& out) {
-  for (int lane = 0; lane < 3; ++lane)
-    out.v[lane] = CombineChannel(*cycle.a[lane], *cycle.b[lane], *cycle.c[lane], *cycle.d[lane]);
-  out.v[3] = CombineChannel(*cycle.alpha[0], *cycle.alpha[1], *cycle.alpha[2], *cycle.alpha[3]);
+[[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
+  TTexel v[4];
+  for (int k = 0; k < 4; ++k)
+    v[k] = (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+#if defined(__SSE2__)
+  // Each lane's (a - b) beside its d, against its c beside 256: one multiply-add gives
+  // (a - b) * c + d * 256 for the four lanes.
+  const __m128i a = _mm_cvtsi64_si128(static_cast<int64_t>(v[0]));
+  const __m128i b = _mm_cvtsi64_si128(static_cast<int64_t>(v[1]));
+  const __m128i c = _mm_cvtsi64_si128(static_cast<int64_t>(v[2]));
+  const __m128i d = _mm_cvtsi64_si128(static_cast<int64_t>(v[3]));
+  const __m128i terms = _mm_unpacklo_epi16(_mm_sub_epi16(a, b), d);
+  const __m128i factors = _mm_unpacklo_epi16(c, _mm_set1_epi16(256));
+  const __m128i sum =
+      _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(terms, factors), _mm_set1_epi32(0x80)), 8);
+  const __m128i wrapped = _mm_and_si128(sum, _mm_set1_epi32(0x1FF));
+  const __m128i over = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0xFF));
+  const __m128i negative = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0x17F));
+  const __m128i result =
+      _mm_or_si128(_mm_andnot_si128(over, wrapped),
+                   _mm_andnot_si128(negative, _mm_and_si128(over, _mm_set1_epi32(0xFF))));
+  return static_cast<TTexel>(_mm_cvtsi128_si64(_mm_packs_epi32(result, result)));
+#else
+  TTexel out = 0;
+  for (int lane = 0; lane < 4; ++lane)
+    out |= static_cast<TTexel>(CombineChannel(Lane(v[0], lane), Lane(v[1], lane), Lane(v[2], lane),
+                                              Lane(v[3], lane)))
+           << (16 * lane);
+  return out;
+#endif
 }
 
 // Attributes wrap as the hardware's registers do.
 inline int32_t Step(int32_t value, int32_t step) {
   return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(step));
-}
-
-inline int32_t Clamp8(int32_t v) {
-  return v < 0 ? 0 : v > 255 ? 255 : v;
 }
 
 // Texture coordinates: s10.5 from the top of the attribute, or divided by W under perspective.
@@ -224,9 +178,10 @@ TLod LevelOfDetail(const TPipeline& p, int32_t s, int32_t t, int32_t sx, int32_t
   return {(p.tile + level) & 7, (p.tile + level + 1) & 7, frac};
 }
 
-inline uint32_t Dither(int32_t c, uint32_t d) {
-  uint32_t c5 = static_cast<uint32_t>(c) >> 3;
-  if (static_cast<uint32_t>(c & 7) > d && c5 < 31) ++c5;
+// A channel to five bits, rounded up where its low bits exceed the dither value (8: never).
+inline uint32_t Dither(uint32_t c, uint32_t d) {
+  uint32_t c5 = c >> 3;
+  if ((c & 7) > d && c5 < 31) ++c5;
   return c5;
 }
 
@@ -236,23 +191,77 @@ constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
                                     0x3C000, 0x3E000, 0x3F000, 0x3F800};
 constexpr uint32_t kDepthShift[8] = {6, 5, 4, 3, 2, 1, 0, 0};
 
+[[gnu::always_inline]] inline uint32_t Compress(uint32_t z18, uint32_t dzExponent) {
+  // The exponent counts the leading ones of the 18 bits, up to seven.
+  const uint32_t exponent =
+      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
+  const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
+  return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
+}
+
+[[gnu::always_inline]] inline uint32_t Decompress(uint32_t stored) {
+  const uint32_t exponent = (stored >> 13) & 7;
+  return kDepthBase[exponent] + (((stored >> 2) & 0x7FF) << kDepthShift[exponent]);
+}
+
 // Blend factors on a scale of 32: the A input, and the B input by its select.
 inline int32_t FactorOf(int32_t alpha) {
   return (alpha + 1) >> 3;
 }
 
+// The shade colour from its attributes: the integer parts clamped to 0-255.
+[[gnu::always_inline]] inline TTexel ShadeOf(const int32_t* a) {
+#if defined(__SSE2__)
+  const __m128i whole = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), 16);
+  const __m128i narrow = _mm_packs_epi32(whole, whole);
+  const __m128i clamped =
+      _mm_min_epi16(_mm_max_epi16(narrow, _mm_setzero_si128()), _mm_set1_epi16(255));
+  return static_cast<TTexel>(_mm_cvtsi128_si64(clamped));
+#else
+  auto clamp = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v >> 16, 0, 255)); };
+  return Pack(clamp(a[0]), clamp(a[1]), clamp(a[2]), clamp(a[3]));
+#endif
+}
+
+// A filtered texel into the combiner's inputs, through the colour conversion when asked.
+[[gnu::always_inline]] inline TTexel TexelOf(TTexel texel, bool convert) {
+  if (convert) [[unlikely]]
+    return PackColor(ConvertYuv(Unpack(texel), State.convert));
+  return texel;
+}
+
+// One cycle of the blender on packed colours: (P * A + M * B) over 32, or over A + B at an
+// antialiased edge, each channel wrapping at 8 bits.
+TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
+                  const int32_t (&alphas)[4], uint32_t memCvg, bool divide) {
+  const TTexel pIn = sources[cycle.p], mIn = sources[cycle.m];
+  const int32_t af = FactorOf(alphas[cycle.a]);
+  const int32_t bf = cycle.b == 0   ? 32 - af
+                     : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
+                     : cycle.b == 2 ? 32
+                                    : 0;
+  uint32_t out[3];
+  for (int lane = 0; lane < 3; ++lane) {
+    const int32_t pv = Lane(pIn, lane), mv = Lane(mIn, lane);
+    const int32_t sum = pv * af + mv * bf;
+    if (divide)
+      out[lane] = static_cast<uint32_t>(af + bf != 0 ? (sum / (af + bf)) & 0xFF : pv);
+    else
+      out[lane] = static_cast<uint32_t>((sum >> 5) & 0xFF);
+  }
+  return Pack(out[0], out[1], out[2], 0);
+}
+
 // One pixel of a span with `cvg` samples covered; `a` holds its attributes and `below` those
 // one scanline down.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
-inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, const int32_t* a,
-                        const int32_t* below) {
-  const TOtherModes& m = p.modes;
+inline void RenderPixel(const TPipeline& p, const TOtherModes& m, TTexel* in, int32_t x,
+                        int32_t spanY, uint32_t cvg, const int32_t* a, const int32_t* below) {
   const uint32_t y = static_cast<uint32_t>(spanY);
-  const uint32_t rowPixel = y * p.colorWidth;
-  for (int lane = 0; lane < 4; ++lane)
-    p.shade.v[lane] = Clamp8(a[kAttrR + lane] >> 16);
-  p.shadeAlpha = Broadcast(p.shade.v[3]);
-  if (p.needsNoise) p.noise = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
+  in[kInShade] = ShadeOf(a + kAttrR);
+  if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
+  if (p.needsNoise)
+    in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
   if constexpr (kTexture) {
     int32_t s, t;
     if constexpr (kPerspective) {
@@ -283,56 +292,60 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
       const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
       tile0 = lod.tile0;
       tile1 = lod.tile1;
-      p.lodFrac = Broadcast(lod.frac);
+      in[kInLodFrac] = Broadcast(lod.frac);
     }
     const TSampler& first = p.samplers[tile0];
-    TColor c0 = SampleTexture(first, s, t, p.bilinear, p.midTexel);
-    if (first.yuv && p.convert[0]) c0 = ConvertYuv(c0, State.convert);
-    p.texel0 = FromColor(c0);
+    in[kInTexel0] =
+        TexelOf(SampleTexture(first, s, t, p.bilinear, p.midTexel), first.yuv && p.convert[0]);
     if constexpr (kTwoCycle) {
       const TSampler& second = p.samplers[tile1];
-      TColor c1 = SampleTexture(second, s, t, p.bilinear, p.midTexel);
-      if (second.yuv && p.convert[1]) c1 = ConvertYuv(c1, State.convert);
-      p.texel1 = FromColor(c1);
+      in[kInTexel1] =
+          TexelOf(SampleTexture(second, s, t, p.bilinear, p.midTexel), second.yuv && p.convert[1]);
     } else {
-      p.texel1 = p.texel0;
+      in[kInTexel1] = in[kInTexel0];
     }
-    p.texel0Alpha = Broadcast(p.texel0.v[3]);
-    p.texel1Alpha = Broadcast(p.texel1.v[3]);
+    if (p.needsTexelAlpha) {
+      in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
+      in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+    }
   }
-  // The colour combiner: one-cycle mode runs the second cycle's equation.
-  TLanes color;
-  p.combined = TLanes{};
-  p.combinedAlpha = TLanes{};
+  // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of
+  // two starts without a combined colour.
+  TTexel color;
   if constexpr (kTwoCycle) {
-    Combine(p.cycles[0], p.combined);
-    p.combinedAlpha = Broadcast(p.combined.v[3]);
+    in[kInCombined] = 0;
+    in[kInCombinedAlpha] = 0;
+    in[kInCombined] = Combine(in, p.cycles[0]);
+    if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
   }
-  Combine(p.cycles[1], color);
-  if (m.key) color.v[3] = KeyAlpha(color.v[0], color.v[1], color.v[2], State.key);
+  color = Combine(in, p.cycles[1]);
+  int32_t colorAlpha = Lane(color, 3);
+  if (m.key) [[unlikely]]
+    colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
   // Coverage and alpha.
   uint32_t coverage = cvg;
-  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(color.v[3] + 1)) >> 8;
+  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
   if (coverage == 0) return;
-  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : color.v[3];
+  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
   if (m.alphaCompare) {
     const int32_t threshold = m.ditherAlpha
                                   ? static_cast<int32_t>(Noise(x, spanY, p.primitive) >> 8 & 0xFF)
                                   : State.blend.a;
     if (alpha < threshold) return;
   }
-  // Depth.
-  uint32_t z18 = 0;
-  const uint32_t pixel = rowPixel + static_cast<uint32_t>(x);
+  // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
+  // depth passes.
+  uint32_t newDepth = 0;
+  const uint32_t pixel = y * p.colorWidth + static_cast<uint32_t>(x);
   const uint32_t zAddress = p.zAddress + pixel * 2;
   if constexpr (kDepth) {
-    z18 = m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
+    const uint32_t z18 =
+        m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
+    newDepth = Compress(z18, p.dzExponent);
     if (m.zCompare) {
-      // Depth compares at the precision memory keeps, so that a primitive drawn again at the
-      // same depth passes.
       const uint32_t stored = ReadRdram16(zAddress);
-      const uint32_t memZ = DecompressDepth(stored);
-      const uint32_t z = DecompressDepth(CompressDepth(z18, 0));
+      const uint32_t memZ = Decompress(stored);
+      const uint32_t z = Decompress(newDepth);
       if (m.zMode == kZDecal) {
         const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
         const uint32_t diff = z > memZ ? z - memZ : memZ - z;
@@ -344,65 +357,43 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
   }
   // Memory.
   uint32_t colorAddress = p.colorAddress;
-  TLanes memory;
+  TTexel memory = 0;
   uint32_t memCvg = 0;
   if (p.colorSize == kSize16) {
     colorAddress += pixel * 2;
     if (m.imageRead) {
       const uint32_t old = ReadRdram16(colorAddress);
-      memory = FromColor(Decode5551(old));
+      memory = Packed5551(old);
       memCvg = (old & 1) != 0 ? 7 : 0;
     }
   } else if (p.colorSize == kSize32) {
     colorAddress += pixel * 4;
     if (m.imageRead) {
       const uint32_t old = ReadRdram32(colorAddress);
-      memory = FromColor(UnpackColor(old));
+      memory = PackColor(UnpackColor(old));
       memCvg = (old >> 5) & 7;
     }
   } else {
     colorAddress += pixel;
-    if (m.imageRead) {
-      const auto old = static_cast<int32_t>(ReadRdram8(colorAddress));
-      memory = Broadcast(old);
-    }
+    if (m.imageRead) memory = Broadcast(static_cast<int32_t>(ReadRdram8(colorAddress)));
   }
   // The blender: in two-cycle mode the first cycle always blends, feeding the second.
-  const int32_t inputAlpha[4] = {alpha, State.fog.a, p.shade.v[3], 0};
-  auto blendCycle = [&](const TBlenderCycle& cycle, const TLanes& in, bool divide) {
-    const TLanes* sources[4] = {&in, &memory, &p.blendColor, &p.fogColor};
-    const TLanes& pIn = *sources[cycle.p];
-    const TLanes& mIn = *sources[cycle.m];
-    const int32_t af = FactorOf(inputAlpha[cycle.a]);
-    const int32_t bf = cycle.b == 0   ? 32 - af
-                       : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
-                       : cycle.b == 2 ? 32
-                                      : 0;
-    TLanes out;
-    for (int lane = 0; lane < 3; ++lane) {
-      const int32_t sum = pIn.v[lane] * af + mIn.v[lane] * bf;
-      if (divide)
-        out.v[lane] = af + bf != 0 ? (sum / (af + bf)) & 0xFF : pIn.v[lane];
-      else
-        out.v[lane] = (sum >> 5) & 0xFF;
-    }
-    return out;
-  };
-  TLanes blended = color;
+  const int32_t alphas[4] = {alpha, State.fog.a, Lane(in[kInShade], 3), 0};
+  TTexel blended = color;
   int last = 0;
   if constexpr (kTwoCycle) {
-    blended = blendCycle(p.blend[0], color, false);
+    blended =
+        BlendCycle(p.blend[0], {color, memory, p.blendColor, p.fogColor}, alphas, memCvg, false);
     last = 1;
   }
   const TBlenderCycle& final = p.blend[last];
-  if (m.forceBlend) {
-    blended = blendCycle(final, blended, false);
-  } else if (m.antialias && coverage < 8) {
-    blended = blendCycle(final, blended, true);
-  } else {
-    const TLanes* sources[4] = {&blended, &memory, &p.blendColor, &p.fogColor};
-    blended = *sources[final.p];
-  }
+  const TTexel sources[4] = {blended, memory, p.blendColor, p.fogColor};
+  if (m.forceBlend)
+    blended = BlendCycle(final, sources, alphas, memCvg, false);
+  else if (m.antialias && coverage < 8)
+    blended = BlendCycle(final, sources, alphas, memCvg, true);
+  else
+    blended = sources[final.p];
   // Coverage into memory, then the colour.
   uint32_t newCvg;
   switch (m.cvgDest) {
@@ -420,46 +411,40 @@ inline void RenderPixel(TPipeline& p, int32_t x, int32_t spanY, uint32_t cvg, co
       break;
   }
   const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
+  const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
+  const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
+  const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
   if (p.colorSize == kSize16) {
     uint32_t value;
     if (writeColor) {
-      uint32_t r5, g5, b5;
-      if (m.rgbDither == 3) {
-        r5 = static_cast<uint32_t>(blended.v[0]) >> 3;
-        g5 = static_cast<uint32_t>(blended.v[1]) >> 3;
-        b5 = static_cast<uint32_t>(blended.v[2]) >> 3;
-      } else {
-        const uint32_t d = m.rgbDither == 0   ? kMagicSquare[(y & 3) * 4 + (x & 3)]
-                           : m.rgbDither == 1 ? kBayer[(y & 3) * 4 + (x & 3)]
-                                              : Noise(x, spanY, p.primitive) & 7;
-        r5 = Dither(blended.v[0], d);
-        g5 = Dither(blended.v[1], d);
-        b5 = Dither(blended.v[2], d);
-      }
-      value = r5 << 11 | g5 << 6 | b5 << 1 | newCvg >> 2;
+      uint32_t d = 8;
+      if (m.rgbDither == 0) d = kMagicSquare[(y & 3) * 4 + (x & 3)];
+      if (m.rgbDither == 1) d = kBayer[(y & 3) * 4 + (x & 3)];
+      if (m.rgbDither == 2) d = Noise(x, spanY, p.primitive) & 7;
+      value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
     } else {
       value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
     }
     WriteRdram16(colorAddress, value);
   } else if (p.colorSize == kSize32) {
-    uint32_t value;
-    if (writeColor)
-      value = static_cast<uint32_t>(blended.v[0]) << 24 |
-              static_cast<uint32_t>(blended.v[1]) << 16 | static_cast<uint32_t>(blended.v[2]) << 8 |
-              newCvg << 5;
-    else
-      value = (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
+    const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
+                                      : (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
     WriteRdram32(colorAddress, value);
   } else if (writeColor) {
-    WriteRdram8(colorAddress, static_cast<uint32_t>(blended.v[0]));
+    WriteRdram8(colorAddress, red);
   }
   if constexpr (kDepth) {
-    if (m.zUpdate) WriteRdram16(zAddress, CompressDepth(z18, p.dzExponent));
+    if (m.zUpdate) WriteRdram16(zAddress, newDepth);
   }
 }
 
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
+  // The modes and the combiner's inputs in locals of the span, apart from the pipeline.
+  const TOtherModes m = p.modes;
+  alignas(16) TTexel in[kInputs];
+  for (uint32_t i = 0; i < kInputs; ++i)
+    in[i] = p.inputs[i];
   int32_t a[kAttrCount];
   int32_t below[kAttrCount];
   for (uint32_t i = 0; i < kAttrCount; ++i) {
@@ -471,7 +456,7 @@ uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
     const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
     if (cvg != 0) {
       ++touched;
-      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, x, span.y, cvg, a, below);
+      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, m, in, x, span.y, cvg, a, below);
     }
     for (uint32_t i = 0; i < kAttrCount; ++i)
       a[i] = Step(a[i], p.dx[i]);
@@ -498,23 +483,26 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   const TOtherModes& m = State.modes;
   p.modes = m;
   p.twoCycle = m.cycleType == kCycle2;
-  p.prim = FromColor(State.prim);
-  p.env = FromColor(State.env);
-  p.primAlpha = Broadcast(State.prim.a);
-  p.envAlpha = Broadcast(State.env.a);
-  p.one = Broadcast(256);
-  p.zero = TLanes{};
-  p.keyCenter = {{State.key.center[0], State.key.center[1], State.key.center[2], 0}};
-  p.keyScale = {{State.key.scale[0], State.key.scale[1], State.key.scale[2], 0}};
-  p.k4 = Broadcast(State.convert[4]);
-  p.k5 = Broadcast(State.convert[5]);
-  p.primLodFrac = Broadcast(static_cast<int32_t>(State.primLodFrac));
-  p.lodFrac = TLanes{};
-  p.shade = p.shadeAlpha = TLanes{};
-  p.texel0 = p.texel1 = p.texel0Alpha = p.texel1Alpha = TLanes{};
-  p.blendColor = FromColor(State.blend);
-  p.fogColor = FromColor(State.fog);
-  p.needsNoise = false;
+  TTexel* in = p.inputs;
+  for (uint32_t i = 0; i < kInputs; ++i)
+    in[i] = 0;
+  in[kInPrim] = PackColor(State.prim);
+  in[kInEnv] = PackColor(State.env);
+  in[kInPrimAlpha] = Broadcast(State.prim.a);
+  in[kInEnvAlpha] = Broadcast(State.env.a);
+  in[kInOne] = Broadcast(256);
+  in[kInKeyCenter] =
+      Pack(static_cast<uint32_t>(State.key.center[0]), static_cast<uint32_t>(State.key.center[1]),
+           static_cast<uint32_t>(State.key.center[2]), 0);
+  in[kInKeyScale] =
+      Pack(static_cast<uint32_t>(State.key.scale[0]), static_cast<uint32_t>(State.key.scale[1]),
+           static_cast<uint32_t>(State.key.scale[2]), 0);
+  in[kInK4] = Broadcast(State.convert[4]);
+  in[kInK5] = Broadcast(State.convert[5]);
+  in[kInPrimLodFrac] = Broadcast(static_cast<int32_t>(State.primLodFrac));
+  p.blendColor = PackColor(State.blend);
+  p.fogColor = PackColor(State.fog);
+  p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
   PrepareCombiner(p, 0);
   PrepareCombiner(p, 1);
   const bool texture = primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle;
@@ -526,9 +514,12 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.perspective = m.perspective && primitive.kind == TPrimitiveKind::Triangle;
   p.convert[0] = !m.biLerp0;
   p.convert[1] = !m.biLerp1;
-  if (texture)
-    for (uint32_t i = 0; i < 8; ++i)
-      p.samplers[i] = PrepareSampler(State.tiles[i], m);
+  // The tiles this primitive can reach: its own and the next, or every level of detail.
+  if (texture) {
+    const uint32_t tiles = p.lod ? std::min(primitive.levels + 3, 8u) : 2;
+    for (uint32_t i = 0; i < tiles; ++i)
+      p.samplers[(p.tile + i) & 7] = PrepareSampler(State.tiles[(p.tile + i) & 7], m);
+  }
   for (int cycle = 0; cycle < 2; ++cycle)
     p.blend[cycle] = {m.blendP[cycle], m.blendM[cycle], m.blendA[cycle], m.blendB[cycle]};
   p.colorAddress = State.colorImage.address;
@@ -556,16 +547,11 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
 }
 
 uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {
-  // The exponent counts the leading ones of the 18 bits, up to seven.
-  const uint32_t exponent =
-      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
-  const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
-  return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
+  return Compress(z18, dzExponent);
 }
 
 uint32_t DecompressDepth(uint32_t stored) {
-  const uint32_t exponent = (stored >> 13) & 7;
-  return kDepthBase[exponent] + (((stored >> 2) & 0x7FF) << kDepthShift[exponent]);
+  return Decompress(stored);
 }
 
 uint32_t DepthSlopeExponent(uint32_t dz) {

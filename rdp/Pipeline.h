@@ -12,11 +12,6 @@
 
 namespace vantor::rdp {
 
-// Four lanes: red, green, blue, alpha.
-struct alignas(16) TLanes {
-  int32_t v[4] = {};
-};
-
 // One scanline of a primitive as the edge walker hands it over: the pixels it may touch, the
 // pixels fully covered, and its four sub-scanlines in eighths of a pixel for the edge pixels.
 struct TSpan {
@@ -40,12 +35,36 @@ inline uint32_t CoverageAt(const TSpan& span, int32_t x) {
   return count;
 }
 
+// The combiner's inputs, each four packed lanes (see TTexel), by where the pipeline keeps
+// them; the alpha inputs read the alpha lane of the same entries.
+inline constexpr uint8_t kInCombined = 0;
+inline constexpr uint8_t kInTexel0 = 1;
+inline constexpr uint8_t kInTexel1 = 2;
+inline constexpr uint8_t kInPrim = 3;
+inline constexpr uint8_t kInShade = 4;
+inline constexpr uint8_t kInEnv = 5;
+inline constexpr uint8_t kInOne = 6;
+inline constexpr uint8_t kInNoise = 7;
+inline constexpr uint8_t kInZero = 8;
+inline constexpr uint8_t kInKeyCenter = 9;
+inline constexpr uint8_t kInK4 = 10;
+inline constexpr uint8_t kInKeyScale = 11;
+inline constexpr uint8_t kInCombinedAlpha = 12;
+inline constexpr uint8_t kInTexel0Alpha = 13;
+inline constexpr uint8_t kInTexel1Alpha = 14;
+inline constexpr uint8_t kInPrimAlpha = 15;
+inline constexpr uint8_t kInShadeAlpha = 16;
+inline constexpr uint8_t kInEnvAlpha = 17;
+inline constexpr uint8_t kInLodFrac = 18;
+inline constexpr uint8_t kInPrimLodFrac = 19;
+inline constexpr uint8_t kInK5 = 20;
+inline constexpr uint8_t kInputs = 21;
+
+// One cycle of the combiner: for (a - b) * c + d, the inputs of the colour lanes and of the
+// alpha lane.
 struct TCombinerCycle {
-  const int32_t* a[3];
-  const int32_t* b[3];
-  const int32_t* c[3];
-  const int32_t* d[3];
-  const int32_t* alpha[4];  // a, b, c, d of the alpha equation
+  uint8_t rgb[4] = {};
+  uint8_t alpha[4] = {};
 };
 
 struct TBlenderCycle {
@@ -56,20 +75,18 @@ struct TPipeline;
 using TSpanFunction = uint32_t (*)(TPipeline& pipeline, const TSpan& span);
 
 struct TPipeline {
-  // Per-pixel inputs of the combiner; the constant ones are filled at set-up.
-  TLanes texel0, texel1, shade, combined;
-  TLanes texel0Alpha, texel1Alpha, shadeAlpha, combinedAlpha;
-  TLanes prim, env, primAlpha, envAlpha, one, zero, noise, keyCenter, keyScale, k4, k5;
-  TLanes lodFrac, primLodFrac;
-  TLanes blendColor, fogColor;
+  alignas(16) TTexel inputs[kInputs] = {};
   TCombinerCycle cycles[2];
   bool twoCycle = false, needsNoise = false, lod = false;
+  // Which alpha broadcasts the combiner reads, so that a pixel makes only those.
+  bool needsShadeAlpha = false, needsTexelAlpha = false, needsCombinedAlpha = false;
   // Texturing.
   TSampler samplers[8];
   uint32_t tile = 0, levels = 0;
   bool bilinear = false, midTexel = false, perspective = false, convert[2] = {};
   // Blending and the images.
   TBlenderCycle blend[2];
+  TTexel blendColor = 0, fogColor = 0;
   TOtherModes modes;
   uint32_t colorAddress = 0, colorWidth = 0, colorSize = 0;
   uint32_t zAddress = 0;

@@ -111,33 +111,33 @@ inline uint32_t RdramSize() {
   return RDRAM->Size;
 }
 
-inline uint32_t ReadRdram8(uint32_t address) {
+[[gnu::always_inline]] inline uint32_t ReadRdram8(uint32_t address) {
   return address < RDRAM->Size ? RDRAM->Data[address ^ 3] : 0;
 }
-inline uint32_t ReadRdram16(uint32_t address) {
+[[gnu::always_inline]] inline uint32_t ReadRdram16(uint32_t address) {
   address &= ~1u;
   if (address + 2 > RDRAM->Size) return 0;
   uint16_t value;
   std::memcpy(&value, RDRAM->Data + (address ^ 2), 2);
   return value;
 }
-inline uint32_t ReadRdram32(uint32_t address) {
+[[gnu::always_inline]] inline uint32_t ReadRdram32(uint32_t address) {
   address &= ~3u;
   if (address + 4 > RDRAM->Size) return 0;
   uint32_t value;
   std::memcpy(&value, RDRAM->Data + address, 4);
   return value;
 }
-inline void WriteRdram8(uint32_t address, uint32_t value) {
+[[gnu::always_inline]] inline void WriteRdram8(uint32_t address, uint32_t value) {
   if (address < RDRAM->Size) RDRAM->Data[address ^ 3] = static_cast<uint8_t>(value);
 }
-inline void WriteRdram16(uint32_t address, uint32_t value) {
+[[gnu::always_inline]] inline void WriteRdram16(uint32_t address, uint32_t value) {
   address &= ~1u;
   if (address + 2 > RDRAM->Size) return;
   const auto half = static_cast<uint16_t>(value);
   std::memcpy(RDRAM->Data + (address ^ 2), &half, 2);
 }
-inline void WriteRdram32(uint32_t address, uint32_t value) {
+[[gnu::always_inline]] inline void WriteRdram32(uint32_t address, uint32_t value) {
   address &= ~3u;
   if (address + 4 > RDRAM->Size) return;
   std::memcpy(RDRAM->Data + address, &value, 4);

@@ -128,62 +128,80 @@ inline TColor DecodeIa88(uint32_t texel) {
   return {i, i, i, static_cast<int32_t>(texel & 0xFF)};
 }
 
-inline TColor PaletteColor(const TSampler& sampler, uint32_t index) {
+// Colours in flight are packed four channels to a 64-bit word, sixteen bits each (red at the
+// bottom, alpha on top), so that filtering weighs all four with one multiplication and the
+// combiner works on all four at once.
+using TTexel = uint64_t;
+inline constexpr TTexel kLaneOnes = 0x0001000100010001;
+inline constexpr TTexel kLaneBytes = 0x00FF00FF00FF00FF;
+
+inline TTexel Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  return TTexel{r & 0xFFFF} | TTexel{g & 0xFFFF} << 16 | TTexel{b & 0xFFFF} << 32 |
+         TTexel{a & 0xFFFF} << 48;
+}
+// Lanes are signed sixteen-bit values.
+inline int32_t Lane(TTexel t, int lane) {
+  return static_cast<int16_t>(t >> (16 * lane));
+}
+inline TColor Unpack(TTexel t) {
+  return {Lane(t, 0), Lane(t, 1), Lane(t, 2), Lane(t, 3)};
+}
+
+// 5-5-5-1: each five-bit channel widened by repeating its top three bits below it.
+inline TTexel Packed5551(uint32_t texel) {
+  const TTexel five =
+      TTexel{texel >> 11 & 31} | TTexel{texel >> 6 & 31} << 16 | TTexel{texel >> 1 & 31} << 32;
+  return (five << 3) | ((five >> 2) & 0x0000000700070007) | TTexel{(texel & 1) * 255u} << 48;
+}
+inline TTexel PackedGrey(uint32_t intensity, uint32_t alpha) {
+  return intensity * (kLaneOnes >> 16) | TTexel{alpha} << 48;
+}
+inline TTexel PackedIa88(uint32_t texel) {
+  return PackedGrey(texel >> 8 & 0xFF, texel & 0xFF);
+}
+
+inline TTexel PackedPalette(const TSampler& sampler, uint32_t index) {
   const uint32_t entry = State.tmem[(0x800 + (index & 0xFF) * 8) >> 1];
-  return sampler.tlutIa ? DecodeIa88(entry) : Decode5551(entry);
+  return sampler.tlutIa ? PackedIa88(entry) : Packed5551(entry);
 }
 
 // The texel at (s, t) of a tile, already wrapped, for the tile's kind of fetch.
 template <TFetch kFetch>
-inline TColor FetchTexel(const TSampler& sampler, uint32_t s, uint32_t t) {
+inline TTexel FetchTexel(const TSampler& sampler, uint32_t s, uint32_t t) {
   const uint32_t row = sampler.tmem + t * sampler.line;
   const uint32_t swap = (t & 1) << 2;
-  switch (kFetch) {
-    case TFetch::Rgba16:
-      return Decode5551(State.tmem[(((row + s * 2) ^ swap) & 0xFFF) >> 1]);
-    case TFetch::Rgba32: {
-      const uint32_t at = ((row + s * 2) ^ swap) & 0x7FF;
-      const uint32_t rg = State.tmem[at >> 1], ba = State.tmem[(at | 0x800) >> 1];
-      return {static_cast<int32_t>(rg >> 8), static_cast<int32_t>(rg & 0xFF),
-              static_cast<int32_t>(ba >> 8), static_cast<int32_t>(ba & 0xFF)};
-    }
-    case TFetch::Yuv16: {
-      const uint32_t at = (row + s) ^ swap;
-      const auto u = static_cast<int32_t>(TmemByte(((at & ~1u)) & 0x7FF));
-      const auto v = static_cast<int32_t>(TmemByte((at | 1) & 0x7FF));
-      const auto y = static_cast<int32_t>(TmemByte((at & 0x7FF) | 0x800));
-      return {u, v, y, y};
-    }
-    case TFetch::Ia4: {
-      const uint32_t byte = TmemByte((row + (s >> 1)) ^ swap);
-      const uint32_t nibble = (s & 1) != 0 ? byte & 0xF : byte >> 4;
-      const uint32_t i = nibble >> 1;
-      const auto intensity = static_cast<int32_t>(i << 5 | i << 2 | i >> 1);
-      return {intensity, intensity, intensity, (nibble & 1) != 0 ? 255 : 0};
-    }
-    case TFetch::Ia8: {
-      const uint32_t byte = TmemByte((row + s) ^ swap);
-      const auto i = static_cast<int32_t>((byte >> 4) * 17);
-      return {i, i, i, static_cast<int32_t>((byte & 0xF) * 17)};
-    }
-    case TFetch::Ia16:
-      return DecodeIa88(State.tmem[(((row + s * 2) ^ swap) & 0xFFF) >> 1]);
-    case TFetch::I4: {
-      const uint32_t byte = TmemByte((row + (s >> 1)) ^ swap);
-      const auto i = static_cast<int32_t>(((s & 1) != 0 ? byte & 0xF : byte >> 4) * 17);
-      return {i, i, i, i};
-    }
-    case TFetch::I8: {
-      const auto i = static_cast<int32_t>(TmemByte((row + s) ^ swap));
-      return {i, i, i, i};
-    }
-    case TFetch::Tlut4: {
-      const uint32_t byte = TmemByte(((row + (s >> 1)) ^ swap) & 0x7FF);
-      return PaletteColor(sampler, sampler.palette | ((s & 1) != 0 ? byte & 0xF : byte >> 4));
-    }
-    case TFetch::Tlut8:
-    default:
-      return PaletteColor(sampler, TmemByte(((row + s) ^ swap) & 0x7FF));
+  if constexpr (kFetch == TFetch::Rgba16) {
+    return Packed5551(State.tmem[(((row + s * 2) ^ swap) & 0xFFF) >> 1]);
+  } else if constexpr (kFetch == TFetch::Rgba32) {
+    const uint32_t at = ((row + s * 2) ^ swap) & 0x7FF;
+    const uint32_t rg = State.tmem[at >> 1], ba = State.tmem[(at | 0x800) >> 1];
+    return Pack(rg >> 8, rg & 0xFF, ba >> 8, ba & 0xFF);
+  } else if constexpr (kFetch == TFetch::Yuv16) {
+    const uint32_t at = (row + s) ^ swap;
+    const uint32_t y = TmemByte((at & 0x7FF) | 0x800);
+    return Pack(TmemByte(at & ~1u & 0x7FF), TmemByte((at | 1) & 0x7FF), y, y);
+  } else if constexpr (kFetch == TFetch::Ia4) {
+    const uint32_t byte = TmemByte((row + (s >> 1)) ^ swap);
+    const uint32_t nibble = (s & 1) != 0 ? byte & 0xF : byte >> 4;
+    const uint32_t i = nibble >> 1;
+    return PackedGrey(i << 5 | i << 2 | i >> 1, (nibble & 1) * 255u);
+  } else if constexpr (kFetch == TFetch::Ia8) {
+    const uint32_t byte = TmemByte((row + s) ^ swap);
+    return PackedGrey((byte >> 4) * 17, (byte & 0xF) * 17);
+  } else if constexpr (kFetch == TFetch::Ia16) {
+    return PackedIa88(State.tmem[(((row + s * 2) ^ swap) & 0xFFF) >> 1]);
+  } else if constexpr (kFetch == TFetch::I4) {
+    const uint32_t byte = TmemByte((row + (s >> 1)) ^ swap);
+    const uint32_t i = ((s & 1) != 0 ? byte & 0xF : byte >> 4) * 17;
+    return PackedGrey(i, i);
+  } else if constexpr (kFetch == TFetch::I8) {
+    const uint32_t i = TmemByte((row + s) ^ swap);
+    return PackedGrey(i, i);
+  } else if constexpr (kFetch == TFetch::Tlut4) {
+    const uint32_t byte = TmemByte(((row + (s >> 1)) ^ swap) & 0x7FF);
+    return PackedPalette(sampler, sampler.palette | ((s & 1) != 0 ? byte & 0xF : byte >> 4));
+  } else {
+    return PackedPalette(sampler, TmemByte(((row + s) ^ swap) & 0x7FF));
   }
 }
 
@@ -195,17 +213,21 @@ inline TColor ConvertYuv(const TColor& yuv, const int32_t* k) {
           clamp(y + ((k[3] * u) >> 7)), yuv.a};
 }
 
-inline int32_t Lerp3(int32_t base, int32_t toS, int32_t toT, int32_t fs, int32_t ft) {
-  return base + ((fs * (toS - base) + ft * (toT - base) + 16) >> 5);
+// Three texels weighed (in 32nds, the weights summing to 32) and rounded: every channel at once,
+// as no lane can reach past sixteen bits.
+inline TTexel Weigh(TTexel base, uint32_t baseWeight, TTexel a, uint32_t aWeight, TTexel b,
+                    uint32_t bWeight) {
+  return ((base * baseWeight + a * aWeight + b * bWeight + 16 * kLaneOnes) >> 5) & kLaneBytes;
 }
 
-// The filtered texel at s10.5 coordinates (s, t).
+// The filtered texel at s10.5 coordinates (s, t). The bilinear filter takes three texels: the
+// upper-left triangle of the four from the first, the lower-right one from the last.
 template <TFetch kFetch>
-inline TColor SampleTextureAs(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
+inline TTexel SampleTextureAs(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
                               bool midTexel) {
   const int32_t cs = TileCoordinate(sampler.s, s), ct = TileCoordinate(sampler.t, t);
   int32_t s0 = cs >> 5, t0 = ct >> 5;
-  int32_t fs = cs & 31, ft = ct & 31;
+  uint32_t fs = static_cast<uint32_t>(cs & 31), ft = static_cast<uint32_t>(ct & 31);
   if (sampler.s.clamp && (s0 < 0 || s0 >= sampler.s.max)) {
     s0 = ClampTexel(sampler.s, s0);
     fs = 0;
@@ -217,30 +239,20 @@ inline TColor SampleTextureAs(const TSampler& sampler, int32_t s, int32_t t, boo
   const uint32_t ws0 = WrapTexel(sampler.s, s0), wt0 = WrapTexel(sampler.t, t0);
   if (!bilinear) return FetchTexel<kFetch>(sampler, ws0, wt0);
   const uint32_t ws1 = WrapTexel(sampler.s, s0 + 1), wt1 = WrapTexel(sampler.t, t0 + 1);
+  const TTexel toS = FetchTexel<kFetch>(sampler, ws1, wt0);
+  const TTexel toT = FetchTexel<kFetch>(sampler, ws0, wt1);
   if (midTexel && fs == 16 && ft == 16) {
-    const TColor a = FetchTexel<kFetch>(sampler, ws0, wt0),
-                 b = FetchTexel<kFetch>(sampler, ws1, wt0);
-    const TColor c = FetchTexel<kFetch>(sampler, ws0, wt1),
-                 d = FetchTexel<kFetch>(sampler, ws1, wt1);
-    return {(a.r + b.r + c.r + d.r + 2) >> 2, (a.g + b.g + c.g + d.g + 2) >> 2,
-            (a.b + b.b + c.b + d.b + 2) >> 2, (a.a + b.a + c.a + d.a + 2) >> 2};
+    const TTexel sum = FetchTexel<kFetch>(sampler, ws0, wt0) + toS + toT +
+                       FetchTexel<kFetch>(sampler, ws1, wt1) + 2 * kLaneOnes;
+    return (sum >> 2) & kLaneBytes;
   }
-  const TColor toS = FetchTexel<kFetch>(sampler, ws1, wt0),
-               toT = FetchTexel<kFetch>(sampler, ws0, wt1);
-  if (fs + ft < 32) {
-    const TColor base = FetchTexel<kFetch>(sampler, ws0, wt0);
-    return {Lerp3(base.r, toS.r, toT.r, fs, ft), Lerp3(base.g, toS.g, toT.g, fs, ft),
-            Lerp3(base.b, toS.b, toT.b, fs, ft), Lerp3(base.a, toS.a, toT.a, fs, ft)};
-  }
-  // The lower right triangle of the four texels interpolates from the far corner.
-  const TColor base = FetchTexel<kFetch>(sampler, ws1, wt1);
-  const int32_t gs = 32 - fs, gt = 32 - ft;
-  return {Lerp3(base.r, toT.r, toS.r, gs, gt), Lerp3(base.g, toT.g, toS.g, gs, gt),
-          Lerp3(base.b, toT.b, toS.b, gs, gt), Lerp3(base.a, toT.a, toS.a, gs, gt)};
+  if (fs + ft < 32)
+    return Weigh(FetchTexel<kFetch>(sampler, ws0, wt0), 32 - fs - ft, toS, fs, toT, ft);
+  return Weigh(FetchTexel<kFetch>(sampler, ws1, wt1), fs + ft - 32, toT, 32 - fs, toS, 32 - ft);
 }
 
 // The same, dispatched once per texel on the tile's kind of fetch.
-inline TColor SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
+inline TTexel SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
                             bool midTexel) {
   switch (sampler.fetch) {
     case TFetch::Rgba16:
