@@ -220,7 +220,6 @@ TCommands Triangle(const TVertex& v0, const TVertex& v1, const TVertex& v2, bool
 
 void RdpTest::SetUp() {
   MachineTest::SetUp();
-  MachineClock.Reset();
   UseAccurateHardware();
 }
 
