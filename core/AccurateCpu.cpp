@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
 #include "core/AccurateOps.h"
@@ -13,8 +14,10 @@
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
 #include "memory/AddressMap.h"
+#include "memory/MipsInterface.h"
 #include "memory/RomImage.h"
 #include "memory/VideoInterface.h"
+#include "rdp/Rdp.h"
 
 namespace vantor {
 
@@ -65,10 +68,37 @@ uint32_t AccurateVIRead(uint32_t page, uint32_t offset) {
   return VIRead(page, offset);
 }
 
-// Every page that reads through the video interface's handler reads through the mode's.
+// MI_MODE's bit 11 clears the display processor's interrupt.
+void AccurateMIWrite(uint32_t page, uint32_t offset, uint32_t value) {
+  if (offset == 0 && (value & kMiModeClearDP) != 0) *MI_INTR &= ~kMiIntrDP;
+  MIWrite(page, offset, value);
+}
+
+// The display processor's command and span registers, in the cached and uncached segments.
+constexpr uint32_t kDpcFirstPage = 0x84100, kDpsFirstPage = 0x84200, kDpPages = 0x100;
+constexpr uint32_t kUncachedPageOffset = 0x20000;
+
+void MapDisplayProcessor() {
+  for (uint32_t i = 0; i < kDpPages; ++i)
+    for (uint32_t segment : {0u, kUncachedPageOffset}) {
+      const uint32_t dpc = kDpcFirstPage + segment + i, dps = kDpsFirstPage + segment + i;
+      PageTable[dpc] = DpcPageStorage();
+      ReadTable[dpc] = DpcRead;
+      WriteTable[dpc] = DpcWrite;
+      PageTable[dps] = DpsPageStorage();
+      ReadTable[dps] = DpsRead;
+      WriteTable[dps] = DpsWrite;
+    }
+}
+
+// Every page that reads through the video interface's handler reads through the mode's, and
+// likewise for writes to the MIPS interface; the display processor's pages join the map.
 void InstallRegisterHandlers() {
-  for (uint32_t page = 0; page < kPageCount; ++page)
+  for (uint32_t page = 0; page < kPageCount; ++page) {
     if (ReadTable[page] == VIRead) ReadTable[page] = AccurateVIRead;
+    if (WriteTable[page] == MIWrite) WriteTable[page] = AccurateMIWrite;
+  }
+  MapDisplayProcessor();
 }
 
 void MTC0(uint32_t w) {
@@ -188,6 +218,7 @@ void AccurateReset() {
   LLBit = false;
   for (uint32_t& word : Cop1Upper)
     word = 0;
+  RdpReset();
   InstallAccurateHandlers();
   StartClock();
 }

@@ -15,6 +15,7 @@
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
 #include "memory/SerialInterface.h"
+#include "rdp/Rdp.h"
 
 namespace vantor {
 
@@ -315,7 +316,10 @@ TStateImage CaptureMachine() {
   image.Sections.push_back(CaptureTlbPages());
   image.Sections.push_back(CapturePif());
   image.Sections.push_back(CaptureAccurate());
-  if (AccurateHardware) image.Sections.push_back(CaptureClock());
+  if (AccurateHardware) {
+    image.Sections.push_back(CaptureClock());
+    image.Sections.push_back({kRdpStateSection, 1, RdpSaveState()});
+  }
   for (const TSavedBlock& block : SavedBlocks()) {
     const uint8_t* data = block.Storage.Data;
     image.Sections.push_back(
@@ -341,7 +345,11 @@ std::string CheckMachineImage(const TStateImage& image) {
                                      {kMapSection, 0},
                                      {kPifSection, kPifSize},
                                      {kAccurateSection, kAccurateSize}};
-  if (SavedInAccurateMode(image)) expected.push_back({kClockSection, kClockSize});
+  const bool accurate = SavedInAccurateMode(image);
+  if (accurate) {
+    expected.push_back({kClockSection, kClockSize});
+    expected.push_back({kRdpStateSection, 0});
+  }
   for (const TSavedBlock& block : SavedBlocks())
     expected.push_back({block.Name, block.Storage.Size});
   for (const TExpected& want : expected) {
@@ -359,8 +367,12 @@ std::string CheckMachineImage(const TStateImage& image) {
       known = known || want.Name == section.Name;
     if (!known) return "it holds a section this program does not know (" + section.Name + ")";
   }
-  const std::string accurate = CheckAccurate(*image.Find(kAccurateSection));
-  if (!accurate.empty()) return accurate;
+  const std::string modeError = CheckAccurate(*image.Find(kAccurateSection));
+  if (!modeError.empty()) return modeError;
+  if (accurate) {
+    const std::string rdpError = RdpCheckState(image.Find(kRdpStateSection)->Data);
+    if (!rdpError.empty()) return rdpError;
+  }
   return CheckTlbPages(*image.Find(kMapSection));
 }
 
@@ -379,6 +391,7 @@ void RestoreMachine(const TStateImage& image) {
   if (AccurateHardware) {
     InstallAccurateHandlers();
     RestoreClock(*image.Find(kClockSection));
+    RdpRestoreState(image.Find(kRdpStateSection)->Data);
   }
   SetInstrPtr(PC.Lo);
 }

@@ -1,0 +1,562 @@
+#include "rdp/Pipeline.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vantor::rdp {
+
+namespace {
+
+TTexel Broadcast(int32_t value) {
+  return static_cast<uint16_t>(value) * kLaneOnes;
+}
+TTexel PackColor(const TColor& c) {
+  return Pack(static_cast<uint32_t>(c.r), static_cast<uint32_t>(c.g), static_cast<uint32_t>(c.b),
+              static_cast<uint32_t>(c.a));
+}
+constexpr TTexel kColorLanes = 0x0000FFFFFFFFFFFF;
+constexpr TTexel kAlphaLane = ~kColorLanes;
+
+// Combiner inputs by select value, as the set-combine command numbers them.
+uint8_t SubA(uint32_t sel) {
+  constexpr uint8_t kTable[8] = {kInCombined, kInTexel0, kInTexel1, kInPrim,
+                                 kInShade,    kInEnv,    kInOne,    kInNoise};
+  return sel < 8 ? kTable[sel] : kInZero;
+}
+uint8_t SubB(uint32_t sel) {
+  return sel < 6 ? SubA(sel) : sel == 6 ? kInKeyCenter : sel == 7 ? kInK4 : kInZero;
+}
+uint8_t Mul(uint32_t sel) {
+  constexpr uint8_t kTable[16] = {kInCombined,    kInTexel0,      kInTexel1,      kInPrim,
+                                  kInShade,       kInEnv,         kInKeyScale,    kInCombinedAlpha,
+                                  kInTexel0Alpha, kInTexel1Alpha, kInPrimAlpha,   kInShadeAlpha,
+                                  kInEnvAlpha,    kInLodFrac,     kInPrimLodFrac, kInK5};
+  return sel < 16 ? kTable[sel] : kInZero;
+}
+uint8_t Add(uint32_t sel) {
+  return sel < 6 ? SubA(sel) : sel == 6 ? kInOne : kInZero;
+}
+// Alpha inputs: the alpha lane of each source.
+uint8_t AlphaInput(uint32_t sel) {
+  return sel < 7 ? SubA(sel) : kInZero;
+}
+uint8_t AlphaMul(uint32_t sel) {
+  return sel == 0 ? kInLodFrac : sel == 6 ? kInPrimLodFrac : AlphaInput(sel);
+}
+
+void PrepareCombiner(TPipeline& p, int cycle) {
+  const TCombine& c = State.combine;
+  TCombinerCycle& out = p.cycles[cycle];
+  out.rgb[0] = SubA(c.subA[cycle]);
+  out.rgb[1] = SubB(c.subB[cycle]);
+  out.rgb[2] = Mul(c.mul[cycle]);
+  out.rgb[3] = Add(c.add[cycle]);
+  out.alpha[0] = AlphaInput(c.subAAlpha[cycle]);
+  out.alpha[1] = AlphaInput(c.subBAlpha[cycle]);
+  out.alpha[2] = AlphaMul(c.mulAlpha[cycle]);
+  out.alpha[3] = AlphaInput(c.addAlpha[cycle]);
+  for (uint8_t in : out.rgb) {
+    p.needsNoise = p.needsNoise || in == kInNoise;
+    p.needsShadeAlpha = p.needsShadeAlpha || in == kInShadeAlpha;
+    p.needsTexelAlpha = p.needsTexelAlpha || in == kInTexel0Alpha || in == kInTexel1Alpha;
+    p.needsCombinedAlpha = p.needsCombinedAlpha || in == kInCombinedAlpha;
+  }
+}
+
+// (a - b) * c + d with the combiner's rounding, on all four lanes: sums past 8 bits clamp,
+// and the ninth bit tells an overflow (to 255) from a negative result (to 0).
+inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
+  const int32_t sum = (((a - b) * c) + d * 256 + 0x80) >> 8;
+  const int32_t wrapped = sum & 0x1FF;
+  if (wrapped < 0x100) return wrapped;
+  return wrapped >= 0x180 ? 0 : 255;
+}
+
+[[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
+  TTexel v[4];
+  for (int k = 0; k < 4; ++k)
+    v[k] = (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+#if defined(__SSE2__)
+  // Each lane's (a - b) beside its d, against its c beside 256: one multiply-add gives
+  // (a - b) * c + d * 256 for the four lanes.
+  const __m128i a = _mm_cvtsi64_si128(static_cast<int64_t>(v[0]));
+  const __m128i b = _mm_cvtsi64_si128(static_cast<int64_t>(v[1]));
+  const __m128i c = _mm_cvtsi64_si128(static_cast<int64_t>(v[2]));
+  const __m128i d = _mm_cvtsi64_si128(static_cast<int64_t>(v[3]));
+  const __m128i terms = _mm_unpacklo_epi16(_mm_sub_epi16(a, b), d);
+  const __m128i factors = _mm_unpacklo_epi16(c, _mm_set1_epi16(256));
+  const __m128i sum =
+      _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(terms, factors), _mm_set1_epi32(0x80)), 8);
+  const __m128i wrapped = _mm_and_si128(sum, _mm_set1_epi32(0x1FF));
+  const __m128i over = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0xFF));
+  const __m128i negative = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0x17F));
+  const __m128i result =
+      _mm_or_si128(_mm_andnot_si128(over, wrapped),
+                   _mm_andnot_si128(negative, _mm_and_si128(over, _mm_set1_epi32(0xFF))));
+  return static_cast<TTexel>(_mm_cvtsi128_si64(_mm_packs_epi32(result, result)));
+#else
+  TTexel out = 0;
+  for (int lane = 0; lane < 4; ++lane)
+    out |= static_cast<TTexel>(CombineChannel(Lane(v[0], lane), Lane(v[1], lane), Lane(v[2], lane),
+                                              Lane(v[3], lane)))
+           << (16 * lane);
+  return out;
+#endif
+}
+
+// Attributes wrap as the hardware's registers do.
+inline int32_t Step(int32_t value, int32_t step) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(step));
+}
+
+// Texture coordinates: s10.5 from the top of the attribute, or divided by W under perspective.
+inline int32_t Coordinate(int32_t value) {
+  return static_cast<int16_t>(value >> 16);
+}
+// Under perspective both coordinates are multiplied by one reciprocal of W, about 2^46 / W, so
+// that the product over 2^31 is the coordinate times 2^15 / W. As the hardware's divider does,
+// the reciprocal comes from a table: W is normalised to [1, 2), its top nine bits below the
+// leading one pick an entry of 2^40 / (512 + i), and the next sixteen bits interpolate to the
+// next entry.
+constexpr auto kReciprocals = [] {
+  std::array<uint32_t, 513> table{};
+  for (uint64_t i = 0; i <= 512; ++i)
+    table[i] = static_cast<uint32_t>(((uint64_t{1} << 41) / (512 + i) + 1) / 2);
+  return table;
+}();
+
+inline uint64_t PerspectiveReciprocal(int32_t w) {
+  const auto positive = static_cast<uint32_t>(w <= 0 ? 1 : w);
+  const auto shift = static_cast<uint32_t>(std::countl_zero(positive));
+  const uint32_t normal = positive << shift;
+  const uint32_t index = (normal >> 22) & 0x1FF, fraction = (normal >> 6) & 0xFFFF;
+  const uint64_t high = kReciprocals[index], low = kReciprocals[index + 1];
+  const uint64_t reciprocal = high - (((high - low) * fraction) >> 16);
+  return (reciprocal << shift) >> 16;
+}
+inline int32_t PerspectiveCoordinate(int32_t value, uint64_t reciprocal) {
+  const auto q = static_cast<int64_t>((static_cast<__int128>(value) * reciprocal) >> 31);
+  return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
+}
+
+struct TLod {
+  uint32_t tile0, tile1;
+  int32_t frac;
+};
+
+// The level of detail from the texel distance to the next pixel and the next scanline.
+TLod LevelOfDetail(const TPipeline& p, int32_t s, int32_t t, int32_t sx, int32_t tx, int32_t sy,
+                   int32_t ty) {
+  int32_t lod = std::max({std::abs(sx - s), std::abs(tx - t), std::abs(sy - s), std::abs(ty - t)});
+  lod = std::min(lod, 0x7FFF);
+  lod = std::max(lod, static_cast<int32_t>(State.primMinLevel));
+  const TOtherModes& m = p.modes;
+  uint32_t level = 0;
+  int32_t frac = 0;
+  const bool magnified = lod < 32;
+  if (magnified) {
+    frac = m.sharpen ? lod * 8 - 256 : m.detail ? lod * 8 : 0;
+  } else {
+    level = static_cast<uint32_t>(std::bit_width(static_cast<uint32_t>(lod >> 5)) - 1);
+    if (level >= p.levels) {
+      level = p.levels;
+      frac = 255;
+    } else {
+      frac = ((lod * 8) >> level) - 256;
+    }
+  }
+  if (m.detail) {
+    if (magnified) return {p.tile & 7, (p.tile + 1) & 7, frac};
+    return {(p.tile + 1 + level) & 7, (p.tile + 2 + level) & 7, frac};
+  }
+  return {(p.tile + level) & 7, (p.tile + level + 1) & 7, frac};
+}
+
+// A channel to five bits, rounded up where its low bits exceed the dither value (8: never).
+inline uint32_t Dither(uint32_t c, uint32_t d) {
+  uint32_t c5 = c >> 3;
+  if ((c & 7) > d && c5 < 31) ++c5;
+  return c5;
+}
+
+// Where each depth exponent's range starts in the 18-bit range, and how far its mantissa is
+// shifted.
+constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
+                                    0x3C000, 0x3E000, 0x3F000, 0x3F800};
+constexpr uint32_t kDepthShift[8] = {6, 5, 4, 3, 2, 1, 0, 0};
+
+[[gnu::always_inline]] inline uint32_t Compress(uint32_t z18, uint32_t dzExponent) {
+  // The exponent counts the leading ones of the 18 bits, up to seven.
+  const uint32_t exponent =
+      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
+  const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
+  return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
+}
+
+[[gnu::always_inline]] inline uint32_t Decompress(uint32_t stored) {
+  const uint32_t exponent = (stored >> 13) & 7;
+  return kDepthBase[exponent] + (((stored >> 2) & 0x7FF) << kDepthShift[exponent]);
+}
+
+// Blend factors on a scale of 32: the A input, and the B input by its select.
+inline int32_t FactorOf(int32_t alpha) {
+  return (alpha + 1) >> 3;
+}
+
+// The shade colour from its attributes: the integer parts clamped to 0-255.
+[[gnu::always_inline]] inline TTexel ShadeOf(const int32_t* a) {
+#if defined(__SSE2__)
+  const __m128i whole = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), 16);
+  const __m128i narrow = _mm_packs_epi32(whole, whole);
+  const __m128i clamped =
+      _mm_min_epi16(_mm_max_epi16(narrow, _mm_setzero_si128()), _mm_set1_epi16(255));
+  return static_cast<TTexel>(_mm_cvtsi128_si64(clamped));
+#else
+  auto clamp = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v >> 16, 0, 255)); };
+  return Pack(clamp(a[0]), clamp(a[1]), clamp(a[2]), clamp(a[3]));
+#endif
+}
+
+// A filtered texel into the combiner's inputs, through the colour conversion when asked.
+[[gnu::always_inline]] inline TTexel TexelOf(TTexel texel, bool convert) {
+  if (convert) [[unlikely]]
+    return PackColor(ConvertYuv(Unpack(texel), State.convert));
+  return texel;
+}
+
+// One cycle of the blender on packed colours: (P * A + M * B) over 32, or over A + B at an
+// antialiased edge, each channel wrapping at 8 bits.
+TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
+                  const int32_t (&alphas)[4], uint32_t memCvg, bool divide) {
+  const TTexel pIn = sources[cycle.p], mIn = sources[cycle.m];
+  const int32_t af = FactorOf(alphas[cycle.a]);
+  const int32_t bf = cycle.b == 0   ? 32 - af
+                     : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
+                     : cycle.b == 2 ? 32
+                                    : 0;
+  uint32_t out[3];
+  for (int lane = 0; lane < 3; ++lane) {
+    const int32_t pv = Lane(pIn, lane), mv = Lane(mIn, lane);
+    const int32_t sum = pv * af + mv * bf;
+    if (divide)
+      out[lane] = static_cast<uint32_t>(af + bf != 0 ? (sum / (af + bf)) & 0xFF : pv);
+    else
+      out[lane] = static_cast<uint32_t>((sum >> 5) & 0xFF);
+  }
+  return Pack(out[0], out[1], out[2], 0);
+}
+
+// One pixel of a span with `cvg` samples covered; `a` holds its attributes and `below` those
+// one scanline down.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+inline void RenderPixel(const TPipeline& p, const TOtherModes& m, TTexel* in, int32_t x,
+                        int32_t spanY, uint32_t cvg, const int32_t* a, const int32_t* below) {
+  const uint32_t y = static_cast<uint32_t>(spanY);
+  in[kInShade] = ShadeOf(a + kAttrR);
+  if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
+  if (p.needsNoise)
+    in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
+  if constexpr (kTexture) {
+    int32_t s, t;
+    if constexpr (kPerspective) {
+      const uint64_t reciprocal = PerspectiveReciprocal(a[kAttrW]);
+      s = PerspectiveCoordinate(a[kAttrS], reciprocal);
+      t = PerspectiveCoordinate(a[kAttrT], reciprocal);
+    } else {
+      s = Coordinate(a[kAttrS]);
+      t = Coordinate(a[kAttrT]);
+    }
+    uint32_t tile0 = p.tile, tile1 = (p.tile + 1) & 7;
+    if (p.lod) {
+      int32_t sx, tx, sy, ty;
+      const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
+      if constexpr (kPerspective) {
+        const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
+        const uint64_t belowW = PerspectiveReciprocal(below[kAttrW]);
+        sx = PerspectiveCoordinate(nextS, nextW);
+        tx = PerspectiveCoordinate(nextT, nextW);
+        sy = PerspectiveCoordinate(below[kAttrS], belowW);
+        ty = PerspectiveCoordinate(below[kAttrT], belowW);
+      } else {
+        sx = Coordinate(nextS);
+        tx = Coordinate(nextT);
+        sy = Coordinate(below[kAttrS]);
+        ty = Coordinate(below[kAttrT]);
+      }
+      const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
+      tile0 = lod.tile0;
+      tile1 = lod.tile1;
+      in[kInLodFrac] = Broadcast(lod.frac);
+    }
+    const TSampler& first = p.samplers[tile0];
+    in[kInTexel0] =
+        TexelOf(SampleTexture(first, s, t, p.bilinear, p.midTexel), first.yuv && p.convert[0]);
+    if constexpr (kTwoCycle) {
+      const TSampler& second = p.samplers[tile1];
+      in[kInTexel1] =
+          TexelOf(SampleTexture(second, s, t, p.bilinear, p.midTexel), second.yuv && p.convert[1]);
+    } else {
+      in[kInTexel1] = in[kInTexel0];
+    }
+    if (p.needsTexelAlpha) {
+      in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
+      in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+    }
+  }
+  // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of
+  // two starts without a combined colour.
+  TTexel color;
+  if constexpr (kTwoCycle) {
+    in[kInCombined] = 0;
+    in[kInCombinedAlpha] = 0;
+    in[kInCombined] = Combine(in, p.cycles[0]);
+    if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
+  }
+  color = Combine(in, p.cycles[1]);
+  int32_t colorAlpha = Lane(color, 3);
+  if (m.key) [[unlikely]]
+    colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
+  // Coverage and alpha.
+  uint32_t coverage = cvg;
+  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
+  if (coverage == 0) return;
+  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
+  if (m.alphaCompare) {
+    const int32_t threshold = m.ditherAlpha
+                                  ? static_cast<int32_t>(Noise(x, spanY, p.primitive) >> 8 & 0xFF)
+                                  : State.blend.a;
+    if (alpha < threshold) return;
+  }
+  // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
+  // depth passes.
+  uint32_t newDepth = 0;
+  const uint32_t pixel = y * p.colorWidth + static_cast<uint32_t>(x);
+  const uint32_t zAddress = p.zAddress + pixel * 2;
+  if constexpr (kDepth) {
+    const uint32_t z18 =
+        m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
+    newDepth = Compress(z18, p.dzExponent);
+    if (m.zCompare) {
+      const uint32_t stored = ReadRdram16(zAddress);
+      const uint32_t memZ = Decompress(stored);
+      const uint32_t z = Decompress(newDepth);
+      if (m.zMode == kZDecal) {
+        const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
+        const uint32_t diff = z > memZ ? z - memZ : memZ - z;
+        if (diff > std::max(p.dz18, memDz)) return;
+      } else if (z > memZ) {
+        return;
+      }
+    }
+  }
+  // Memory.
+  uint32_t colorAddress = p.colorAddress;
+  TTexel memory = 0;
+  uint32_t memCvg = 0;
+  if (p.colorSize == kSize16) {
+    colorAddress += pixel * 2;
+    if (m.imageRead) {
+      const uint32_t old = ReadRdram16(colorAddress);
+      memory = Packed5551(old);
+      memCvg = (old & 1) != 0 ? 7 : 0;
+    }
+  } else if (p.colorSize == kSize32) {
+    colorAddress += pixel * 4;
+    if (m.imageRead) {
+      const uint32_t old = ReadRdram32(colorAddress);
+      memory = PackColor(UnpackColor(old));
+      memCvg = (old >> 5) & 7;
+    }
+  } else {
+    colorAddress += pixel;
+    if (m.imageRead) memory = Broadcast(static_cast<int32_t>(ReadRdram8(colorAddress)));
+  }
+  // The blender: in two-cycle mode the first cycle always blends, feeding the second.
+  const int32_t alphas[4] = {alpha, State.fog.a, Lane(in[kInShade], 3), 0};
+  TTexel blended = color;
+  int last = 0;
+  if constexpr (kTwoCycle) {
+    blended =
+        BlendCycle(p.blend[0], {color, memory, p.blendColor, p.fogColor}, alphas, memCvg, false);
+    last = 1;
+  }
+  const TBlenderCycle& final = p.blend[last];
+  const TTexel sources[4] = {blended, memory, p.blendColor, p.fogColor};
+  if (m.forceBlend)
+    blended = BlendCycle(final, sources, alphas, memCvg, false);
+  else if (m.antialias && coverage < 8)
+    blended = BlendCycle(final, sources, alphas, memCvg, true);
+  else
+    blended = sources[final.p];
+  // Coverage into memory, then the colour.
+  uint32_t newCvg;
+  switch (m.cvgDest) {
+    case kCvgClamp:
+      newCvg = std::min(coverage + memCvg, 7u);
+      break;
+    case kCvgWrap:
+      newCvg = (coverage + memCvg) & 7;
+      break;
+    case kCvgZap:
+      newCvg = 7;
+      break;
+    default:
+      newCvg = memCvg;
+      break;
+  }
+  const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
+  const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
+  const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
+  const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
+  if (p.colorSize == kSize16) {
+    uint32_t value;
+    if (writeColor) {
+      uint32_t d = 8;
+      if (m.rgbDither == 0) d = kMagicSquare[(y & 3) * 4 + (x & 3)];
+      if (m.rgbDither == 1) d = kBayer[(y & 3) * 4 + (x & 3)];
+      if (m.rgbDither == 2) d = Noise(x, spanY, p.primitive) & 7;
+      value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
+    } else {
+      value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
+    }
+    WriteRdram16(colorAddress, value);
+  } else if (p.colorSize == kSize32) {
+    const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
+                                      : (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
+    WriteRdram32(colorAddress, value);
+  } else if (writeColor) {
+    WriteRdram8(colorAddress, red);
+  }
+  if constexpr (kDepth) {
+    if (m.zUpdate) WriteRdram16(zAddress, newDepth);
+  }
+}
+
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
+  // The modes and the combiner's inputs in locals of the span, apart from the pipeline.
+  const TOtherModes m = p.modes;
+  alignas(16) TTexel in[kInputs];
+  for (uint32_t i = 0; i < kInputs; ++i)
+    in[i] = p.inputs[i];
+  int32_t a[kAttrCount];
+  int32_t below[kAttrCount];
+  for (uint32_t i = 0; i < kAttrCount; ++i) {
+    a[i] = span.attr[i];
+    below[i] = Step(span.attr[i], p.dy[i]);
+  }
+  uint32_t touched = 0;
+  for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
+    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
+    if (cvg != 0) {
+      ++touched;
+      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, m, in, x, span.y, cvg, a, below);
+    }
+    for (uint32_t i = 0; i < kAttrCount; ++i)
+      a[i] = Step(a[i], p.dx[i]);
+    if (p.lod)
+      for (uint32_t i = 0; i < kAttrCount; ++i)
+        below[i] = Step(below[i], p.dx[i]);
+  }
+  return touched;
+}
+
+template <int kIndex>
+constexpr TSpanFunction SpanFor() {
+  return RenderSpan<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
+}
+
+constexpr TSpanFunction kSpanFunctions[16] = {
+    SpanFor<0>(),  SpanFor<1>(),  SpanFor<2>(),  SpanFor<3>(), SpanFor<4>(),  SpanFor<5>(),
+    SpanFor<6>(),  SpanFor<7>(),  SpanFor<8>(),  SpanFor<9>(), SpanFor<10>(), SpanFor<11>(),
+    SpanFor<12>(), SpanFor<13>(), SpanFor<14>(), SpanFor<15>()};
+
+}  // namespace
+
+void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
+  const TOtherModes& m = State.modes;
+  p.modes = m;
+  p.twoCycle = m.cycleType == kCycle2;
+  TTexel* in = p.inputs;
+  for (uint32_t i = 0; i < kInputs; ++i)
+    in[i] = 0;
+  in[kInPrim] = PackColor(State.prim);
+  in[kInEnv] = PackColor(State.env);
+  in[kInPrimAlpha] = Broadcast(State.prim.a);
+  in[kInEnvAlpha] = Broadcast(State.env.a);
+  in[kInOne] = Broadcast(256);
+  in[kInKeyCenter] =
+      Pack(static_cast<uint32_t>(State.key.center[0]), static_cast<uint32_t>(State.key.center[1]),
+           static_cast<uint32_t>(State.key.center[2]), 0);
+  in[kInKeyScale] =
+      Pack(static_cast<uint32_t>(State.key.scale[0]), static_cast<uint32_t>(State.key.scale[1]),
+           static_cast<uint32_t>(State.key.scale[2]), 0);
+  in[kInK4] = Broadcast(State.convert[4]);
+  in[kInK5] = Broadcast(State.convert[5]);
+  in[kInPrimLodFrac] = Broadcast(static_cast<int32_t>(State.primLodFrac));
+  p.blendColor = PackColor(State.blend);
+  p.fogColor = PackColor(State.fog);
+  p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
+  PrepareCombiner(p, 0);
+  PrepareCombiner(p, 1);
+  const bool texture = primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle;
+  p.tile = primitive.tile & 7;
+  p.levels = primitive.levels;
+  p.lod = m.lod && texture;
+  p.bilinear = m.bilinear;
+  p.midTexel = m.midTexel;
+  p.perspective = m.perspective && primitive.kind == TPrimitiveKind::Triangle;
+  p.convert[0] = !m.biLerp0;
+  p.convert[1] = !m.biLerp1;
+  // The tiles this primitive can reach: its own and the next, or every level of detail.
+  if (texture) {
+    const uint32_t tiles = p.lod ? std::min(primitive.levels + 3, 8u) : 2;
+    for (uint32_t i = 0; i < tiles; ++i)
+      p.samplers[(p.tile + i) & 7] = PrepareSampler(State.tiles[(p.tile + i) & 7], m);
+  }
+  for (int cycle = 0; cycle < 2; ++cycle)
+    p.blend[cycle] = {m.blendP[cycle], m.blendM[cycle], m.blendA[cycle], m.blendB[cycle]};
+  p.colorAddress = State.colorImage.address;
+  p.colorWidth = State.colorImage.width;
+  p.colorSize = State.colorImage.size;
+  p.zAddress = State.zImage;
+  for (uint32_t i = 0; i < kAttrCount; ++i) {
+    p.dx[i] = primitive.dx[i];
+    p.dy[i] = primitive.dy[i];
+  }
+  p.zPrim = (State.primZ & 0x7FFF) << 3;
+  p.dzPrim = State.primDz;
+  p.dzPixel = static_cast<uint32_t>((std::abs(static_cast<int64_t>(primitive.dx[kAttrZ])) +
+                                     std::abs(static_cast<int64_t>(primitive.dy[kAttrZ]))) >>
+                                    16) &
+              0xFFFF;
+  p.primitive = State.primitiveCount;
+  p.depthTest = m.zCompare || m.zUpdate;
+  const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
+  p.dzExponent = DepthSlopeExponent(dz);
+  p.dz18 = dz << 3;
+  const int index = (texture ? 1 : 0) | (p.twoCycle ? 2 : 0) | (p.depthTest ? 4 : 0) |
+                    (p.perspective && texture ? 8 : 0);
+  p.span = kSpanFunctions[index];
+}
+
+uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {
+  return Compress(z18, dzExponent);
+}
+
+uint32_t DecompressDepth(uint32_t stored) {
+  return Decompress(stored);
+}
+
+uint32_t DepthSlopeExponent(uint32_t dz) {
+  dz &= 0xFFFF;
+  return dz == 0 ? 0 : static_cast<uint32_t>(std::bit_width(dz) - 1);
+}
+
+}  // namespace vantor::rdp

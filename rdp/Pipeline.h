@@ -1,0 +1,113 @@
+// The one- and two-cycle pixel pipeline of the rasterizer: everything a span needs, prepared
+// once per primitive from the modes (combiner and blender inputs as pointers, the tiles'
+// samplers, the images), so that the per-pixel work has no decisions of its own to make beyond
+// a few well-predicted tests. Internal to rdp/.
+#pragma once
+
+#include <cstdint>
+
+#include "rdp/Raster.h"
+#include "rdp/RdpState.h"
+#include "rdp/Texture.h"
+
+namespace vantor::rdp {
+
+// One scanline of a primitive as the edge walker hands it over: the pixels it may touch, the
+// pixels fully covered, and its four sub-scanlines in eighths of a pixel for the edge pixels.
+struct TSpan {
+  int32_t y = 0;
+  int32_t xStart = 0, xEnd = -1;        // both included
+  int32_t fullStart = 0, fullEnd = -1;  // fully covered pixels, both included
+  uint32_t valid = 0;                   // bit k: sub-scanline k has samples
+  int32_t left[4] = {}, right[4] = {};
+  int32_t attr[kAttrCount] = {};  // attributes at xStart
+};
+
+// The samples of the pixel at x: two per sub-scanline, staggered by a quarter pixel.
+inline uint32_t CoverageAt(const TSpan& span, int32_t x) {
+  uint32_t count = 0;
+  for (int k = 0; k < 4; ++k) {
+    if ((span.valid & (1u << k)) == 0) continue;
+    const int32_t first = x * 8 + ((k & 1) != 0 ? 2 : 0);
+    count += (first >= span.left[k] && first < span.right[k]) ? 1 : 0;
+    count += (first + 4 >= span.left[k] && first + 4 < span.right[k]) ? 1 : 0;
+  }
+  return count;
+}
+
+// The combiner's inputs, each four packed lanes (see TTexel), by where the pipeline keeps
+// them; the alpha inputs read the alpha lane of the same entries.
+inline constexpr uint8_t kInCombined = 0;
+inline constexpr uint8_t kInTexel0 = 1;
+inline constexpr uint8_t kInTexel1 = 2;
+inline constexpr uint8_t kInPrim = 3;
+inline constexpr uint8_t kInShade = 4;
+inline constexpr uint8_t kInEnv = 5;
+inline constexpr uint8_t kInOne = 6;
+inline constexpr uint8_t kInNoise = 7;
+inline constexpr uint8_t kInZero = 8;
+inline constexpr uint8_t kInKeyCenter = 9;
+inline constexpr uint8_t kInK4 = 10;
+inline constexpr uint8_t kInKeyScale = 11;
+inline constexpr uint8_t kInCombinedAlpha = 12;
+inline constexpr uint8_t kInTexel0Alpha = 13;
+inline constexpr uint8_t kInTexel1Alpha = 14;
+inline constexpr uint8_t kInPrimAlpha = 15;
+inline constexpr uint8_t kInShadeAlpha = 16;
+inline constexpr uint8_t kInEnvAlpha = 17;
+inline constexpr uint8_t kInLodFrac = 18;
+inline constexpr uint8_t kInPrimLodFrac = 19;
+inline constexpr uint8_t kInK5 = 20;
+inline constexpr uint8_t kInputs = 21;
+
+// One cycle of the combiner: for (a - b) * c + d, the inputs of the colour lanes and of the
+// alpha lane.
+struct TCombinerCycle {
+  uint8_t rgb[4] = {};
+  uint8_t alpha[4] = {};
+};
+
+struct TBlenderCycle {
+  uint32_t p, m, a, b;
+};
+
+struct TPipeline;
+using TSpanFunction = uint32_t (*)(TPipeline& pipeline, const TSpan& span);
+
+struct TPipeline {
+  alignas(16) TTexel inputs[kInputs] = {};
+  TCombinerCycle cycles[2];
+  bool twoCycle = false, needsNoise = false, lod = false;
+  // Which alpha broadcasts the combiner reads, so that a pixel makes only those.
+  bool needsShadeAlpha = false, needsTexelAlpha = false, needsCombinedAlpha = false;
+  // Texturing.
+  TSampler samplers[8];
+  uint32_t tile = 0, levels = 0;
+  bool bilinear = false, midTexel = false, perspective = false, convert[2] = {};
+  // Blending and the images.
+  TBlenderCycle blend[2];
+  TTexel blendColor = 0, fogColor = 0;
+  TOtherModes modes;
+  uint32_t colorAddress = 0, colorWidth = 0, colorSize = 0;
+  uint32_t zAddress = 0;
+  int32_t dx[kAttrCount] = {};
+  int32_t dy[kAttrCount] = {};
+  uint32_t zPrim = 0, dzPrim = 0, dzPixel = 0;
+  uint32_t dzExponent = 0, dz18 = 0;  // of the slope the depth test uses
+  uint32_t primitive = 0;
+  bool depthTest = false;
+  // The span function for this primitive's modes.
+  TSpanFunction span = nullptr;
+};
+
+// Prepares the pipeline for a primitive in the current modes.
+void PreparePipeline(TPipeline& pipeline, const TPrimitive& primitive);
+
+// Depth in the 18-bit range and its 16-bit memory form: a 3-bit exponent, an 11-bit mantissa
+// and the top two bits of the 4-bit exponent of the depth slope.
+uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent);
+uint32_t DecompressDepth(uint32_t stored);
+// The exponent of the highest set bit of a depth slope (0 for none).
+uint32_t DepthSlopeExponent(uint32_t dz);
+
+}  // namespace vantor::rdp

@@ -1,0 +1,300 @@
+#include "rdp/Raster.h"
+
+#include <algorithm>
+
+#include "rdp/Pipeline.h"
+#include "rdp/RdpState.h"
+#include "rdp/Texture.h"
+
+namespace vantor::rdp {
+
+TPrimitiveDrawer PrimitiveDrawer = nullptr;
+uint64_t PixelsTouched = 0;
+
+namespace {
+
+TPipeline pipeline;
+
+uint32_t Add(uint32_t a, int32_t b) {
+  return a + static_cast<uint32_t>(b);
+}
+int32_t Mul(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+// Interlaced scissoring keeps only the lines of one parity.
+bool RowKept(int32_t y) {
+  const TScissor& sc = State.scissor;
+  return !sc.field || ((y & 1) != 0) == sc.odd;
+}
+
+// Walks the edges of a primitive scanline by scanline, four sub-scanlines each, and hands every
+// scanline with samples to `draw` as a span with its attributes at its first pixel.
+template <typename TDraw>
+TDrawWork WalkEdges(const TPrimitive& p, TDraw&& draw) {
+  const TScissor& sc = State.scissor;
+  const int32_t yTop = p.yh & ~3;
+  const int32_t first = std::max(yTop, static_cast<int32_t>(sc.yh & ~3u));
+  const int32_t end = std::min(p.yl, static_cast<int32_t>(sc.yl));
+  if (end <= std::max(p.yh, static_cast<int32_t>(sc.yh)) || first >= end) return {};
+  const int32_t dxh = p.dxhdy >> 2, dxm = p.dxmdy >> 2, dxl = p.dxldy >> 2;
+  const int32_t clipLeft = static_cast<int32_t>(sc.xh) * 2,
+                clipRight = static_cast<int32_t>(sc.xl) * 2;
+  // Edge positions at the first sub-scanline walked.
+  uint32_t major = Add(static_cast<uint32_t>(p.xh), Mul(dxh, first - yTop));
+  bool low = first >= p.ym;
+  uint32_t minor = low ? Add(static_cast<uint32_t>(p.xl), Mul(dxl, first - p.ym))
+                       : Add(static_cast<uint32_t>(p.xm), Mul(dxm, first - yTop));
+  const int32_t rowTop = yTop >> 2;
+  int32_t rowAttr[kAttrCount];
+  for (uint32_t i = 0; i < kAttrCount; ++i)
+    rowAttr[i] = static_cast<int32_t>(
+        Add(static_cast<uint32_t>(p.attr[i]), Mul(p.de[i], (first >> 2) - rowTop)));
+  TDrawWork work;
+  TSpan span;
+  for (int32_t y = first >> 2; y * 4 < end; ++y) {
+    const auto majorPixel = static_cast<int32_t>(major) >> 16;
+    span.valid = 0;
+    int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
+    for (int k = 0; k < 4; ++k) {
+      const int32_t yq = y * 4 + k;
+      if (!low && yq >= p.ym) {
+        low = true;
+        minor = Add(static_cast<uint32_t>(p.xl), Mul(dxl, yq - p.ym));
+      }
+      if (yq >= p.yh && yq < p.yl && yq >= static_cast<int32_t>(sc.yh) &&
+          yq < static_cast<int32_t>(sc.yl)) {
+        const int32_t a = static_cast<int32_t>(major) >> 13, b = static_cast<int32_t>(minor) >> 13;
+        const int32_t left = std::max(p.leftMajor ? a : b, clipLeft);
+        const int32_t right = std::min(p.leftMajor ? b : a, clipRight);
+        if (left < right) {
+          span.valid |= 1u << k;
+          span.left[k] = left;
+          span.right[k] = right;
+          minLeft = std::min(minLeft, left);
+          maxLeft = std::max(maxLeft, left);
+          maxRight = std::max(maxRight, right);
+          minRight = std::min(minRight, right);
+        }
+      }
+      major = Add(major, dxh);
+      minor = Add(minor, low ? dxl : dxm);
+    }
+    ++work.rows;
+    if (span.valid != 0 && RowKept(y)) {
+      span.y = y;
+      span.xStart = minLeft >> 3;
+      span.xEnd = (maxRight - 1) >> 3;
+      if (span.valid == 0xF) {
+        span.fullStart = (maxLeft + 7) >> 3;
+        span.fullEnd = (minRight - 8) >> 3;
+      } else {
+        span.fullStart = 1;
+        span.fullEnd = 0;
+      }
+      for (uint32_t i = 0; i < kAttrCount; ++i)
+        span.attr[i] = static_cast<int32_t>(
+            Add(static_cast<uint32_t>(rowAttr[i]), Mul(p.dx[i], span.xStart - majorPixel)));
+      work.pixels += draw(span);
+    }
+    for (uint32_t i = 0; i < kAttrCount; ++i)
+      rowAttr[i] = static_cast<int32_t>(Add(static_cast<uint32_t>(rowAttr[i]), p.de[i]));
+  }
+  return work;
+}
+
+uint32_t PixelIndex(int32_t x, int32_t y) {
+  return static_cast<uint32_t>(y) * State.colorImage.width + static_cast<uint32_t>(x);
+}
+
+// Fill mode writes the fill colour as memory holds it: a 16-bit image takes the upper half for
+// pixels at even halfword addresses, an 8-bit one the byte its address selects.
+void FillPixel(int32_t x, int32_t y) {
+  const TImage& image = State.colorImage;
+  const uint32_t pixel = PixelIndex(x, y);
+  switch (image.size) {
+    case kSize32:
+      WriteRdram32(image.address + pixel * 4, State.fillColor);
+      break;
+    case kSize16: {
+      const uint32_t address = image.address + pixel * 2;
+      WriteRdram16(address, (address & 2) != 0 ? State.fillColor & 0xFFFF : State.fillColor >> 16);
+      break;
+    }
+    case kSize8: {
+      const uint32_t address = image.address + pixel;
+      WriteRdram8(address, State.fillColor >> (24 - 8 * (address & 3)));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// Copy mode moves texels unfiltered: the raw texel as a 16-bit value for 16-bit images (an
+// 8-bit texel twice), a 32-bit one for 32-bit images.
+struct TRawTexel {
+  uint32_t value;
+  uint32_t bits;  // 8, 16 or 32
+};
+
+TRawTexel RawTexel(const TSampler& sampler, int32_t s, int32_t t) {
+  const int32_t cs = TileCoordinate(sampler.s, s) >> 5, ct = TileCoordinate(sampler.t, t) >> 5;
+  const uint32_t ws = WrapTexel(sampler.s, ClampTexel(sampler.s, cs));
+  const uint32_t wt = WrapTexel(sampler.t, ClampTexel(sampler.t, ct));
+  const uint32_t row = sampler.tmem + wt * sampler.line;
+  const uint32_t swap = (wt & 1) << 2;
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+    case TFetch::Ia16:
+    case TFetch::Yuv16:
+      return {State.tmem[(((row + ws * 2) ^ swap) & 0xFFF) >> 1], 16};
+    case TFetch::Rgba32: {
+      const uint32_t at = ((row + ws * 2) ^ swap) & 0x7FF;
+      return {static_cast<uint32_t>(State.tmem[at >> 1]) << 16 | State.tmem[(at | 0x800) >> 1], 32};
+    }
+    case TFetch::Tlut8:
+      return {State.tmem[(0x800 + TmemByte(((row + ws) ^ swap) & 0x7FF) * 8) >> 1], 16};
+    case TFetch::Tlut4: {
+      const uint32_t byte = TmemByte(((row + (ws >> 1)) ^ swap) & 0x7FF);
+      const uint32_t index = sampler.palette | ((ws & 1) != 0 ? byte & 0xF : byte >> 4);
+      return {State.tmem[(0x800 + index * 8) >> 1], 16};
+    }
+    case TFetch::I4:
+    case TFetch::Ia4: {
+      const uint32_t byte = TmemByte((row + (ws >> 1)) ^ swap);
+      return {((ws & 1) != 0 ? byte & 0xF : byte >> 4) * 0x11, 8};
+    }
+    default:
+      return {TmemByte((row + ws) ^ swap), 8};
+  }
+}
+
+uint32_t Expand16To32(uint32_t texel) {
+  const TColor c = Decode5551(texel);
+  return static_cast<uint32_t>(c.r) << 24 | static_cast<uint32_t>(c.g) << 16 |
+         static_cast<uint32_t>(c.b) << 8 | static_cast<uint32_t>(c.a);
+}
+
+uint32_t Reduce32To16(uint32_t texel) {
+  return (texel >> 27) << 11 | (texel >> 19 & 31) << 6 | (texel >> 11 & 31) << 1 |
+         ((texel & 0xFF) != 0 ? 1 : 0);
+}
+
+// One pixel of copy mode; false when alpha compare drops it.
+void CopyPixel(const TSampler& sampler, int32_t x, int32_t y, int32_t s, int32_t t) {
+  const TRawTexel texel = RawTexel(sampler, s, t);
+  const TImage& image = State.colorImage;
+  const bool alphaTest = State.modes.alphaCompare;
+  const uint32_t pixel = PixelIndex(x, y);
+  switch (image.size) {
+    case kSize32: {
+      const uint32_t value = texel.bits == 32   ? texel.value
+                             : texel.bits == 16 ? Expand16To32(texel.value)
+                                                : texel.value * 0x01010101u;
+      if (alphaTest && (value & 0xFF) == 0) return;
+      WriteRdram32(image.address + pixel * 4, value);
+      break;
+    }
+    case kSize16: {
+      const uint32_t value = texel.bits == 32   ? Reduce32To16(texel.value)
+                             : texel.bits == 16 ? texel.value
+                                                : texel.value * 0x0101u;
+      if (alphaTest && (value & 1) == 0) return;
+      WriteRdram16(image.address + pixel * 2, value);
+      break;
+    }
+    case kSize8:
+      WriteRdram8(image.address + pixel,
+                  texel.bits == 8 ? texel.value : texel.value >> (texel.bits - 8));
+      break;
+    default:
+      break;
+  }
+}
+
+// Fill and copy modes draw rectangles whole pixels, both corners included, without sub-pixels.
+TDrawWork DrawWholeRectangle(const TPrimitive& p) {
+  const TScissor& sc = State.scissor;
+  const int32_t x0 = std::max(p.rectXh >> 2, (sc.xh + 3) >> 2);
+  const int32_t x1 = std::min(p.rectXl >> 2, sc.xl == 0 ? 0u : (sc.xl - 1) >> 2);
+  const int32_t y0 = std::max(p.rectYh >> 2, (sc.yh + 3) >> 2);
+  const int32_t y1 = std::min(p.rectYl >> 2, sc.yl == 0 ? 0u : (sc.yl - 1) >> 2);
+  TDrawWork work;
+  if (x1 < x0 || y1 < y0 || sc.xl == 0 || sc.yl == 0) return work;
+  const bool copy = State.modes.cycleType == kCycleCopy;
+  TSampler sampler;
+  if (copy) sampler = PrepareSampler(State.tiles[p.tile & 7], State.modes);
+  const int32_t originX = static_cast<int32_t>(p.rectXh >> 2);
+  const int32_t originY = static_cast<int32_t>(p.rectYh >> 2);
+  for (int32_t y = y0; y <= y1; ++y) {
+    ++work.rows;
+    if (!RowKept(y)) continue;
+    for (int32_t x = x0; x <= x1; ++x) {
+      if (copy) {
+        // Copy mode takes four texels a cycle: the per-pixel steps are a quarter of the given.
+        const int32_t s =
+            p.attr[kAttrS] + Mul(p.dx[kAttrS] >> 2, x - originX) + Mul(p.de[kAttrS], y - originY);
+        const int32_t t =
+            p.attr[kAttrT] + Mul(p.dx[kAttrT] >> 2, x - originX) + Mul(p.de[kAttrT], y - originY);
+        CopyPixel(sampler, x, y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
+      } else {
+        FillPixel(x, y);
+      }
+      ++work.pixels;
+    }
+  }
+  return work;
+}
+
+TDrawWork Rasterize(const TPrimitive& primitive);
+
+uint32_t FillSpan(const TSpan& span) {
+  uint32_t touched = 0;
+  for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
+    if ((x < span.fullStart || x > span.fullEnd) && CoverageAt(span, x) == 0) continue;
+    FillPixel(x, span.y);
+    ++touched;
+  }
+  return touched;
+}
+
+}  // namespace
+
+TDrawWork DrawPrimitive(const TPrimitive& primitive) {
+  ++State.primitiveCount;
+  if (PrimitiveDrawer != nullptr) return PrimitiveDrawer(primitive);
+  const TDrawWork work = Rasterize(primitive);
+  PixelsTouched += work.pixels;
+  return work;
+}
+
+namespace {
+
+TDrawWork Rasterize(const TPrimitive& primitive) {
+  const uint32_t cycle = State.modes.cycleType;
+  if (cycle == kCycleFill || cycle == kCycleCopy) {
+    if (primitive.kind != TPrimitiveKind::Triangle) return DrawWholeRectangle(primitive);
+    if (cycle == kCycleFill) return WalkEdges(primitive, FillSpan);
+    // Copy mode has no use for triangles; they copy texels as rectangles do.
+    const TSampler sampler = PrepareSampler(State.tiles[primitive.tile & 7], State.modes);
+    return WalkEdges(primitive, [&](const TSpan& span) {
+      uint32_t touched = 0;
+      for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
+        if ((x < span.fullStart || x > span.fullEnd) && CoverageAt(span, x) == 0) continue;
+        const int32_t offset = x - span.xStart;
+        const int32_t s = span.attr[kAttrS] + Mul(primitive.dx[kAttrS], offset);
+        const int32_t t = span.attr[kAttrT] + Mul(primitive.dx[kAttrT], offset);
+        CopyPixel(sampler, x, span.y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
+        ++touched;
+      }
+      return touched;
+    });
+  }
+  PreparePipeline(pipeline, primitive);
+  return WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
+}
+
+}  // namespace
+
+}  // namespace vantor::rdp
