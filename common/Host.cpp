@@ -6,6 +6,7 @@ namespace vantor {
 
 namespace {
 std::atomic<THost*> installedHost{nullptr};
+std::atomic<TAudioSink*> installedAudioSink{nullptr};
 }  // namespace
 
 void InstallHost(THost* host) {
@@ -14,6 +15,15 @@ void InstallHost(THost* host) {
 
 THost* CurrentHost() {
   return installedHost.load(std::memory_order_acquire);
+}
+
+void InstallAudioSink(TAudioSink* sink) {
+  installedAudioSink.store(sink, std::memory_order_release);
+}
+
+void PlayAudio(std::span<const int16_t> samples, double rate) {
+  if (TAudioSink* sink = installedAudioSink.load(std::memory_order_acquire))
+    sink->PlayFrames(samples, rate);
 }
 
 void ShowMessage(std::string_view text) {

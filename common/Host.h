@@ -2,6 +2,8 @@
 // the headless runner and the tests each implement THost and install it once at start-up.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace vantor {
@@ -26,6 +28,23 @@ class THost {
   // queue can always finish and the windows stay alive meanwhile.
   virtual void DrainPending() {}
 };
+
+// Where the sound the machine plays goes: the desktop program's speakers, the runner's WAV file,
+// a test's capture. Each program installs its own, apart from the host.
+class TAudioSink {
+ public:
+  virtual ~TAudioSink() = default;
+
+  // Stereo frames the audio interface has just played, left then right in each, as the
+  // console's signed 16-bit samples, at `rate` frames per second. Called on the emulation
+  // thread, in the order they played.
+  virtual void PlayFrames(std::span<const int16_t> samples, double rate) = 0;
+};
+
+// Installs the audio sink (null removes it), with the same lifetime rule as the host's.
+void InstallAudioSink(TAudioSink* sink);
+// Forwards to the installed sink; without one the samples are dropped.
+void PlayAudio(std::span<const int16_t> samples, double rate);
 
 // Installs the host (null removes it). The host must outlive every call made while installed:
 // programs install it before the emulation thread starts and remove it after that thread ends.

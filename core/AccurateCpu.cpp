@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "audio/AudioInterface.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
@@ -14,6 +15,7 @@
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
 #include "memory/AddressMap.h"
+#include "memory/AudioInterface.h"
 #include "memory/MipsInterface.h"
 #include "memory/RomImage.h"
 #include "memory/VideoInterface.h"
@@ -92,13 +94,20 @@ void MapDisplayProcessor() {
 }
 
 // Every page that reads through the video interface's handler reads through the mode's, and
-// likewise for writes to the MIPS interface; the display processor's pages join the map.
+// likewise for writes to the MIPS interface; the audio interface's pages reach the accurate
+// audio block, and the display processor's pages join the map.
 void InstallRegisterHandlers() {
   for (uint32_t page = 0; page < kPageCount; ++page) {
     if (ReadTable[page] == VIRead) ReadTable[page] = AccurateVIRead;
     if (WriteTable[page] == MIWrite) WriteTable[page] = AccurateMIWrite;
+    if (ReadTable[page] == AIRead) ReadTable[page] = AudioRead;
+    if (WriteTable[page] == AIWrite) WriteTable[page] = AudioWrite;
   }
   MapDisplayProcessor();
+}
+
+uint32_t VideoClockHz() {
+  return PalCartridge() ? kPalVideoClockHz : kNtscVideoClockHz;
 }
 
 void MTC0(uint32_t w) {
@@ -219,12 +228,14 @@ void AccurateReset() {
   for (uint32_t& word : Cop1Upper)
     word = 0;
   RdpReset();
+  AudioReset(VideoClockHz());
   InstallAccurateHandlers();
   StartClock();
 }
 
 void InstallAccurateHandlers() {
   halfLinesPerField = PalCartridge() ? kPalHalfLines : kNtscHalfLines;
+  SetAudioVideoClock(VideoClockHz());
   InstallRegisterHandlers();
 }
 

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "audio/AudioInterface.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
@@ -71,6 +72,8 @@ constexpr uint32_t kAccurateSize = 4 + 8 + 8 + 4 + 32 * 4;
 // when not pending), in kind order. Only states of the accurate mode have it.
 constexpr const char* kClockSection = "clock";
 constexpr uint32_t kClockSize = 8 + kEventKinds * 8;
+// The audio interface's queue and timing, in states of the accurate mode only.
+constexpr const char* kAudioSection = "ai";
 
 // 0x80000000 to 0xBFFFFFFF show physical memory and never change during a run; every other
 // page shows the dummy page unless a TLB write pointed it elsewhere.
@@ -319,6 +322,7 @@ TStateImage CaptureMachine() {
   if (AccurateHardware) {
     image.Sections.push_back(CaptureClock());
     image.Sections.push_back({kRdpStateSection, 1, RdpSaveState()});
+    image.Sections.push_back(CaptureAudio());
   }
   for (const TSavedBlock& block : SavedBlocks()) {
     const uint8_t* data = block.Storage.Data;
@@ -349,6 +353,7 @@ std::string CheckMachineImage(const TStateImage& image) {
   if (accurate) {
     expected.push_back({kClockSection, kClockSize});
     expected.push_back({kRdpStateSection, 0});
+    expected.push_back({kAudioSection, 0});
   }
   for (const TSavedBlock& block : SavedBlocks())
     expected.push_back({block.Name, block.Storage.Size});
@@ -372,6 +377,8 @@ std::string CheckMachineImage(const TStateImage& image) {
   if (accurate) {
     const std::string rdpError = RdpCheckState(image.Find(kRdpStateSection)->Data);
     if (!rdpError.empty()) return rdpError;
+    const std::string audioError = CheckAudio(*image.Find(kAudioSection));
+    if (!audioError.empty()) return audioError;
   }
   return CheckTlbPages(*image.Find(kMapSection));
 }
@@ -392,6 +399,7 @@ void RestoreMachine(const TStateImage& image) {
     InstallAccurateHandlers();
     RestoreClock(*image.Find(kClockSection));
     RdpRestoreState(image.Find(kRdpStateSection)->Data);
+    RestoreAudio(*image.Find(kAudioSection));
   }
   SetInstrPtr(PC.Lo);
 }
