@@ -49,6 +49,8 @@ std::string UsageText() {
          "  --steps N           stop after N instructions instead (0: right after reset)\n"
          "  --snapshot FILE     write the last presented frame as a PNG picture\n"
          "  --dump-rdram FILE   write the 4 MB of main memory, big-endian, at the end\n"
+         "  --wav FILE          write every sound frame the audio interface played as a WAV\n"
+         "                      file at its rate (sound plays in the accurate mode)\n"
          "  --regs              print the general registers, PC and MUL/DIV register (HI and\n"
          "                      LO in accurate mode) at the end\n"
          "  --accurate          run the machine as the real console's hardware behaves\n"
@@ -108,7 +110,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       }
       options.steps = steps;
     } else if (arg == "--snapshot" || arg == "--dump-rdram" || arg == "--video" ||
-               arg == "--input" || arg == "--load-state" || arg == "--save-state") {
+               arg == "--input" || arg == "--load-state" || arg == "--save-state" ||
+               arg == "--wav") {
       if (!(text = value(i, arg))) return std::nullopt;
       if (text->empty()) {
         error = arg + " needs a file name, not an empty one";
@@ -119,6 +122,7 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
        : arg == "--input"      ? options.inputPath
        : arg == "--load-state" ? options.loadStatePath
        : arg == "--save-state" ? options.saveStatePath
+       : arg == "--wav"        ? options.wavPath
                                : options.rdramDumpPath) = *text;
     } else if (arg == "--target") {
       if (!(text = value(i, arg))) return std::nullopt;
@@ -166,7 +170,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
 }
 
 bool OutputsSpareTheRom(const TOptions& options, std::string& error) {
-  for (const std::string* output : {&options.snapshotPath, &options.rdramDumpPath}) {
+  for (const std::string* output :
+       {&options.snapshotPath, &options.rdramDumpPath, &options.wavPath}) {
     std::error_code failure;
     if (output->empty() || !std::filesystem::equivalent(*output, options.romPath, failure))
       continue;

@@ -16,6 +16,7 @@ struct TOptions {
   std::optional<uint64_t> steps;
   std::string snapshotPath;
   std::string rdramDumpPath;
+  std::string wavPath;
   bool regs = false;
   bool accurate = false;
   bool bench = false;

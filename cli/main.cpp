@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "audio/AudioInterface.h"
 #include "cli/HeadlessRenderer.h"
 #include "cli/InputScript.h"
 #include "cli/Options.h"
 #include "cli/Reports.h"
+#include "cli/WavWriter.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
 #include "common/QueuedHost.h"
@@ -24,6 +26,9 @@
 
 namespace vantor::cli {
 namespace {
+
+// The rate of a WAV file that got no frames.
+constexpr uint32_t kIdleWavRate = 44100;
 
 // Console lines go to standard output in order; messages to standard error.
 class TerminalHost : public TQueuedHost {
@@ -105,6 +110,18 @@ int Run(const TOptions& options, const TInputScript& script) {
     if (!start) return Fail(host, "cannot load state '" + options.loadStatePath + "': " + error);
   }
 
+  // Opened before the run, so that a path it cannot write wastes no run.
+  std::unique_ptr<TWavWriter> wav;
+  if (!options.wavPath.empty()) {
+    TOutputFile file = OpenOutputFile(options.wavPath, error);
+    if (!file) return Fail(host, "cannot write '" + options.wavPath + "': " + error);
+    wav = std::make_unique<TWavWriter>(std::move(file));
+    InstallAudioSink(wav.get());
+  }
+  struct UninstallSink {
+    ~UninstallSink() { InstallAudioSink(nullptr); }
+  } uninstallSink;
+
   TRunLimits limits;
   if (options.steps)
     limits.steps = options.steps;
@@ -127,6 +144,8 @@ int Run(const TOptions& options, const TInputScript& script) {
   else
     engine.WaitForEnd();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  // The frames of a buffer still playing when the run ended have played too.
+  AudioFlushPlayed();
   host.Drain();
 
   if (stopped) std::cout << "Breakpoint at " << Hex8(PC.Lo) << '\n';
@@ -140,6 +159,14 @@ int Run(const TOptions& options, const TInputScript& script) {
   }
   std::cout.flush();
 
+  if (wav) {
+    InstallAudioSink(nullptr);
+    if (wav->FramesWritten() == 0)
+      std::cerr << "vantor64-cli: no sound was played, so '" << options.wavPath << "' holds none"
+                << (options.accurate ? "" : " (sound plays with --accurate)") << '\n';
+    if (!wav->Finish(kIdleWavRate, error))
+      return Fail(host, "cannot write '" + options.wavPath + "': " + error);
+  }
   if (!options.saveStatePath.empty() &&
       !WriteMachineState(options.saveStatePath, engine.CaptureState(), error))
     return Fail(host, "cannot save state '" + options.saveStatePath + "': " + error);

@@ -217,6 +217,7 @@ TEST_F(HostileInputTest, BadNumbersTargetsAndDisassemblyAreUsageErrors) {
       {"--disasm", "xyz", "1"},
       {"--snapshot", ""},
       {"--dump-rdram", ""},
+      {"--wav", ""},
       {"--video", ""},
   };
   for (size_t i = 0; i < bad.size(); ++i) {
@@ -241,7 +242,7 @@ TEST_F(HostileInputTest, OutputsNeverReplaceTheRomBeingRun) {
   const std::string rom = dir.WriteFile("game.z64", bytes);
   const std::string alias = (dir.Path() / "alias.z64").string();
   std::filesystem::create_symlink(rom, alias);
-  for (const char* option : {"--dump-rdram", "--snapshot"}) {
+  for (const char* option : {"--dump-rdram", "--snapshot", "--wav"}) {
     for (const std::string& output : {rom, alias, (dir.Path() / "." / "game.z64").string()}) {
       SCOPED_TRACE(std::string(option) + " " + output);
       const Outcome outcome = Run({"--frames", "1", option, output, rom});
@@ -262,7 +263,7 @@ TEST_F(HostileInputTest, UnwritableOutputsFailWithTheSystemsReason) {
   // Nobody reads this FIFO: writing it would wait for good.
   const std::string fifo = (dir.Path() / "out.fifo").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  for (const char* option : {"--dump-rdram", "--snapshot"}) {
+  for (const char* option : {"--dump-rdram", "--snapshot", "--wav"}) {
     for (const std::string& output : {std::string("/nonexistent/dir/out"), folder, fifo}) {
       SCOPED_TRACE(std::string(option) + " " + output);
       const Outcome outcome =
