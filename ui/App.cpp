@@ -25,6 +25,7 @@
 #include "ui/MainForm.h"
 #include "ui/PadInput.h"
 #include "ui/QtHost.h"
+#include "ui/SdlAudio.h"
 #include "ui/SdlInput.h"
 #include "ui/Settings.h"
 #include "video/RendererHost.h"
@@ -92,6 +93,11 @@ int RunDesktop(int argc, char** argv) {
   TDesktopInput input(keyboard);
   if (std::string reason; !input.Start(reason))
     DbgAddLine("Joysticks unavailable, the keyboard only: SDL could not start (" + reason + ")");
+  // The speakers outlive the main window, whose end stops the run that plays into them.
+  TSdlAudio audio;
+  if (std::string reason; !audio.Start(reason))
+    DbgAddLine("Sound unavailable, the program plays none: " + reason);
+  InstallAudioSink(&audio);
 
   // Created in this order, destroyed in reverse; only the main window is shown.
   TMainForm mainForm(dialogs, settingsFile);
@@ -110,6 +116,14 @@ int RunDesktop(int argc, char** argv) {
   // the focus.
   TPadFeed padFeed(input, directInputConfig.Cfg, mainForm);
   QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &padFeed, &TPadFeed::SetRunGoing);
+  // Heard while sound is on, a run goes and it goes at the console's speed.
+  const auto followSound = [&] {
+    audio.SetHeard(configF.SoundOn() && mainForm.RunGoing() && mainForm.AtConsoleSpeed());
+  };
+  QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &configF, followSound);
+  QObject::connect(&mainForm, &TMainForm::SpeedChanged, &configF, followSound);
+  QObject::connect(&configF, &TConfigF::SoundChanged, &configF, followSound);
+  followSound();
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });
@@ -131,6 +145,7 @@ int RunDesktop(int argc, char** argv) {
   desktop.Placement().SavePosition();
 
   mainForm.Button4Click();
+  InstallAudioSink(nullptr);
   // The plug-in may hold the main window; it lets go before any window is destroyed.
   ReleaseRenderer();
   host.SetLineSink({});

@@ -128,6 +128,7 @@ void TConfigF::SaveSound() {
   if (Disabled->isChecked()) sound.choice = TSoundChoice::Disabled;
   sound.frequency = Hz1->isChecked();
   WriteSound(settingsFile_, sound);
+  emit SoundChanged();
 }
 
 }  // namespace vantor::ui

@@ -30,6 +30,8 @@ class TConfigF : public QWidget {
   static constexpr std::array<int, 7> kNiceOfPosition = {19, 15, 10, 5, 2, 0, -5};
   // The niceness the emulation thread gets at a slider position.
   int NicenessAt(int position) const;
+  // Sound plays unless Disabled is chosen.
+  bool SoundOn() const { return !Disabled->isChecked(); }
 
   // Handlers, named after their controls and events.
   void FormCreate();
@@ -51,6 +53,10 @@ class TConfigF : public QWidget {
   QRadioButton* Hz1;
   QPushButton* Button1;
   QPushButton* BitBtn1;
+
+ signals:
+  // Enabled or Disabled was chosen.
+  void SoundChanged();
 
  private:
   void SaveSound();

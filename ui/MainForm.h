@@ -103,6 +103,8 @@ class TMainForm : public QMainWindow {
   // While Tab is held in the main window the run goes as fast as it can.
   void SetFastForward(bool held);
   bool FastForward() const { return fastForward_; }
+  // Runs go at the console's speed: Limit Speed is checked and no fast-forward is held.
+  bool AtConsoleSpeed() const { return LimitSpeed1->isChecked() && !fastForward_; }
 
   // Controls.
   TPaintBox* PaintBox1;
@@ -149,6 +151,8 @@ class TMainForm : public QMainWindow {
   void RomOpened(const QString& path);
   // RunGoing may have changed.
   void RunGoingChanged(bool going);
+  // AtConsoleSpeed may have changed.
+  void SpeedChanged();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -147,7 +147,8 @@ void TMainForm::SetFastForward(bool held) {
 }
 
 void TMainForm::ApplySpeedLimit() {
-  engine_.SetLimitSpeed(LimitSpeed1->isChecked() && !fastForward_);
+  engine_.SetLimitSpeed(AtConsoleSpeed());
+  emit SpeedChanged();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -1,0 +1,211 @@
+// The desktop program's speakers on SDL's file-writing ("disk") audio driver, which plays at a
+// real pace into a file: a sine wave fed at the audio interface's rate in real time comes out at
+// the device's rate with its pitch, nothing dropped or repeated, a steady queue, silence while
+// it is not to be heard and during an under-run, and no click anywhere.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+#include "ui/SdlAudio.h"
+
+namespace vantor {
+namespace {
+
+constexpr double kSourceRate = 48'681'812.0 / 1522;  // 31985.4 frames a second
+constexpr double kTone = 441;
+constexpr double kAmplitude = 12000;
+constexpr double kClockSkew = 0.003;
+
+class SdlAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    output_ = (dir.Path() / "device.raw").string();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "10", 1);
+  }
+
+  // Feeds the tone for `seconds` in pieces of 256 frames as a paced run hands them over, and
+  // records how full the queue was after each once it settled. The run's pace is the device's
+  // own clock made kClockSkew faster, as a machine paced by the video timer would see it.
+  void Feed(ui::TSdlAudio& audio, double seconds, std::vector<uint64_t>* fills) {
+    const auto frames = static_cast<uint64_t>(seconds * kSourceRate);
+    const double deviceStart = static_cast<double>(audio.DeviceFrames());
+    std::vector<int16_t> piece;
+    for (uint64_t done = 0; done < frames;) {
+      piece.clear();
+      for (int i = 0; i < 256 && done < frames; ++i, ++done, ++fed_) {
+        const auto sample = static_cast<int16_t>(
+            std::lround(kAmplitude * std::sin(2 * M_PI * kTone * fed_ / kSourceRate)));
+        piece.insert(piece.end(), {sample, static_cast<int16_t>(-sample)});
+      }
+      audio.PlayFrames(piece, kSourceRate);
+      if (fills != nullptr && done > kSourceRate / 2) fills->push_back(audio.QueuedFrames());
+      while ((static_cast<double>(audio.DeviceFrames()) - deviceStart) * (1 + kClockSkew) /
+                 audio.DeviceRate() <
+             done / kSourceRate)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  std::vector<int16_t> Output() const {
+    std::ifstream in(output_, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+  }
+
+  test::TempDir dir;
+  std::string output_;
+  uint64_t fed_ = 0;
+};
+
+// Runs of sound in the left channel: [first, end) frames, gaps of a few frames (the tone's own
+// zero crossings) joined.
+std::vector<std::pair<size_t, size_t>> SoundRuns(const std::vector<int16_t>& samples) {
+  std::vector<std::pair<size_t, size_t>> runs;
+  for (size_t frame = 0; frame < samples.size() / 2; ++frame) {
+    if (samples[2 * frame] == 0) continue;
+    if (!runs.empty() && frame - runs.back().second < 100)
+      runs.back().second = frame + 1;
+    else
+      runs.push_back({frame, frame + 1});
+  }
+  return runs;
+}
+
+TEST_F(SdlAudioTest, TheToneComesOutAtTheDevicesRateSteadyAndWithoutClicks) {
+  std::vector<uint64_t> fills;
+  size_t firstRunFrames = 0;
+  int deviceRate = 0;
+  uint64_t target = 0;
+  {
+    ui::TSdlAudio audio;
+    std::string reason;
+    ASSERT_TRUE(audio.Start(reason)) << reason;
+    deviceRate = audio.DeviceRate();
+    target = static_cast<uint64_t>(deviceRate) * ui::TSdlAudio::kQueueMs / 1000;
+    Feed(audio, 0.3, nullptr);  // not to be heard: disabled, paused or fast-forward
+    audio.SetHeard(true);
+    const uint64_t fedBefore = fed_;
+    Feed(audio, 1.5, &fills);
+    firstRunFrames = fed_ - fedBefore;
+    // An under-run: the queue plays out, then silence.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(audio.QueuedFrames(), 0u);
+    Feed(audio, 0.5, nullptr);
+    audio.SetHeard(false);  // paused: what waits is dropped, the device goes silent
+    Feed(audio, 0.3, nullptr);
+    EXPECT_EQ(audio.QueuedFrames(), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const std::vector<int16_t> out = Output();
+  ASSERT_EQ(deviceRate, 48000);
+  ASSERT_GT(out.size(), 2u * 48000);
+
+  // Sound twice, silence before, between and after.
+  const auto runs = SoundRuns(out);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_GT(runs[0].first, 48000u * 25 / 100);
+  EXPECT_LT(runs[1].second, out.size() / 2 - 48000u * 25 / 100);
+
+  // The first run played every frame fed, converted: no frame dropped or repeated beyond what
+  // the rate correction allows.
+  const double expected = firstRunFrames * 48000 / kSourceRate;
+  EXPECT_NEAR(static_cast<double>(runs[0].second - runs[0].first), expected,
+              expected * ui::TRateConverter::kMaxCorrection + 200);
+
+  // Its pitch: rising zero crossings of the left channel over the run's middle.
+  const size_t from = runs[0].first + 4800;
+  const size_t to = runs[0].second - 4800;
+  int crossings = 0;
+  size_t firstCrossing = 0;
+  size_t lastCrossing = 0;
+  for (size_t frame = from; frame + 1 < to; ++frame) {
+    if (out[2 * frame] < 0 && out[2 * frame + 2] >= 0) {
+      if (crossings++ == 0) firstCrossing = frame;
+      lastCrossing = frame;
+    }
+  }
+  ASSERT_GT(crossings, 100);
+  const double tone = (crossings - 1) * 48000.0 / static_cast<double>(lastCrossing - firstCrossing);
+  EXPECT_NEAR(tone, kTone, kTone * 0.006);
+
+  // No click: no step between neighbouring samples beyond the tone's own steepest one.
+  const double steepest = kAmplitude * 2 * M_PI * kTone / 48000 * 1.2 + 2;
+  for (size_t i = 2; i < out.size(); ++i)
+    ASSERT_LE(std::abs(out[i] - out[i - 2]), steepest) << "at frame " << i / 2;
+
+  // The queue stayed near its target the whole time.
+  ASSERT_FALSE(fills.empty());
+  for (uint64_t fill : fills) {
+    EXPECT_GT(fill, target / 4);
+    EXPECT_LT(fill, target * 2);
+  }
+}
+
+// One second of a ramp through the converter with the queue held at a fill: frames out at the
+// device's rate, fewer when the queue runs full and more when it runs empty, by the bounded
+// correction, and the ramp's values interpolated on the way.
+TEST(RateConverterTest, TheQueuesFillSteersTheRateWithinItsBound) {
+  constexpr uint64_t kTarget = 1920;
+  struct TCase {
+    uint64_t fill;
+    double correction;
+  };
+  for (const TCase& held :
+       {TCase{kTarget, 0}, TCase{kTarget * 3 / 2, 0.005}, TCase{kTarget * 5, 0.005},
+        TCase{kTarget * 3 / 4, -0.0025}, TCase{0, -0.005}}) {
+    SCOPED_TRACE(held.fill);
+    ui::TRateConverter converter;
+    converter.Start(48000, kTarget);
+    std::vector<int16_t> piece;
+    std::vector<int16_t> out;
+    for (int round = 0; round < 125; ++round) {
+      piece.clear();
+      for (int i = 0; i < 256; ++i) {
+        const auto value = static_cast<int16_t>((round * 256 + i) % 32768);
+        piece.insert(piece.end(), {value, static_cast<int16_t>(-value)});
+      }
+      // The smoothing needs a few hundred hand-overs to reach a held fill.
+      for (int settle = 0; round == 0 && settle < 400; ++settle)
+        converter.Convert({}, 32000, held.fill, [](int16_t, int16_t) {});
+      converter.Convert(piece, 32000, held.fill, [&](int16_t left, int16_t right) {
+        out.insert(out.end(), {left, right});
+      });
+    }
+    EXPECT_NEAR(converter.Correction(), held.correction, 1e-4);
+    EXPECT_NEAR(static_cast<double>(out.size() / 2), 48000 / (1 + held.correction), 2);
+    // Three out for two in: each output frame lies on the ramp between its two input frames.
+    for (size_t frame = 1; frame < 1000; ++frame) {
+      const double at = static_cast<double>(frame) * 32000 / 48000 * (1 + held.correction);
+      ASSERT_NEAR(out[2 * frame], at - 1, 1.01) << frame;
+      ASSERT_EQ(out[2 * frame + 1], -out[2 * frame]);
+    }
+  }
+}
+
+TEST_F(SdlAudioTest, NoDeviceIsAReasonNotAFailure) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  ui::TSdlAudio audio;
+  std::string reason;
+  EXPECT_FALSE(audio.Start(reason));
+  EXPECT_FALSE(reason.empty());
+  EXPECT_FALSE(audio.Started());
+  const int16_t frame[2] = {1, 2};
+  audio.SetHeard(true);
+  audio.PlayFrames(frame, 32000);
+  EXPECT_EQ(audio.QueuedFrames(), 0u);
+}
+
+}  // namespace
+}  // namespace vantor
