@@ -53,7 +53,7 @@ bool TSdlAudio::Start(std::string& reason) {
     return false;
   }
   deviceRate_ = have.freq;
-  targetFrames_ = static_cast<uint64_t>(deviceRate_) * kQueueMs / 1000;
+  targetFrames_ = static_cast<uint64_t>(deviceRate_) * static_cast<uint64_t>(queueMs_) / 1000;
   ringFrames_ = kRingTargets * targetFrames_;
   ring_.assign(2 * ringFrames_, 0);
   converter_.Start(deviceRate_, targetFrames_);

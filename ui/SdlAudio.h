@@ -52,7 +52,8 @@ class TSdlAudio : public TAudioSink {
   static constexpr int kDeviceFrames = 480;
   static constexpr int kPreferredRate = 48000;
 
-  TSdlAudio() = default;
+  // queueMs: the latency the queue aims at (tests on a busy machine give it more room).
+  explicit TSdlAudio(int queueMs = kQueueMs) : queueMs_(queueMs) {}
   ~TSdlAudio() override;
   TSdlAudio(const TSdlAudio&) = delete;
   TSdlAudio& operator=(const TSdlAudio&) = delete;
@@ -80,6 +81,7 @@ class TSdlAudio : public TAudioSink {
   static void Callback(void* self, Uint8* stream, int bytes);
   void Fill(int16_t* out, int frames);
 
+  const int queueMs_;
   SDL_AudioDeviceID device_ = 0;
   bool subsystemStarted_ = false;
   int deviceRate_ = 0;

@@ -23,6 +23,9 @@ constexpr double kSourceRate = 48'681'812.0 / 1522;  // 31985.4 frames a second
 constexpr double kTone = 441;
 constexpr double kAmplitude = 12000;
 constexpr double kClockSkew = 0.003;
+// The queue's target here: room for the feeding thread to be late on a busy machine, which the
+// program's own 40 ms would turn into under-runs.
+constexpr int kQueueMs = 150;
 
 class SdlAudioTest : public ::testing::Test {
  protected:
@@ -89,18 +92,18 @@ TEST_F(SdlAudioTest, TheToneComesOutAtTheDevicesRateSteadyAndWithoutClicks) {
   int deviceRate = 0;
   uint64_t target = 0;
   {
-    ui::TSdlAudio audio;
+    ui::TSdlAudio audio(kQueueMs);
     std::string reason;
     ASSERT_TRUE(audio.Start(reason)) << reason;
     deviceRate = audio.DeviceRate();
-    target = static_cast<uint64_t>(deviceRate) * ui::TSdlAudio::kQueueMs / 1000;
+    target = static_cast<uint64_t>(deviceRate) * kQueueMs / 1000;
     Feed(audio, 0.3, nullptr);  // not to be heard: disabled, paused or fast-forward
     audio.SetHeard(true);
     const uint64_t fedBefore = fed_;
     Feed(audio, 1.5, &fills);
     firstRunFrames = fed_ - fedBefore;
     // An under-run: the queue plays out, then silence.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(audio.QueuedFrames(), 0u);
     Feed(audio, 0.5, nullptr);
     audio.SetHeard(false);  // paused: what waits is dropped, the device goes silent
