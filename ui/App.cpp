@@ -56,6 +56,16 @@ QStringList ArgumentList(int argc, char** argv) {
 
 }  // namespace
 
+void FollowSound(TSdlAudio& audio, TMainForm& mainForm, TConfigF& config) {
+  const auto follow = [&] {
+    audio.SetHeard(config.SoundOn() && mainForm.RunGoing() && mainForm.AtConsoleSpeed());
+  };
+  QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &config, follow);
+  QObject::connect(&mainForm, &TMainForm::SpeedChanged, &config, follow);
+  QObject::connect(&config, &TConfigF::SoundChanged, &config, follow);
+  follow();
+}
+
 int RunDesktop(int argc, char** argv) {
   // Answered before any window exists, so --help and --version work without a display.
   const TCommandLine command = ParseCommandLine(ArgumentList(argc, argv));
@@ -116,14 +126,7 @@ int RunDesktop(int argc, char** argv) {
   // the focus.
   TPadFeed padFeed(input, directInputConfig.Cfg, mainForm);
   QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &padFeed, &TPadFeed::SetRunGoing);
-  // Heard while sound is on, a run goes and it goes at the console's speed.
-  const auto followSound = [&] {
-    audio.SetHeard(configF.SoundOn() && mainForm.RunGoing() && mainForm.AtConsoleSpeed());
-  };
-  QObject::connect(&mainForm, &TMainForm::RunGoingChanged, &configF, followSound);
-  QObject::connect(&mainForm, &TMainForm::SpeedChanged, &configF, followSound);
-  QObject::connect(&configF, &TConfigF::SoundChanged, &configF, followSound);
-  followSound();
+  FollowSound(audio, mainForm, configF);
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
   host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });

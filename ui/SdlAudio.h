@@ -68,6 +68,7 @@ class TSdlAudio : public TAudioSink {
   // Whether what plays is to be heard: sound enabled, a run going, at the console's speed. From
   // the main thread; the queue is emptied when it goes off.
   void SetHeard(bool heard);
+  bool Heard() const { return heard_.load(std::memory_order_acquire); }
 
   // From the emulation thread.
   void PlayFrames(std::span<const int16_t> samples, double rate) override;

@@ -22,8 +22,11 @@
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WindowTestBase.h"
+#include "ui/App.h"
+#include "ui/Config.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
+#include "ui/SdlAudio.h"
 #include "ui/Settings.h"
 #include "video/RendererHost.h"
 
@@ -706,6 +709,36 @@ class MainFormTest : public test::TWindowTestBase {
     QTest::keyRelease(form_.get(), Qt::Key_Tab);
     QVERIFY(!form_->FastForward());
     QVERIFY(form_->Engine().LimitSpeed());
+  }
+
+  // The speakers follow the run, the speed and Configuration's Sound (they need no device for
+  // that: without one they stay silent anyway).
+  void soundIsHeardWhileARunGoesAtSpeedWithSoundOn() {
+    TSdlAudio audio;
+    TConfigF config(form_->Engine(), Settings());
+    FollowSound(audio, *form_, config);
+    QVERIFY(!audio.Heard());
+    Load(WriteRom("idle.z64", IdleRom()));
+    form_->Start1->trigger();
+    QVERIFY(audio.Heard());
+    form_->Pause1->trigger();
+    QVERIFY(!audio.Heard());
+    form_->Pause1->trigger();
+    QVERIFY(audio.Heard());
+    form_->LimitSpeed1->trigger();
+    QVERIFY(!audio.Heard());
+    form_->LimitSpeed1->trigger();
+    QVERIFY(audio.Heard());
+    form_->SetFastForward(true);
+    QVERIFY(!audio.Heard());
+    form_->SetFastForward(false);
+    QVERIFY(audio.Heard());
+    config.Disabled->click();
+    QVERIFY(!audio.Heard());
+    config.Enabled->click();
+    QVERIFY(audio.Heard());
+    form_->UnloadROM1->trigger();
+    QVERIFY(!audio.Heard());
   }
 
   void saveAndLoadStatesThroughTheSlots() {
