@@ -1,8 +1,10 @@
 // vantor64-cli as its users run it: options, exit codes and what it prints and writes.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sndfile.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include "cli/InputScript.h"
 #include "cli/Options.h"
+#include "tests/support/AudioRom.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
@@ -307,6 +310,45 @@ TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
 }
 
 // The engine's two paths, end to end: the same lines, registers, memory and picture.
+// The audio test ROM through the runner: the WAV file holds exactly the frames it played, at its
+// rate rounded, with --realtime and without; a run that ends inside a buffer holds the frames
+// played until then.
+TEST_F(CliTest, TheWavFileHoldsEveryFramePlayedAtItsRate) {
+  const std::string wav = (dir.Path() / "sound.wav").string();
+  const auto read = [&wav](int& rate) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<int16_t> samples(static_cast<size_t>(info.frames * info.channels));
+    if (file != nullptr) {
+      sf_readf_short(file, samples.data(), info.frames);
+      sf_close(file);
+    }
+    EXPECT_EQ(info.channels, 2);
+    rate = info.samplerate;
+    return samples;
+  };
+  const std::vector<int16_t> expected = test::AudioRomSamples();
+  for (const test::TAudioRomBuild& build : test::kAudioRomBuilds) {
+    for (const char* pace : {"", "--realtime "}) {
+      SCOPED_TRACE(std::string(build.name) + " " + pace);
+      const Outcome outcome = Run(std::string("--accurate --frames 20 ") + pace + "--wav " + wav +
+                                  " " + Rom(build.name));
+      ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+      int rate = 0;
+      EXPECT_EQ(read(rate), expected);
+      EXPECT_EQ(rate, std::lround(build.rate));
+    }
+  }
+  // 500,000 cycles: most of the first buffer's 256 frames at 44096 a second.
+  ASSERT_EQ(Run("--accurate --steps 500000 --wav " + wav + " " + Rom("audio_ntsc")).exitCode, 0);
+  int rate = 0;
+  const std::vector<int16_t> part = read(rate);
+  EXPECT_GT(part.size(), 2u * 200);
+  EXPECT_LT(part.size(), 2u * 256);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), expected.begin()));
+}
+
 TEST_F(CliTest, ExactRunsMatchTheDefaultRun) {
   for (const std::string limit : {"--steps 1", "--steps 625001", "--frames 2"}) {
     for (const std::string rom : {"demo", "cop0_timer", "dma_payload"}) {
