@@ -98,8 +98,13 @@ void TSdlAudio::Fill(int16_t* out, int frames) {
     read = written;
     playing_ = false;
   }
-  // After a start or an under-run the queue first fills up to its target again.
-  if (!playing_ && written - read >= targetFrames_) playing_ = true;
+  // After a start or an under-run the queue first fills up to its target again; a sound shorter
+  // than that plays once nothing has come for as long.
+  stillFrames_ = written == lastWritten_ ? stillFrames_ + static_cast<uint64_t>(frames) : 0;
+  lastWritten_ = written;
+  if (!playing_ && written > read &&
+      (written - read >= targetFrames_ || stillFrames_ >= targetFrames_))
+    playing_ = true;
   for (int i = 0; i < frames; ++i) {
     if (playing_ && read < written) {
       const int16_t* slot = &ring_[2 * (read % ringFrames_)];

@@ -102,9 +102,11 @@ class TSdlAudio : public TAudioSink {
   // On the emulation thread.
   TRateConverter converter_;
 
-  // The consumer's state: playing once the queue first reached its target, the fade's gain and
-  // the frame it fades from.
+  // The consumer's state: playing once the queue first reached its target (or stopped growing
+  // short of it), the fade's gain and the frame it fades from.
   bool playing_ = false;
+  uint64_t lastWritten_ = 0;  // written_ as the last call saw it
+  uint64_t stillFrames_ = 0;  // device frames played since the queue last grew
   float gain_ = 0;
   float held_[2] = {0, 0};
 };

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -739,6 +741,49 @@ class MainFormTest : public test::TWindowTestBase {
     QVERIFY(audio.Heard());
     form_->UnloadROM1->trigger();
     QVERIFY(!audio.Heard());
+  }
+
+  // The audio test ROM in the accurate mode, played by the desktop program's speakers on SDL's
+  // file-writing driver: its three waves arrive at the device's rate.
+  void theAccurateMachinesSoundReachesTheSpeakers() {
+    const std::string raw = (dir_->Path() / "speakers.raw").string();
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(raw));
+    qputenv("SDL_DISKAUDIODELAY", "10");
+    {
+      TSdlAudio audio;
+      std::string reason;
+      QVERIFY2(audio.Start(reason), reason.c_str());
+      InstallAudioSink(&audio);
+      TConfigF config(form_->Engine(), Settings());
+      FollowSound(audio, *form_, config);
+      form_->AccurateHardware1->setChecked(true);
+      BindFastRenderer();
+      Load(QStringLiteral(VANTOR_ROM_DIR "/audio_ntsc.z64"));
+      form_->Start1->trigger();
+      QTest::qWait(1000);
+      form_->Button4Click();
+      InstallAudioSink(nullptr);
+      form_->AccurateHardware1->setChecked(false);
+    }
+    QFile file(QString::fromStdString(raw));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    std::vector<int16_t> out(static_cast<size_t>(bytes.size()) / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    size_t sounding = 0;
+    std::map<std::pair<int, int>, int> plateaus;
+    for (size_t frame = 0; frame + 1 < out.size() / 2; ++frame) {
+      if (out[2 * frame] != 0 || out[2 * frame + 1] != 0) ++sounding;
+      ++plateaus[{out[2 * frame], out[2 * frame + 1]}];
+    }
+    // 1792 frames at 44096 a second are 1951 at 48000, and each under-run's fade holds the last
+    // frame for 64 more.
+    QVERIFY2(sounding > 1951 - 60 && sounding < 1951 + 4 * 64,
+             qPrintable(QString::number(sounding)));
+    for (const auto& level : std::vector<std::pair<int, int>>{
+             {8000, 4000}, {-8000, -4000}, {12000, -3000}, {-12000, 3000}})
+      QVERIFY2(plateaus[level] > 30, qPrintable(QString::number(level.first)));
   }
 
   void saveAndLoadStatesThroughTheSlots() {

@@ -197,6 +197,23 @@ TEST(RateConverterTest, TheQueuesFillSteersTheRateWithinItsBound) {
   }
 }
 
+// A sound shorter than the queue's target, and nothing after it: it plays once the queue has
+// stopped growing, whole.
+TEST_F(SdlAudioTest, AShortSoundPlaysWithoutWaitingForMore) {
+  {
+    ui::TSdlAudio audio(kQueueMs);
+    std::string reason;
+    ASSERT_TRUE(audio.Start(reason)) << reason;
+    audio.SetHeard(true);
+    Feed(audio, 0.03, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(audio.QueuedFrames(), 0u);
+  }
+  const auto runs = SoundRuns(Output());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(runs[0].second - runs[0].first), 0.03 * 48000, 70);
+}
+
 TEST_F(SdlAudioTest, NoDeviceIsAReasonNotAFailure) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   ui::TSdlAudio audio;
