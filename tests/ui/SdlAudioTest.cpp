@@ -1,7 +1,8 @@
 // The desktop program's speakers on SDL's file-writing ("disk") audio driver, which plays at a
 // real pace into a file: a sine wave fed at the audio interface's rate in real time comes out at
-// the device's rate with its pitch, nothing dropped or repeated, a steady queue, silence while
-// it is not to be heard and during an under-run, and no click anywhere.
+// the device's rate with its pitch, nothing dropped or repeated, silence while it is not to be
+// heard and during an under-run, and no click anywhere. How the queue's fill steers the rate is
+// the converter's own test, which needs no clock.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -36,10 +37,10 @@ class SdlAudioTest : public ::testing::Test {
     setenv("SDL_DISKAUDIODELAY", "10", 1);
   }
 
-  // Feeds the tone for `seconds` in pieces of 256 frames as a paced run hands them over, and
-  // records how full the queue was after each once it settled. The run's pace is the device's
-  // own clock made kClockSkew faster, as a machine paced by the video timer would see it.
-  void Feed(ui::TSdlAudio& audio, double seconds, std::vector<uint64_t>* fills) {
+  // Feeds the tone for `seconds` in pieces of 256 frames as a paced run hands them over. The
+  // run's pace is the device's own clock made kClockSkew faster, as a machine paced by the video
+  // timer would see it.
+  void Feed(ui::TSdlAudio& audio, double seconds) {
     const auto frames = static_cast<uint64_t>(seconds * kSourceRate);
     const double deviceStart = static_cast<double>(audio.DeviceFrames());
     std::vector<int16_t> piece;
@@ -51,7 +52,6 @@ class SdlAudioTest : public ::testing::Test {
         piece.insert(piece.end(), {sample, static_cast<int16_t>(-sample)});
       }
       audio.PlayFrames(piece, kSourceRate);
-      if (fills != nullptr && done > kSourceRate / 2) fills->push_back(audio.QueuedFrames());
       while ((static_cast<double>(audio.DeviceFrames()) - deviceStart) * (1 + kClockSkew) /
                  audio.DeviceRate() <
              done / kSourceRate)
@@ -86,28 +86,32 @@ std::vector<std::pair<size_t, size_t>> SoundRuns(const std::vector<int16_t>& sam
   return runs;
 }
 
-TEST_F(SdlAudioTest, TheToneComesOutAtTheDevicesRateSteadyAndWithoutClicks) {
-  std::vector<uint64_t> fills;
-  size_t firstRunFrames = 0;
+// Waits until the device has played everything queued (at most ten seconds).
+void WaitForEmptyQueue(const ui::TSdlAudio& audio) {
+  for (int i = 0; i < 1000 && audio.QueuedFrames() != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(audio.QueuedFrames(), 0u);
+}
+
+TEST_F(SdlAudioTest, TheToneComesOutAtTheDevicesRateWholeAndWithoutClicks) {
+  size_t heardFrames = 0;
   int deviceRate = 0;
-  uint64_t target = 0;
   {
     ui::TSdlAudio audio(kQueueMs);
     std::string reason;
     ASSERT_TRUE(audio.Start(reason)) << reason;
     deviceRate = audio.DeviceRate();
-    target = static_cast<uint64_t>(deviceRate) * kQueueMs / 1000;
-    Feed(audio, 0.3, nullptr);  // not to be heard: disabled, paused or fast-forward
+    Feed(audio, 0.3);  // not to be heard: disabled, paused or fast-forward
     audio.SetHeard(true);
     const uint64_t fedBefore = fed_;
-    Feed(audio, 1.5, &fills);
-    firstRunFrames = fed_ - fedBefore;
+    Feed(audio, 1.5);
+    heardFrames = fed_ - fedBefore;
     // An under-run: the queue plays out, then silence.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(audio.QueuedFrames(), 0u);
-    Feed(audio, 0.5, nullptr);
+    WaitForEmptyQueue(audio);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    Feed(audio, 0.5);
     audio.SetHeard(false);  // paused: what waits is dropped, the device goes silent
-    Feed(audio, 0.3, nullptr);
+    Feed(audio, 0.3);
     EXPECT_EQ(audio.QueuedFrames(), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -115,45 +119,48 @@ TEST_F(SdlAudioTest, TheToneComesOutAtTheDevicesRateSteadyAndWithoutClicks) {
   ASSERT_EQ(deviceRate, 48000);
   ASSERT_GT(out.size(), 2u * 48000);
 
-  // Sound twice, silence before, between and after.
+  // Runs of sound. A busy machine may starve the device between two hand-overs, which splits a
+  // run but loses nothing; the longest silence between runs is the under-run, with the first
+  // heard part before it and the second after it. Silence before and after both.
   const auto runs = SoundRuns(out);
-  ASSERT_EQ(runs.size(), 2u);
-  EXPECT_GT(runs[0].first, 48000u * 25 / 100);
-  EXPECT_LT(runs[1].second, out.size() / 2 - 48000u * 25 / 100);
+  ASSERT_GE(runs.size(), 2u);
+  size_t split = 0;
+  for (size_t i = 1; i + 1 < runs.size(); ++i)
+    if (runs[i + 1].first - runs[i].second > runs[split + 1].first - runs[split].second) split = i;
+  EXPECT_GT(runs[split + 1].first - runs[split].second, 48000u / 4);
+  EXPECT_GT(runs.front().first, 48000u / 4);
+  EXPECT_LT(runs.back().second, out.size() / 2 - 48000u / 4);
 
-  // The first run played every frame fed, converted: no frame dropped or repeated beyond what
-  // the rate correction allows.
-  const double expected = firstRunFrames * 48000 / kSourceRate;
-  EXPECT_NEAR(static_cast<double>(runs[0].second - runs[0].first), expected,
-              expected * ui::TRateConverter::kMaxCorrection + 200);
+  // The first part played every frame fed, converted: none dropped or repeated beyond what the
+  // rate correction allows, and the fade that ends each run.
+  size_t played = 0;
+  size_t longest = 0;
+  for (size_t i = 0; i <= split; ++i) {
+    played += runs[i].second - runs[i].first;
+    if (runs[i].second - runs[i].first > runs[longest].second - runs[longest].first) longest = i;
+  }
+  const double expected = heardFrames * 48000 / kSourceRate;
+  EXPECT_NEAR(static_cast<double>(played), expected,
+              expected * ui::TRateConverter::kMaxCorrection + 64.0 * (split + 1) + 200);
 
-  // Its pitch: rising zero crossings of the left channel over the run's middle.
-  const size_t from = runs[0].first + 4800;
-  const size_t to = runs[0].second - 4800;
+  // Its pitch: rising zero crossings of the left channel over its longest run.
   int crossings = 0;
   size_t firstCrossing = 0;
   size_t lastCrossing = 0;
-  for (size_t frame = from; frame + 1 < to; ++frame) {
+  for (size_t frame = runs[longest].first + 100; frame + 101 < runs[longest].second; ++frame) {
     if (out[2 * frame] < 0 && out[2 * frame + 2] >= 0) {
       if (crossings++ == 0) firstCrossing = frame;
       lastCrossing = frame;
     }
   }
-  ASSERT_GT(crossings, 100);
+  ASSERT_GT(crossings, 20);
   const double tone = (crossings - 1) * 48000.0 / static_cast<double>(lastCrossing - firstCrossing);
-  EXPECT_NEAR(tone, kTone, kTone * 0.006);
+  EXPECT_NEAR(tone, kTone, kTone * 0.01);
 
   // No click: no step between neighbouring samples beyond the tone's own steepest one.
   const double steepest = kAmplitude * 2 * M_PI * kTone / 48000 * 1.2 + 2;
   for (size_t i = 2; i < out.size(); ++i)
     ASSERT_LE(std::abs(out[i] - out[i - 2]), steepest) << "at frame " << i / 2;
-
-  // The queue stayed near its target the whole time.
-  ASSERT_FALSE(fills.empty());
-  for (uint64_t fill : fills) {
-    EXPECT_GT(fill, target / 4);
-    EXPECT_LT(fill, target * 2);
-  }
 }
 
 // One second of a ramp through the converter with the queue held at a fill: frames out at the
@@ -205,9 +212,9 @@ TEST_F(SdlAudioTest, AShortSoundPlaysWithoutWaitingForMore) {
     std::string reason;
     ASSERT_TRUE(audio.Start(reason)) << reason;
     audio.SetHeard(true);
-    Feed(audio, 0.03, nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    EXPECT_EQ(audio.QueuedFrames(), 0u);
+    Feed(audio, 0.03);
+    WaitForEmptyQueue(audio);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   const auto runs = SoundRuns(Output());
   ASSERT_EQ(runs.size(), 1u);
