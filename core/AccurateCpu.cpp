@@ -13,9 +13,12 @@
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
+#include "memory/AccuratePeripherals.h"
 #include "memory/AddressMap.h"
 #include "memory/MipsInterface.h"
+#include "memory/PeripheralInterface.h"
 #include "memory/RomImage.h"
+#include "memory/SerialInterface.h"
 #include "memory/VideoInterface.h"
 #include "rdp/Rdp.h"
 
@@ -91,11 +94,20 @@ void MapDisplayProcessor() {
     }
 }
 
-// Every page that reads through the video interface's handler reads through the mode's, and
-// likewise for writes to the MIPS interface; the display processor's pages join the map.
+// Every page that shows a register block the mode changes (found by its handlers, so pages the
+// TLB maps there too) takes the mode's handlers; the display processor's pages join the map.
 void InstallRegisterHandlers() {
   for (uint32_t page = 0; page < kPageCount; ++page) {
-    if (ReadTable[page] == VIRead) ReadTable[page] = AccurateVIRead;
+    const TReadHandler read = ReadTable[page];
+    if (read == VIRead) {
+      ReadTable[page] = AccurateVIRead;
+    } else if (read == PIRead) {
+      ReadTable[page] = AccuratePIRead;
+      WriteTable[page] = AccuratePIWrite;
+    } else if (read == SIRead) {
+      ReadTable[page] = AccurateSIRead;
+      WriteTable[page] = AccurateSIWrite;
+    }
     if (WriteTable[page] == MIWrite) WriteTable[page] = AccurateMIWrite;
   }
   MapDisplayProcessor();
@@ -220,6 +232,8 @@ void AccurateReset() {
     word = 0;
   RdpReset();
   InstallAccurateHandlers();
+  // The state the boot code leaves the interfaces in.
+  ResetAccuratePeripherals();
   StartClock();
 }
 
