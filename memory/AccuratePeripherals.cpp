@@ -102,7 +102,7 @@ void CopyEmulatedBytes(uint8_t* target, uint32_t targetAt, const uint8_t* source
 
 // Bytes of RDRAM from `address` on, at most `wanted`.
 uint32_t RdramRoom(uint32_t address, uint32_t wanted) {
-  return address < kRdramSize ? std::min(wanted, kRdramSize - address) : 0;
+  return address < RdramBytes ? std::min(wanted, RdramBytes - address) : 0;
 }
 
 // A cartridge-to-RDRAM transfer: the bytes the cartridge ROM holds from the bus address on. What
