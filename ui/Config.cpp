@@ -1,6 +1,5 @@
 #include "ui/Config.h"
 
-
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
