@@ -53,8 +53,8 @@ void WriteDisassembly(std::ostream& out, uint32_t address, uint32_t count) {
 }
 
 bool DumpRdram(const std::string& path, std::string& error) {
-  std::vector<uint8_t> bytes(kRdramSize);
-  for (uint32_t i = 0; i < kRdramSize; ++i)
+  std::vector<uint8_t> bytes(RdramBytes);
+  for (uint32_t i = 0; i < RdramBytes; ++i)
     bytes[i] = RDRAM->Data[i ^ 3];
   TOutputFile out = OpenOutputFile(path, error);
   if (!out) return false;

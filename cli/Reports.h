@@ -17,7 +17,8 @@ std::vector<std::string> RegisterLines();
 // is made; stops early when the stream fails (a closed pipe).
 void WriteDisassembly(std::ostream& out, uint32_t address, uint32_t count);
 
-// The 4 MB of main memory in the console's big-endian byte order.
+// Main memory as the run shows it (4 MB, 8 MB in the accurate mode) in the console's big-endian
+// byte order.
 bool DumpRdram(const std::string& path, std::string& error);
 
 // The frame as an 8-bit RGB PNG, through the 32-bit display conversion.

@@ -1,6 +1,7 @@
 #include "core/AccurateClock.h"
 
 #include "common/MachineState.h"
+#include "memory/AccuratePeripherals.h"
 
 namespace vantor {
 
@@ -35,6 +36,8 @@ void ScheduleCompare() {
 void InstallClockHandlers() {
   MachineClock.SetHandler(TEventKind::Compare, CompareReached);
   MachineClock.SetHandler(TEventKind::Frame, FrameFallsDue);
+  MachineClock.SetHandler(TEventKind::PiDma, PiDmaEnds);
+  MachineClock.SetHandler(TEventKind::SiDma, SiDmaEnds);
 }
 
 void StartClock() {

@@ -14,10 +14,15 @@
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
+#include "memory/AccuratePeripherals.h"
+#include "memory/AccurateSystem.h"
 #include "memory/AddressMap.h"
 #include "memory/AudioInterface.h"
 #include "memory/MipsInterface.h"
+#include "memory/PeripheralInterface.h"
+#include "memory/PlainPages.h"
 #include "memory/RomImage.h"
+#include "memory/SerialInterface.h"
 #include "memory/VideoInterface.h"
 #include "rdp/Rdp.h"
 
@@ -70,12 +75,6 @@ uint32_t AccurateVIRead(uint32_t page, uint32_t offset) {
   return VIRead(page, offset);
 }
 
-// MI_MODE's bit 11 clears the display processor's interrupt.
-void AccurateMIWrite(uint32_t page, uint32_t offset, uint32_t value) {
-  if (offset == 0 && (value & kMiModeClearDP) != 0) *MI_INTR &= ~kMiIntrDP;
-  MIWrite(page, offset, value);
-}
-
 // The display processor's command and span registers, in the cached and uncached segments.
 constexpr uint32_t kDpcFirstPage = 0x84100, kDpsFirstPage = 0x84200, kDpPages = 0x100;
 constexpr uint32_t kUncachedPageOffset = 0x20000;
@@ -93,15 +92,33 @@ void MapDisplayProcessor() {
     }
 }
 
-// Every page that reads through the video interface's handler reads through the mode's, and
-// likewise for writes to the MIPS interface; the audio interface's pages reach the accurate
-// audio block, and the display processor's pages join the map.
+// Every page that shows a register block the mode changes (found by its handlers, so pages the
+// TLB maps there too) takes the mode's handlers; the display processor's pages join the map.
 void InstallRegisterHandlers() {
+  const uint8_t* rdramRegisters = RDRAMRegisterPage->Data;
   for (uint32_t page = 0; page < kPageCount; ++page) {
-    if (ReadTable[page] == VIRead) ReadTable[page] = AccurateVIRead;
-    if (WriteTable[page] == MIWrite) WriteTable[page] = AccurateMIWrite;
-    if (ReadTable[page] == AIRead) ReadTable[page] = AudioRead;
-    if (WriteTable[page] == AIWrite) WriteTable[page] = AudioWrite;
+    const TReadHandler read = ReadTable[page];
+    if (read == VIRead) {
+      ReadTable[page] = AccurateVIRead;
+    } else if (read == PIRead) {
+      ReadTable[page] = AccuratePIRead;
+      WriteTable[page] = AccuratePIWrite;
+    } else if (read == SIRead) {
+      ReadTable[page] = AccurateSIRead;
+      WriteTable[page] = AccurateSIWrite;
+    } else if (read == MIRead) {
+      ReadTable[page] = AccurateMIRead;
+      WriteTable[page] = AccurateMIWrite;
+    } else if (read == RIRead) {
+      ReadTable[page] = AccurateRIRead;
+      WriteTable[page] = AccurateRIWrite;
+    } else if (read == AIRead) {
+      ReadTable[page] = AudioRead;
+      WriteTable[page] = AudioWrite;
+    } else if (read == RamRead && PageTable[page] == rdramRegisters) {
+      ReadTable[page] = AccurateRdramRegRead;
+      WriteTable[page] = AccurateRdramRegWrite;
+    }
   }
   MapDisplayProcessor();
 }
@@ -229,7 +246,11 @@ void AccurateReset() {
     word = 0;
   RdpReset();
   AudioReset(VideoClockHz());
+  // The memory expansion, and the state the boot code leaves the interfaces in.
+  SetRdramSize(kRdramExpandedSize);
   InstallAccurateHandlers();
+  ResetAccurateSystem();
+  ResetAccuratePeripherals();
   StartClock();
 }
 

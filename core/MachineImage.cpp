@@ -97,10 +97,17 @@ struct TSavedBlock {
   TBlockStorage Storage;
 };
 
-std::vector<TSavedBlock> SavedBlocks() {
+// Main memory's size in a run of either mode: the accurate mode has the memory expansion.
+uint32_t RdramBytesOfMode(bool accurate) {
+  return accurate ? kRdramExpandedSize : kRdramSize;
+}
+
+// The blocks as a run of the mode with `rdramBytes` of main memory shows them.
+std::vector<TSavedBlock> SavedBlocks(uint32_t rdramBytes = RdramBytes) {
   std::vector<TSavedBlock> blocks;
   for (const TMapRow& row : MemoryMap) {
-    const TBlockStorage storage = row.Storage();
+    TBlockStorage storage = row.Storage();
+    if (storage.Data != nullptr && storage.Data == RDRAM->Data) storage.Size = rdramBytes;
     if (storage.Data == nullptr || storage.Data == DummyPage->Data) continue;
     if (RomImage != nullptr && storage.Data == RomImage->Data) continue;
     bool seen = false;
@@ -355,7 +362,7 @@ std::string CheckMachineImage(const TStateImage& image) {
     expected.push_back({kRdpStateSection, 0});
     expected.push_back({kAudioSection, 0});
   }
-  for (const TSavedBlock& block : SavedBlocks())
+  for (const TSavedBlock& block : SavedBlocks(RdramBytesOfMode(accurate)))
     expected.push_back({block.Name, block.Storage.Size});
   for (const TExpected& want : expected) {
     const TStateSection* section = image.Find(want.Name);
@@ -384,6 +391,7 @@ std::string CheckMachineImage(const TStateImage& image) {
 }
 
 void RestoreMachine(const TStateImage& image) {
+  RdramBytes = RdramBytesOfMode(SavedInAccurateMode(image));
   for (const TSavedBlock& block : SavedBlocks()) {
     const TStateSection& section = *image.Find(block.Name);
     std::memcpy(block.Storage.Data, section.Data.data(), block.Storage.Size);

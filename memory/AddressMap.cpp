@@ -32,7 +32,7 @@ namespace {
 // Page ranges, first and last page both included. All but the first lie in the cached segment
 // 0x80000000 to 0x9FFFFFFF, which shows physical memory.
 constexpr uint32_t kAllFirst = 0x00000, kAllLast = kPageCount - 1;
-constexpr uint32_t kRdramFirst = 0x80000, kRdramLast = 0x803FF;
+constexpr uint32_t kRdramFirst = 0x80000, kRdramLast = 0x807FF;  // up to 8 MB
 constexpr uint32_t kRdramRegsFirst = 0x83F00, kRdramRegsLast = 0x83FFF;
 constexpr uint32_t kDmem = 0x84000, kImem = 0x84001, kSpRegs = 0x84040, kSpPc = 0x84080;
 constexpr uint32_t kMiFirst = 0x84300, kMiLast = 0x843FF;
@@ -59,11 +59,17 @@ TBlockStorage PageOf() {
 
 constexpr auto kStepped = TPageSpan::Stepped;
 
+// As much of main memory's block as the run shows.
+TBlockStorage RdramStorage() {
+  return RDRAM != nullptr ? TBlockStorage{RDRAM->Data, RdramBytes} : TBlockStorage{nullptr, 0};
+}
+
 // {first page, last page, storage, read, write, reset[, span]}. The RI range has no registers
-// here: its pages read as zero over the dummy page.
+// here: its pages read as zero over the dummy page. The RDRAM row comes before the background of
+// nothing past it, which SetRdramSize restores when it shows less.
 constexpr auto kMemoryMap = std::to_array<TMapRow>({
     {kAllFirst, kAllLast, BlockOf<&DummyPage>, IllegalRead, IllegalWrite, nullptr},
-    {kRdramFirst, kRdramLast, BlockOf<&RDRAM>, RamRead, RamWrite, RdramReset, kStepped},
+    {kRdramFirst, kRdramLast, RdramStorage, RamRead, RamWrite, RdramReset, kStepped},
     {kRdramRegsFirst, kRdramRegsLast, BlockOf<&RDRAMRegisterPage>, RamRead, RamWrite,
      RdramRegistersReset},
     {kDmem, kDmem, BlockOf<&DMEMPage>, RamRead, RamWrite, DmemReset},
@@ -74,7 +80,7 @@ constexpr auto kMemoryMap = std::to_array<TMapRow>({
     {kViFirst, kViLast, PageOf<&VIRegisterPage>, VIRead, VIWrite, VIReset},
     {kAiFirst, kAiLast, PageOf<&AIRegisterPage>, AIRead, AIWrite, AIReset},
     {kPiFirst, kPiLast, BlockOf<&PIRegisterPage>, PIRead, PIWrite, PIReset},
-    {kRiFirst, kRiLast, BlockOf<&DummyPage>, NullRead, NullWrite, nullptr},
+    {kRiFirst, kRiLast, BlockOf<&DummyPage>, RIRead, RIWrite, nullptr},
     {kSiFirst, kSiLast, BlockOf<&SIRegisterPage>, SIRead, SIWrite, SIReset},
     {kCartFirst, kCartLast, BlockOf<&RomImage>, RamRead, RomWrite, nullptr, kStepped},
     {kPif, kPif, BlockOf<&PIFPage>, RamRead, RamWrite, PifReset},
@@ -115,7 +121,7 @@ bool CreateMemoryBlocks() {
   madvise(PageTable, sizeof PageTable, MADV_HUGEPAGE);
   madvise(ReadTable, sizeof ReadTable, MADV_HUGEPAGE);
   madvise(WriteTable, sizeof WriteTable, MADV_HUGEPAGE);
-  RDRAM = TMemoryHandler::Create(kRdramSize, 12);
+  RDRAM = TMemoryHandler::Create(kRdramExpandedSize, 12);
   TMemoryHandler** pages[] = {&DMEMPage,          &IMEMPage,       &SPRegisterPage, &SPPCPage,
                               &RDRAMRegisterPage, &PIRegisterPage, &SIRegisterPage, &PIFPage,
                               &MIRegisterPage,    &DummyPage};
@@ -141,6 +147,20 @@ void MapMemoryBlocks() {
     PageTable[page + kUncachedOffset] = PageTable[page];
     ReadTable[page + kUncachedOffset] = ReadTable[page];
     WriteTable[page + kUncachedOffset] = WriteTable[page];
+  }
+}
+
+void SetRdramSize(uint32_t bytes) {
+  RdramBytes = bytes;
+  const TMapRow& background = kMemoryMap[0];
+  for (uint32_t page = kRdramFirst; page <= kRdramLast; ++page) {
+    const uint32_t offset = (page - kRdramFirst) * kPageSize;
+    const bool shown = offset < bytes;
+    for (uint32_t view : {page, page + kUncachedOffset}) {
+      PageTable[view] = shown ? RDRAM->Data + offset : background.Storage().Data;
+      ReadTable[view] = shown ? RamRead : background.Read;
+      WriteTable[view] = shown ? RamWrite : background.Write;
+    }
   }
 }
 

@@ -63,6 +63,10 @@ void InitMemoryMap();
 // machine, whose blocks hold their saved contents, starts from.
 void MapMemoryBlocks();
 
+// Shows `bytes` of main memory (kRdramSize or kRdramExpandedSize) from 0x00000000 on, in both
+// segments; the pages past them show nothing, as in a map without the memory expansion.
+void SetRdramSize(uint32_t bytes);
+
 // The host pointer behind an emulated address, through PageTable.
 inline uint8_t* HostAddress(uint32_t address) {
   return PageTable[address >> 12] + (address & 0xFFF);

@@ -19,8 +19,8 @@ enum : uint32_t {
 
 constexpr uint32_t kMiVersion = 0x01234567;
 
-// Each pair of bits of the value clears (lower bit) or sets (upper bit) one of six mask bits;
-// with both set, the bit ends set.
+}  // namespace
+
 uint32_t UpdatedInterruptMask(uint32_t mask, uint32_t value) {
   for (uint32_t bit = 0; bit < 6; ++bit) {
     if ((value & (1u << (2 * bit))) != 0) mask &= ~(1u << bit);
@@ -28,8 +28,6 @@ uint32_t UpdatedInterruptMask(uint32_t mask, uint32_t value) {
   }
   return mask;
 }
-
-}  // namespace
 
 void MIReset() {
   MIRegisterPage->Clear();

@@ -21,6 +21,10 @@ inline uint32_t MiInterruptMask() {
   return PageWord(MIRegisterPage->Data, kMiIntrMaskOffset);
 }
 
+// A write to MI_INTR_MASK: each pair of bits of the value clears (lower bit) or sets (upper bit)
+// one of the six mask bits; with both set, the bit ends set.
+uint32_t UpdatedInterruptMask(uint32_t mask, uint32_t value);
+
 uint32_t MIRead(uint32_t page, uint32_t offset);
 void MIWrite(uint32_t page, uint32_t offset, uint32_t value);
 

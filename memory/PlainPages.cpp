@@ -10,6 +10,7 @@
 namespace vantor {
 
 TMemoryHandler* RDRAM = nullptr;
+uint32_t RdramBytes = kRdramSize;
 TMemoryHandler* RDRAMRegisterPage = nullptr;
 TMemoryHandler* PIFPage = nullptr;
 TMemoryHandler* DummyPage = nullptr;
@@ -26,6 +27,7 @@ std::string PageAndOffset(uint32_t page, uint32_t offset) {
 
 void RdramReset() {
   RDRAM->Clear();
+  RdramBytes = kRdramSize;
 }
 
 void RdramRegistersReset() {
@@ -49,6 +51,13 @@ uint32_t NullRead(uint32_t, uint32_t) {
 }
 
 void NullWrite(uint32_t, uint32_t, uint32_t) {}
+
+// Handlers of their own, so that the accurate mode finds the RI's pages by them.
+uint32_t RIRead(uint32_t, uint32_t) {
+  return 0;
+}
+
+void RIWrite(uint32_t, uint32_t, uint32_t) {}
 
 uint32_t IllegalRead(uint32_t page, uint32_t offset) {
   DbgAddLine("ILLEGAL READ from " + PageAndOffset(page, offset) + " PC: " + Hex8(PC.Lo));

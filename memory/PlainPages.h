@@ -8,7 +8,11 @@
 
 namespace vantor {
 
+// Main memory: 4 MB in the default machine, 8 MB (with the memory expansion) in the accurate
+// mode. The block always holds the larger size; a run shows RdramBytes of it.
 inline constexpr uint32_t kRdramSize = 0x400000;
+inline constexpr uint32_t kRdramExpandedSize = 0x800000;
+extern uint32_t RdramBytes;
 
 // Blocks made at program start that live for the whole run.
 extern TMemoryHandler* RDRAM;
@@ -17,7 +21,7 @@ extern TMemoryHandler* PIFPage;
 // Never cleared by a new run; zero from program start.
 extern TMemoryHandler* DummyPage;
 
-// Each clears its block for a new run.
+// Each clears its block for a new run; main memory's also returns to the default machine's 4 MB.
 void RdramReset();
 void RdramRegistersReset();
 void PifReset();
@@ -31,6 +35,9 @@ void NullWrite(uint32_t page, uint32_t offset, uint32_t value);
 // Shared by every unmapped page, so a page is recognised as unmapped by this read handler.
 uint32_t IllegalRead(uint32_t page, uint32_t offset);
 void IllegalWrite(uint32_t page, uint32_t offset, uint32_t value);
+// The RDRAM interface's registers in the default machine: read as zero, writes are dropped.
+uint32_t RIRead(uint32_t page, uint32_t offset);
+void RIWrite(uint32_t page, uint32_t offset, uint32_t value);
 // Word writes to the cartridge are reported and leave the image unchanged.
 void RomWrite(uint32_t page, uint32_t offset, uint32_t value);
 

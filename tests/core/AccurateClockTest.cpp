@@ -11,6 +11,10 @@
 #include "core/Cpu.h"
 #include "core/MachineImage.h"
 #include "core/Scheduler.h"
+#include "memory/AccuratePeripherals.h"
+#include "memory/AddressMap.h"
+#include "memory/PeripheralInterface.h"
+#include "memory/PlainPages.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RomBytes.h"
@@ -137,8 +141,8 @@ TEST_F(AccurateClockTest, AnIdleLoopWaitsForTheNextEvent) {
 }
 
 // An accurate state carries the clock: restoring it replays the same timer match at the same
-// step. States of the default mode keep their sections as they were.
-TEST_F(AccurateClockTest, StatesOfTheAccurateModeCarryTheClock) {
+// step. States of the default mode keep their sections as they were, and 4 MB of main memory.
+TEST_F(AccurateClockTest, StatesOfTheAccurateModeCarryTheClockAndTheMemoryExpansion) {
   LoadRom(test::CodeRom({kNop}));
   UseAccurateHardware();
   RunOne(kMtc0Compare, 300);
@@ -168,10 +172,25 @@ TEST_F(AccurateClockTest, StatesOfTheAccurateModeCarryTheClock) {
   std::erase_if(noClock.Sections, [](const TStateSection& s) { return s.Name == "clock"; });
   EXPECT_EQ(CheckMachineImage(noClock), "its section clock is missing");
   AccurateHardware = false;
+  Reset();
   TStateImage defaultState = CaptureMachine();
   EXPECT_EQ(defaultState.Find("clock"), nullptr);
   defaultState.Sections.push_back(*saved.Find("clock"));
   EXPECT_NE(CheckMachineImage(defaultState).find("(clock)"), std::string::npos);
+
+  // Main memory is as large as the state's mode has it, and a restore brings that map back.
+  EXPECT_EQ(saved.Find("block-80000")->Data.size(), kRdramExpandedSize);
+  EXPECT_EQ(defaultState.Find("block-80000")->Data.size(), kRdramSize);
+  EXPECT_EQ(PageTable[0x80400], DummyPage->Data);
+  RestoreMachine(saved);
+  EXPECT_TRUE(AccurateHardware);
+  EXPECT_EQ(PageTable[0xA07FF], RDRAM->Data + kRdramExpandedSize - kPageSize);
+  EXPECT_EQ(ReadTable[0xA4600], AccuratePIRead);
+  defaultState.Sections.pop_back();
+  RestoreMachine(defaultState);
+  EXPECT_FALSE(AccurateHardware);
+  EXPECT_EQ(PageTable[0x80400], DummyPage->Data);
+  EXPECT_EQ(ReadTable[0xA4600], PIRead);
 }
 
 }  // namespace

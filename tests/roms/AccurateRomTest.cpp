@@ -2,6 +2,7 @@
 // keeps its own results, the accurate one gives the console's.
 #include <gtest/gtest.h>
 
+#include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/Cpu.h"
 #include "tests/support/Machine.h"
@@ -183,6 +184,94 @@ TEST_F(AccurateRomTest, FloatingPointOfTheDefaultMachine) {
   for (const std::string& line : host.Lines())
     cop1Reports += line.starts_with("Unimplemented COP 1 Ex opcode at ");
   EXPECT_EQ(cop1Reports, 4 * 12 + 6 + 1 + 1);  // compares; ROUND, CEIL, FLOOR; ROUND.L; ABS
+}
+
+// The console's interfaces, memory and timer, from one program: every word is what the
+// documented hardware gives, the DMA times what the bus timings make of them.
+TEST_F(AccurateRomTest, InterfacesMemoryAndTimerOnTheConsole) {
+  Run("accurate_machine", 3'000'000, true);
+  EXPECT_EQ(Result(0), 0x02020102u);  // MI_VERSION
+  EXPECT_EQ(Result(1), 0u);           // MI_INTR takes no write
+  EXPECT_EQ(Result(2), 0x3Fu);        // mask: every set bit
+  EXPECT_EQ(Result(3), 0u);           // every clear bit
+  EXPECT_EQ(Result(4), 1u);           // clear and set together: set
+  EXPECT_EQ(Result(5), 0x3FFu);       // MI_MODE: length 0x7F, init, ebus, RDRAM register mode
+  EXPECT_EQ(Result(6), 0x010u);
+  EXPECT_EQ(Result(7), 0x080u);
+  EXPECT_EQ(Result(8), 0x0BADF00Du);  // 8 MB: three words, none an alias of another
+  EXPECT_EQ(Result(9), 0x12345678u);
+  EXPECT_EQ(Result(10), 0x9ABCDEF0u);
+  EXPECT_EQ(Result(11), 0x12345678u);
+  EXPECT_EQ(Result(12), 0x0Cu);  // RI_MODE at power-on
+  EXPECT_EQ(Result(13), 0x14u);
+  EXPECT_EQ(Result(14), 0u);  // RI_CURRENT_LOAD only takes writes
+  EXPECT_EQ(Result(15), 0u);
+  EXPECT_EQ(Result(16), 0x12345678u);  // RDRAM registers repeat every 1 KB
+  // The cartridge header's bus timings: latency 0x40, pulse 0x12, 512-byte pages, release 3.
+  EXPECT_EQ(Result(17), 0x40u);
+  EXPECT_EQ(Result(18), 0x12u);
+  EXPECT_EQ(Result(19), 7u);
+  EXPECT_EQ(Result(20), 3u);
+
+  // 64 bytes on one bus page: 65 + 32 * 23 bus cycles, 1,202 processor cycles, 601 counts,
+  // and the few instructions of the polling loop around them.
+  EXPECT_EQ(Result(21), 1u);  // busy right after the start
+  EXPECT_GE(Result(22), 601u);
+  EXPECT_LE(Result(22), 601u + 8);
+  EXPECT_GT(Result(23), 0u);     // it ended before the poll limit
+  EXPECT_EQ(Result(24), 0x08u);  // not busy, the interrupt pending
+  EXPECT_EQ(Result(25) & kMiIntrPI, kMiIntrPI);
+  const uint32_t cart = Result(28);
+  EXPECT_EQ(cart % 512, 0u);
+  EXPECT_EQ(Result(26), 0x00200040u);  // both addresses counted on
+  EXPECT_EQ(Result(27), cart + 64);
+  EXPECT_EQ(Result(29), 0x7Fu);  // the length reads back as 0x7F
+  EXPECT_EQ(Result(30), 0x00010203u);
+  EXPECT_EQ(Result(31), 0x3C3D3E3Fu);
+  EXPECT_EQ(Result(48) & kMiIntrPI, 0u);  // PI_STATUS bit 1 acknowledged it
+  EXPECT_EQ(Result(49), 0x00200102u);     // bit 0 of the addresses stays clear
+  EXPECT_EQ(Result(50), cart + 2);
+  EXPECT_EQ(Result(51), 0xEEEE0203u);  // 5 bytes to 0x...102: a whole last halfword, 6 bytes
+  EXPECT_EQ(Result(52), 0x04050607u);
+  EXPECT_EQ(Result(53), 0xEEEEEEEEu);
+  EXPECT_EQ(Result(54), 0x05u);  // busy, and the second start an error
+  EXPECT_EQ(Result(55), 0u);     // the reset ended both
+  EXPECT_EQ(Result(56) & kMiIntrPI, 0u);
+  EXPECT_EQ(Result(57), 1u);  // the interrupt came once, through IP2
+  EXPECT_EQ(Result(58) & 0xFF7Cu, 0x0400u);
+  EXPECT_EQ(Result(59), 0x08u);
+  EXPECT_GT(Result(60), 0u);
+
+  // An SI copy: 512 bits at 32 bus cycles each, 24,576 processor cycles, 12,288 counts.
+  EXPECT_EQ(Result(61), 1u);
+  EXPECT_GE(Result(62), 12288u);
+  EXPECT_LE(Result(62), 12288u + 8);
+  EXPECT_EQ(Result(63), 0x1000u);
+  EXPECT_EQ(Result(64) & kMiIntrSI, kMiIntrSI);
+  EXPECT_EQ(Result(65) & kMiIntrSI, 0u);
+  EXPECT_EQ(Result(66), 0x00201044u);
+  EXPECT_EQ(Result(67), 0x01030005u);  // the status answer (05 00 02), at 0x...040
+  EXPECT_EQ(Result(68), 0x0002FE00u);
+  EXPECT_EQ(Result(69), 0x09u);
+  EXPECT_EQ(Result(70), 0u);
+
+  EXPECT_EQ(Result(71), 50u);  // COUNT over 100 cycles
+  // 1,000 counts are 2,000 cycles: a third of that in six-instruction polls.
+  EXPECT_GE(Result(72), 333u);
+  EXPECT_LE(Result(72), 334u);
+  EXPECT_TRUE(host.Lines().empty());
+}
+
+// The same program on the default machine: its own version word, 4 MB, and a PI that is never
+// busy and leaves its registers as written.
+TEST_F(AccurateRomTest, InterfacesAndMemoryOfTheDefaultMachine) {
+  Run("accurate_machine", 200'000, false);
+  EXPECT_EQ(Result(0), 0x01234567u);
+  EXPECT_EQ(Result(5), 0x257Fu);  // MI_MODE keeps what was written
+  EXPECT_EQ(Result(9), 0u);       // nothing at 4 MB
+  EXPECT_EQ(Result(21), 0u);
+  EXPECT_EQ(Result(26), 0x00200000u);
+  EXPECT_EQ(Result(29), 0x3Fu);
 }
 
 }  // namespace
