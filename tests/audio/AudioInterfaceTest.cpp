@@ -292,7 +292,9 @@ TEST_F(AudioInterfaceTest, SaveStatesCarryTheQueueAndItsTiming) {
   for (TStateSection& section : damaged.Sections)
     if (section.Name == "ai") section.Data[16] = 3;  // three buffers queued
   EXPECT_EQ(CheckMachineImage(damaged), "its audio interface state is impossible");
+  // A default run's machine: its own map, with 4 MB of main memory.
   AccurateHardware = false;
+  InitMemoryMap();
   const TStateImage plain = CaptureMachine();
   EXPECT_EQ(plain.Find("ai"), nullptr);
   EXPECT_EQ(CheckMachineImage(plain), "");
