@@ -69,6 +69,7 @@ void PrepareCombiner(TPipeline& p, int cycle) {
   }
 }
 
+#if !defined(__SSE2__)
 // (a - b) * c + d with the combiner's rounding, on all four lanes: sums past 8 bits clamp,
 // and the ninth bit tells an overflow (to 255) from a negative result (to 0).
 inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
@@ -77,6 +78,7 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
   if (wrapped < 0x100) return wrapped;
   return wrapped >= 0x180 ? 0 : 255;
 }
+#endif
 
 [[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
   TTexel v[4];
