@@ -17,34 +17,34 @@ using V = __m128i;
 
 // ---- Lanes ----
 
-V Load(const TVector& v) {
+[[gnu::always_inline]] inline V Load(const TVector& v) {
   return _mm_load_si128(reinterpret_cast<const V*>(v.e));
 }
-void Store(TVector& v, V x) {
+[[gnu::always_inline]] inline void Store(TVector& v, V x) {
   _mm_store_si128(reinterpret_cast<V*>(v.e), x);
 }
-V Ones() {
+[[gnu::always_inline]] inline V Ones() {
   return _mm_set1_epi32(-1);
 }
-V Not(V x) {
+[[gnu::always_inline]] inline V Not(V x) {
   return _mm_xor_si128(x, Ones());
 }
 // Lanes of a where mask is set, of b elsewhere.
-V Blend(V mask, V a, V b) {
+[[gnu::always_inline]] inline V Blend(V mask, V a, V b) {
   return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 // Unsigned a < b, as a lane mask.
-V LessUnsigned(V a, V b) {
+[[gnu::always_inline]] inline V LessUnsigned(V a, V b) {
   const V bias = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   return _mm_cmplt_epi16(_mm_xor_si128(a, bias), _mm_xor_si128(b, bias));
 }
 
 template <int kLow, int kHigh>
-V Shuffle(V t) {
+[[gnu::always_inline]] inline V Shuffle(V t) {
   return _mm_shufflehi_epi16(_mm_shufflelo_epi16(t, kLow), kHigh);
 }
 template <int kLane>
-V Broadcast(V t) {
+[[gnu::always_inline]] inline V Broadcast(V t) {
   if constexpr (kLane < 4) {
     const V x = _mm_shufflelo_epi16(t, kLane * 0x55);
     return _mm_unpacklo_epi64(x, x);
@@ -56,7 +56,7 @@ V Broadcast(V t) {
 
 // The element field: 0 and 1 take vt whole, 2-3 one element of each pair, 4-7 one of each
 // four, 8-15 one element for every lane.
-V SelectElements(V t, uint32_t e) {
+[[gnu::always_inline]] inline V SelectElements(V t, uint32_t e) {
   switch (e) {
     case 2:
       return Shuffle<0xA0, 0xA0>(t);
@@ -92,13 +92,13 @@ V SelectElements(V t, uint32_t e) {
 }
 
 // Bit i of bits as a full mask in lane i.
-V ExpandFlags(uint32_t bits) {
+[[gnu::always_inline]] inline V ExpandFlags(uint32_t bits) {
   const V laneBits = _mm_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128);
   return _mm_cmpeq_epi16(_mm_and_si128(_mm_set1_epi16(static_cast<int16_t>(bits)), laneBits),
                          laneBits);
 }
 // Lane masks low and high as bits 0-7 and 8-15.
-uint16_t PackFlags(V low, V high) {
+[[gnu::always_inline]] inline uint16_t PackFlags(V low, V high) {
   return static_cast<uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
 }
 
@@ -108,17 +108,17 @@ struct TAcc {
   V high, mid, low;
 };
 
-TAcc LoadAcc(const TVectorUnit& u) {
+[[gnu::always_inline]] inline TAcc LoadAcc(const TVectorUnit& u) {
   return {Load(u.accHigh), Load(u.accMid), Load(u.accLow)};
 }
-void StoreAcc(TVectorUnit& u, const TAcc& a) {
+[[gnu::always_inline]] inline void StoreAcc(TVectorUnit& u, const TAcc& a) {
   Store(u.accHigh, a.high);
   Store(u.accMid, a.mid);
   Store(u.accLow, a.low);
 }
 
 // acc += the 48-bit value (high:mid:low) in each lane, carries passed up.
-void Add(TAcc& a, V high, V mid, V low) {
+[[gnu::always_inline]] inline void Add(TAcc& a, V high, V mid, V low) {
   const V sumLow = _mm_add_epi16(a.low, low);
   const V carryLow = LessUnsigned(sumLow, low);
   const V sumMid = _mm_add_epi16(a.mid, mid);
@@ -132,11 +132,11 @@ void Add(TAcc& a, V high, V mid, V low) {
 }
 
 // acc[47:16] clamped to a signed halfword.
-V ClampSigned(const TAcc& a) {
+[[gnu::always_inline]] inline V ClampSigned(const TAcc& a) {
   return _mm_packs_epi32(_mm_unpacklo_epi16(a.mid, a.high), _mm_unpackhi_epi16(a.mid, a.high));
 }
 // acc[47:16] clamped to 0 below and to 0xFFFF past 0x7FFF.
-V ClampUnsigned(const TAcc& a) {
+[[gnu::always_inline]] inline V ClampUnsigned(const TAcc& a) {
   const V zero = _mm_setzero_si128();
   const V negative = _mm_cmplt_epi16(a.high, zero);
   const V over =
@@ -145,7 +145,7 @@ V ClampUnsigned(const TAcc& a) {
   return _mm_andnot_si128(negative, _mm_or_si128(a.mid, over));
 }
 // acc[15:0], or 0 / 0xFFFF when acc[47:16] does not fit a signed halfword.
-V ClampLow(const TAcc& a) {
+[[gnu::always_inline]] inline V ClampLow(const TAcc& a) {
   const V fits = _mm_cmpeq_epi16(a.high, _mm_srai_epi16(a.mid, 15));
   const V positive = Not(_mm_srai_epi16(a.high, 15));
   return Blend(fits, a.low, positive);
@@ -171,7 +171,7 @@ TProduct MixedProduct(V s, V t) {
 
 enum class Clamp { kSigned, kUnsigned, kLow };
 
-V Output(const TAcc& a, Clamp clamp) {
+[[gnu::always_inline]] inline V Output(const TAcc& a, Clamp clamp) {
   switch (clamp) {
     case Clamp::kSigned:
       return ClampSigned(a);
@@ -182,65 +182,94 @@ V Output(const TAcc& a, Clamp clamp) {
   }
 }
 
-// The product doubled, as VMULF and VMACF use it.
-void AddFraction(TAcc& a, V s, V t) {
-  const TProduct p = SignedProduct(s, t);
-  const V mid = _mm_or_si128(_mm_slli_epi16(p.high, 1), _mm_srli_epi16(p.low, 15));
-  Add(a, p.Sign(), mid, _mm_slli_epi16(p.low, 1));
-}
-
-TAcc Zero() {
+[[gnu::always_inline]] inline TAcc Zero() {
   const V zero = _mm_setzero_si128();
   return {zero, zero, zero};
 }
 
+// The products as 48-bit values, one per kind of multiply.
+enum class Product {
+  kFraction,  // VMULF, VMULU, VMACF, VMACU: signed, doubled
+  kLowLow,    // VMUDL, VMADL: unsigned, the upper half only
+  kHighLow,   // VMUDM, VMADM: signed vs, unsigned vt
+  kLowHigh,   // VMUDN, VMADN: unsigned vs, signed vt
+  kHighHigh,  // VMUDH, VMADH: signed, shifted up 16
+};
+
+template <Product kProduct>
+[[gnu::always_inline]] inline TAcc MakeProduct(V s, V t) {
+  const V zero = _mm_setzero_si128();
+  switch (kProduct) {
+    case Product::kFraction: {
+      const TProduct p = SignedProduct(s, t);
+      const V mid = _mm_or_si128(_mm_slli_epi16(p.high, 1), _mm_srli_epi16(p.low, 15));
+      return {p.Sign(), mid, _mm_slli_epi16(p.low, 1)};
+    }
+    case Product::kLowLow:
+      return {zero, zero, _mm_mulhi_epu16(s, t)};
+    case Product::kHighLow: {
+      const TProduct p = MixedProduct(s, t);
+      return {p.Sign(), p.high, p.low};
+    }
+    case Product::kLowHigh: {
+      const TProduct p = MixedProduct(t, s);
+      return {p.Sign(), p.high, p.low};
+    }
+    default: {
+      const TProduct p = SignedProduct(s, t);
+      return {p.high, p.low, zero};
+    }
+  }
+}
+
+// acc += p, skipping the slices the kind of product leaves zero.
+template <Product kProduct>
+[[gnu::always_inline]] inline void Accumulate(TAcc& a, const TAcc& p) {
+  if (kProduct == Product::kHighHigh) {
+    const V sumMid = _mm_add_epi16(a.mid, p.mid);
+    a.high = _mm_sub_epi16(_mm_add_epi16(a.high, p.high), LessUnsigned(sumMid, p.mid));
+    a.mid = sumMid;
+  } else if (kProduct == Product::kLowLow) {
+    const V sumLow = _mm_add_epi16(a.low, p.low);
+    const V carryLow = LessUnsigned(sumLow, p.low);
+    const V sumMid = _mm_sub_epi16(a.mid, carryLow);
+    const V carryMid = _mm_and_si128(carryLow, _mm_cmpeq_epi16(sumMid, _mm_setzero_si128()));
+    a.high = _mm_sub_epi16(a.high, carryMid);
+    a.mid = sumMid;
+    a.low = sumLow;
+  } else {
+    Add(a, p.high, p.mid, p.low);
+  }
+}
+
 // VMULF and VMULU: doubled product rounded at bit 15.
-TAcc MultiplyFraction(V s, V t) {
-  TAcc a = Zero();
-  AddFraction(a, s, t);
+[[gnu::always_inline]] inline TAcc MultiplyFraction(V s, V t) {
+  TAcc a = MakeProduct<Product::kFraction>(s, t);
   const V zero = _mm_setzero_si128();
   Add(a, zero, zero, _mm_set1_epi16(static_cast<int16_t>(0x8000)));
   return a;
-}
-
-// The four products of the double-precision family, added to a (which may be zero).
-void AddLowLow(TAcc& a, V s, V t) {  // VMUDL, VMADL: unsigned, the upper half only
-  const V zero = _mm_setzero_si128();
-  Add(a, zero, zero, _mm_mulhi_epu16(s, t));
-}
-void AddHighLow(TAcc& a, V s, V t) {  // VMUDM, VMADM: signed vs, unsigned vt
-  const TProduct p = MixedProduct(s, t);
-  Add(a, p.Sign(), p.high, p.low);
-}
-void AddLowHigh(TAcc& a, V s, V t) {  // VMUDN, VMADN: unsigned vs, signed vt
-  const TProduct p = MixedProduct(t, s);
-  Add(a, p.Sign(), p.high, p.low);
-}
-void AddHighHigh(TAcc& a, V s, V t) {  // VMUDH, VMADH: the product shifted up 16
-  const TProduct p = SignedProduct(s, t);
-  Add(a, p.high, p.low, _mm_setzero_si128());
 }
 
 // acc[47:16] as 32-bit lanes: lanes 0-3, then 4-7.
 struct TUpper {
   V first, second;
 };
-TUpper Upper(const TAcc& a) {
+[[gnu::always_inline]] inline TUpper Upper(const TAcc& a) {
   return {_mm_unpacklo_epi16(a.mid, a.high), _mm_unpackhi_epi16(a.mid, a.high)};
 }
-void SetUpper(TAcc& a, const TUpper& u) {
+[[gnu::always_inline]] inline void SetUpper(TAcc& a, const TUpper& u) {
   const auto low16 = [](V x) { return _mm_srai_epi32(_mm_slli_epi32(x, 16), 16); };
   a.mid = _mm_packs_epi32(low16(u.first), low16(u.second));
   a.high = _mm_packs_epi32(_mm_srai_epi32(u.first, 16), _mm_srai_epi32(u.second, 16));
 }
 // VMULQ and VMACQ: acc[47:16] halved, clamped, to a multiple of 16.
-V QuantizedOutput(const TUpper& u) {
+[[gnu::always_inline]] inline V QuantizedOutput(const TUpper& u) {
   const V clamped = _mm_packs_epi32(_mm_srai_epi32(u.first, 1), _mm_srai_epi32(u.second, 1));
   return _mm_and_si128(clamped, _mm_set1_epi16(static_cast<int16_t>(0xFFF0)));
 }
 
 // VMULQ: the product at bit 16, 31 added to a negative one so that the halving rounds to zero.
-TAcc MultiplyQuantized(V s, V t, V& out) {
+[[gnu::always_inline]] inline TAcc MultiplyQuantized(V s, V t, V& out) {
   const TProduct p = SignedProduct(s, t);
   TAcc a = Zero();
   Add(a, p.high, p.low, _mm_setzero_si128());
@@ -251,7 +280,7 @@ TAcc MultiplyQuantized(V s, V t, V& out) {
 }
 
 // VMACQ: no product; acc[47:16] steps 32 towards zero unless its bit 5 is set.
-V Oddify(TAcc& a) {
+[[gnu::always_inline]] inline V Oddify(TAcc& a) {
   TUpper u = Upper(a);
   const V bit5 = _mm_set1_epi32(0x20);
   for (V* x : {&u.first, &u.second}) {
@@ -268,7 +297,7 @@ V Oddify(TAcc& a) {
 
 // VRNDP and VRNDN: vt (shifted up 16 when vs is odd) added where the accumulator's sign is the
 // one asked for.
-V Round(TAcc& a, V t, bool shifted, bool whenNegative) {
+[[gnu::always_inline]] inline V Round(TAcc& a, V t, bool shifted, bool whenNegative) {
   V sign = _mm_srai_epi16(a.high, 15);
   if (!whenNegative) sign = Not(sign);
   const V ext = _mm_srai_epi16(t, 15);
@@ -295,10 +324,14 @@ void WriteWithLow(TOp& op, V result) {
   Store(op.u.reg[op.vd], result);
 }
 
-template <void (*kAdd)(TAcc&, V, V), bool kAccumulate, Clamp kClamp>
+template <Product kProduct, bool kAccumulate, Clamp kClamp>
 void MultiplyAdd(TOp& op) {
-  TAcc a = kAccumulate ? LoadAcc(op.u) : Zero();
-  kAdd(a, op.s, op.t);
+  TAcc a = MakeProduct<kProduct>(op.s, op.t);
+  if (kAccumulate) {
+    const TAcc p = a;
+    a = LoadAcc(op.u);
+    Accumulate<kProduct>(a, p);
+  }
   StoreAcc(op.u, a);
   Write(op, Output(a, kClamp));
 }
@@ -547,22 +580,22 @@ void ExecuteVectorOp(TVectorUnit& unit, uint32_t instruction) {
       break;
     }
     case 0x04:
-      MultiplyAdd<AddLowLow, false, Clamp::kLow>(op);
+      MultiplyAdd<Product::kLowLow, false, Clamp::kLow>(op);
       break;  // VMUDL
     case 0x05:
-      MultiplyAdd<AddHighLow, false, Clamp::kSigned>(op);
+      MultiplyAdd<Product::kHighLow, false, Clamp::kSigned>(op);
       break;  // VMUDM
     case 0x06:
-      MultiplyAdd<AddLowHigh, false, Clamp::kLow>(op);
+      MultiplyAdd<Product::kLowHigh, false, Clamp::kLow>(op);
       break;  // VMUDN
     case 0x07:
-      MultiplyAdd<AddHighHigh, false, Clamp::kSigned>(op);
+      MultiplyAdd<Product::kHighHigh, false, Clamp::kSigned>(op);
       break;  // VMUDH
     case 0x08:
-      MultiplyAdd<AddFraction, true, Clamp::kSigned>(op);
+      MultiplyAdd<Product::kFraction, true, Clamp::kSigned>(op);
       break;  // VMACF
     case 0x09:
-      MultiplyAdd<AddFraction, true, Clamp::kUnsigned>(op);
+      MultiplyAdd<Product::kFraction, true, Clamp::kUnsigned>(op);
       break;      // VMACU
     case 0x0A: {  // VRNDN
       TAcc a = LoadAcc(unit);
@@ -577,16 +610,16 @@ void ExecuteVectorOp(TVectorUnit& unit, uint32_t instruction) {
       break;
     }
     case 0x0C:
-      MultiplyAdd<AddLowLow, true, Clamp::kLow>(op);
+      MultiplyAdd<Product::kLowLow, true, Clamp::kLow>(op);
       break;  // VMADL
     case 0x0D:
-      MultiplyAdd<AddHighLow, true, Clamp::kSigned>(op);
+      MultiplyAdd<Product::kHighLow, true, Clamp::kSigned>(op);
       break;  // VMADM
     case 0x0E:
-      MultiplyAdd<AddLowHigh, true, Clamp::kLow>(op);
+      MultiplyAdd<Product::kLowHigh, true, Clamp::kLow>(op);
       break;  // VMADN
     case 0x0F:
-      MultiplyAdd<AddHighHigh, true, Clamp::kSigned>(op);
+      MultiplyAdd<Product::kHighHigh, true, Clamp::kSigned>(op);
       break;  // VMADH
     case 0x10:
       AddOp(op);
