@@ -285,8 +285,10 @@ TEST_F(VectorCases, ChAndClTogetherCompareThirtyTwoBitValues) {
     std::array<int32_t, 8> s, t;
     for (int i = 0; i < 8; ++i) {
       s[i] = trial % 2 ? kEdges[rng() % std::size(kEdges)] : static_cast<int32_t>(rng());
-      t[i] = static_cast<int32_t>(rng() % 4) - 2 + (rng() % 2 ? -s[i] : s[i]);
-      if (t[i] == INT32_MIN || s[i] == INT32_MIN) t[i] = 5;  // keep -T representable
+      // T near S or -S, so that the high halves often tie and the low halves decide.
+      const int64_t near =
+          static_cast<int64_t>(rng() % 4) - 2 + (rng() % 2 ? -int64_t{s[i]} : s[i]);
+      t[i] = near > INT32_MIN && near <= INT32_MAX ? static_cast<int32_t>(near) : 5;
     }
     for (int i = 0; i < 8; ++i) {
       u.reg[1].e[i] = static_cast<uint16_t>(s[i] >> 16);
