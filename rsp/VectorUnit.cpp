@@ -16,6 +16,8 @@ namespace {
 using V = __m128i;
 
 // ---- Lanes ----
+// The helpers up to the operations are forced inline: left to itself at -O2 the compiler kept
+// the accumulator's adds out of line, a call per instruction that cost a quarter of the time.
 
 [[gnu::always_inline]] inline V Load(const TVector& v) {
   return _mm_load_si128(reinterpret_cast<const V*>(v.e));
