@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
