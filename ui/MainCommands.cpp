@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "common/DebugLog.h"
+#include "common/FileAccess.h"
 #include "common/Host.h"
 #include "debugger/DebugForm.h"
-#include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
@@ -182,7 +182,7 @@ bool TMainForm::ReadRomStream(const QString& path) {
     return false;
   };
   // The image load's checks: a FIFO, a device or an oversized file is refused before any read.
-  TRomFile file(QFile::encodeName(path).toStdString());
+  TReadableFile file(QFile::encodeName(path).toStdString(), TFileKind::Rom);
   if (!file.Ok())
     return fail(QStringLiteral("Cannot open file \"%1\". %2")
                     .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
