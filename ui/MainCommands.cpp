@@ -1,4 +1,5 @@
 // The main window's commands: loading, running and closing ROMs, snapshots and the other windows.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -359,10 +360,15 @@ void TMainForm::SaveSnapshot1Click() {
   if (!name || name->isEmpty()) return;
   ShowPresentedFrame();
   const QImage picture = GrabClientArea();
-  QFile file(*name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // Opened as every output is: a FIFO that nobody reads or a device is refused, never waited on.
+  std::string error;
+  const int fd = OpenOutput(QFile::encodeName(*name).toStdString(), error);
+  QFile file;
+  if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
     dialogs_.ShowError(this, QStringLiteral("Cannot create file \"%1\". %2")
-                                 .arg(QDir::toNativeSeparators(*name), file.errorString()));
+                                 .arg(QDir::toNativeSeparators(*name),
+                                      fd < 0 ? QString::fromStdString(error) : file.errorString()));
     return;
   }
   if (!picture.save(&file, "BMP")) {

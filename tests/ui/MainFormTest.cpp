@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -688,6 +689,17 @@ class MainFormTest : public test::TWindowTestBase {
     QCOMPARE(dialogs_->errors.size(), 1);
     QVERIFY(dialogs_->errors[0].contains("no/such/dir.bmp"));
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+
+    // A FIFO that nobody reads is refused at once (opening it to write would wait for a reader)
+    // and stays a FIFO.
+    const std::string fifo = (dir_->Path() / "picture.fifo").string();
+    QCOMPARE(mkfifo(fifo.c_str(), 0644), 0);
+    dialogs_->answers.push_back(QString::fromStdString(fifo));
+    form_->SaveSnapshot1->trigger();
+    QCOMPARE(dialogs_->errors.size(), 2);
+    QVERIFY2(dialogs_->errors[1].contains("No such device or address"),
+             qPrintable(dialogs_->errors[1]));
+    QVERIFY(std::filesystem::is_fifo(fifo));
   }
 
   void limitSpeedIsKeptAndTabFastForwards() {
