@@ -1,7 +1,5 @@
 #include "common/StateFile.h"
 
-#include "common/FileAccess.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -12,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 #include <system_error>
+
+#include "common/FileAccess.h"
 
 namespace vantor {
 

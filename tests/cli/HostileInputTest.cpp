@@ -279,6 +279,16 @@ TEST_F(HostileInputTest, StatesAndScriptsThatAreNoRegularFileAreRefusedWithoutWa
     ExpectNoSanitizerReport(outcome);
   }
   EXPECT_FALSE(fifo.Rescued()) << "the runner waited for a writer";
+
+  // A state larger than any this program writes is refused unread.
+  const std::string large = (dir.Path() / "large.st").string();
+  std::filesystem::resize_file(dir.WriteFile("large.st", {'V'}), 40u << 20);  // sparse
+  const Outcome fromLarge = Run({"--load-state", large, "--steps", "10", rom});
+  EXPECT_EQ(fromLarge.exitCode, 1);
+  EXPECT_EQ(fromLarge.err, "vantor64-cli: cannot load state '" + large +
+                               "': it is 41943040 bytes, larger than the 32 MB a save state may "
+                               "take\n");
+  EXPECT_LT(fromLarge.maxRssKb, 250 * 1024);
 }
 
 TEST_F(HostileInputTest, AStateIsCheckedWholeBeforeAnyOfItIsInflated) {
