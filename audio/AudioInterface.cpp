@@ -291,6 +291,10 @@ TStateSection CaptureAudio() {
   return {"ai", 1, std::move(out)};
 }
 
+uint32_t AudioStateSize() {
+  return kStateSize;
+}
+
 std::string CheckAudio(const TStateSection& section) {
   if (section.Data.size() != kStateSize) return "its section ai has the wrong size";
   const TAudioState state = Decode(section.Data);

@@ -49,6 +49,8 @@ double AudioFrameRate();
 // The state as the save-state section "ai", its check (empty when it fits, else the reason), and
 // back. Restoring reschedules the buffer's event on the machine clock.
 TStateSection CaptureAudio();
+// The section's size in bytes.
+uint32_t AudioStateSize();
 std::string CheckAudio(const TStateSection& section);
 void RestoreAudio(const TStateSection& section);
 

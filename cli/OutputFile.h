@@ -12,9 +12,8 @@ struct FileCloser {
 };
 using TOutputFile = std::unique_ptr<FILE, FileCloser>;
 
-// Creates or truncates the file at path; null, with the reason, on failure. Never waits: a FIFO
-// that no one reads is refused ("No such device or address") instead of holding the run's end
-// for good, while a pipe with a reader (such as /dev/stdout) is written as usual.
+// Opens path as every output is opened (OpenOutput): a regular file, a new name or a pipe with a
+// reader; null, with the reason, on failure.
 TOutputFile OpenOutputFile(const std::string& path, std::string& error);
 
 // Flushes and closes the file; false, with the reason, when anything written was lost.

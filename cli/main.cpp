@@ -2,8 +2,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
+#include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "cli/Options.h"
 #include "cli/Reports.h"
 #include "cli/WavWriter.h"
+#include "common/FileAccess.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
 #include "common/QueuedHost.h"
@@ -64,14 +66,21 @@ void PrintLines(const std::vector<std::string>& lines) {
 // a malformed line. Without --input the controller stays at rest.
 std::optional<TInputScript> ReadInputScript(const std::string& path, std::string& error) {
   if (path.empty()) return TInputScript();
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read the input script '" + path + "'";
+  try {
+    TReadableFile file(path, TFileKind::InputScript);
+    std::string text;
+    if (!file.ReadAll(text)) {
+      error = "cannot read the input script '" + path + "': " + file.Error();
+      return std::nullopt;
+    }
+    std::istringstream in(std::move(text));
+    auto script = TInputScript::Parse(in, error);
+    if (!script) error = path + ", " + error;
+    return script;
+  } catch (const std::bad_alloc&) {
+    error = "cannot read the input script '" + path + "': there is not enough memory";
     return std::nullopt;
   }
-  auto script = TInputScript::Parse(in, error);
-  if (!script) error = path + ", " + error;
-  return script;
 }
 
 int Run(const TOptions& options, const TInputScript& script) {

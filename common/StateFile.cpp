@@ -4,11 +4,14 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <string_view>
 #include <system_error>
+
+#include "common/FileAccess.h"
 
 namespace vantor {
 
@@ -18,8 +21,6 @@ constexpr char kMagic[8] = {'V', '6', '4', 'S', 'T', 'A', 'T', 'E'};
 constexpr size_t kVersionField = 16;
 constexpr size_t kHeaderSize = 8 + 4 + 20 + 32 + kVersionField + 4;
 constexpr size_t kChecksumSize = 4;
-// No machine section comes near this; a larger claim is damage, not something to allocate.
-constexpr uint32_t kMaxRawSection = 256u << 20;
 
 void PutU32(std::vector<uint8_t>& out, uint32_t value) {
   for (int i = 0; i < 4; ++i)
@@ -63,10 +64,57 @@ std::string SystemError(int error) {
   return std::generic_category().message(error);
 }
 
+// Writes every byte; 0, or the system's error number.
+int WriteAll(int fd, std::span<const uint8_t> bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    written += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// What the rules look at in a section, stored or inflated.
+struct TSectionFacts {
+  std::string_view Name;
+  uint32_t Version;
+  uint64_t Size;
+};
+
+std::string CheckFacts(std::span<const TSectionFacts> facts, std::span<const TSectionRule> rules) {
+  for (const TSectionRule& rule : rules) {
+    const auto found = std::find_if(facts.begin(), facts.end(),
+                                    [&](const TSectionFacts& f) { return f.Name == rule.Name; });
+    if (found == facts.end()) return "its section " + rule.Name + " is missing";
+    if (found->Version != rule.Version)
+      return "its section " + rule.Name + " has version " + std::to_string(found->Version) +
+             ", which this program does not read";
+    if (rule.AtMost ? found->Size > rule.Size : found->Size != rule.Size)
+      return "its section " + rule.Name + " has the wrong size";
+  }
+  for (size_t i = 0; i < facts.size(); ++i) {
+    const std::string_view name = facts[i].Name;
+    const bool known = std::any_of(rules.begin(), rules.end(),
+                                   [&](const TSectionRule& rule) { return rule.Name == name; });
+    if (!known) return "it holds a section this program does not know (" + std::string(name) + ")";
+    for (size_t j = 0; j < i; ++j)
+      if (facts[j].Name == name) return "its section " + std::string(name) + " is given twice";
+  }
+  return {};
+}
+
 }  // namespace
 
 const TStateSection* TStateImage::Find(const std::string& name) const {
   for (const TStateSection& section : Sections)
+    if (section.Name == name) return &section;
+  return nullptr;
+}
+
+const TStoredSection* TStoredState::Find(const std::string& name) const {
+  for (const TStoredSection& section : Sections)
     if (section.Name == name) return &section;
   return nullptr;
 }
@@ -96,7 +144,7 @@ std::vector<uint8_t> EncodeState(const TStateImage& image) {
   return out;
 }
 
-std::optional<TStateImage> DecodeState(std::span<const uint8_t> bytes, std::string& error) {
+std::optional<TStoredState> ParseState(std::span<const uint8_t> bytes, std::string& error) {
   if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
     error = "it is not a Vantor64 save state";
     return std::nullopt;
@@ -122,13 +170,13 @@ std::optional<TStateImage> DecodeState(std::span<const uint8_t> bytes, std::stri
 
   reader = TReader(body);
   reader.Take(sizeof kMagic + 4);
-  TStateImage image;
+  TStoredState state;
   const auto name = reader.Take(20);
-  std::memcpy(image.Identity.RomName.data(), name.data(), name.size());
+  std::memcpy(state.Identity.RomName.data(), name.data(), name.size());
   const auto hash = reader.Take(32);
-  std::memcpy(image.Identity.RomHash.data(), hash.data(), hash.size());
+  std::memcpy(state.Identity.RomHash.data(), hash.data(), hash.size());
   const auto version = reader.Take(kVersionField);
-  image.Identity.ProgramVersion.assign(
+  state.Identity.ProgramVersion.assign(
       reinterpret_cast<const char*>(version.data()),
       strnlen(reinterpret_cast<const char*>(version.data()), kVersionField));
   const uint32_t count = reader.U32();
@@ -136,71 +184,96 @@ std::optional<TStateImage> DecodeState(std::span<const uint8_t> bytes, std::stri
     error = "the file is damaged (" + what + ")";
     return std::nullopt;
   };
+  if (count > kMaxStateSections) return damaged("it claims " + std::to_string(count) + " sections");
   for (uint32_t i = 0; i < count; ++i) {
     if (!reader.Has(1)) return damaged("a section is missing");
     const uint8_t nameSize = reader.U8();
     if (nameSize == 0 || !reader.Has(nameSize + 12u)) return damaged("a section header is cut");
-    TStateSection section;
+    TStoredSection section;
     const auto sectionName = reader.Take(nameSize);
     section.Name.assign(sectionName.begin(), sectionName.end());
     section.Version = reader.U32();
-    const uint32_t rawSize = reader.U32();
+    section.RawSize = reader.U32();
     const uint32_t storedSize = reader.U32();
-    if (rawSize > kMaxRawSection || !reader.Has(storedSize))
-      return damaged("section " + section.Name + " is cut");
-    const auto stored = reader.Take(storedSize);
-    section.Data.resize(rawSize);
-    uLongf unpacked = rawSize;
-    if (uncompress(section.Data.data(), &unpacked, stored.data(), storedSize) != Z_OK ||
-        unpacked != rawSize)
-      return damaged("section " + section.Name + " does not decompress");
-    image.Sections.push_back(std::move(section));
+    if (!reader.Has(storedSize)) return damaged("section " + section.Name + " is cut");
+    if (state.Find(section.Name) != nullptr)
+      return damaged("section " + section.Name + " is given twice");
+    section.Stored = reader.Take(storedSize);
+    state.Sections.push_back(std::move(section));
   }
   if (reader.Has(1)) return damaged("bytes follow the last section");
+  return state;
+}
+
+std::string CheckSections(const TStoredState& state, std::span<const TSectionRule> rules) {
+  std::vector<TSectionFacts> facts;
+  for (const TStoredSection& section : state.Sections)
+    facts.push_back({section.Name, section.Version, section.RawSize});
+  return CheckFacts(facts, rules);
+}
+
+std::string CheckSections(const TStateImage& image, std::span<const TSectionRule> rules) {
+  std::vector<TSectionFacts> facts;
+  for (const TStateSection& section : image.Sections)
+    facts.push_back({section.Name, section.Version, section.Data.size()});
+  return CheckFacts(facts, rules);
+}
+
+bool InflateSection(const TStoredSection& section, std::vector<uint8_t>& data, std::string& error) {
+  data.resize(section.RawSize);
+  uLongf unpacked = section.RawSize;
+  // The output buffer bounds the inflation: a stream that would make more fails.
+  if (uncompress(data.data(), &unpacked, section.Stored.data(),
+                 static_cast<uLong>(section.Stored.size())) != Z_OK ||
+      unpacked != section.RawSize) {
+    error = "the file is damaged (section " + section.Name + " does not decompress)";
+    return false;
+  }
+  return true;
+}
+
+std::optional<TStateImage> DecodeState(std::span<const uint8_t> bytes,
+                                       std::span<const TSectionRule> rules, std::string& error) {
+  std::optional<TStoredState> stored = ParseState(bytes, error);
+  if (!stored) return std::nullopt;
+  error = CheckSections(*stored, rules);
+  if (!error.empty()) return std::nullopt;
+  TStateImage image;
+  image.Identity = stored->Identity;
+  for (const TStoredSection& section : stored->Sections) {
+    TStateSection inflated{section.Name, section.Version, {}};
+    if (!InflateSection(section, inflated.Data, error)) return std::nullopt;
+    image.Sections.push_back(std::move(inflated));
+  }
   return image;
 }
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          std::string& error) {
-  std::string temporary = path + ".XXXXXX";
+  const std::string target = AtomicTarget(path);
+  if (target.empty()) {
+    const int fd = OpenOutput(path, error);
+    if (fd < 0) return false;
+    int failure = WriteAll(fd, bytes);
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure != 0) error = SystemError(failure);
+    return failure == 0;
+  }
+  std::string temporary = target + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) {
     error = SystemError(errno);
     return false;
   }
   // mkstemp makes the file private; a state is an ordinary document.
-  int failure = fchmod(fd, 0644) != 0 ? errno : 0;
-  size_t written = 0;
-  while (failure == 0 && written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failure = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
+  int failure = fchmod(fd, 0644) != 0 ? errno : WriteAll(fd, bytes);
   // The data reaches the disk before the name does, so a crash leaves the old file or the new.
   if (failure == 0 && fsync(fd) != 0) failure = errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+  if (failure == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
   if (failure != 0) {
     unlink(temporary.c_str());
     error = SystemError(failure);
-    return false;
-  }
-  return true;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = SystemError(errno != 0 ? errno : ENOENT);
-    return false;
-  }
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    error = "read error";
     return false;
   }
   return true;

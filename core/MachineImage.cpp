@@ -1,10 +1,13 @@
 #include "core/MachineImage.h"
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
 #include "audio/AudioInterface.h"
+#include "common/FileAccess.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
@@ -303,6 +306,66 @@ std::string CheckTlbPages(const TStateSection& section) {
   return {};
 }
 
+// Every section a state of this program holds in the given mode, with the size it has once
+// inflated: the one list that reading, checking and inflating a state go by. A new block's
+// section is one more line here.
+std::vector<TSectionRule> SectionRules(bool accurate) {
+  std::vector<TSectionRule> rules = {
+      {kCpuSection, 1, kCpuSize},
+      {kTlbSection, 1, kTlbEntries * kTlbEntrySize},
+      // A pair for each page outside the unmapped segments at most.
+      {kMapSection, 1, (kPageCount - (kUnmappedEndPage - kUnmappedFirstPage)) * 8, true},
+      {kPifSection, 1, kPifSize},
+      {kAccurateSection, 1, kAccurateSize},
+  };
+  if (accurate) {
+    rules.push_back({kClockSection, 1, kClockSize});
+    rules.push_back({kRdpStateSection, 1, static_cast<uint32_t>(RdpStateSize())});
+    rules.push_back({kAudioSection, 1, AudioStateSize()});
+  }
+  for (const TSavedBlock& block : SavedBlocks(RdramBytesOfMode(accurate)))
+    rules.push_back({block.Name, 1, block.Storage.Size});
+  return rules;
+}
+
+// The mode a stored state names, read from its mode section alone (a few bytes); the default
+// mode when that section is not as it should be, which the check of all sections then reports.
+bool StoredInAccurateMode(const TStoredState& state) {
+  const TStoredSection* section = state.Find(kAccurateSection);
+  std::vector<uint8_t> data;
+  std::string ignored;
+  if (section == nullptr || section->RawSize != kAccurateSize ||
+      !InflateSection(*section, data, ignored))
+    return false;
+  return TFieldReader(data).U32() == 1;
+}
+
+// ReadMachineState without the guard against exceptions.
+std::shared_ptr<const TStateImage> ReadState(const std::string& path, std::string& error) {
+  TReadableFile file(path, TFileKind::State);
+  std::vector<uint8_t> bytes;
+  if (!file.ReadAll(bytes)) {
+    error = file.Error();
+    return nullptr;
+  }
+  const std::optional<TStoredState> stored = ParseState(bytes, error);
+  if (!stored) return nullptr;
+  // Every section is checked against what this machine holds before any is inflated.
+  const bool accurate = StoredInAccurateMode(*stored);
+  error = CheckSections(*stored, SectionRules(accurate));
+  if (!error.empty()) return nullptr;
+  TStateImage image;
+  image.Identity = stored->Identity;
+  for (const TStoredSection& section : stored->Sections) {
+    TStateSection inflated{section.Name, section.Version, {}};
+    if (!InflateSection(section, inflated.Data, error)) return nullptr;
+    image.Sections.push_back(std::move(inflated));
+  }
+  error = CheckMachineImage(image);
+  if (!error.empty()) return nullptr;
+  return std::make_shared<const TStateImage>(std::move(image));
+}
+
 }  // namespace
 
 TStateIdentity LoadedRomIdentity() {
@@ -347,38 +410,9 @@ std::string CheckMachineImage(const TStateImage& image) {
                            strnlen(image.Identity.RomName.data(), image.Identity.RomName.size()));
     return "it belongs to another ROM (\"" + name + "\")";
   }
-  struct TExpected {
-    std::string Name;
-    uint32_t Size;  // 0: checked by its own rule
-  };
-  std::vector<TExpected> expected = {{kCpuSection, kCpuSize},
-                                     {kTlbSection, kTlbEntries * kTlbEntrySize},
-                                     {kMapSection, 0},
-                                     {kPifSection, kPifSize},
-                                     {kAccurateSection, kAccurateSize}};
   const bool accurate = SavedInAccurateMode(image);
-  if (accurate) {
-    expected.push_back({kClockSection, kClockSize});
-    expected.push_back({kRdpStateSection, 0});
-    expected.push_back({kAudioSection, 0});
-  }
-  for (const TSavedBlock& block : SavedBlocks(RdramBytesOfMode(accurate)))
-    expected.push_back({block.Name, block.Storage.Size});
-  for (const TExpected& want : expected) {
-    const TStateSection* section = image.Find(want.Name);
-    if (section == nullptr) return "its section " + want.Name + " is missing";
-    if (section->Version != 1)
-      return "its section " + want.Name + " has version " + std::to_string(section->Version) +
-             ", which this program does not read";
-    if (want.Size != 0 && section->Data.size() != want.Size)
-      return "its section " + want.Name + " has the wrong size";
-  }
-  for (const TStateSection& section : image.Sections) {
-    bool known = false;
-    for (const TExpected& want : expected)
-      known = known || want.Name == section.Name;
-    if (!known) return "it holds a section this program does not know (" + section.Name + ")";
-  }
+  const std::string sectionError = CheckSections(image, SectionRules(accurate));
+  if (!sectionError.empty()) return sectionError;
   const std::string modeError = CheckAccurate(*image.Find(kAccurateSection));
   if (!modeError.empty()) return modeError;
   if (accurate) {
@@ -413,13 +447,14 @@ void RestoreMachine(const TStateImage& image) {
 }
 
 std::shared_ptr<const TStateImage> ReadMachineState(const std::string& path, std::string& error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, error)) return nullptr;
-  std::optional<TStateImage> image = DecodeState(bytes, error);
-  if (!image) return nullptr;
-  error = CheckMachineImage(*image);
-  if (!error.empty()) return nullptr;
-  return std::make_shared<const TStateImage>(std::move(*image));
+  try {
+    return ReadState(path, error);
+  } catch (const std::bad_alloc&) {
+    error = "there is not enough memory to read it";
+  } catch (const std::exception& failure) {
+    error = failure.what();
+  }
+  return nullptr;
 }
 
 bool WriteMachineState(const std::string& path, const TStateImage& image, std::string& error) {

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "common/DebugLog.h"
+#include "common/FileAccess.h"
 #include "common/HexText.h"
 #include "common/MachineState.h"
-#include "memory/RomFile.h"
 
 namespace vantor {
 
@@ -148,11 +148,11 @@ bool LoadRomImage(const std::string& path) {
   RomLoadError.clear();
   RomLoadReason.clear();
 
-  TRomFile file(path);
+  TReadableFile file(path, TFileKind::Rom);
   if (!file.Ok()) {
     return Refuse("Error loading " + path, file.Error());
   }
-  const uint32_t size = file.Size();
+  const auto size = static_cast<uint32_t>(file.Size());  // at most 256 MB
 
   RomImage = TMemoryHandler::Create(size, 8);
   if (RomImage->Data == nullptr) {

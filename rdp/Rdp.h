@@ -75,6 +75,8 @@ uint8_t* DpsPageStorage();
 // The save-state section: registers, the command being gathered, modes, tiles and TMEM.
 inline constexpr const char* kRdpStateSection = "rdp";
 std::vector<uint8_t> RdpSaveState();
+// The section's size in bytes, which every state of this program has.
+size_t RdpStateSize();
 // Empty when the section can be restored, else the reason.
 std::string RdpCheckState(const std::vector<uint8_t>& data);
 void RdpRestoreState(const std::vector<uint8_t>& data);

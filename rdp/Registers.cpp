@@ -376,6 +376,10 @@ std::vector<uint8_t> RdpSaveState() {
   return std::move(saver.out.data);
 }
 
+size_t RdpStateSize() {
+  return StateSize();
+}
+
 std::string RdpCheckState(const std::vector<uint8_t>& data) {
   if (data.size() != StateSize()) return "its display processor section has the wrong size";
   TChecker checker(data);

@@ -1,4 +1,5 @@
 // The main window's commands: loading, running and closing ROMs, snapshots and the other windows.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -12,9 +13,9 @@
 #include <string_view>
 
 #include "common/DebugLog.h"
+#include "common/FileAccess.h"
 #include "common/Host.h"
 #include "debugger/DebugForm.h"
-#include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
@@ -182,7 +183,7 @@ bool TMainForm::ReadRomStream(const QString& path) {
     return false;
   };
   // The image load's checks: a FIFO, a device or an oversized file is refused before any read.
-  TRomFile file(QFile::encodeName(path).toStdString());
+  TReadableFile file(QFile::encodeName(path).toStdString(), TFileKind::Rom);
   if (!file.Ok())
     return fail(QStringLiteral("Cannot open file \"%1\". %2")
                     .arg(QDir::toNativeSeparators(path), CoreText(file.Error())));
@@ -359,10 +360,15 @@ void TMainForm::SaveSnapshot1Click() {
   if (!name || name->isEmpty()) return;
   ShowPresentedFrame();
   const QImage picture = GrabClientArea();
-  QFile file(*name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // Opened as every output is: a FIFO that nobody reads or a device is refused, never waited on.
+  std::string error;
+  const int fd = OpenOutput(QFile::encodeName(*name).toStdString(), error);
+  QFile file;
+  if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
     dialogs_.ShowError(this, QStringLiteral("Cannot create file \"%1\". %2")
-                                 .arg(QDir::toNativeSeparators(*name), file.errorString()));
+                                 .arg(QDir::toNativeSeparators(*name),
+                                      fd < 0 ? QString::fromStdString(error) : file.errorString()));
     return;
   }
   if (!picture.save(&file, "BMP")) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ui/Dialogs.h"
+#include "ui/Settings.h"
 
 namespace vantor::ui {
 
@@ -34,10 +35,11 @@ QString ItemText(int index, const QString& path) {
 }  // namespace
 
 TRecentRoms::TRecentRoms(const QString& settingsFile) : settingsFile_(settingsFile) {
-  QSettings settings(settingsFile_, QSettings::IniFormat);
-  settings.beginGroup(kGroup);
+  const auto settings = OpenSettings(settingsFile_);
+  if (!settings) return;
+  settings->beginGroup(kGroup);
   for (int i = 0; i < kLimit; ++i) {
-    const QString path = settings.value(Key(i)).toString();
+    const QString path = settings->value(Key(i)).toString();
     // A damaged list loses only its unusable entries.
     if (path.isEmpty() || files_.contains(path)) continue;
     files_ << path;
@@ -64,11 +66,12 @@ void TRecentRoms::Clear() {
 
 void TRecentRoms::Save() const {
   QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
-  QSettings settings(settingsFile_, QSettings::IniFormat);
-  settings.remove(kGroup);
-  settings.beginGroup(kGroup);
+  const auto settings = OpenSettings(settingsFile_);
+  if (!settings) return;
+  settings->remove(kGroup);
+  settings->beginGroup(kGroup);
   for (int i = 0; i < files_.size(); ++i)
-    settings.setValue(Key(i), files_[i]);
+    settings->setValue(Key(i), files_[i]);
 }
 
 TRecentRomsMenu::TRecentRomsMenu(QMenu* menu, TRecentRoms& recent, TUserDialogs& dialogs,

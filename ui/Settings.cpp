@@ -1,15 +1,18 @@
 #include "ui/Settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <algorithm>
+#include <cerrno>
 #include <initializer_list>
 #include <utility>
 
+#include "common/FileAccess.h"
 #include "common/Host.h"
 
 namespace vantor::ui {
@@ -31,12 +34,15 @@ bool CanWrite(const QString& file) {
   return folder.isDir() && folder.isWritable();
 }
 
-// Looks at the file without opening it, so that nothing can wait on it.
-bool UsableSettingsFile(const QString& file) {
+// Empty when the file may be read and saved, else the reason. A link is refused although it may
+// be read through: saving replaces the file, and would replace the link, not what it names.
+std::string SettingsFileProblem(const QString& file) {
   const QFileInfo info(file);
-  if (info.isSymLink()) return false;
-  if (!info.exists()) return true;
-  return info.isFile() && info.size() <= kMaxSettingsBytes;
+  if (info.isSymLink()) return "it is a symbolic link";
+  const TReadableFile opened(QFile::encodeName(file).toStdString(), TFileKind::Settings);
+  // Nothing there yet: the first save makes the file, or says why it cannot.
+  if (opened.OpenErrno() == ENOENT || opened.OpenErrno() == ENOTDIR) return {};
+  return opened.Error();
 }
 
 bool WriteValues(const QString& settingsFile,
@@ -78,14 +84,15 @@ QString SettingsFilePath(const QString& executableDir, const QString& configDir)
 }
 
 std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile) {
-  if (UsableSettingsFile(settingsFile))
-    return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+  const std::string problem = SettingsFileProblem(settingsFile);
+  if (problem.empty()) return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
   static QSet<QString> told;
   if (!told.contains(settingsFile)) {
     told.insert(settingsFile);
     ShowMessage((QDir::toNativeSeparators(settingsFile) +
-                 " is not a settings file (a regular file of at most 1 MB): Vantor64 runs on "
-                 "its default settings and saves none.")
+                 " is not a settings file (a regular file of at most 1 MB): " +
+                 QString::fromStdString(problem) +
+                 ". Vantor64 runs on its default settings and saves none.")
                     .toStdString());
   }
   return nullptr;
@@ -123,8 +130,8 @@ bool WriteThreadPriority(const QString& settingsFile, int position) {
 }
 
 bool ReadAccurateHardware(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  return settings.value(kAccurateKey).toString() == QLatin1String("true");
+  const auto settings = OpenSettings(settingsFile);
+  return settings && settings->value(kAccurateKey).toString() == QLatin1String("true");
 }
 
 bool WriteAccurateHardware(const QString& settingsFile, bool accurate) {
@@ -151,8 +158,8 @@ bool WriteSound(const QString& settingsFile, const TSoundSettings& sound) {
 }
 
 bool ReadLimitSpeed(const QString& settingsFile) {
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  return settings.value(kLimitSpeedKey).toString() != QLatin1String("false");
+  const auto settings = OpenSettings(settingsFile);
+  return !settings || settings->value(kLimitSpeedKey).toString() != QLatin1String("false");
 }
 
 bool WriteLimitSpeed(const QString& settingsFile, bool on) {

@@ -15,18 +15,17 @@ class QSettings;
 namespace vantor::ui {
 
 inline constexpr const char* kSettingsFileName = "Vantor64.ini";
-// A settings file holds a few lines; anything larger is not one.
-inline constexpr qint64 kMaxSettingsBytes = 1 << 20;
 
 // Vantor64.ini in executableDir when that file can be written there; otherwise the same name in
 // configDir (the user's configuration folder), so a system-wide install still remembers folders.
 QString SettingsFilePath(const QString& executableDir, const QString& configDir);
 
 // The one way to the settings file. Hands out its settings when the file is missing (it is made
-// on the first save) or is a regular file, not a symbolic link, of at most kMaxSettingsBytes.
-// Otherwise returns null and, the first time for that file, tells the user that the program
-// runs on its defaults and saves nothing: reading a FIFO or a device would wait or never end, a
-// huge file would stall the window, and saving through a link would replace what it points to.
+// on the first save) or is a regular file, not a symbolic link, of at most 1 MB, checked as
+// every file the programs read is opened. Otherwise returns null and, the first time for that file,
+// tells the user that the program runs on its defaults and saves nothing: reading a FIFO or a
+// device would wait or never end, a huge file would stall the window, and saving through a link
+// would replace what it points to.
 std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile);
 // Writes the settings to their file; false, and the user is told, when that failed.
 bool SaveSettings(QSettings& settings);

@@ -8,6 +8,7 @@
 #include <QSettings>
 
 #include "ui/MainForm.h"
+#include "ui/Settings.h"
 
 namespace vantor::ui {
 
@@ -20,8 +21,7 @@ constexpr QSize kReachable(48, 24);
 
 void Write(const QString& settingsFile, const char* key, const QVariant& value) {
   QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-  QSettings settings(settingsFile, QSettings::IniFormat);
-  settings.setValue(key, value);
+  if (const auto settings = OpenSettings(settingsFile)) settings->setValue(key, value);
 }
 
 QList<QAction*> SizeItems(TMainForm& form) {
@@ -49,11 +49,12 @@ bool TWindowPlacement::OnSomeScreen(QPoint position) {
 }
 
 void TWindowPlacement::Restore() {
-  QSettings settings(settingsFile_, QSettings::IniFormat);
-  const QString size = settings.value(kSizeKey).toString();
+  const auto settings = OpenSettings(settingsFile_);
+  if (!settings) return;
+  const QString size = settings->value(kSizeKey).toString();
   for (QAction* item : SizeItems(form_))
     if (item->text() == size) item->trigger();
-  const QStringList xy = settings.value(kPositionKey).toStringList();
+  const QStringList xy = settings->value(kPositionKey).toStringList();
   bool xOk = false, yOk = false;
   const QPoint position(xy.value(0).toInt(&xOk), xy.value(1).toInt(&yOk));
   if (xy.size() == 2 && xOk && yOk && OnSomeScreen(position)) form_.move(position);

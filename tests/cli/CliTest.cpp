@@ -271,6 +271,35 @@ TEST(CliInputScriptTest, ReportsTheLineAndWhatIsWrongWithIt) {
   EXPECT_EQ(script->WordAt(1000), 0u);
 }
 
+// Scripts are read line by line within fixed bounds, and a refusal quotes only the start of what
+// it refuses, however long that is.
+TEST(CliInputScriptTest, LinesAndScriptsHaveBoundsAndRefusalsStayShort) {
+  const auto refusal = [](const std::string& text) {
+    std::istringstream in(text);
+    std::string error;
+    EXPECT_FALSE(cli::TInputScript::Parse(in, error));
+    return error;
+  };
+  std::string valid = "0";
+  while (valid.size() <= cli::kMaxScriptLineChars)
+    valid += " A";
+  EXPECT_EQ(refusal("# first\n" + valid + " 0 0\n"),
+            "line 2: it is longer than 1024 characters: '0 A A A A A A A A A A A A A A A ...'");
+  // At the limit the line is still read.
+  std::istringstream longest("0 0 0 #" + std::string(cli::kMaxScriptLineChars - 7, '#'));
+  std::string error;
+  EXPECT_TRUE(cli::TInputScript::Parse(longest, error)) << error;
+
+  const std::string word(1000, 'x');
+  EXPECT_EQ(refusal("0 " + word + " 0 0"),
+            "line 1: 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' is not a button");
+  EXPECT_EQ(refusal(word + " 0 0"),
+            "line 1: 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' is not a frame number");
+
+  std::string lines(cli::kMaxScriptLines, '\n');
+  EXPECT_EQ(refusal(lines + "0 0 0\n"), "line 1000001: a script has at most 1000000 lines");
+}
+
 // Reads an 8-bit RGB PNG back.
 std::vector<uint8_t> ReadPng(const std::string& path, uint32_t& width, uint32_t& height) {
   png_image image{};

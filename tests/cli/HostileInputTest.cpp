@@ -8,15 +8,19 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "cli/Options.h"
+#include "common/StateFile.h"
+#include "tests/support/FifoRescue.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
@@ -180,6 +184,211 @@ TEST_F(HostileInputTest, AnImageLargerThanTheCartridgeWindowIsRefusedUnread) {
       << outcome.err;
   // The machine itself takes some tens of MB (more in a sanitizer build); the file would add 300.
   EXPECT_LT(outcome.maxRssKb, 250 * 1024);
+}
+
+// A state the runner wrote, taken apart into its sections and put together again with changes.
+class StateBuilder {
+ public:
+  explicit StateBuilder(const std::string& bytes) : bytes_(bytes.begin(), bytes.end()) {
+    std::string error;
+    auto parsed = ParseState(bytes_, error);
+    if (!parsed) throw std::runtime_error(error);
+    state_ = std::move(*parsed);
+  }
+  // Adds a section holding these stored bytes, which inflate to rawSize.
+  void Add(const std::string& name, uint32_t rawSize, std::span<const uint8_t> stored) {
+    state_.Sections.push_back({name, 1, rawSize, stored});
+  }
+  // Gives the section of that name these stored bytes instead.
+  void Replace(const std::string& name, uint32_t rawSize, std::span<const uint8_t> stored) {
+    for (TStoredSection& section : state_.Sections)
+      if (section.Name == name) section = {name, 1, rawSize, stored};
+  }
+  const TStoredSection& Section(const std::string& name) const { return *state_.Find(name); }
+  std::vector<uint8_t> Bytes() const {
+    // The 80 bytes of magic, format, ROM name, ROM hash and program version stay as they were.
+    std::vector<uint8_t> out(bytes_.begin(), bytes_.begin() + 80);
+    PutU32(out, static_cast<uint32_t>(state_.Sections.size()));
+    for (const TStoredSection& section : state_.Sections) {
+      out.push_back(static_cast<uint8_t>(section.Name.size()));
+      out.insert(out.end(), section.Name.begin(), section.Name.end());
+      PutU32(out, section.Version);
+      PutU32(out, section.RawSize);
+      PutU32(out, static_cast<uint32_t>(section.Stored.size()));
+      out.insert(out.end(), section.Stored.begin(), section.Stored.end());
+    }
+    PutU32(out, static_cast<uint32_t>(
+                    crc32(crc32(0, Z_NULL, 0), out.data(), static_cast<uInt>(out.size()))));
+    return out;
+  }
+
+ private:
+  static void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+  std::vector<uint8_t> bytes_;
+  TStoredState state_;
+};
+
+// 256 MB of zeros in zlib's form: some 256 KB.
+std::vector<uint8_t> PackedZeros() {
+  z_stream stream{};
+  if (deflateInit(&stream, Z_BEST_COMPRESSION) != Z_OK) return {};
+  std::vector<uint8_t> zeros(1u << 20), chunk(1u << 16), out;
+  for (int i = 0; i < 256; ++i) {
+    stream.next_in = zeros.data();
+    stream.avail_in = static_cast<uInt>(zeros.size());
+    do {
+      stream.next_out = chunk.data();
+      stream.avail_out = static_cast<uInt>(chunk.size());
+      deflate(&stream, i == 255 ? Z_FINISH : Z_NO_FLUSH);
+      out.insert(out.end(), chunk.begin(), chunk.end() - stream.avail_out);
+    } while (stream.avail_out == 0);
+  }
+  deflateEnd(&stream);
+  return out;
+}
+
+TEST_F(HostileInputTest, StatesAndScriptsThatAreNoRegularFileAreRefusedWithoutWaiting) {
+  const std::string rom = Rom("store_constants");
+  test::FifoRescue fifo((dir.Path() / "pipe").string());
+  const std::string folder = dir.Path().string();
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{"--load-state", folder}, 1, "cannot load state '" + folder + "': Is a directory"},
+      {{"--load-state", fifo.Path()},
+       1,
+       "cannot load state '" + fifo.Path() + "': it is not a regular file"},
+      {{"--input", folder}, 2, "cannot read the input script '" + folder + "': Is a directory"},
+      {{"--input", fifo.Path()},
+       2,
+       "cannot read the input script '" + fifo.Path() + "': it is not a regular file"},
+  };
+  for (const auto& bad : cases) {
+    std::vector<std::string> args = bad.args;
+    args.insert(args.end(), {"--steps", "2000", rom});
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome outcome = Run(args, As::Caller, std::chrono::seconds(20));
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, bad.exitCode);
+    EXPECT_EQ(outcome.err, "vantor64-cli: " + bad.message + "\n");
+    ExpectNoSanitizerReport(outcome);
+  }
+  EXPECT_FALSE(fifo.Rescued()) << "the runner waited for a writer";
+
+  // A state larger than any this program writes is refused unread.
+  const std::string large = (dir.Path() / "large.st").string();
+  std::filesystem::resize_file(dir.WriteFile("large.st", {'V'}), 40u << 20);  // sparse
+  const Outcome fromLarge = Run({"--load-state", large, "--steps", "10", rom});
+  EXPECT_EQ(fromLarge.exitCode, 1);
+  EXPECT_EQ(fromLarge.err, "vantor64-cli: cannot load state '" + large +
+                               "': it is 41943040 bytes, larger than the 32 MB a save state may "
+                               "take\n");
+  EXPECT_LT(fromLarge.maxRssKb, 250 * 1024);
+}
+
+TEST_F(HostileInputTest, AStateIsCheckedWholeBeforeAnyOfItIsInflated) {
+  const std::string rom = Rom("store_constants");
+  const std::string good = (dir.Path() / "good.st").string();
+  ASSERT_EQ(Run({"--steps", "10", "--save-state", good, rom}).exitCode, 0);
+  const std::string goodBytes = Slurp(good);
+
+  // Four unknown sections, each claiming 256 MB that a few hundred KB of the file make.
+  const std::vector<uint8_t> zeros = PackedZeros();
+  StateBuilder bomb(goodBytes);
+  for (const char* name : {"zz0", "zz1", "zz2", "zz3"})
+    bomb.Add(name, 256u << 20, zeros);
+  // A known section claiming 256 MB instead of its few bytes.
+  StateBuilder swollen(goodBytes);
+  swollen.Replace("tlb-pages", 256u << 20, zeros);
+  // A section given twice.
+  StateBuilder twice(goodBytes);
+  const TStoredSection tlb = twice.Section("tlb");
+  twice.Add("tlb", tlb.RawSize, tlb.Stored);
+
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    std::string reason;
+  } cases[] = {
+      {"bomb.st", bomb.Bytes(), "it holds a section this program does not know (zz0)"},
+      {"swollen.st", swollen.Bytes(), "its section tlb-pages has the wrong size"},
+      {"twice.st", twice.Bytes(), "the file is damaged (section tlb is given twice)"},
+  };
+  for (const auto& bad : cases) {
+    SCOPED_TRACE(bad.name);
+    const std::string path = dir.WriteFile(bad.name, bad.bytes);
+    const std::string out = (dir.Path() / "out.st").string();
+    const Outcome outcome = Run({"--load-state", path, "--save-state", out, "--steps", "10", rom},
+                                As::Caller, std::chrono::seconds(20));
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.err, "vantor64-cli: cannot load state '" + path + "': " + bad.reason + "\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    // The machine takes some tens of MB (more in a sanitizer build); one section would add 256.
+    EXPECT_LT(outcome.maxRssKb, 250 * 1024);
+    ExpectNoSanitizerReport(outcome);
+  }
+}
+
+TEST_F(HostileInputTest, HugeInputScriptsAreRefusedInBoundedMemoryWithAShortMessage) {
+  const std::string rom = Rom("store_constants");
+  // A 100 MB line of valid words: refused by its size before a byte is read.
+  const std::string huge = (dir.Path() / "huge.txt").string();
+  {
+    std::ofstream out(huge, std::ios::binary);
+    out << "0";
+    std::string pairs;
+    for (size_t i = 0; i < (1u << 19); ++i)
+      pairs += " A";
+    for (int i = 0; i < 100; ++i)
+      out << pairs;
+    out << " 0 0\n";
+  }
+  const Outcome fromHuge =
+      Run({"--input", huge, "--steps", "10", rom}, As::Caller, std::chrono::seconds(20));
+  EXPECT_FALSE(fromHuge.timedOut);
+  EXPECT_EQ(fromHuge.exitCode, 2);
+  EXPECT_EQ(fromHuge.err, "vantor64-cli: cannot read the input script '" + huge + "': it is " +
+                              std::to_string(std::filesystem::file_size(huge)) +
+                              " bytes, larger than the 16 MB an input script may take\n");
+  EXPECT_LT(fromHuge.maxRssKb, 250 * 1024);
+
+  // A 10 MB malformed word: refused at its line's limit, and quoted by its first characters.
+  const std::string word = dir.WriteText("word.txt", "0 " + std::string(10u << 20, 'Q') + " 0 0\n");
+  const Outcome fromWord =
+      Run({"--input", word, "--steps", "10", rom}, As::Caller, std::chrono::seconds(20));
+  EXPECT_FALSE(fromWord.timedOut);
+  EXPECT_EQ(fromWord.exitCode, 2);
+  EXPECT_EQ(fromWord.err, "vantor64-cli: " + word +
+                              ", line 1: it is longer than 1024 characters: "
+                              "'0 QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...'\n");
+  EXPECT_TRUE(fromWord.out.empty());
+  ExpectNoSanitizerReport(fromWord);
+}
+
+TEST_F(HostileInputTest, AStateIsNeverSavedOverWhatIsNoRegularFile) {
+  const std::string rom = Rom("store_constants");
+  const std::string fifo = (dir.Path() / "state.fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = (dir.Path() / "folder").string();
+  std::filesystem::create_directory(folder);
+  for (const auto& [target, reason] : {std::pair{fifo, std::string("No such device or address")},
+                                       std::pair{folder, std::string("Is a directory")}}) {
+    SCOPED_TRACE(target);
+    const Outcome outcome =
+        Run({"--steps", "10", "--save-state", target, rom}, As::Caller, std::chrono::seconds(20));
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.err, "vantor64-cli: cannot save state '" + target + "': " + reason + "\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
 }
 
 TEST_F(HostileInputTest, NamesWithSpacesAndNonAsciiCharactersWork) {

@@ -1,11 +1,17 @@
-// The save-state container: digests, a round trip, and refusal of every cut or changed byte.
+// The save-state container: digests, a round trip, refusal of every cut or changed byte, and of
+// every section the reader does not expect, before anything is inflated.
 #include "common/StateFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <string>
 
+#include "common/FileAccess.h"
 #include "tests/support/TempDir.h"
 
 namespace vantor {
@@ -36,10 +42,28 @@ TStateImage Sample() {
   return image;
 }
 
+const std::vector<TSectionRule> kSampleRules = {
+    {"cpu", 1, 5}, {"empty", 3, 0}, {"block-80000", 1, 4096}};
+
+// Where the first section's raw size lies in an encoded state: after the 84-byte header, the
+// name's length byte, the name and the version.
+constexpr size_t kFirstRawSize = 84 + 1 + 3 + 4;
+
+void PutU32At(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The checksum made right again after a change.
+void Reseal(std::vector<uint8_t>& bytes) {
+  const size_t body = bytes.size() - 4;
+  PutU32At(bytes, body, static_cast<uint32_t>(crc32(crc32(0, Z_NULL, 0), bytes.data(), body)));
+}
+
 TEST(StateFileTest, AnEncodedImageDecodesToTheSame) {
   const TStateImage image = Sample();
   std::string error;
-  const auto decoded = DecodeState(EncodeState(image), error);
+  const auto decoded = DecodeState(EncodeState(image), kSampleRules, error);
   ASSERT_TRUE(decoded) << error;
   EXPECT_EQ(decoded->Identity.RomName, image.Identity.RomName);
   EXPECT_EQ(decoded->Identity.RomHash, image.Identity.RomHash);
@@ -59,17 +83,73 @@ TEST(StateFileTest, EveryCutAndEveryChangedByteIsRefused) {
   std::string error;
   for (size_t size = 0; size < bytes.size(); ++size) {
     error.clear();
-    EXPECT_FALSE(DecodeState(std::span(bytes).first(size), error)) << size;
+    EXPECT_FALSE(DecodeState(std::span(bytes).first(size), kSampleRules, error)) << size;
     EXPECT_FALSE(error.empty());
   }
   for (size_t at = 0; at < bytes.size(); ++at) {
     std::vector<uint8_t> changed = bytes;
     changed[at] ^= 0x01;
-    EXPECT_FALSE(DecodeState(changed, error)) << at;
+    EXPECT_FALSE(DecodeState(changed, kSampleRules, error)) << at;
   }
   std::vector<uint8_t> longer = bytes;
   longer.push_back(0);
-  EXPECT_FALSE(DecodeState(longer, error));
+  EXPECT_FALSE(DecodeState(longer, kSampleRules, error));
+}
+
+TEST(StateFileTest, OnlyTheExpectedSectionsInTheirSizesAreInflated) {
+  const auto refusal = [](const TStateImage& image) {
+    std::string error;
+    EXPECT_FALSE(DecodeState(EncodeState(image), kSampleRules, error));
+    return error;
+  };
+  // 64 MB of zeros packs into some 64 KB; the reader must refuse it by its declared size.
+  TStateImage bomb = Sample();
+  bomb.Sections[2].Data.assign(64u << 20, 0);
+  EXPECT_EQ(refusal(bomb), "its section block-80000 has the wrong size");
+  TStateImage unknown = Sample();
+  unknown.Sections.push_back({"zz0", 1, std::vector<uint8_t>(1u << 20)});
+  EXPECT_EQ(refusal(unknown), "it holds a section this program does not know (zz0)");
+  TStateImage twice = Sample();
+  twice.Sections.push_back(twice.Sections[0]);
+  EXPECT_EQ(refusal(twice), "the file is damaged (section cpu is given twice)");
+  TStateImage missing = Sample();
+  missing.Sections.pop_back();
+  EXPECT_EQ(refusal(missing), "its section block-80000 is missing");
+  TStateImage newer = Sample();
+  newer.Sections[1].Version = 4;
+  EXPECT_EQ(refusal(newer), "its section empty has version 4, which this program does not read");
+  TStateImage many;
+  for (uint32_t i = 0; i <= kMaxStateSections; ++i)
+    many.Sections.push_back({"s" + std::to_string(i), 1, {}});
+  EXPECT_EQ(refusal(many), "the file is damaged (it claims 257 sections)");
+
+  // A list may be shorter than its bound, never longer.
+  std::vector<TSectionRule> rules = kSampleRules;
+  rules[2].AtMost = true;
+  rules[2].Size = 8192;
+  std::string error;
+  EXPECT_TRUE(DecodeState(EncodeState(Sample()), rules, error)) << error;
+  rules[2].Size = 4095;
+  EXPECT_FALSE(DecodeState(EncodeState(Sample()), rules, error));
+
+  // A stream that inflates to more than its section declares stops at the declared size.
+  TStateImage hidden = Sample();
+  hidden.Sections[0].Data.assign(8u << 20, 7);
+  std::vector<uint8_t> bytes = EncodeState(hidden);
+  PutU32At(bytes, kFirstRawSize, 5);
+  Reseal(bytes);
+  EXPECT_FALSE(DecodeState(bytes, kSampleRules, error));
+  EXPECT_EQ(error, "the file is damaged (section cpu does not decompress)");
+}
+
+TEST(StateFileTest, AnImageIsCheckedByTheSameRules) {
+  TStateImage image = Sample();
+  EXPECT_EQ(CheckSections(image, kSampleRules), "");
+  image.Sections.push_back(image.Sections[1]);
+  EXPECT_EQ(CheckSections(image, kSampleRules), "its section empty is given twice");
+  image.Sections.pop_back();
+  image.Sections[0].Data.push_back(0);
+  EXPECT_EQ(CheckSections(image, kSampleRules), "its section cpu has the wrong size");
 }
 
 TEST(StateFileTest, WritingIntoAMissingFolderFailsAndLeavesNothing) {
@@ -84,10 +164,44 @@ TEST(StateFileTest, WritingIntoAMissingFolderFailsAndLeavesNothing) {
   const std::string good = (dir.Path() / "x.st").string();
   ASSERT_TRUE(WriteFileAtomically(good, bytes, error)) << error;
   std::vector<uint8_t> read;
-  ASSERT_TRUE(ReadWholeFile(good, read, error));
+  TReadableFile file(good, TFileKind::State);
+  ASSERT_TRUE(file.ReadAll(read)) << file.Error();
   EXPECT_EQ(read, bytes);
   EXPECT_EQ(std::filesystem::status(good).permissions() & std::filesystem::perms::owner_read,
             std::filesystem::perms::owner_read);
+}
+
+TEST(StateFileTest, WritingNeverReplacesWhatIsNoRegularFile) {
+  test::TempDir dir;
+  const std::vector<uint8_t> bytes = {1, 2, 3};
+  std::string error;
+  const std::string fifo = (dir.Path() / "state.fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_FALSE(WriteFileAtomically(fifo, bytes, error));
+  EXPECT_EQ(error, "No such device or address");  // no one reads it, and nothing waits
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  // With a reader, the bytes go down the pipe as every output's do.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(WriteFileAtomically(fifo, bytes, error)) << error;
+  uint8_t got[4] = {};
+  EXPECT_EQ(read(reader, got, sizeof got), 3);
+  close(reader);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+  EXPECT_FALSE(WriteFileAtomically(dir.Path().string(), bytes, error));
+  EXPECT_EQ(error, "Is a directory");
+  EXPECT_FALSE(WriteFileAtomically("/dev/null", bytes, error));
+  EXPECT_EQ(error, "it is not a regular file");
+
+  // A link to a state keeps pointing to it, and the state gets the new bytes.
+  const std::string real = dir.WriteFile("real.st", {9});
+  const std::string link = (dir.Path() / "link.st").string();
+  std::filesystem::create_symlink(real, link);
+  ASSERT_TRUE(WriteFileAtomically(link, bytes, error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::file_size(real), 3u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 
 }  // namespace

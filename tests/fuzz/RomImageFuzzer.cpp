@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/FileAccess.h"
 #include "core/Cpu.h"
 #include "memory/AddressMap.h"
-#include "memory/RomFile.h"
 #include "memory/RomImage.h"
 #include "tests/fuzz/FuzzMachine.h"
 
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
   // The main window's read of the same file.
-  TRomFile file(path);
+  TReadableFile file(path, TFileKind::Rom);
   if (file.Ok()) {
     std::vector<uint8_t> stream(file.Size());
     if (!file.ReadAll(stream.data())) std::abort();

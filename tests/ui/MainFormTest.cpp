@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -12,12 +13,15 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
 
 #include "common/Host.h"
+#include "common/StateFile.h"
 #include "core/Accurate.h"
+#include "core/MachineImage.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/FifoRescue.h"
@@ -30,6 +34,7 @@
 #include "ui/QtHost.h"
 #include "ui/SdlAudio.h"
 #include "ui/Settings.h"
+#include "ui/StateSlots.h"
 #include "video/RendererHost.h"
 
 using namespace vantor;
@@ -684,6 +689,17 @@ class MainFormTest : public test::TWindowTestBase {
     QCOMPARE(dialogs_->errors.size(), 1);
     QVERIFY(dialogs_->errors[0].contains("no/such/dir.bmp"));
     QCOMPARE(form_->SimpleText(), "Snapshot " + name + " saved");
+
+    // A FIFO that nobody reads is refused at once (opening it to write would wait for a reader)
+    // and stays a FIFO.
+    const std::string fifo = (dir_->Path() / "picture.fifo").string();
+    QCOMPARE(mkfifo(fifo.c_str(), 0644), 0);
+    dialogs_->answers.push_back(QString::fromStdString(fifo));
+    form_->SaveSnapshot1->trigger();
+    QCOMPARE(dialogs_->errors.size(), 2);
+    QVERIFY2(dialogs_->errors[1].contains("No such device or address"),
+             qPrintable(dialogs_->errors[1]));
+    QVERIFY(std::filesystem::is_fifo(fifo));
   }
 
   void limitSpeedIsKeptAndTabFastForwards() {
@@ -842,6 +858,88 @@ class MainFormTest : public test::TWindowTestBase {
     form_->LoadState1->trigger();
     QVERIFY(form_->Engine().Exists());
     QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
+    form_->Button4Click();
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  // Load State From, Save State As and the slots read and write states as the runner does: what
+  // is no regular file is refused without waiting and never replaced, and a state is checked
+  // whole before any of it is inflated.
+  void hostileStateFilesThroughTheMenus() {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_->Path().string()));
+    BindFastRenderer();
+    Load(WriteRom("idle.z64", IdleRom("HOSTILE")));
+    form_->Start1->trigger();
+    form_->Pause1->trigger();
+    const QString folder = QString::fromStdString(dir_->Path().string()) + "/Vantor64/states";
+    QVERIFY(QDir().mkpath(folder));
+    const QString good = folder + "/good.st";
+    dialogs_->answers.push_back(good);
+    form_->SaveStateAs1->trigger();
+    QVERIFY2(dialogs_->errors.isEmpty(), qPrintable(dialogs_->errors.join('\n')));
+
+    // The state with one of its sections given twice.
+    QFile file(good);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    std::string error;
+    const auto stored = ParseState(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())), error);
+    QVERIFY2(stored, error.c_str());
+    TStateImage twice;
+    twice.Identity = stored->Identity;
+    for (const TStoredSection& section : stored->Sections) {
+      twice.Sections.push_back({section.Name, section.Version, {}});
+      QVERIFY(InflateSection(section, twice.Sections.back().Data, error));
+    }
+    twice.Sections.push_back(*twice.Find("tlb"));
+    const std::vector<uint8_t> twiceBytes = EncodeState(twice);
+    const QString twicePath = WriteRom("twice.st", twiceBytes);
+
+    test::FifoRescue fifo((dir_->Path() / "pipe.st").string());
+    const QString pipe = QString::fromStdString(fifo.Path());
+    const struct {
+      QString path;
+      const char* reason;
+    } loads[] = {{folder, "Is a directory"},
+                 {pipe, "it is not a regular file"},
+                 {twicePath, "section tlb is given twice"}};
+    for (const auto& [path, reason] : loads) {
+      dialogs_->errors.clear();
+      dialogs_->answers.push_back(path);
+      form_->LoadStateFrom1->trigger();
+      QCOMPARE(dialogs_->errors.size(), 1);
+      QVERIFY2(dialogs_->errors[0].contains(reason), qPrintable(dialogs_->errors[0]));
+      QVERIFY(form_->Engine().Paused());
+    }
+
+    // Saving onto the FIFO, into a slot that is one, and onto a folder.
+    const QString slot = folder + '/' + SlotFileName(LoadedRomIdentity(), 5);
+    test::FifoRescue slotFifo(slot.toStdString());
+    form_->Slots[5]->trigger();
+    const struct {
+      std::function<void()> save;
+      const char* reason;
+    } saves[] = {{[&] { form_->SaveState1->trigger(); }, "No such device or address"},
+                 {[&] {
+                    dialogs_->answers.push_back(pipe);
+                    form_->SaveStateAs1->trigger();
+                  },
+                  "No such device or address"},
+                 {[&] {
+                    dialogs_->answers.push_back(folder);
+                    form_->SaveStateAs1->trigger();
+                  },
+                  "Is a directory"}};
+    for (const auto& [save, reason] : saves) {
+      dialogs_->errors.clear();
+      save();
+      QCOMPARE(dialogs_->errors.size(), 1);
+      QVERIFY2(dialogs_->errors[0].contains(reason), qPrintable(dialogs_->errors[0]));
+    }
+    QVERIFY(!fifo.Rescued() && !slotFifo.Rescued());
+    QVERIFY(std::filesystem::is_fifo(slot.toStdString()));
+    QVERIFY(std::filesystem::is_fifo(fifo.Path()));
     form_->Button4Click();
     qunsetenv("XDG_DATA_HOME");
   }
