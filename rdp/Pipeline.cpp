@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -254,217 +255,396 @@ TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
   return Pack(out[0], out[1], out[2], 0);
 }
 
-// One pixel of a span with `cvg` samples covered; `a` holds its attributes and `below` those
-// one scanline down.
-template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
-inline void RenderPixel(const TPipeline& p, const TOtherModes& m, TTexel* in, int32_t x,
-                        int32_t spanY, uint32_t cvg, const int32_t* a, const int32_t* below) {
-  const uint32_t y = static_cast<uint32_t>(spanY);
-  in[kInShade] = ShadeOf(a + kAttrR);
-  if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
-  if (p.needsNoise)
-    in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
-  if constexpr (kTexture) {
-    int32_t s, t;
+// A span goes through the pipeline in batches of pixels, one stage at a time over the whole
+// batch: each stage makes its choices on the modes once, and its loop does only the pixels'
+// work. Stages after the combiner keep a list of the pixels still drawn.
+constexpr int32_t kBatch = 64;
+
+struct TBatch {
+  uint32_t count = 0;  // pixels with samples
+  int32_t x[kBatch];
+  uint32_t cvg[kBatch];
+  int32_t attr[kBatch][kAttrCount];
+  int32_t s[kBatch], t[kBatch];
+  uint8_t tile0[kBatch], tile1[kBatch];
+  int32_t lodFrac[kBatch];
+  TTexel texel0[kBatch], texel1[kBatch], color[kBatch];
+  int32_t shadeAlpha[kBatch];
+  uint32_t coverage[kBatch];
+  int32_t alpha[kBatch];
+  uint32_t depth[kBatch];  // the new depth in memory's form
+  uint32_t kept = 0;       // pixels still drawn, by their place in the batch
+  uint8_t keep[kBatch];
+};
+
+// The pixels of x0..x1 with samples, their coverage and attributes; `a` holds the attributes at
+// x0 and is left at x1 + 1. The attributes step in locals, eight lanes the compiler can keep in
+// vector registers.
+void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
+  uint32_t at[kAttrCount], step[kAttrCount];
+  std::memcpy(at, a, sizeof(at));
+  std::memcpy(step, p.dx, sizeof(step));
+  uint32_t n = 0;
+  for (int32_t x = x0; x <= x1; ++x) {
+    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
+    if (cvg != 0) {
+      b.x[n] = x;
+      b.cvg[n] = cvg;
+      std::memcpy(b.attr[n], at, sizeof(at));
+      ++n;
+    }
+    for (uint32_t i = 0; i < kAttrCount; ++i)
+      at[i] += step[i];
+  }
+  std::memcpy(a, at, sizeof(at));
+  b.count = n;
+}
+
+// Texture coordinates, and with the level of detail on, each pixel's tiles and LOD fraction.
+template <bool kPerspective>
+[[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
+  for (uint32_t n = 0; n < b.count; ++n) {
+    const int32_t* a = b.attr[n];
     if constexpr (kPerspective) {
       const uint64_t reciprocal = PerspectiveReciprocal(a[kAttrW]);
-      s = PerspectiveCoordinate(a[kAttrS], reciprocal);
-      t = PerspectiveCoordinate(a[kAttrT], reciprocal);
+      b.s[n] = PerspectiveCoordinate(a[kAttrS], reciprocal);
+      b.t[n] = PerspectiveCoordinate(a[kAttrT], reciprocal);
     } else {
-      s = Coordinate(a[kAttrS]);
-      t = Coordinate(a[kAttrT]);
-    }
-    uint32_t tile0 = p.tile, tile1 = (p.tile + 1) & 7;
-    if (p.lod) {
-      int32_t sx, tx, sy, ty;
-      const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
-      if constexpr (kPerspective) {
-        const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
-        const uint64_t belowW = PerspectiveReciprocal(below[kAttrW]);
-        sx = PerspectiveCoordinate(nextS, nextW);
-        tx = PerspectiveCoordinate(nextT, nextW);
-        sy = PerspectiveCoordinate(below[kAttrS], belowW);
-        ty = PerspectiveCoordinate(below[kAttrT], belowW);
-      } else {
-        sx = Coordinate(nextS);
-        tx = Coordinate(nextT);
-        sy = Coordinate(below[kAttrS]);
-        ty = Coordinate(below[kAttrT]);
-      }
-      const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
-      tile0 = lod.tile0;
-      tile1 = lod.tile1;
-      in[kInLodFrac] = Broadcast(lod.frac);
-    }
-    const TSampler& first = p.samplers[tile0];
-    in[kInTexel0] =
-        TexelOf(SampleTexture(first, s, t, p.bilinear, p.midTexel), first.yuv && p.convert[0]);
-    if constexpr (kTwoCycle) {
-      const TSampler& second = p.samplers[tile1];
-      in[kInTexel1] =
-          TexelOf(SampleTexture(second, s, t, p.bilinear, p.midTexel), second.yuv && p.convert[1]);
-    } else {
-      in[kInTexel1] = in[kInTexel0];
-    }
-    if (p.needsTexelAlpha) {
-      in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
-      in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+      b.s[n] = Coordinate(a[kAttrS]);
+      b.t[n] = Coordinate(a[kAttrT]);
     }
   }
-  // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of
-  // two starts without a combined colour.
-  TTexel color;
+  if (!p.lod) return;
+  for (uint32_t n = 0; n < b.count; ++n) {
+    // The attributes at the next pixel and one scanline down.
+    const int32_t* a = b.attr[n];
+    const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
+    const int32_t belowS = Step(a[kAttrS], p.dy[kAttrS]), belowT = Step(a[kAttrT], p.dy[kAttrT]);
+    int32_t sx, tx, sy, ty;
+    if constexpr (kPerspective) {
+      const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
+      const uint64_t belowW = PerspectiveReciprocal(Step(a[kAttrW], p.dy[kAttrW]));
+      sx = PerspectiveCoordinate(nextS, nextW);
+      tx = PerspectiveCoordinate(nextT, nextW);
+      sy = PerspectiveCoordinate(belowS, belowW);
+      ty = PerspectiveCoordinate(belowT, belowW);
+    } else {
+      sx = Coordinate(nextS);
+      tx = Coordinate(nextT);
+      sy = Coordinate(belowS);
+      ty = Coordinate(belowT);
+    }
+    const TLod lod = LevelOfDetail(p, b.s[n], b.t[n], sx, tx, sy, ty);
+    b.tile0[n] = static_cast<uint8_t>(lod.tile0);
+    b.tile1[n] = static_cast<uint8_t>(lod.tile1);
+    b.lodFrac[n] = lod.frac;
+  }
+}
+
+// The batch's texels from one tile, its kind of fetch and the filter chosen once.
+template <TFetch kFetch>
+[[gnu::flatten]] void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count,
+                               const int32_t* s, const int32_t* t, TTexel* out) {
+  for (uint32_t n = 0; n < count; ++n)
+    out[n] = SampleTextureAs<kFetch>(sampler, s[n], t[n], p.bilinear, p.midTexel);
+}
+
+void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {
+  const uint32_t count = b.count;
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+      return SampleAs<TFetch::Rgba16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Rgba32:
+      return SampleAs<TFetch::Rgba32>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Yuv16:
+      return SampleAs<TFetch::Yuv16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia4:
+      return SampleAs<TFetch::Ia4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia8:
+      return SampleAs<TFetch::Ia8>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia16:
+      return SampleAs<TFetch::Ia16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::I4:
+      return SampleAs<TFetch::I4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::I8:
+      return SampleAs<TFetch::I8>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Tlut4:
+      return SampleAs<TFetch::Tlut4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Tlut8:
+    default:
+      return SampleAs<TFetch::Tlut8>(p, sampler, count, b.s, b.t, out);
+  }
+}
+
+// TEXEL0, and in two-cycle mode TEXEL1 from the next tile (or the level of detail's tiles).
+template <bool kTwoCycle, bool kPerspective>
+void Texels(const TPipeline& p, TBatch& b) {
+  Coordinates<kPerspective>(p, b);
+  if (p.lod) {
+    for (uint32_t n = 0; n < b.count; ++n) {
+      const TSampler& first = p.samplers[b.tile0[n]];
+      b.texel0[n] = TexelOf(SampleTexture(first, b.s[n], b.t[n], p.bilinear, p.midTexel),
+                            first.yuv && p.convert[0]);
+      if constexpr (kTwoCycle) {
+        const TSampler& second = p.samplers[b.tile1[n]];
+        b.texel1[n] = TexelOf(SampleTexture(second, b.s[n], b.t[n], p.bilinear, p.midTexel),
+                              second.yuv && p.convert[1]);
+      }
+    }
+    return;
+  }
+  const TSampler& first = p.samplers[p.tile];
+  Sample(p, first, b, b.texel0);
+  if (first.yuv && p.convert[0])
+    for (uint32_t n = 0; n < b.count; ++n)
+      b.texel0[n] = TexelOf(b.texel0[n], true);
   if constexpr (kTwoCycle) {
-    in[kInCombined] = 0;
-    in[kInCombinedAlpha] = 0;
-    in[kInCombined] = Combine(in, p.cycles[0]);
-    if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
+    const TSampler& second = p.samplers[(p.tile + 1) & 7];
+    Sample(p, second, b, b.texel1);
+    if (second.yuv && p.convert[1])
+      for (uint32_t n = 0; n < b.count; ++n)
+        b.texel1[n] = TexelOf(b.texel1[n], true);
   }
-  color = Combine(in, p.cycles[1]);
-  int32_t colorAlpha = Lane(color, 3);
-  if (m.key) [[unlikely]]
-    colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
-  // Coverage and alpha.
-  uint32_t coverage = cvg;
-  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
-  if (coverage == 0) return;
-  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
-  if (m.alphaCompare) {
-    const int32_t threshold = m.ditherAlpha
-                                  ? static_cast<int32_t>(Noise(x, spanY, p.primitive) >> 8 & 0xFF)
-                                  : State.blend.a;
-    if (alpha < threshold) return;
-  }
-  // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
-  // depth passes.
-  uint32_t newDepth = 0;
-  const uint32_t pixel = y * p.colorWidth + static_cast<uint32_t>(x);
-  const uint32_t zAddress = p.zAddress + pixel * 2;
-  if constexpr (kDepth) {
-    const uint32_t z18 =
-        m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
-    newDepth = Compress(z18, p.dzExponent);
-    if (m.zCompare) {
-      const uint32_t stored = ReadRdram16(zAddress);
-      const uint32_t memZ = Decompress(stored);
-      const uint32_t z = Decompress(newDepth);
-      if (m.zMode == kZDecal) {
-        const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
-        const uint32_t diff = z > memZ ? z - memZ : memZ - z;
-        if (diff > std::max(p.dz18, memDz)) return;
-      } else if (z > memZ) {
-        return;
+}
+
+// The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two
+// starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode.
+template <bool kTexture, bool kTwoCycle>
+void CombineBatch(const TPipeline& p, int32_t y, TBatch& b) {
+  alignas(16) TTexel in[kInputs];
+  std::copy(p.inputs, p.inputs + kInputs, in);
+  for (uint32_t n = 0; n < b.count; ++n) {
+    in[kInShade] = ShadeOf(b.attr[n] + kAttrR);
+    b.shadeAlpha[n] = Lane(in[kInShade], 3);
+    if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
+    if (p.needsNoise)
+      in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], y, p.primitive) & 0xFF));
+    if constexpr (kTexture) {
+      in[kInTexel0] = b.texel0[n];
+      in[kInTexel1] = kTwoCycle ? b.texel1[n] : b.texel0[n];
+      if (p.needsTexelAlpha) {
+        in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
+        in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
       }
+      if (p.lod) in[kInLodFrac] = Broadcast(b.lodFrac[n]);
     }
+    if constexpr (kTwoCycle) {
+      in[kInCombined] = 0;
+      in[kInCombinedAlpha] = 0;
+      in[kInCombined] = Combine(in, p.cycles[0]);
+      if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
+    }
+    b.color[n] = Combine(in, p.cycles[1]);
   }
-  // Memory.
-  uint32_t colorAddress = p.colorAddress;
-  TTexel memory = 0;
-  uint32_t memCvg = 0;
-  if (p.colorSize == kSize16) {
-    colorAddress += pixel * 2;
-    if (m.imageRead) {
-      const uint32_t old = ReadRdram16(colorAddress);
-      memory = Packed5551(old);
-      memCvg = (old & 1) != 0 ? 7 : 0;
+}
+
+// Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
+// pixels left go on the batch's list.
+void CoverageAndAlpha(const TPipeline& p, int32_t y, TBatch& b) {
+  const TOtherModes& m = p.modes;
+  uint32_t kept = 0;
+  if (!m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare) {
+    for (uint32_t n = 0; n < b.count; ++n) {
+      b.coverage[n] = b.cvg[n];
+      b.alpha[n] = Lane(b.color[n], 3);
+      b.keep[kept++] = static_cast<uint8_t>(n);
     }
-  } else if (p.colorSize == kSize32) {
-    colorAddress += pixel * 4;
-    if (m.imageRead) {
-      const uint32_t old = ReadRdram32(colorAddress);
-      memory = PackColor(UnpackColor(old));
-      memCvg = (old >> 5) & 7;
+    b.kept = kept;
+    return;
+  }
+  for (uint32_t n = 0; n < b.count; ++n) {
+    const TTexel color = b.color[n];
+    int32_t colorAlpha = Lane(color, 3);
+    if (m.key) colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
+    uint32_t coverage = b.cvg[n];
+    if (m.cvgTimesAlpha) coverage = (coverage * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
+    if (coverage == 0) continue;
+    const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
+    if (m.alphaCompare) {
+      const int32_t threshold =
+          m.ditherAlpha ? static_cast<int32_t>(Noise(b.x[n], y, p.primitive) >> 8 & 0xFF)
+                        : State.blend.a;
+      if (alpha < threshold) continue;
+    }
+    b.coverage[n] = coverage;
+    b.alpha[n] = alpha;
+    b.keep[kept++] = static_cast<uint8_t>(n);
+  }
+  b.kept = kept;
+}
+
+// Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
+// depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
+void DepthTest(const TPipeline& p, int32_t y, TBatch& b) {
+  const TOtherModes& m = p.modes;
+  for (uint32_t k = 0; k < b.kept; ++k) {
+    const uint32_t n = b.keep[k];
+    const uint32_t z18 =
+        m.zSourcePrim ? p.zPrim
+                      : static_cast<uint32_t>(std::clamp(b.attr[n][kAttrZ] >> 13, 0, 0x3FFFF));
+    b.depth[n] = Compress(z18, p.dzExponent);
+  }
+  if (!m.zCompare) return;
+  const uint32_t row = p.zAddress + static_cast<uint32_t>(y) * p.colorWidth * 2;
+  uint32_t kept = 0;
+  if (m.zMode == kZDecal) {
+    for (uint32_t k = 0; k < b.kept; ++k) {
+      const uint32_t n = b.keep[k];
+      const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
+      const uint32_t memZ = Decompress(stored), z = Decompress(b.depth[n]);
+      const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
+      const uint32_t diff = z > memZ ? z - memZ : memZ - z;
+      if (diff <= std::max(p.dz18, memDz)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
   } else {
-    colorAddress += pixel;
-    if (m.imageRead) memory = Broadcast(static_cast<int32_t>(ReadRdram8(colorAddress)));
-  }
-  // The blender: in two-cycle mode the first cycle always blends, feeding the second.
-  const int32_t alphas[4] = {alpha, State.fog.a, Lane(in[kInShade], 3), 0};
-  TTexel blended = color;
-  int last = 0;
-  if constexpr (kTwoCycle) {
-    blended =
-        BlendCycle(p.blend[0], {color, memory, p.blendColor, p.fogColor}, alphas, memCvg, false);
-    last = 1;
-  }
-  const TBlenderCycle& final = p.blend[last];
-  const TTexel sources[4] = {blended, memory, p.blendColor, p.fogColor};
-  if (m.forceBlend)
-    blended = BlendCycle(final, sources, alphas, memCvg, false);
-  else if (m.antialias && coverage < 8)
-    blended = BlendCycle(final, sources, alphas, memCvg, true);
-  else
-    blended = sources[final.p];
-  // Coverage into memory, then the colour.
-  uint32_t newCvg;
-  switch (m.cvgDest) {
-    case kCvgClamp:
-      newCvg = std::min(coverage + memCvg, 7u);
-      break;
-    case kCvgWrap:
-      newCvg = (coverage + memCvg) & 7;
-      break;
-    case kCvgZap:
-      newCvg = 7;
-      break;
-    default:
-      newCvg = memCvg;
-      break;
-  }
-  const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
-  const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
-  const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
-  const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
-  if (p.colorSize == kSize16) {
-    uint32_t value;
-    if (writeColor) {
-      uint32_t d = 8;
-      if (m.rgbDither == 0) d = kMagicSquare[(y & 3) * 4 + (x & 3)];
-      if (m.rgbDither == 1) d = kBayer[(y & 3) * 4 + (x & 3)];
-      if (m.rgbDither == 2) d = Noise(x, spanY, p.primitive) & 7;
-      value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
-    } else {
-      value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
+    for (uint32_t k = 0; k < b.kept; ++k) {
+      const uint32_t n = b.keep[k];
+      const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
+      if ((b.depth[n] >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
-    WriteRdram16(colorAddress, value);
-  } else if (p.colorSize == kSize32) {
-    const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
-                                      : (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
-    WriteRdram32(colorAddress, value);
-  } else if (writeColor) {
-    WriteRdram8(colorAddress, red);
   }
-  if constexpr (kDepth) {
-    if (m.zUpdate) WriteRdram16(zAddress, newDepth);
+  b.kept = kept;
+}
+
+// The colour image's pixel as the blender reads it, and its coverage.
+template <uint32_t kSize>
+[[gnu::always_inline]] inline TTexel ReadMemory(uint32_t address, uint32_t& memCvg) {
+  if constexpr (kSize == kSize16) {
+    const uint32_t old = ReadRdram16(address);
+    memCvg = (old & 1) != 0 ? 7 : 0;
+    return Packed5551(old);
+  } else if constexpr (kSize == kSize32) {
+    const uint32_t old = ReadRdram32(address);
+    memCvg = (old >> 5) & 7;
+    return PackColor(UnpackColor(old));
+  } else {
+    memCvg = 0;
+    return Broadcast(static_cast<int32_t>(ReadRdram8(address)));
   }
+}
+
+// The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
+// image) with its coverage, then depth. The modes are read into locals first: the writes to
+// memory could alias anything, and the compiler would read them again for every pixel.
+template <uint32_t kSize, bool kTwoCycle, bool kDepth>
+void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
+  const TOtherModes& m = p.modes;
+  const auto y = static_cast<uint32_t>(spanY);
+  constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
+  const uint32_t row = y * p.colorWidth;
+  const uint32_t colorRow = p.colorAddress + row * kBytes, depthRow = p.zAddress + row * 2;
+  const bool imageRead = m.imageRead, forceBlend = m.forceBlend, antialias = m.antialias;
+  const bool colorOnCvg = m.colorOnCvg, zUpdate = kDepth && m.zUpdate;
+  const bool noiseDither = m.rgbDither == 2;
+  const uint32_t cvgDest = m.cvgDest, primitive = p.primitive;
+  const int32_t fogAlpha = State.fog.a;
+  const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
+  const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
+  // The dither values of this scanline, by x & 3 (8: none).
+  uint32_t dither[4] = {8, 8, 8, 8};
+  for (uint32_t i = 0; i < 4; ++i) {
+    if (m.rgbDither == 0) dither[i] = kMagicSquare[(y & 3) * 4 + i];
+    if (m.rgbDither == 1) dither[i] = kBayer[(y & 3) * 4 + i];
+  }
+  for (uint32_t k = 0; k < b.kept; ++k) {
+    const uint32_t n = b.keep[k];
+    const int32_t x = b.x[n];
+    const uint32_t address = colorRow + static_cast<uint32_t>(x) * kBytes;
+    const uint32_t coverage = b.coverage[n];
+    const TTexel color = b.color[n];
+    uint32_t memCvg = 0;
+    const TTexel memory = imageRead ? ReadMemory<kSize>(address, memCvg) : 0;
+    // In two-cycle mode the first cycle always blends, feeding the second.
+    const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
+    TTexel blended = color;
+    if constexpr (kTwoCycle)
+      blended = BlendCycle(first, {color, memory, blendColor, fogColor}, alphas, memCvg, false);
+    const TTexel sources[4] = {blended, memory, blendColor, fogColor};
+    if (forceBlend)
+      blended = BlendCycle(final, sources, alphas, memCvg, false);
+    else if (antialias && coverage < 8)
+      blended = BlendCycle(final, sources, alphas, memCvg, true);
+    else
+      blended = sources[final.p];
+    // Coverage into memory, then the colour.
+    uint32_t newCvg;
+    switch (cvgDest) {
+      case kCvgClamp:
+        newCvg = std::min(coverage + memCvg, 7u);
+        break;
+      case kCvgWrap:
+        newCvg = (coverage + memCvg) & 7;
+        break;
+      case kCvgZap:
+        newCvg = 7;
+        break;
+      default:
+        newCvg = memCvg;
+        break;
+    }
+    const bool writeColor = !colorOnCvg || coverage + memCvg > 7;
+    const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
+    const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
+    const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
+    if constexpr (kSize == kSize16) {
+      uint32_t value;
+      if (writeColor) {
+        const uint32_t d = noiseDither ? Noise(x, spanY, primitive) & 7 : dither[x & 3];
+        value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
+      } else {
+        value = (ReadRdram16(address) & ~1u) | newCvg >> 2;
+      }
+      WriteRdram16(address, value);
+    } else if constexpr (kSize == kSize32) {
+      const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
+                                        : (ReadRdram32(address) & ~0xFFu) | newCvg << 5;
+      WriteRdram32(address, value);
+    } else if (writeColor) {
+      WriteRdram8(address, red);
+    }
+    if (zUpdate) WriteRdram16(depthRow + static_cast<uint32_t>(x) * 2, b.depth[n]);
+  }
+}
+
+template <bool kTwoCycle, bool kDepth>
+void Write(const TPipeline& p, int32_t y, const TBatch& b) {
+  if (p.colorSize == kSize16)
+    WriteLanes<kSize16, kTwoCycle, kDepth>(p, y, b);
+  else if (p.colorSize == kSize32)
+    WriteLanes<kSize32, kTwoCycle, kDepth>(p, y, b);
+  else
+    WriteLanes<kSize8, kTwoCycle, kDepth>(p, y, b);
+}
+
+// Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
+// before the next is read, and the batches are of one pixel.
+bool ImagesOverlap(const TPipeline& p, const TSpan& span) {
+  const uint64_t bytes = p.colorSize == kSize16 ? 2 : p.colorSize == kSize32 ? 4 : 1;
+  const uint64_t first =
+      uint64_t{static_cast<uint32_t>(span.y)} * p.colorWidth + static_cast<uint32_t>(span.xStart);
+  const uint64_t pixels = static_cast<uint32_t>(span.xEnd - span.xStart + 1);
+  // Whole words, as the accesses reach them.
+  const uint64_t color = p.colorAddress + first * bytes, depth = p.zAddress + first * 2;
+  const uint64_t colorEnd = color + pixels * bytes + 3, depthEnd = depth + pixels * 2 + 3;
+  return (color & ~3ull) < (depthEnd & ~3ull) && (depth & ~3ull) < (colorEnd & ~3ull);
 }
 
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
-  // The modes and the combiner's inputs in locals of the span, apart from the pipeline.
-  const TOtherModes m = p.modes;
-  alignas(16) TTexel in[kInputs];
-  for (uint32_t i = 0; i < kInputs; ++i)
-    in[i] = p.inputs[i];
   int32_t a[kAttrCount];
-  int32_t below[kAttrCount];
-  for (uint32_t i = 0; i < kAttrCount; ++i) {
-    a[i] = span.attr[i];
-    below[i] = Step(span.attr[i], p.dy[i]);
-  }
+  std::copy(span.attr, span.attr + kAttrCount, a);
+  const int32_t batch = kDepth && ImagesOverlap(p, span) ? 1 : kBatch;
+  TBatch b;
   uint32_t touched = 0;
-  for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
-    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
-    if (cvg != 0) {
-      ++touched;
-      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, m, in, x, span.y, cvg, a, below);
-    }
-    for (uint32_t i = 0; i < kAttrCount; ++i)
-      a[i] = Step(a[i], p.dx[i]);
-    if (p.lod)
-      for (uint32_t i = 0; i < kAttrCount; ++i)
-        below[i] = Step(below[i], p.dx[i]);
+  for (int32_t x0 = span.xStart; x0 <= span.xEnd; x0 += batch) {
+    Gather(p, span, x0, std::min(x0 + batch - 1, span.xEnd), a, b);
+    if (b.count == 0) continue;
+    touched += b.count;
+    if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
+    CombineBatch<kTexture, kTwoCycle>(p, span.y, b);
+    CoverageAndAlpha(p, span.y, b);
+    if constexpr (kDepth) DepthTest(p, span.y, b);
+    Write<kTwoCycle, kDepth>(p, span.y, b);
   }
   return touched;
 }
