@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "rdp/RdpState.h"
@@ -148,10 +149,24 @@ inline TColor Unpack(TTexel t) {
 }
 
 // 5-5-5-1: each five-bit channel widened by repeating its top three bits below it.
-inline TTexel Packed5551(uint32_t texel) {
+constexpr TTexel Widened5551(uint32_t texel) {
   const TTexel five =
       TTexel{texel >> 11 & 31} | TTexel{texel >> 6 & 31} << 16 | TTexel{texel >> 1 & 31} << 32;
   return (five << 3) | ((five >> 2) & 0x0000000700070007) | TTexel{(texel & 1) * 255u} << 48;
+}
+// The same by table, one per byte of the texel: green's bits straddle the two bytes, but the
+// bits each byte gives the widened channel are its own (the upper byte's three green bits land
+// on bits 7 to 5 and 2 to 0, the lower byte's two on bits 4 and 3), so the halves OR together.
+inline constexpr auto k5551Bytes = [] {
+  std::array<std::array<TTexel, 256>, 2> table{};
+  for (uint32_t byte = 0; byte < 256; ++byte) {
+    table[0][byte] = Widened5551(byte << 8);
+    table[1][byte] = Widened5551(byte);
+  }
+  return table;
+}();
+inline TTexel Packed5551(uint32_t texel) {
+  return k5551Bytes[0][texel >> 8 & 0xFF] | k5551Bytes[1][texel & 0xFF];
 }
 inline TTexel PackedGrey(uint32_t intensity, uint32_t alpha) {
   return intensity * (kLaneOnes >> 16) | TTexel{alpha} << 48;
