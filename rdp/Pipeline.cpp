@@ -82,9 +82,10 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
 #endif
 
 [[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
-  TTexel v[4];
-  for (int k = 0; k < 4; ++k)
-    v[k] = (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+  auto pick = [&](int k) {
+    return (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+  };
+  const TTexel v[4] = {pick(0), pick(1), pick(2), pick(3)};
 #if defined(__SSE2__)
   // Each lane's (a - b) beside its d, against its c beside 256: one multiply-add gives
   // (a - b) * c + d * 256 for the four lanes.
