@@ -541,6 +541,8 @@ void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
   const int32_t fogAlpha = State.fog.a;
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
+  // Without blending and without memory the pixel's own colour goes to memory as it is.
+  const bool passColor = !kTwoCycle && !imageRead && !forceBlend && !antialias && final.p == 0;
   // The dither values of this scanline, by x & 3 (8: none).
   uint32_t dither[4] = {8, 8, 8, 8};
   for (uint32_t i = 0; i < 4; ++i) {
@@ -554,19 +556,21 @@ void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
     const uint32_t coverage = b.coverage[n];
     const TTexel color = b.color[n];
     uint32_t memCvg = 0;
-    const TTexel memory = imageRead ? ReadMemory<kSize>(address, memCvg) : 0;
-    // In two-cycle mode the first cycle always blends, feeding the second.
-    const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
     TTexel blended = color;
-    if constexpr (kTwoCycle)
-      blended = BlendCycle(first, {color, memory, blendColor, fogColor}, alphas, memCvg, false);
-    const TTexel sources[4] = {blended, memory, blendColor, fogColor};
-    if (forceBlend)
-      blended = BlendCycle(final, sources, alphas, memCvg, false);
-    else if (antialias && coverage < 8)
-      blended = BlendCycle(final, sources, alphas, memCvg, true);
-    else
-      blended = sources[final.p];
+    if (!passColor) {
+      const TTexel memory = imageRead ? ReadMemory<kSize>(address, memCvg) : 0;
+      // In two-cycle mode the first cycle always blends, feeding the second.
+      const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
+      if constexpr (kTwoCycle)
+        blended = BlendCycle(first, {color, memory, blendColor, fogColor}, alphas, memCvg, false);
+      const TTexel sources[4] = {blended, memory, blendColor, fogColor};
+      if (forceBlend)
+        blended = BlendCycle(final, sources, alphas, memCvg, false);
+      else if (antialias && coverage < 8)
+        blended = BlendCycle(final, sources, alphas, memCvg, true);
+      else
+        blended = sources[final.p];
+    }
     // Coverage into memory, then the colour.
     uint32_t newCvg;
     switch (cvgDest) {
