@@ -478,30 +478,38 @@ void CoverageAndAlpha(const TPipeline& p, int32_t y, TBatch& b) {
 // depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
 void DepthTest(const TPipeline& p, int32_t y, TBatch& b) {
   const TOtherModes& m = p.modes;
-  for (uint32_t k = 0; k < b.kept; ++k) {
-    const uint32_t n = b.keep[k];
+  const bool primitiveDepth = m.zSourcePrim;
+  const uint32_t zPrim = p.zPrim, dzExponent = p.dzExponent;
+  auto depthOf = [&](uint32_t n) {
     const uint32_t z18 =
-        m.zSourcePrim ? p.zPrim
-                      : static_cast<uint32_t>(std::clamp(b.attr[n][kAttrZ] >> 13, 0, 0x3FFFF));
-    b.depth[n] = Compress(z18, p.dzExponent);
+        primitiveDepth ? zPrim
+                       : static_cast<uint32_t>(std::clamp(b.attr[n][kAttrZ] >> 13, 0, 0x3FFFF));
+    return b.depth[n] = Compress(z18, dzExponent);
+  };
+  if (!m.zCompare) {
+    for (uint32_t k = 0; k < b.kept; ++k)
+      depthOf(b.keep[k]);
+    return;
   }
-  if (!m.zCompare) return;
   const uint32_t row = p.zAddress + static_cast<uint32_t>(y) * p.colorWidth * 2;
   uint32_t kept = 0;
   if (m.zMode == kZDecal) {
+    const uint32_t dz18 = p.dz18;
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
+      const uint32_t z = Decompress(depthOf(n));
       const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
-      const uint32_t memZ = Decompress(stored), z = Decompress(b.depth[n]);
+      const uint32_t memZ = Decompress(stored);
       const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
       const uint32_t diff = z > memZ ? z - memZ : memZ - z;
-      if (diff <= std::max(p.dz18, memDz)) b.keep[kept++] = static_cast<uint8_t>(n);
+      if (diff <= std::max(dz18, memDz)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
   } else {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
+      const uint32_t depth = depthOf(n);
       const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
-      if ((b.depth[n] >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
+      if ((depth >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
   }
   b.kept = kept;
