@@ -256,14 +256,15 @@ TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
   return Pack(out[0], out[1], out[2], 0);
 }
 
-// A span goes through the pipeline in batches of pixels, one stage at a time over the whole
-// batch: each stage makes its choices on the modes once, and its loop does only the pixels'
-// work. Stages after the combiner keep a list of the pixels still drawn.
+// Spans go through the pipeline in batches of pixels, one stage at a time over the whole batch:
+// each stage makes its choices on the modes once, and its loop does only the pixels' work.
+// A batch gathers the pixels of several spans of a primitive, as spans of small primitives are
+// short. Stages after the combiner keep a list of the pixels still drawn.
 constexpr int32_t kBatch = 64;
 
 struct TBatch {
   uint32_t count = 0;  // pixels with samples
-  int32_t x[kBatch];
+  int32_t x[kBatch], y[kBatch];
   uint32_t cvg[kBatch];
   int32_t attr[kBatch][kAttrCount];
   int32_t s[kBatch], t[kBatch];
@@ -278,18 +279,19 @@ struct TBatch {
   uint8_t keep[kBatch];
 };
 
-// The pixels of x0..x1 with samples, their coverage and attributes; `a` holds the attributes at
-// x0 and is left at x1 + 1. The attributes step in locals, eight lanes the compiler can keep in
-// vector registers.
+// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
+// holds the attributes at x0 and is left at x1 + 1. The attributes step in locals, eight lanes the
+// compiler can keep in vector registers.
 void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
   uint32_t at[kAttrCount], step[kAttrCount];
   std::memcpy(at, a, sizeof(at));
   std::memcpy(step, p.dx, sizeof(step));
-  uint32_t n = 0;
+  uint32_t n = b.count;
   for (int32_t x = x0; x <= x1; ++x) {
     const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
     if (cvg != 0) {
       b.x[n] = x;
+      b.y[n] = span.y;
       b.cvg[n] = cvg;
       std::memcpy(b.attr[n], at, sizeof(at));
       ++n;
@@ -411,7 +413,7 @@ void Texels(const TPipeline& p, TBatch& b) {
 // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two
 // starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode.
 template <bool kTexture, bool kTwoCycle>
-void CombineBatch(const TPipeline& p, int32_t y, TBatch& b) {
+void CombineBatch(const TPipeline& p, TBatch& b) {
   alignas(16) TTexel in[kInputs];
   std::copy(p.inputs, p.inputs + kInputs, in);
   for (uint32_t n = 0; n < b.count; ++n) {
@@ -419,7 +421,7 @@ void CombineBatch(const TPipeline& p, int32_t y, TBatch& b) {
     b.shadeAlpha[n] = Lane(in[kInShade], 3);
     if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
     if (p.needsNoise)
-      in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], y, p.primitive) & 0xFF));
+      in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) & 0xFF));
     if constexpr (kTexture) {
       in[kInTexel0] = b.texel0[n];
       in[kInTexel1] = kTwoCycle ? b.texel1[n] : b.texel0[n];
@@ -441,7 +443,7 @@ void CombineBatch(const TPipeline& p, int32_t y, TBatch& b) {
 
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
 // pixels left go on the batch's list.
-void CoverageAndAlpha(const TPipeline& p, int32_t y, TBatch& b) {
+void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   uint32_t kept = 0;
   if (!m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare) {
@@ -463,7 +465,7 @@ void CoverageAndAlpha(const TPipeline& p, int32_t y, TBatch& b) {
     const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
     if (m.alphaCompare) {
       const int32_t threshold =
-          m.ditherAlpha ? static_cast<int32_t>(Noise(b.x[n], y, p.primitive) >> 8 & 0xFF)
+          m.ditherAlpha ? static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) >> 8 & 0xFF)
                         : State.blend.a;
       if (alpha < threshold) continue;
     }
@@ -476,7 +478,7 @@ void CoverageAndAlpha(const TPipeline& p, int32_t y, TBatch& b) {
 
 // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
 // depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
-void DepthTest(const TPipeline& p, int32_t y, TBatch& b) {
+void DepthTest(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   const bool primitiveDepth = m.zSourcePrim;
   const uint32_t zPrim = p.zPrim, dzExponent = p.dzExponent;
@@ -491,14 +493,17 @@ void DepthTest(const TPipeline& p, int32_t y, TBatch& b) {
       depthOf(b.keep[k]);
     return;
   }
-  const uint32_t row = p.zAddress + static_cast<uint32_t>(y) * p.colorWidth * 2;
+  const uint32_t zAddress = p.zAddress, width = p.colorWidth;
+  auto address = [&](uint32_t n) {
+    return zAddress + (static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n])) * 2;
+  };
   uint32_t kept = 0;
   if (m.zMode == kZDecal) {
     const uint32_t dz18 = p.dz18;
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
       const uint32_t z = Decompress(depthOf(n));
-      const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
+      const uint32_t stored = ReadRdram16(address(n));
       const uint32_t memZ = Decompress(stored);
       const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
       const uint32_t diff = z > memZ ? z - memZ : memZ - z;
@@ -508,7 +513,7 @@ void DepthTest(const TPipeline& p, int32_t y, TBatch& b) {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
       const uint32_t depth = depthOf(n);
-      const uint32_t stored = ReadRdram16(row + static_cast<uint32_t>(b.x[n]) * 2);
+      const uint32_t stored = ReadRdram16(address(n));
       if ((depth >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
   }
@@ -536,12 +541,10 @@ template <uint32_t kSize>
 // image) with its coverage, then depth. The modes are read into locals first: the writes to
 // memory could alias anything, and the compiler would read them again for every pixel.
 template <uint32_t kSize, bool kTwoCycle, bool kDepth>
-void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
+void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TOtherModes& m = p.modes;
-  const auto y = static_cast<uint32_t>(spanY);
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
-  const uint32_t row = y * p.colorWidth;
-  const uint32_t colorRow = p.colorAddress + row * kBytes, depthRow = p.zAddress + row * 2;
+  const uint32_t width = p.colorWidth, colorAddress = p.colorAddress, zAddress = p.zAddress;
   const bool imageRead = m.imageRead, forceBlend = m.forceBlend, antialias = m.antialias;
   const bool colorOnCvg = m.colorOnCvg, zUpdate = kDepth && m.zUpdate;
   const bool noiseDither = m.rgbDither == 2;
@@ -551,16 +554,14 @@ void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
   // Without blending and without memory the pixel's own colour goes to memory as it is.
   const bool passColor = !kTwoCycle && !imageRead && !forceBlend && !antialias && final.p == 0;
-  // The dither values of this scanline, by x & 3 (8: none).
-  uint32_t dither[4] = {8, 8, 8, 8};
-  for (uint32_t i = 0; i < 4; ++i) {
-    if (m.rgbDither == 0) dither[i] = kMagicSquare[(y & 3) * 4 + i];
-    if (m.rgbDither == 1) dither[i] = kBayer[(y & 3) * 4 + i];
-  }
+  // The dither values by (y & 3) * 4 + (x & 3); 8 is none.
+  static constexpr uint8_t kNoDither[16] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+  const uint8_t* dither = m.rgbDither == 0 ? kMagicSquare : m.rgbDither == 1 ? kBayer : kNoDither;
   for (uint32_t k = 0; k < b.kept; ++k) {
     const uint32_t n = b.keep[k];
-    const int32_t x = b.x[n];
-    const uint32_t address = colorRow + static_cast<uint32_t>(x) * kBytes;
+    const int32_t x = b.x[n], y = b.y[n];
+    const uint32_t pixel = static_cast<uint32_t>(y) * width + static_cast<uint32_t>(x);
+    const uint32_t address = colorAddress + pixel * kBytes;
     const uint32_t coverage = b.coverage[n];
     const TTexel color = b.color[n];
     uint32_t memCvg = 0;
@@ -602,7 +603,7 @@ void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
     if constexpr (kSize == kSize16) {
       uint32_t value;
       if (writeColor) {
-        const uint32_t d = noiseDither ? Noise(x, spanY, primitive) & 7 : dither[x & 3];
+        const uint32_t d = noiseDither ? Noise(x, y, primitive) & 7 : dither[(y & 3) * 4 + (x & 3)];
         value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
       } else {
         value = (ReadRdram16(address) & ~1u) | newCvg >> 2;
@@ -615,22 +616,22 @@ void WriteLanes(const TPipeline& p, int32_t spanY, const TBatch& b) {
     } else if (writeColor) {
       WriteRdram8(address, red);
     }
-    if (zUpdate) WriteRdram16(depthRow + static_cast<uint32_t>(x) * 2, b.depth[n]);
+    if (zUpdate) WriteRdram16(zAddress + pixel * 2, b.depth[n]);
   }
 }
 
 template <bool kTwoCycle, bool kDepth>
-void Write(const TPipeline& p, int32_t y, const TBatch& b) {
+void Write(const TPipeline& p, const TBatch& b) {
   if (p.colorSize == kSize16)
-    WriteLanes<kSize16, kTwoCycle, kDepth>(p, y, b);
+    WriteLanes<kSize16, kTwoCycle, kDepth>(p, b);
   else if (p.colorSize == kSize32)
-    WriteLanes<kSize32, kTwoCycle, kDepth>(p, y, b);
+    WriteLanes<kSize32, kTwoCycle, kDepth>(p, b);
   else
-    WriteLanes<kSize8, kTwoCycle, kDepth>(p, y, b);
+    WriteLanes<kSize8, kTwoCycle, kDepth>(p, b);
 }
 
 // Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
-// before the next is read, and the batches are of one pixel.
+// before the next is read, and the span goes through the stages a pixel at a time.
 bool ImagesOverlap(const TPipeline& p, const TSpan& span) {
   const uint64_t bytes = p.colorSize == kSize16 ? 2 : p.colorSize == kSize32 ? 4 : 1;
   const uint64_t first =
@@ -642,23 +643,41 @@ bool ImagesOverlap(const TPipeline& p, const TSpan& span) {
   return (color & ~3ull) < (depthEnd & ~3ull) && (depth & ~3ull) < (colorEnd & ~3ull);
 }
 
+// The batch being gathered for the current primitive.
+TBatch batch;
+
+// Runs the gathered pixels through the stages and empties the batch.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+void Flush(const TPipeline& p) {
+  TBatch& b = batch;
+  if (b.count == 0) return;
+  if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
+  CombineBatch<kTexture, kTwoCycle>(p, b);
+  CoverageAndAlpha(p, b);
+  if constexpr (kDepth) DepthTest(p, b);
+  Write<kTwoCycle, kDepth>(p, b);
+  b.count = 0;
+}
+
+// Adds a span's pixels to the batch, running it whenever it fills.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   int32_t a[kAttrCount];
   std::copy(span.attr, span.attr + kAttrCount, a);
-  const int32_t batch = kDepth && ImagesOverlap(p, span) ? 1 : kBatch;
-  TBatch b;
+  TBatch& b = batch;
+  const bool oneByOne = kDepth && ImagesOverlap(p, span);
+  if (oneByOne) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   uint32_t touched = 0;
-  for (int32_t x0 = span.xStart; x0 <= span.xEnd; x0 += batch) {
-    Gather(p, span, x0, std::min(x0 + batch - 1, span.xEnd), a, b);
-    if (b.count == 0) continue;
-    touched += b.count;
-    if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
-    CombineBatch<kTexture, kTwoCycle>(p, span.y, b);
-    CoverageAndAlpha(p, span.y, b);
-    if constexpr (kDepth) DepthTest(p, span.y, b);
-    Write<kTwoCycle, kDepth>(p, span.y, b);
+  for (int32_t x0 = span.xStart; x0 <= span.xEnd;) {
+    const int32_t room = oneByOne ? 1 : kBatch - static_cast<int32_t>(b.count);
+    const int32_t x1 = std::min(x0 + room - 1, span.xEnd);
+    const uint32_t before = b.count;
+    Gather(p, span, x0, x1, a, b);
+    touched += b.count - before;
+    if (oneByOne || b.count == kBatch) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
+    x0 = x1 + 1;
   }
+  if (!p.spansApart) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   return touched;
 }
 
@@ -666,11 +685,19 @@ template <int kIndex>
 constexpr TSpanFunction SpanFor() {
   return RenderSpan<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
 }
+template <int kIndex>
+constexpr TFlushFunction FlushFor() {
+  return Flush<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
+}
 
 constexpr TSpanFunction kSpanFunctions[16] = {
     SpanFor<0>(),  SpanFor<1>(),  SpanFor<2>(),  SpanFor<3>(), SpanFor<4>(),  SpanFor<5>(),
     SpanFor<6>(),  SpanFor<7>(),  SpanFor<8>(),  SpanFor<9>(), SpanFor<10>(), SpanFor<11>(),
     SpanFor<12>(), SpanFor<13>(), SpanFor<14>(), SpanFor<15>()};
+constexpr TFlushFunction kFlushFunctions[16] = {
+    FlushFor<0>(),  FlushFor<1>(),  FlushFor<2>(),  FlushFor<3>(), FlushFor<4>(),  FlushFor<5>(),
+    FlushFor<6>(),  FlushFor<7>(),  FlushFor<8>(),  FlushFor<9>(), FlushFor<10>(), FlushFor<11>(),
+    FlushFor<12>(), FlushFor<13>(), FlushFor<14>(), FlushFor<15>()};
 
 }  // namespace
 
@@ -738,7 +765,21 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.dz18 = dz << 3;
   const int index = (texture ? 1 : 0) | (p.twoCycle ? 2 : 0) | (p.depthTest ? 4 : 0) |
                     (p.perspective && texture ? 8 : 0);
+  // A batch may hold several spans where the depth test's reads cannot see another span's
+  // writes: the colour and depth images share no memory, and no row reaches past the images'
+  // width into the next. Otherwise it holds one span, so that each span's writes come before
+  // the next span's reads.
+  const uint64_t rows = (State.scissor.yl >> 2) + 1;
+  const uint64_t colorBytes = p.colorSize == kSize16 ? 2 : p.colorSize == kSize32 ? 4 : 1;
+  const uint64_t colorEnd = p.colorAddress + rows * p.colorWidth * colorBytes + 4;
+  const uint64_t depthEnd = p.zAddress + rows * p.colorWidth * 2 + 4;
+  const uint32_t right = State.scissor.xl;  // the last pixel x drawn is (right * 2 - 1) >> 3
+  const bool rowsApart = right == 0 || ((right * 2 - 1) >> 3) < p.colorWidth;
+  p.spansApart =
+      !p.depthTest ||
+      (rowsApart && (colorEnd <= (p.zAddress & ~3u) || depthEnd <= (p.colorAddress & ~3u)));
   p.span = kSpanFunctions[index];
+  p.flush = kFlushFunctions[index];
 }
 
 uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {

@@ -292,7 +292,10 @@ TDrawWork Rasterize(const TPrimitive& primitive) {
     });
   }
   PreparePipeline(pipeline, primitive);
-  return WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
+  const TDrawWork work =
+      WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
+  pipeline.flush(pipeline);
+  return work;
 }
 
 }  // namespace

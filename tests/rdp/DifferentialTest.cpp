@@ -22,8 +22,9 @@ constexpr uint32_t kTextureBytes = 0x2000;
 class RdpDifferentialTest : public RdpTest {
  protected:
   // Draws the random list of each seed with the rasterizer and with the model from the same
-  // memory and compares the images; `overlapping` puts the depth image inside the colour image.
-  static void CompareWithModel(uint32_t seeds, bool overlapping);
+  // memory and compares the images; `overlapping` puts the depth image inside the colour image,
+  // `width` is the images' width in pixels.
+  static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth);
   static std::vector<uint32_t> Snapshot() {
     std::vector<uint32_t> words;
     for (uint32_t i = 0; i < kColorBytes; i += 4)
@@ -106,10 +107,10 @@ void RandomTriangle(TRandom& r, TCommands& list) {
   }
 }
 
-TCommands RandomList(TRandom& r, uint32_t depthAddress = kDepthAddress) {
+TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width) {
   TCommands list;
   const uint32_t size = r.Chance(55) ? 2 : r.Chance(75) ? 3 : 1;
-  list.push_back(SetColorImage(0, size, kWidth, kColorAddress));
+  list.push_back(SetColorImage(0, size, width, kColorAddress));
   list.push_back(SetZImage(depthAddress));
   if (r.Chance(60)) {
     list.push_back(SetScissor(0, 0, Q(kWidth), Q(kWidth)));
@@ -211,7 +212,7 @@ TCommands RandomList(TRandom& r, uint32_t depthAddress = kDepthAddress) {
   return list;
 }
 
-void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping) {
+void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width) {
   for (uint32_t seed = 1; seed <= seeds; ++seed) {
     TRandom r{std::mt19937(seed)};
     for (uint32_t i = 0; i < kColorBytes; i += 4)
@@ -222,11 +223,11 @@ void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping) {
     for (uint32_t i = 0; i < kTextureBytes; i += 4)
       PokeWord(kTextureAddress + i, r());
     const std::vector<uint32_t> before = Snapshot();
-    // Overlapping images: the depth image a few pixels on from the colour image's start, so
-    // that a pixel's depth shares memory with a neighbour's colour.
+    // Overlapping images: the depth image a few pixels or rows on from the colour image's
+    // start, so that a pixel's depth shares memory with another pixel's colour.
     const uint32_t depthAddress =
-        overlapping ? kColorAddress + static_cast<uint32_t>(r.In(0, 40)) * 2 : kDepthAddress;
-    const TCommands list = RandomList(r, depthAddress);
+        overlapping ? kColorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
+    const TCommands list = RandomList(r, depthAddress, width);
     RdpReset();
     Run(list);
     const std::vector<uint32_t> fast = Snapshot();
@@ -259,6 +260,12 @@ TEST_F(RdpDifferentialTest, TheRasterizerDrawsWhatThePixelByPixelModelDraws) {
 // images share memory it must still draw as the model does, one pixel after the other.
 TEST_F(RdpDifferentialTest, OverlappingColourAndDepthImagesDrawAsThePixelByPixelModel) {
   CompareWithModel(300, true);
+}
+
+// With the scissor wider than the images, a pixel past a row's end is a pixel of the next row:
+// the rows of a primitive share memory.
+TEST_F(RdpDifferentialTest, RowsWiderThanTheImagesDrawAsThePixelByPixelModel) {
+  CompareWithModel(300, false, 8);
 }
 
 }  // namespace
