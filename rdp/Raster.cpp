@@ -108,24 +108,29 @@ uint32_t PixelIndex(int32_t x, int32_t y) {
 }
 
 // Fill mode writes the fill colour as memory holds it: a 16-bit image takes the upper half for
-// pixels at even halfword addresses, an 8-bit one the byte its address selects.
-void FillPixel(int32_t x, int32_t y) {
-  const TImage& image = State.colorImage;
-  const uint32_t pixel = PixelIndex(x, y);
-  switch (image.size) {
+// pixels at even halfword addresses, an 8-bit one the byte its address selects. Pixels x0..x1
+// of row y, the image read once for the row.
+void FillRow(int32_t y, int32_t x0, int32_t x1) {
+  const TRdramView ram;
+  const uint32_t base = State.colorImage.address, fill = State.fillColor;
+  const uint32_t first = PixelIndex(x0, y), end = first + static_cast<uint32_t>(x1 - x0) + 1;
+  switch (State.colorImage.size) {
     case kSize32:
-      WriteRdram32(image.address + pixel * 4, State.fillColor);
+      for (uint32_t pixel = first; pixel != end; ++pixel)
+        ram.Write32(base + pixel * 4, fill);
       break;
-    case kSize16: {
-      const uint32_t address = image.address + pixel * 2;
-      WriteRdram16(address, (address & 2) != 0 ? State.fillColor & 0xFFFF : State.fillColor >> 16);
+    case kSize16:
+      for (uint32_t pixel = first; pixel != end; ++pixel) {
+        const uint32_t address = base + pixel * 2;
+        ram.Write16(address, (address & 2) != 0 ? fill & 0xFFFF : fill >> 16);
+      }
       break;
-    }
-    case kSize8: {
-      const uint32_t address = image.address + pixel;
-      WriteRdram8(address, State.fillColor >> (24 - 8 * (address & 3)));
+    case kSize8:
+      for (uint32_t pixel = first; pixel != end; ++pixel) {
+        const uint32_t address = base + pixel;
+        ram.Write8(address, fill >> (24 - 8 * (address & 3)));
+      }
       break;
-    }
     default:
       break;
   }
@@ -230,18 +235,18 @@ TDrawWork DrawWholeRectangle(const TPrimitive& p) {
   for (int32_t y = y0; y <= y1; ++y) {
     ++work.rows;
     if (!RowKept(y)) continue;
+    work.pixels += static_cast<uint32_t>(x1 - x0 + 1);
+    if (!copy) {
+      FillRow(y, x0, x1);
+      continue;
+    }
     for (int32_t x = x0; x <= x1; ++x) {
-      if (copy) {
-        // Copy mode takes four texels a cycle: the per-pixel steps are a quarter of the given.
-        const int32_t s =
-            p.attr[kAttrS] + Mul(p.dx[kAttrS] >> 2, x - originX) + Mul(p.de[kAttrS], y - originY);
-        const int32_t t =
-            p.attr[kAttrT] + Mul(p.dx[kAttrT] >> 2, x - originX) + Mul(p.de[kAttrT], y - originY);
-        CopyPixel(sampler, x, y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
-      } else {
-        FillPixel(x, y);
-      }
-      ++work.pixels;
+      // Copy mode takes four texels a cycle: the per-pixel steps are a quarter of the given.
+      const int32_t s =
+          p.attr[kAttrS] + Mul(p.dx[kAttrS] >> 2, x - originX) + Mul(p.de[kAttrS], y - originY);
+      const int32_t t =
+          p.attr[kAttrT] + Mul(p.dx[kAttrT] >> 2, x - originX) + Mul(p.de[kAttrT], y - originY);
+      CopyPixel(sampler, x, y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
     }
   }
   return work;
@@ -253,7 +258,7 @@ uint32_t FillSpan(const TSpan& span) {
   uint32_t touched = 0;
   for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
     if ((x < span.fullStart || x > span.fullEnd) && CoverageAt(span, x) == 0) continue;
-    FillPixel(x, span.y);
+    FillRow(span.y, x, x);
     ++touched;
   }
   return touched;
