@@ -494,6 +494,7 @@ void DepthTest(const TPipeline& p, TBatch& b) {
     return;
   }
   const uint32_t zAddress = p.zAddress, width = p.colorWidth;
+  const TRdramView ram;
   auto address = [&](uint32_t n) {
     return zAddress + (static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n])) * 2;
   };
@@ -503,7 +504,7 @@ void DepthTest(const TPipeline& p, TBatch& b) {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
       const uint32_t z = Decompress(depthOf(n));
-      const uint32_t stored = ReadRdram16(address(n));
+      const uint32_t stored = ram.Read16(address(n));
       const uint32_t memZ = Decompress(stored);
       const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
       const uint32_t diff = z > memZ ? z - memZ : memZ - z;
@@ -513,7 +514,7 @@ void DepthTest(const TPipeline& p, TBatch& b) {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
       const uint32_t depth = depthOf(n);
-      const uint32_t stored = ReadRdram16(address(n));
+      const uint32_t stored = ram.Read16(address(n));
       if ((depth >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
     }
   }
@@ -522,24 +523,26 @@ void DepthTest(const TPipeline& p, TBatch& b) {
 
 // The colour image's pixel as the blender reads it, and its coverage.
 template <uint32_t kSize>
-[[gnu::always_inline]] inline TTexel ReadMemory(uint32_t address, uint32_t& memCvg) {
+[[gnu::always_inline]] inline TTexel ReadMemory(const TRdramView& ram, uint32_t address,
+                                                uint32_t& memCvg) {
   if constexpr (kSize == kSize16) {
-    const uint32_t old = ReadRdram16(address);
+    const uint32_t old = ram.Read16(address);
     memCvg = (old & 1) != 0 ? 7 : 0;
     return Packed5551(old);
   } else if constexpr (kSize == kSize32) {
-    const uint32_t old = ReadRdram32(address);
+    const uint32_t old = ram.Read32(address);
     memCvg = (old >> 5) & 7;
     return PackColor(UnpackColor(old));
   } else {
     memCvg = 0;
-    return Broadcast(static_cast<int32_t>(ReadRdram8(address)));
+    return Broadcast(static_cast<int32_t>(ram.Read8(address)));
   }
 }
 
 // The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
-// image) with its coverage, then depth. The modes are read into locals first: the writes to
-// memory could alias anything, and the compiler would read them again for every pixel.
+// image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
+// the writes to memory could alias anything, and the compiler would read them again for every
+// pixel.
 template <uint32_t kSize, bool kTwoCycle, bool kDepth>
 void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TOtherModes& m = p.modes;
@@ -551,6 +554,7 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   const uint32_t cvgDest = m.cvgDest, primitive = p.primitive;
   const int32_t fogAlpha = State.fog.a;
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
+  const TRdramView ram;
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
   // Without blending and without memory the pixel's own colour goes to memory as it is.
   const bool passColor = !kTwoCycle && !imageRead && !forceBlend && !antialias && final.p == 0;
@@ -567,7 +571,7 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
     uint32_t memCvg = 0;
     TTexel blended = color;
     if (!passColor) {
-      const TTexel memory = imageRead ? ReadMemory<kSize>(address, memCvg) : 0;
+      const TTexel memory = imageRead ? ReadMemory<kSize>(ram, address, memCvg) : 0;
       // In two-cycle mode the first cycle always blends, feeding the second.
       const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
       if constexpr (kTwoCycle)
@@ -606,17 +610,17 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
         const uint32_t d = noiseDither ? Noise(x, y, primitive) & 7 : dither[(y & 3) * 4 + (x & 3)];
         value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
       } else {
-        value = (ReadRdram16(address) & ~1u) | newCvg >> 2;
+        value = (ram.Read16(address) & ~1u) | newCvg >> 2;
       }
-      WriteRdram16(address, value);
+      ram.Write16(address, value);
     } else if constexpr (kSize == kSize32) {
       const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
-                                        : (ReadRdram32(address) & ~0xFFu) | newCvg << 5;
-      WriteRdram32(address, value);
+                                        : (ram.Read32(address) & ~0xFFu) | newCvg << 5;
+      ram.Write32(address, value);
     } else if (writeColor) {
-      WriteRdram8(address, red);
+      ram.Write8(address, red);
     }
-    if (zUpdate) WriteRdram16(zAddress + pixel * 2, b.depth[n]);
+    if (zUpdate) ram.Write16(zAddress + pixel * 2, b.depth[n]);
   }
 }
 
