@@ -304,6 +304,8 @@ void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32
 }
 
 // Texture coordinates, and with the level of detail on, each pixel's tiles and LOD fraction.
+// Forced inline: GCC 12 at -O2 drops the call of the affine form as a separate function, and the
+// texels then read coordinates never written (the texture tests catch it).
 template <bool kPerspective>
 [[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
   for (uint32_t n = 0; n < b.count; ++n) {
