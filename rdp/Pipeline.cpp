@@ -544,8 +544,9 @@ template <uint32_t kSize>
 // The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
 // image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
 // the writes to memory could alias anything, and the compiler would read them again for every
-// pixel.
-template <uint32_t kSize, bool kTwoCycle, bool kDepth>
+// pixel. kPass: without blending and without memory, the pixel's own colour goes to memory as
+// it is.
+template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass>
 void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
@@ -558,8 +559,6 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
   const TRdramView ram;
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
-  // Without blending and without memory the pixel's own colour goes to memory as it is.
-  const bool passColor = !kTwoCycle && !imageRead && !forceBlend && !antialias && final.p == 0;
   // The dither values by (y & 3) * 4 + (x & 3); 8 is none.
   static constexpr uint8_t kNoDither[16] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
   const uint8_t* dither = m.rgbDither == 0 ? kMagicSquare : m.rgbDither == 1 ? kBayer : kNoDither;
@@ -572,7 +571,7 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
     const TTexel color = b.color[n];
     uint32_t memCvg = 0;
     TTexel blended = color;
-    if (!passColor) {
+    if constexpr (!kPass) {
       const TTexel memory = imageRead ? ReadMemory<kSize>(ram, address, memCvg) : 0;
       // In two-cycle mode the first cycle always blends, feeding the second.
       const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
@@ -626,14 +625,23 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   }
 }
 
+template <bool kTwoCycle, bool kDepth, bool kPass>
+void WriteAs(const TPipeline& p, const TBatch& b) {
+  if (p.colorSize == kSize16)
+    WriteLanes<kSize16, kTwoCycle, kDepth, kPass>(p, b);
+  else if (p.colorSize == kSize32)
+    WriteLanes<kSize32, kTwoCycle, kDepth, kPass>(p, b);
+  else
+    WriteLanes<kSize8, kTwoCycle, kDepth, kPass>(p, b);
+}
+
 template <bool kTwoCycle, bool kDepth>
 void Write(const TPipeline& p, const TBatch& b) {
-  if (p.colorSize == kSize16)
-    WriteLanes<kSize16, kTwoCycle, kDepth>(p, b);
-  else if (p.colorSize == kSize32)
-    WriteLanes<kSize32, kTwoCycle, kDepth>(p, b);
+  const TOtherModes& m = p.modes;
+  if (!kTwoCycle && !m.imageRead && !m.forceBlend && !m.antialias && p.blend[0].p == 0)
+    WriteAs<false, kDepth, true>(p, b);
   else
-    WriteLanes<kSize8, kTwoCycle, kDepth>(p, b);
+    WriteAs<kTwoCycle, kDepth, false>(p, b);
 }
 
 // Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
