@@ -346,12 +346,21 @@ template <bool kPerspective>
   }
 }
 
-// The batch's texels from one tile, its kind of fetch and the filter chosen once.
-template <TFetch kFetch>
+// The batch's texels from one tile, its kind of fetch and its addressing chosen once.
+template <TFetch kFetch, bool kWrapsOnly>
 [[gnu::flatten]] void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count,
                                const int32_t* s, const int32_t* t, TTexel* out) {
   for (uint32_t n = 0; n < count; ++n)
-    out[n] = SampleTextureAs<kFetch>(sampler, s[n], t[n], p.bilinear, p.midTexel);
+    out[n] = SampleTextureAs<kFetch, kWrapsOnly>(sampler, s[n], t[n], p.bilinear, p.midTexel);
+}
+
+template <TFetch kFetch>
+void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count, const int32_t* s,
+              const int32_t* t, TTexel* out) {
+  if (WrapsOnly(sampler))
+    SampleAs<kFetch, true>(p, sampler, count, s, t, out);
+  else
+    SampleAs<kFetch, false>(p, sampler, count, s, t, out);
 }
 
 void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {

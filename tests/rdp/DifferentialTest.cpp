@@ -23,8 +23,9 @@ class RdpDifferentialTest : public RdpTest {
  protected:
   // Draws the random list of each seed with the rasterizer and with the model from the same
   // memory and compares the images; `overlapping` puts the depth image inside the colour image,
-  // `width` is the images' width in pixels.
-  static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth);
+  // `width` is the images' width in pixels; `wrapsOnly` gives tiles that only wrap.
+  static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth,
+                               bool wrapsOnly = false);
   static std::vector<uint32_t> Snapshot() {
     std::vector<uint32_t> words;
     for (uint32_t i = 0; i < kColorBytes; i += 4)
@@ -107,7 +108,8 @@ void RandomTriangle(TRandom& r, TCommands& list) {
   }
 }
 
-TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width) {
+// `wrapsOnly`: the tiles neither shift, clamp nor mirror (their masks stay random).
+TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width, bool wrapsOnly) {
   TCommands list;
   const uint32_t size = r.Chance(55) ? 2 : r.Chance(75) ? 3 : 1;
   list.push_back(SetColorImage(0, size, width, kColorAddress));
@@ -139,6 +141,7 @@ TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width) {
       const auto& f = kFormats[r.In(0, 9)];
       word = (word & ~Field(31, 51, 5)) | Field(f[0], 53, 3) | Field(f[1], 51, 2);
     }
+    if (wrapsOnly) word &= ~(Field(3, 18, 2) | Field(15, 10, 4) | Field(3, 8, 2) | Field(15, 0, 4));
     list.push_back(word);
     const uint32_t sl = static_cast<uint32_t>(r.In(0, 200)),
                    tl = static_cast<uint32_t>(r.In(0, 200));
@@ -212,7 +215,8 @@ TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width) {
   return list;
 }
 
-void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width) {
+void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width,
+                                           bool wrapsOnly) {
   for (uint32_t seed = 1; seed <= seeds; ++seed) {
     TRandom r{std::mt19937(seed)};
     for (uint32_t i = 0; i < kColorBytes; i += 4)
@@ -227,7 +231,7 @@ void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uin
     // start, so that a pixel's depth shares memory with another pixel's colour.
     const uint32_t depthAddress =
         overlapping ? kColorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
-    const TCommands list = RandomList(r, depthAddress, width);
+    const TCommands list = RandomList(r, depthAddress, width, wrapsOnly);
     RdpReset();
     Run(list);
     const std::vector<uint32_t> fast = Snapshot();
@@ -266,6 +270,11 @@ TEST_F(RdpDifferentialTest, OverlappingColourAndDepthImagesDrawAsThePixelByPixel
 // the rows of a primitive share memory.
 TEST_F(RdpDifferentialTest, RowsWiderThanTheImagesDrawAsThePixelByPixelModel) {
   CompareWithModel(300, false, 8);
+}
+
+// Tiles that only wrap take a sampler of their own.
+TEST_F(RdpDifferentialTest, TilesThatOnlyWrapDrawAsThePixelByPixelModel) {
+  CompareWithModel(300, false, kWidth, true);
 }
 
 }  // namespace
