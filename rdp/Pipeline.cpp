@@ -422,34 +422,49 @@ void Texels(const TPipeline& p, TBatch& b) {
 }
 
 // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two
-// starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode.
-template <bool kTexture, bool kTwoCycle>
-void CombineBatch(const TPipeline& p, TBatch& b) {
+// starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode. kPlain: no input
+// reads noise, an alpha broadcast of the shade, the texels or the combined colour, or the LOD
+// fraction.
+template <bool kTexture, bool kTwoCycle, bool kPlain>
+void CombineAs(const TPipeline& p, TBatch& b) {
   alignas(16) TTexel in[kInputs];
   std::copy(p.inputs, p.inputs + kInputs, in);
   for (uint32_t n = 0; n < b.count; ++n) {
     in[kInShade] = ShadeOf(b.attr[n] + kAttrR);
     b.shadeAlpha[n] = Lane(in[kInShade], 3);
-    if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
-    if (p.needsNoise)
-      in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) & 0xFF));
+    if constexpr (!kPlain) {
+      if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
+      if (p.needsNoise)
+        in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) & 0xFF));
+    }
     if constexpr (kTexture) {
       in[kInTexel0] = b.texel0[n];
       in[kInTexel1] = kTwoCycle ? b.texel1[n] : b.texel0[n];
-      if (p.needsTexelAlpha) {
-        in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
-        in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+      if constexpr (!kPlain) {
+        if (p.needsTexelAlpha) {
+          in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
+          in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+        }
+        if (p.lod) in[kInLodFrac] = Broadcast(b.lodFrac[n]);
       }
-      if (p.lod) in[kInLodFrac] = Broadcast(b.lodFrac[n]);
     }
     if constexpr (kTwoCycle) {
       in[kInCombined] = 0;
       in[kInCombinedAlpha] = 0;
       in[kInCombined] = Combine(in, p.cycles[0]);
-      if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
+      if constexpr (!kPlain)
+        if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
     }
     b.color[n] = Combine(in, p.cycles[1]);
   }
+}
+
+template <bool kTexture, bool kTwoCycle>
+void CombineBatch(const TPipeline& p, TBatch& b) {
+  if (!p.needsShadeAlpha && !p.needsNoise && !p.needsTexelAlpha && !p.needsCombinedAlpha && !p.lod)
+    CombineAs<kTexture, kTwoCycle, true>(p, b);
+  else
+    CombineAs<kTexture, kTwoCycle, false>(p, b);
 }
 
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
