@@ -428,7 +428,7 @@ void Texels(const TPipeline& p, TBatch& b) {
 template <bool kTexture, bool kTwoCycle, bool kPlain>
 void CombineAs(const TPipeline& p, TBatch& b) {
   alignas(16) TTexel in[kInputs];
-  std::copy(p.inputs, p.inputs + kInputs, in);
+  std::memcpy(in, p.inputs, sizeof(in));
   for (uint32_t n = 0; n < b.count; ++n) {
     in[kInShade] = ShadeOf(b.attr[n] + kAttrR);
     b.shadeAlpha[n] = Lane(in[kInShade], 3);
@@ -701,7 +701,7 @@ void Flush(const TPipeline& p) {
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   int32_t a[kAttrCount];
-  std::copy(span.attr, span.attr + kAttrCount, a);
+  std::memcpy(a, span.attr, sizeof(a));
   TBatch& b = batch;
   const bool oneByOne = kDepth && ImagesOverlap(p, span);
   if (oneByOne) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
