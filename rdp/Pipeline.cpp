@@ -195,10 +195,17 @@ constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
                                     0x3C000, 0x3E000, 0x3F000, 0x3F800};
 constexpr uint32_t kDepthShift[8] = {6, 5, 4, 3, 2, 1, 0, 0};
 
+// The exponent counts the leading ones of the 18 bits, up to seven: the top seven bits decide
+// it, so it comes from a table by them.
+constexpr auto kDepthExponent = [] {
+  std::array<uint8_t, 128> table{};
+  for (uint32_t top = 0; top < 128; ++top)
+    table[top] = static_cast<uint8_t>(std::min(std::countl_one(top << 25), 7));
+  return table;
+}();
+
 [[gnu::always_inline]] inline uint32_t Compress(uint32_t z18, uint32_t dzExponent) {
-  // The exponent counts the leading ones of the 18 bits, up to seven.
-  const uint32_t exponent =
-      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
+  const uint32_t exponent = kDepthExponent[(z18 >> 11) & 0x7F];
   const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
   return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
 }
