@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -81,9 +82,10 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
 #endif
 
 [[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
-  TTexel v[4];
-  for (int k = 0; k < 4; ++k)
-    v[k] = (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+  auto pick = [&](int k) {
+    return (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
+  };
+  const TTexel v[4] = {pick(0), pick(1), pick(2), pick(3)};
 #if defined(__SSE2__)
   // Each lane's (a - b) beside its d, against its c beside 256: one multiply-add gives
   // (a - b) * c + d * 256 for the four lanes.
@@ -193,10 +195,17 @@ constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
                                     0x3C000, 0x3E000, 0x3F000, 0x3F800};
 constexpr uint32_t kDepthShift[8] = {6, 5, 4, 3, 2, 1, 0, 0};
 
+// The exponent counts the leading ones of the 18 bits, up to seven: the top seven bits decide
+// it, so it comes from a table by them.
+constexpr auto kDepthExponent = [] {
+  std::array<uint8_t, 128> table{};
+  for (uint32_t top = 0; top < 128; ++top)
+    table[top] = static_cast<uint8_t>(std::min(std::countl_one(top << 25), 7));
+  return table;
+}();
+
 [[gnu::always_inline]] inline uint32_t Compress(uint32_t z18, uint32_t dzExponent) {
-  // The exponent counts the leading ones of the 18 bits, up to seven.
-  const uint32_t exponent =
-      std::min(static_cast<uint32_t>(std::countl_one(static_cast<uint32_t>(z18 << 14))), 7u);
+  const uint32_t exponent = kDepthExponent[(z18 >> 11) & 0x7F];
   const uint32_t mantissa = (z18 >> kDepthShift[exponent]) & 0x7FF;
   return exponent << 13 | mantissa << 2 | (dzExponent >> 2);
 }
@@ -254,218 +263,471 @@ TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
   return Pack(out[0], out[1], out[2], 0);
 }
 
-// One pixel of a span with `cvg` samples covered; `a` holds its attributes and `below` those
-// one scanline down.
-template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
-inline void RenderPixel(const TPipeline& p, const TOtherModes& m, TTexel* in, int32_t x,
-                        int32_t spanY, uint32_t cvg, const int32_t* a, const int32_t* below) {
-  const uint32_t y = static_cast<uint32_t>(spanY);
-  in[kInShade] = ShadeOf(a + kAttrR);
-  if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
-  if (p.needsNoise)
-    in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(x, spanY, p.primitive) & 0xFF));
-  if constexpr (kTexture) {
-    int32_t s, t;
-    if constexpr (kPerspective) {
-      const uint64_t reciprocal = PerspectiveReciprocal(a[kAttrW]);
-      s = PerspectiveCoordinate(a[kAttrS], reciprocal);
-      t = PerspectiveCoordinate(a[kAttrT], reciprocal);
-    } else {
-      s = Coordinate(a[kAttrS]);
-      t = Coordinate(a[kAttrT]);
+// Spans go through the pipeline in batches of pixels, one stage at a time over the whole batch:
+// each stage makes its choices on the modes once, and its loop does only the pixels' work.
+// A batch gathers the pixels of several spans of a primitive, as spans of small primitives are
+// short. Stages after the combiner keep a list of the pixels still drawn.
+constexpr int32_t kBatch = 64;
+
+struct TBatch {
+  uint32_t count = 0;  // pixels with samples
+  int32_t x[kBatch], y[kBatch];
+  uint32_t cvg[kBatch];
+  int32_t attr[kBatch][kAttrCount];
+  int32_t s[kBatch], t[kBatch];
+  uint8_t tile0[kBatch], tile1[kBatch];
+  int32_t lodFrac[kBatch];
+  TTexel texel0[kBatch], texel1[kBatch], color[kBatch];
+  int32_t shadeAlpha[kBatch];
+  uint32_t coverage[kBatch];
+  int32_t alpha[kBatch];
+  uint32_t depth[kBatch];  // the new depth in memory's form
+  uint32_t kept = 0;       // pixels still drawn, by their place in the batch
+  uint8_t keep[kBatch];
+};
+
+// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
+// holds the attributes at x0 and is left at x1 + 1. The attributes step in locals, eight lanes the
+// compiler can keep in vector registers.
+void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
+  uint32_t at[kAttrCount], step[kAttrCount];
+  std::memcpy(at, a, sizeof(at));
+  std::memcpy(step, p.dx, sizeof(step));
+  uint32_t n = b.count;
+  for (int32_t x = x0; x <= x1; ++x) {
+    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
+    if (cvg != 0) {
+      b.x[n] = x;
+      b.y[n] = span.y;
+      b.cvg[n] = cvg;
+      std::memcpy(b.attr[n], at, sizeof(at));
+      ++n;
     }
-    uint32_t tile0 = p.tile, tile1 = (p.tile + 1) & 7;
-    if (p.lod) {
-      int32_t sx, tx, sy, ty;
-      const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
-      if constexpr (kPerspective) {
-        const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
-        const uint64_t belowW = PerspectiveReciprocal(below[kAttrW]);
-        sx = PerspectiveCoordinate(nextS, nextW);
-        tx = PerspectiveCoordinate(nextT, nextW);
-        sy = PerspectiveCoordinate(below[kAttrS], belowW);
-        ty = PerspectiveCoordinate(below[kAttrT], belowW);
-      } else {
-        sx = Coordinate(nextS);
-        tx = Coordinate(nextT);
-        sy = Coordinate(below[kAttrS]);
-        ty = Coordinate(below[kAttrT]);
-      }
-      const TLod lod = LevelOfDetail(p, s, t, sx, tx, sy, ty);
-      tile0 = lod.tile0;
-      tile1 = lod.tile1;
-      in[kInLodFrac] = Broadcast(lod.frac);
-    }
-    const TSampler& first = p.samplers[tile0];
-    in[kInTexel0] =
-        TexelOf(SampleTexture(first, s, t, p.bilinear, p.midTexel), first.yuv && p.convert[0]);
-    if constexpr (kTwoCycle) {
-      const TSampler& second = p.samplers[tile1];
-      in[kInTexel1] =
-          TexelOf(SampleTexture(second, s, t, p.bilinear, p.midTexel), second.yuv && p.convert[1]);
-    } else {
-      in[kInTexel1] = in[kInTexel0];
-    }
-    if (p.needsTexelAlpha) {
-      in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
-      in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
-    }
+    for (uint32_t i = 0; i < kAttrCount; ++i)
+      at[i] += step[i];
   }
-  // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of
-  // two starts without a combined colour.
-  TTexel color;
-  if constexpr (kTwoCycle) {
-    in[kInCombined] = 0;
-    in[kInCombinedAlpha] = 0;
-    in[kInCombined] = Combine(in, p.cycles[0]);
-    if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
-  }
-  color = Combine(in, p.cycles[1]);
-  int32_t colorAlpha = Lane(color, 3);
-  if (m.key) [[unlikely]]
-    colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
-  // Coverage and alpha.
-  uint32_t coverage = cvg;
-  if (m.cvgTimesAlpha) coverage = (cvg * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
-  if (coverage == 0) return;
-  const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
-  if (m.alphaCompare) {
-    const int32_t threshold = m.ditherAlpha
-                                  ? static_cast<int32_t>(Noise(x, spanY, p.primitive) >> 8 & 0xFF)
-                                  : State.blend.a;
-    if (alpha < threshold) return;
-  }
-  // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
-  // depth passes.
-  uint32_t newDepth = 0;
-  const uint32_t pixel = y * p.colorWidth + static_cast<uint32_t>(x);
-  const uint32_t zAddress = p.zAddress + pixel * 2;
-  if constexpr (kDepth) {
-    const uint32_t z18 =
-        m.zSourcePrim ? p.zPrim : static_cast<uint32_t>(std::clamp(a[kAttrZ] >> 13, 0, 0x3FFFF));
-    newDepth = Compress(z18, p.dzExponent);
-    if (m.zCompare) {
-      const uint32_t stored = ReadRdram16(zAddress);
-      const uint32_t memZ = Decompress(stored);
-      const uint32_t z = Decompress(newDepth);
-      if (m.zMode == kZDecal) {
-        const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
-        const uint32_t diff = z > memZ ? z - memZ : memZ - z;
-        if (diff > std::max(p.dz18, memDz)) return;
-      } else if (z > memZ) {
-        return;
-      }
-    }
-  }
-  // Memory.
-  uint32_t colorAddress = p.colorAddress;
-  TTexel memory = 0;
-  uint32_t memCvg = 0;
-  if (p.colorSize == kSize16) {
-    colorAddress += pixel * 2;
-    if (m.imageRead) {
-      const uint32_t old = ReadRdram16(colorAddress);
-      memory = Packed5551(old);
-      memCvg = (old & 1) != 0 ? 7 : 0;
-    }
-  } else if (p.colorSize == kSize32) {
-    colorAddress += pixel * 4;
-    if (m.imageRead) {
-      const uint32_t old = ReadRdram32(colorAddress);
-      memory = PackColor(UnpackColor(old));
-      memCvg = (old >> 5) & 7;
+  std::memcpy(a, at, sizeof(at));
+  b.count = n;
+}
+
+// Texture coordinates, and with the level of detail on, each pixel's tiles and LOD fraction.
+// Forced inline: GCC 12 at -O2 drops the call of the affine form as a separate function, and the
+// texels then read coordinates never written (the texture tests catch it).
+template <bool kPerspective>
+[[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
+  if constexpr (kPerspective) {
+    // The reciprocals first, then the products: two short chains of work a pixel instead of one
+    // long one, so that the processor overlaps more pixels.
+    uint64_t reciprocals[kBatch];
+    for (uint32_t n = 0; n < b.count; ++n)
+      reciprocals[n] = PerspectiveReciprocal(b.attr[n][kAttrW]);
+    for (uint32_t n = 0; n < b.count; ++n) {
+      b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocals[n]);
+      b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocals[n]);
     }
   } else {
-    colorAddress += pixel;
-    if (m.imageRead) memory = Broadcast(static_cast<int32_t>(ReadRdram8(colorAddress)));
-  }
-  // The blender: in two-cycle mode the first cycle always blends, feeding the second.
-  const int32_t alphas[4] = {alpha, State.fog.a, Lane(in[kInShade], 3), 0};
-  TTexel blended = color;
-  int last = 0;
-  if constexpr (kTwoCycle) {
-    blended =
-        BlendCycle(p.blend[0], {color, memory, p.blendColor, p.fogColor}, alphas, memCvg, false);
-    last = 1;
-  }
-  const TBlenderCycle& final = p.blend[last];
-  const TTexel sources[4] = {blended, memory, p.blendColor, p.fogColor};
-  if (m.forceBlend)
-    blended = BlendCycle(final, sources, alphas, memCvg, false);
-  else if (m.antialias && coverage < 8)
-    blended = BlendCycle(final, sources, alphas, memCvg, true);
-  else
-    blended = sources[final.p];
-  // Coverage into memory, then the colour.
-  uint32_t newCvg;
-  switch (m.cvgDest) {
-    case kCvgClamp:
-      newCvg = std::min(coverage + memCvg, 7u);
-      break;
-    case kCvgWrap:
-      newCvg = (coverage + memCvg) & 7;
-      break;
-    case kCvgZap:
-      newCvg = 7;
-      break;
-    default:
-      newCvg = memCvg;
-      break;
-  }
-  const bool writeColor = !m.colorOnCvg || coverage + memCvg > 7;
-  const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
-  const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
-  const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
-  if (p.colorSize == kSize16) {
-    uint32_t value;
-    if (writeColor) {
-      uint32_t d = 8;
-      if (m.rgbDither == 0) d = kMagicSquare[(y & 3) * 4 + (x & 3)];
-      if (m.rgbDither == 1) d = kBayer[(y & 3) * 4 + (x & 3)];
-      if (m.rgbDither == 2) d = Noise(x, spanY, p.primitive) & 7;
-      value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
-    } else {
-      value = (ReadRdram16(colorAddress) & ~1u) | newCvg >> 2;
+    for (uint32_t n = 0; n < b.count; ++n) {
+      b.s[n] = Coordinate(b.attr[n][kAttrS]);
+      b.t[n] = Coordinate(b.attr[n][kAttrT]);
     }
-    WriteRdram16(colorAddress, value);
-  } else if (p.colorSize == kSize32) {
-    const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
-                                      : (ReadRdram32(colorAddress) & ~0xFFu) | newCvg << 5;
-    WriteRdram32(colorAddress, value);
-  } else if (writeColor) {
-    WriteRdram8(colorAddress, red);
   }
-  if constexpr (kDepth) {
-    if (m.zUpdate) WriteRdram16(zAddress, newDepth);
+  if (!p.lod) return;
+  for (uint32_t n = 0; n < b.count; ++n) {
+    // The attributes at the next pixel and one scanline down.
+    const int32_t* a = b.attr[n];
+    const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
+    const int32_t belowS = Step(a[kAttrS], p.dy[kAttrS]), belowT = Step(a[kAttrT], p.dy[kAttrT]);
+    int32_t sx, tx, sy, ty;
+    if constexpr (kPerspective) {
+      const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
+      const uint64_t belowW = PerspectiveReciprocal(Step(a[kAttrW], p.dy[kAttrW]));
+      sx = PerspectiveCoordinate(nextS, nextW);
+      tx = PerspectiveCoordinate(nextT, nextW);
+      sy = PerspectiveCoordinate(belowS, belowW);
+      ty = PerspectiveCoordinate(belowT, belowW);
+    } else {
+      sx = Coordinate(nextS);
+      tx = Coordinate(nextT);
+      sy = Coordinate(belowS);
+      ty = Coordinate(belowT);
+    }
+    const TLod lod = LevelOfDetail(p, b.s[n], b.t[n], sx, tx, sy, ty);
+    b.tile0[n] = static_cast<uint8_t>(lod.tile0);
+    b.tile1[n] = static_cast<uint8_t>(lod.tile1);
+    b.lodFrac[n] = lod.frac;
   }
 }
 
+// The batch's texels from one tile, its kind of fetch and its addressing chosen once.
+template <TFetch kFetch, bool kWrapsOnly>
+[[gnu::flatten]] void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count,
+                               const int32_t* s, const int32_t* t, TTexel* out) {
+  for (uint32_t n = 0; n < count; ++n)
+    out[n] = SampleTextureAs<kFetch, kWrapsOnly>(sampler, s[n], t[n], p.bilinear, p.midTexel);
+}
+
+template <TFetch kFetch>
+void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count, const int32_t* s,
+              const int32_t* t, TTexel* out) {
+  if (WrapsOnly(sampler))
+    SampleAs<kFetch, true>(p, sampler, count, s, t, out);
+  else
+    SampleAs<kFetch, false>(p, sampler, count, s, t, out);
+}
+
+void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {
+  const uint32_t count = b.count;
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+      return SampleAs<TFetch::Rgba16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Rgba32:
+      return SampleAs<TFetch::Rgba32>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Yuv16:
+      return SampleAs<TFetch::Yuv16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia4:
+      return SampleAs<TFetch::Ia4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia8:
+      return SampleAs<TFetch::Ia8>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Ia16:
+      return SampleAs<TFetch::Ia16>(p, sampler, count, b.s, b.t, out);
+    case TFetch::I4:
+      return SampleAs<TFetch::I4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::I8:
+      return SampleAs<TFetch::I8>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Tlut4:
+      return SampleAs<TFetch::Tlut4>(p, sampler, count, b.s, b.t, out);
+    case TFetch::Tlut8:
+    default:
+      return SampleAs<TFetch::Tlut8>(p, sampler, count, b.s, b.t, out);
+  }
+}
+
+// TEXEL0, and in two-cycle mode TEXEL1 from the next tile (or the level of detail's tiles).
+template <bool kTwoCycle, bool kPerspective>
+void Texels(const TPipeline& p, TBatch& b) {
+  Coordinates<kPerspective>(p, b);
+  if (p.lod) {
+    for (uint32_t n = 0; n < b.count; ++n) {
+      const TSampler& first = p.samplers[b.tile0[n]];
+      b.texel0[n] = TexelOf(SampleTexture(first, b.s[n], b.t[n], p.bilinear, p.midTexel),
+                            first.yuv && p.convert[0]);
+      if constexpr (kTwoCycle) {
+        const TSampler& second = p.samplers[b.tile1[n]];
+        b.texel1[n] = TexelOf(SampleTexture(second, b.s[n], b.t[n], p.bilinear, p.midTexel),
+                              second.yuv && p.convert[1]);
+      }
+    }
+    return;
+  }
+  const TSampler& first = p.samplers[p.tile];
+  Sample(p, first, b, b.texel0);
+  if (first.yuv && p.convert[0])
+    for (uint32_t n = 0; n < b.count; ++n)
+      b.texel0[n] = TexelOf(b.texel0[n], true);
+  if constexpr (kTwoCycle) {
+    const TSampler& second = p.samplers[(p.tile + 1) & 7];
+    Sample(p, second, b, b.texel1);
+    if (second.yuv && p.convert[1])
+      for (uint32_t n = 0; n < b.count; ++n)
+        b.texel1[n] = TexelOf(b.texel1[n], true);
+  }
+}
+
+// The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two
+// starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode. kPlain: no input
+// reads noise, an alpha broadcast of the shade, the texels or the combined colour, or the LOD
+// fraction.
+template <bool kTexture, bool kTwoCycle, bool kPlain>
+void CombineAs(const TPipeline& p, TBatch& b) {
+  alignas(16) TTexel in[kInputs];
+  std::memcpy(in, p.inputs, sizeof(in));
+  for (uint32_t n = 0; n < b.count; ++n) {
+    in[kInShade] = ShadeOf(b.attr[n] + kAttrR);
+    b.shadeAlpha[n] = Lane(in[kInShade], 3);
+    if constexpr (!kPlain) {
+      if (p.needsShadeAlpha) in[kInShadeAlpha] = (in[kInShade] >> 48) * kLaneOnes;
+      if (p.needsNoise)
+        in[kInNoise] = Broadcast(static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) & 0xFF));
+    }
+    if constexpr (kTexture) {
+      in[kInTexel0] = b.texel0[n];
+      in[kInTexel1] = kTwoCycle ? b.texel1[n] : b.texel0[n];
+      if constexpr (!kPlain) {
+        if (p.needsTexelAlpha) {
+          in[kInTexel0Alpha] = (in[kInTexel0] >> 48) * kLaneOnes;
+          in[kInTexel1Alpha] = (in[kInTexel1] >> 48) * kLaneOnes;
+        }
+        if (p.lod) in[kInLodFrac] = Broadcast(b.lodFrac[n]);
+      }
+    }
+    if constexpr (kTwoCycle) {
+      in[kInCombined] = 0;
+      in[kInCombinedAlpha] = 0;
+      in[kInCombined] = Combine(in, p.cycles[0]);
+      if constexpr (!kPlain)
+        if (p.needsCombinedAlpha) in[kInCombinedAlpha] = (in[kInCombined] >> 48) * kLaneOnes;
+    }
+    b.color[n] = Combine(in, p.cycles[1]);
+  }
+}
+
+template <bool kTexture, bool kTwoCycle>
+void CombineBatch(const TPipeline& p, TBatch& b) {
+  if (!p.needsShadeAlpha && !p.needsNoise && !p.needsTexelAlpha && !p.needsCombinedAlpha && !p.lod)
+    CombineAs<kTexture, kTwoCycle, true>(p, b);
+  else
+    CombineAs<kTexture, kTwoCycle, false>(p, b);
+}
+
+// Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
+// pixels left go on the batch's list.
+void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
+  const TOtherModes& m = p.modes;
+  uint32_t kept = 0;
+  if (!m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare) {
+    for (uint32_t n = 0; n < b.count; ++n) {
+      b.coverage[n] = b.cvg[n];
+      b.alpha[n] = Lane(b.color[n], 3);
+      b.keep[kept++] = static_cast<uint8_t>(n);
+    }
+    b.kept = kept;
+    return;
+  }
+  for (uint32_t n = 0; n < b.count; ++n) {
+    const TTexel color = b.color[n];
+    int32_t colorAlpha = Lane(color, 3);
+    if (m.key) colorAlpha = KeyAlpha(Lane(color, 0), Lane(color, 1), Lane(color, 2), State.key);
+    uint32_t coverage = b.cvg[n];
+    if (m.cvgTimesAlpha) coverage = (coverage * static_cast<uint32_t>(colorAlpha + 1)) >> 8;
+    if (coverage == 0) continue;
+    const int32_t alpha = m.alphaCvgSelect ? std::min<int32_t>(coverage * 32, 255) : colorAlpha;
+    if (m.alphaCompare) {
+      const int32_t threshold =
+          m.ditherAlpha ? static_cast<int32_t>(Noise(b.x[n], b.y[n], p.primitive) >> 8 & 0xFF)
+                        : State.blend.a;
+      if (alpha < threshold) continue;
+    }
+    b.coverage[n] = coverage;
+    b.alpha[n] = alpha;
+    b.keep[kept++] = static_cast<uint8_t>(n);
+  }
+  b.kept = kept;
+}
+
+// Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
+// depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
+void DepthTest(const TPipeline& p, TBatch& b) {
+  const TOtherModes& m = p.modes;
+  const bool primitiveDepth = m.zSourcePrim;
+  const uint32_t zPrim = p.zPrim, dzExponent = p.dzExponent;
+  auto depthOf = [&](uint32_t n) {
+    const uint32_t z18 =
+        primitiveDepth ? zPrim
+                       : static_cast<uint32_t>(std::clamp(b.attr[n][kAttrZ] >> 13, 0, 0x3FFFF));
+    return b.depth[n] = Compress(z18, dzExponent);
+  };
+  if (!m.zCompare) {
+    for (uint32_t k = 0; k < b.kept; ++k)
+      depthOf(b.keep[k]);
+    return;
+  }
+  const uint32_t zAddress = p.zAddress, width = p.colorWidth;
+  const TRdramView ram;
+  auto address = [&](uint32_t n) {
+    return zAddress + (static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n])) * 2;
+  };
+  uint32_t kept = 0;
+  if (m.zMode == kZDecal) {
+    const uint32_t dz18 = p.dz18;
+    for (uint32_t k = 0; k < b.kept; ++k) {
+      const uint32_t n = b.keep[k];
+      const uint32_t z = Decompress(depthOf(n));
+      const uint32_t stored = ram.Read16(address(n));
+      const uint32_t memZ = Decompress(stored);
+      const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
+      const uint32_t diff = z > memZ ? z - memZ : memZ - z;
+      if (diff <= std::max(dz18, memDz)) b.keep[kept++] = static_cast<uint8_t>(n);
+    }
+  } else {
+    for (uint32_t k = 0; k < b.kept; ++k) {
+      const uint32_t n = b.keep[k];
+      const uint32_t depth = depthOf(n);
+      const uint32_t stored = ram.Read16(address(n));
+      if ((depth >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
+    }
+  }
+  b.kept = kept;
+}
+
+// The colour image's pixel as the blender reads it, and its coverage.
+template <uint32_t kSize>
+[[gnu::always_inline]] inline TTexel ReadMemory(const TRdramView& ram, uint32_t address,
+                                                uint32_t& memCvg) {
+  if constexpr (kSize == kSize16) {
+    const uint32_t old = ram.Read16(address);
+    memCvg = (old & 1) != 0 ? 7 : 0;
+    return Packed5551(old);
+  } else if constexpr (kSize == kSize32) {
+    const uint32_t old = ram.Read32(address);
+    memCvg = (old >> 5) & 7;
+    return PackColor(UnpackColor(old));
+  } else {
+    memCvg = 0;
+    return Broadcast(static_cast<int32_t>(ram.Read8(address)));
+  }
+}
+
+// The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
+// image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
+// the writes to memory could alias anything, and the compiler would read them again for every
+// pixel. kPass: without blending and without memory, the pixel's own colour goes to memory as
+// it is.
+template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass>
+void WriteLanes(const TPipeline& p, const TBatch& b) {
+  const TOtherModes& m = p.modes;
+  constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
+  const uint32_t width = p.colorWidth, colorAddress = p.colorAddress, zAddress = p.zAddress;
+  const bool imageRead = m.imageRead, forceBlend = m.forceBlend, antialias = m.antialias;
+  const bool colorOnCvg = m.colorOnCvg, zUpdate = kDepth && m.zUpdate;
+  const bool noiseDither = m.rgbDither == 2;
+  const uint32_t cvgDest = m.cvgDest, primitive = p.primitive;
+  const int32_t fogAlpha = State.fog.a;
+  const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
+  const TRdramView ram;
+  const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
+  // The dither values by (y & 3) * 4 + (x & 3); 8 is none.
+  static constexpr uint8_t kNoDither[16] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+  const uint8_t* dither = m.rgbDither == 0 ? kMagicSquare : m.rgbDither == 1 ? kBayer : kNoDither;
+  for (uint32_t k = 0; k < b.kept; ++k) {
+    const uint32_t n = b.keep[k];
+    const int32_t x = b.x[n], y = b.y[n];
+    const uint32_t pixel = static_cast<uint32_t>(y) * width + static_cast<uint32_t>(x);
+    const uint32_t address = colorAddress + pixel * kBytes;
+    const uint32_t coverage = b.coverage[n];
+    const TTexel color = b.color[n];
+    uint32_t memCvg = 0;
+    TTexel blended = color;
+    if constexpr (!kPass) {
+      const TTexel memory = imageRead ? ReadMemory<kSize>(ram, address, memCvg) : 0;
+      // In two-cycle mode the first cycle always blends, feeding the second.
+      const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
+      if constexpr (kTwoCycle)
+        blended = BlendCycle(first, {color, memory, blendColor, fogColor}, alphas, memCvg, false);
+      const TTexel sources[4] = {blended, memory, blendColor, fogColor};
+      if (forceBlend)
+        blended = BlendCycle(final, sources, alphas, memCvg, false);
+      else if (antialias && coverage < 8)
+        blended = BlendCycle(final, sources, alphas, memCvg, true);
+      else
+        blended = sources[final.p];
+    }
+    // Coverage into memory, then the colour.
+    uint32_t newCvg;
+    switch (cvgDest) {
+      case kCvgClamp:
+        newCvg = std::min(coverage + memCvg, 7u);
+        break;
+      case kCvgWrap:
+        newCvg = (coverage + memCvg) & 7;
+        break;
+      case kCvgZap:
+        newCvg = 7;
+        break;
+      default:
+        newCvg = memCvg;
+        break;
+    }
+    const bool writeColor = !colorOnCvg || coverage + memCvg > 7;
+    const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
+    const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
+    const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
+    if constexpr (kSize == kSize16) {
+      uint32_t value;
+      if (writeColor) {
+        const uint32_t d = noiseDither ? Noise(x, y, primitive) & 7 : dither[(y & 3) * 4 + (x & 3)];
+        value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
+      } else {
+        value = (ram.Read16(address) & ~1u) | newCvg >> 2;
+      }
+      ram.Write16(address, value);
+    } else if constexpr (kSize == kSize32) {
+      const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
+                                        : (ram.Read32(address) & ~0xFFu) | newCvg << 5;
+      ram.Write32(address, value);
+    } else if (writeColor) {
+      ram.Write8(address, red);
+    }
+    if (zUpdate) ram.Write16(zAddress + pixel * 2, b.depth[n]);
+  }
+}
+
+template <bool kTwoCycle, bool kDepth, bool kPass>
+void WriteAs(const TPipeline& p, const TBatch& b) {
+  if (p.colorSize == kSize16)
+    WriteLanes<kSize16, kTwoCycle, kDepth, kPass>(p, b);
+  else if (p.colorSize == kSize32)
+    WriteLanes<kSize32, kTwoCycle, kDepth, kPass>(p, b);
+  else
+    WriteLanes<kSize8, kTwoCycle, kDepth, kPass>(p, b);
+}
+
+template <bool kTwoCycle, bool kDepth>
+void Write(const TPipeline& p, const TBatch& b) {
+  const TOtherModes& m = p.modes;
+  if (!kTwoCycle && !m.imageRead && !m.forceBlend && !m.antialias && p.blend[0].p == 0)
+    WriteAs<false, kDepth, true>(p, b);
+  else
+    WriteAs<kTwoCycle, kDepth, false>(p, b);
+}
+
+// Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
+// before the next is read, and the span goes through the stages a pixel at a time.
+bool ImagesOverlap(const TPipeline& p, const TSpan& span) {
+  const uint64_t bytes = p.colorSize == kSize16 ? 2 : p.colorSize == kSize32 ? 4 : 1;
+  const uint64_t first =
+      uint64_t{static_cast<uint32_t>(span.y)} * p.colorWidth + static_cast<uint32_t>(span.xStart);
+  const uint64_t pixels = static_cast<uint32_t>(span.xEnd - span.xStart + 1);
+  // Whole words, as the accesses reach them.
+  const uint64_t color = p.colorAddress + first * bytes, depth = p.zAddress + first * 2;
+  const uint64_t colorEnd = color + pixels * bytes + 3, depthEnd = depth + pixels * 2 + 3;
+  return (color & ~3ull) < (depthEnd & ~3ull) && (depth & ~3ull) < (colorEnd & ~3ull);
+}
+
+// The batch being gathered for the current primitive.
+TBatch batch;
+
+// Runs the gathered pixels through the stages and empties the batch.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+void Flush(const TPipeline& p) {
+  TBatch& b = batch;
+  if (b.count == 0) return;
+  if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
+  CombineBatch<kTexture, kTwoCycle>(p, b);
+  CoverageAndAlpha(p, b);
+  if constexpr (kDepth) DepthTest(p, b);
+  Write<kTwoCycle, kDepth>(p, b);
+  b.count = 0;
+}
+
+// Adds a span's pixels to the batch, running it whenever it fills.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
-  // The modes and the combiner's inputs in locals of the span, apart from the pipeline.
-  const TOtherModes m = p.modes;
-  alignas(16) TTexel in[kInputs];
-  for (uint32_t i = 0; i < kInputs; ++i)
-    in[i] = p.inputs[i];
   int32_t a[kAttrCount];
-  int32_t below[kAttrCount];
-  for (uint32_t i = 0; i < kAttrCount; ++i) {
-    a[i] = span.attr[i];
-    below[i] = Step(span.attr[i], p.dy[i]);
-  }
+  std::memcpy(a, span.attr, sizeof(a));
+  TBatch& b = batch;
+  const bool oneByOne = kDepth && ImagesOverlap(p, span);
+  if (oneByOne) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   uint32_t touched = 0;
-  for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
-    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
-    if (cvg != 0) {
-      ++touched;
-      RenderPixel<kTexture, kTwoCycle, kDepth, kPerspective>(p, m, in, x, span.y, cvg, a, below);
-    }
-    for (uint32_t i = 0; i < kAttrCount; ++i)
-      a[i] = Step(a[i], p.dx[i]);
-    if (p.lod)
-      for (uint32_t i = 0; i < kAttrCount; ++i)
-        below[i] = Step(below[i], p.dx[i]);
+  for (int32_t x0 = span.xStart; x0 <= span.xEnd;) {
+    const int32_t room = oneByOne ? 1 : kBatch - static_cast<int32_t>(b.count);
+    const int32_t x1 = std::min(x0 + room - 1, span.xEnd);
+    const uint32_t before = b.count;
+    Gather(p, span, x0, x1, a, b);
+    touched += b.count - before;
+    if (oneByOne || b.count == kBatch) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
+    x0 = x1 + 1;
   }
+  if (!p.spansApart) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   return touched;
 }
 
@@ -473,11 +735,19 @@ template <int kIndex>
 constexpr TSpanFunction SpanFor() {
   return RenderSpan<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
 }
+template <int kIndex>
+constexpr TFlushFunction FlushFor() {
+  return Flush<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
+}
 
 constexpr TSpanFunction kSpanFunctions[16] = {
     SpanFor<0>(),  SpanFor<1>(),  SpanFor<2>(),  SpanFor<3>(), SpanFor<4>(),  SpanFor<5>(),
     SpanFor<6>(),  SpanFor<7>(),  SpanFor<8>(),  SpanFor<9>(), SpanFor<10>(), SpanFor<11>(),
     SpanFor<12>(), SpanFor<13>(), SpanFor<14>(), SpanFor<15>()};
+constexpr TFlushFunction kFlushFunctions[16] = {
+    FlushFor<0>(),  FlushFor<1>(),  FlushFor<2>(),  FlushFor<3>(), FlushFor<4>(),  FlushFor<5>(),
+    FlushFor<6>(),  FlushFor<7>(),  FlushFor<8>(),  FlushFor<9>(), FlushFor<10>(), FlushFor<11>(),
+    FlushFor<12>(), FlushFor<13>(), FlushFor<14>(), FlushFor<15>()};
 
 }  // namespace
 
@@ -545,7 +815,21 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.dz18 = dz << 3;
   const int index = (texture ? 1 : 0) | (p.twoCycle ? 2 : 0) | (p.depthTest ? 4 : 0) |
                     (p.perspective && texture ? 8 : 0);
+  // A batch may hold several spans where the depth test's reads cannot see another span's
+  // writes: the colour and depth images share no memory, and no row reaches past the images'
+  // width into the next. Otherwise it holds one span, so that each span's writes come before
+  // the next span's reads.
+  const uint64_t rows = (State.scissor.yl >> 2) + 1;
+  const uint64_t colorBytes = p.colorSize == kSize16 ? 2 : p.colorSize == kSize32 ? 4 : 1;
+  const uint64_t colorEnd = p.colorAddress + rows * p.colorWidth * colorBytes + 4;
+  const uint64_t depthEnd = p.zAddress + rows * p.colorWidth * 2 + 4;
+  const uint32_t right = State.scissor.xl;  // the last pixel x drawn is (right * 2 - 1) >> 3
+  const bool rowsApart = right == 0 || ((right * 2 - 1) >> 3) < p.colorWidth;
+  p.spansApart =
+      !p.depthTest ||
+      (rowsApart && (colorEnd <= (p.zAddress & ~3u) || depthEnd <= (p.colorAddress & ~3u)));
   p.span = kSpanFunctions[index];
+  p.flush = kFlushFunctions[index];
 }
 
 uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {

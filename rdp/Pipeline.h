@@ -72,7 +72,10 @@ struct TBlenderCycle {
 };
 
 struct TPipeline;
+// Takes a span's pixels; returns how many have samples. The pixels may wait in a batch until
+// the flush function runs, which must be before the primitive is done.
 using TSpanFunction = uint32_t (*)(TPipeline& pipeline, const TSpan& span);
+using TFlushFunction = void (*)(const TPipeline& pipeline);
 
 struct TPipeline {
   alignas(16) TTexel inputs[kInputs] = {};
@@ -96,8 +99,10 @@ struct TPipeline {
   uint32_t dzExponent = 0, dz18 = 0;  // of the slope the depth test uses
   uint32_t primitive = 0;
   bool depthTest = false;
-  // The span function for this primitive's modes.
+  bool spansApart = true;  // no span's writes reach memory another span's depth test reads
+  // The span and flush functions for this primitive's modes.
   TSpanFunction span = nullptr;
+  TFlushFunction flush = nullptr;
 };
 
 // Prepares the pipeline for a primitive in the current modes.

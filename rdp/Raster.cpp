@@ -108,24 +108,29 @@ uint32_t PixelIndex(int32_t x, int32_t y) {
 }
 
 // Fill mode writes the fill colour as memory holds it: a 16-bit image takes the upper half for
-// pixels at even halfword addresses, an 8-bit one the byte its address selects.
-void FillPixel(int32_t x, int32_t y) {
-  const TImage& image = State.colorImage;
-  const uint32_t pixel = PixelIndex(x, y);
-  switch (image.size) {
+// pixels at even halfword addresses, an 8-bit one the byte its address selects. Pixels x0..x1
+// of row y, the image read once for the row.
+void FillRow(int32_t y, int32_t x0, int32_t x1) {
+  const TRdramView ram;
+  const uint32_t base = State.colorImage.address, fill = State.fillColor;
+  const uint32_t first = PixelIndex(x0, y), end = first + static_cast<uint32_t>(x1 - x0) + 1;
+  switch (State.colorImage.size) {
     case kSize32:
-      WriteRdram32(image.address + pixel * 4, State.fillColor);
+      for (uint32_t pixel = first; pixel != end; ++pixel)
+        ram.Write32(base + pixel * 4, fill);
       break;
-    case kSize16: {
-      const uint32_t address = image.address + pixel * 2;
-      WriteRdram16(address, (address & 2) != 0 ? State.fillColor & 0xFFFF : State.fillColor >> 16);
+    case kSize16:
+      for (uint32_t pixel = first; pixel != end; ++pixel) {
+        const uint32_t address = base + pixel * 2;
+        ram.Write16(address, (address & 2) != 0 ? fill & 0xFFFF : fill >> 16);
+      }
       break;
-    }
-    case kSize8: {
-      const uint32_t address = image.address + pixel;
-      WriteRdram8(address, State.fillColor >> (24 - 8 * (address & 3)));
+    case kSize8:
+      for (uint32_t pixel = first; pixel != end; ++pixel) {
+        const uint32_t address = base + pixel;
+        ram.Write8(address, fill >> (24 - 8 * (address & 3)));
+      }
       break;
-    }
     default:
       break;
   }
@@ -181,19 +186,17 @@ uint32_t Reduce32To16(uint32_t texel) {
          ((texel & 0xFF) != 0 ? 1 : 0);
 }
 
-// One pixel of copy mode; false when alpha compare drops it.
-void CopyPixel(const TSampler& sampler, int32_t x, int32_t y, int32_t s, int32_t t) {
-  const TRawTexel texel = RawTexel(sampler, s, t);
-  const TImage& image = State.colorImage;
-  const bool alphaTest = State.modes.alphaCompare;
-  const uint32_t pixel = PixelIndex(x, y);
+// A raw texel into a pixel of the colour image as copy mode writes it; alpha compare drops
+// texels whose alpha is 0.
+[[gnu::always_inline]] inline void CopyTexel(const TRdramView& ram, const TImage& image,
+                                             bool alphaTest, uint32_t pixel, TRawTexel texel) {
   switch (image.size) {
     case kSize32: {
       const uint32_t value = texel.bits == 32   ? texel.value
                              : texel.bits == 16 ? Expand16To32(texel.value)
                                                 : texel.value * 0x01010101u;
       if (alphaTest && (value & 0xFF) == 0) return;
-      WriteRdram32(image.address + pixel * 4, value);
+      ram.Write32(image.address + pixel * 4, value);
       break;
     }
     case kSize16: {
@@ -201,16 +204,34 @@ void CopyPixel(const TSampler& sampler, int32_t x, int32_t y, int32_t s, int32_t
                              : texel.bits == 16 ? texel.value
                                                 : texel.value * 0x0101u;
       if (alphaTest && (value & 1) == 0) return;
-      WriteRdram16(image.address + pixel * 2, value);
+      ram.Write16(image.address + pixel * 2, value);
       break;
     }
     case kSize8:
-      WriteRdram8(image.address + pixel,
-                  texel.bits == 8 ? texel.value : texel.value >> (texel.bits - 8));
+      ram.Write8(image.address + pixel,
+                 texel.bits == 8 ? texel.value : texel.value >> (texel.bits - 8));
       break;
     default:
       break;
   }
+}
+
+void CopyPixel(const TSampler& sampler, int32_t x, int32_t y, int32_t s, int32_t t) {
+  CopyTexel(TRdramView{}, State.colorImage, State.modes.alphaCompare, PixelIndex(x, y),
+            RawTexel(sampler, s, t));
+}
+
+// Pixels x0..x1 of row y in copy mode, from coordinates (s, t) at x0 (s15.16) stepping by
+// (ds, dt) a pixel; the image and the modes read once for the row.
+void CopyRow(const TSampler& sampler, int32_t y, int32_t x0, int32_t x1, uint32_t s, uint32_t t,
+             uint32_t ds, uint32_t dt) {
+  const TRdramView ram;
+  const TImage image = State.colorImage;
+  const bool alphaTest = State.modes.alphaCompare;
+  uint32_t pixel = PixelIndex(x0, y);
+  for (int32_t x = x0; x <= x1; ++x, ++pixel, s += ds, t += dt)
+    CopyTexel(ram, image, alphaTest, pixel,
+              RawTexel(sampler, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16)));
 }
 
 // Fill and copy modes draw rectangles whole pixels, both corners included, without sub-pixels.
@@ -230,19 +251,18 @@ TDrawWork DrawWholeRectangle(const TPrimitive& p) {
   for (int32_t y = y0; y <= y1; ++y) {
     ++work.rows;
     if (!RowKept(y)) continue;
-    for (int32_t x = x0; x <= x1; ++x) {
-      if (copy) {
-        // Copy mode takes four texels a cycle: the per-pixel steps are a quarter of the given.
-        const int32_t s =
-            p.attr[kAttrS] + Mul(p.dx[kAttrS] >> 2, x - originX) + Mul(p.de[kAttrS], y - originY);
-        const int32_t t =
-            p.attr[kAttrT] + Mul(p.dx[kAttrT] >> 2, x - originX) + Mul(p.de[kAttrT], y - originY);
-        CopyPixel(sampler, x, y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
-      } else {
-        FillPixel(x, y);
-      }
-      ++work.pixels;
+    work.pixels += static_cast<uint32_t>(x1 - x0 + 1);
+    if (!copy) {
+      FillRow(y, x0, x1);
+      continue;
     }
+    // Copy mode takes four texels a cycle: the per-pixel steps are a quarter of the given.
+    const int32_t ds = p.dx[kAttrS] >> 2, dt = p.dx[kAttrT] >> 2;
+    const uint32_t s = Add(Add(static_cast<uint32_t>(p.attr[kAttrS]), Mul(ds, x0 - originX)),
+                           Mul(p.de[kAttrS], y - originY));
+    const uint32_t t = Add(Add(static_cast<uint32_t>(p.attr[kAttrT]), Mul(dt, x0 - originX)),
+                           Mul(p.de[kAttrT], y - originY));
+    CopyRow(sampler, y, x0, x1, s, t, static_cast<uint32_t>(ds), static_cast<uint32_t>(dt));
   }
   return work;
 }
@@ -253,7 +273,7 @@ uint32_t FillSpan(const TSpan& span) {
   uint32_t touched = 0;
   for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
     if ((x < span.fullStart || x > span.fullEnd) && CoverageAt(span, x) == 0) continue;
-    FillPixel(x, span.y);
+    FillRow(span.y, x, x);
     ++touched;
   }
   return touched;
@@ -292,7 +312,10 @@ TDrawWork Rasterize(const TPrimitive& primitive) {
     });
   }
   PreparePipeline(pipeline, primitive);
-  return WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
+  const TDrawWork work =
+      WalkEdges(primitive, [](const TSpan& span) { return pipeline.span(pipeline, span); });
+  pipeline.flush(pipeline);
+  return work;
 }
 
 }  // namespace

@@ -111,36 +111,63 @@ inline uint32_t RdramSize() {
   return RDRAM->Size;
 }
 
+// The same on RDRAM's data and size read once, for loops that write memory: the compiler
+// cannot know that a write leaves the block's own fields alone, and would read them again after
+// every one.
+struct TRdramView {
+  uint8_t* data = RDRAM->Data;
+  uint32_t size = RDRAM->Size;
+
+  [[gnu::always_inline]] uint32_t Read8(uint32_t address) const {
+    return address < size ? data[address ^ 3] : 0;
+  }
+  [[gnu::always_inline]] uint32_t Read16(uint32_t address) const {
+    address &= ~1u;
+    if (address + 2 > size) return 0;
+    uint16_t value;
+    std::memcpy(&value, data + (address ^ 2), 2);
+    return value;
+  }
+  [[gnu::always_inline]] uint32_t Read32(uint32_t address) const {
+    address &= ~3u;
+    if (address + 4 > size) return 0;
+    uint32_t value;
+    std::memcpy(&value, data + address, 4);
+    return value;
+  }
+  [[gnu::always_inline]] void Write8(uint32_t address, uint32_t value) const {
+    if (address < size) data[address ^ 3] = static_cast<uint8_t>(value);
+  }
+  [[gnu::always_inline]] void Write16(uint32_t address, uint32_t value) const {
+    address &= ~1u;
+    if (address + 2 > size) return;
+    const auto half = static_cast<uint16_t>(value);
+    std::memcpy(data + (address ^ 2), &half, 2);
+  }
+  [[gnu::always_inline]] void Write32(uint32_t address, uint32_t value) const {
+    address &= ~3u;
+    if (address + 4 > size) return;
+    std::memcpy(data + address, &value, 4);
+  }
+};
+
 [[gnu::always_inline]] inline uint32_t ReadRdram8(uint32_t address) {
-  return address < RDRAM->Size ? RDRAM->Data[address ^ 3] : 0;
+  return TRdramView{}.Read8(address);
 }
 [[gnu::always_inline]] inline uint32_t ReadRdram16(uint32_t address) {
-  address &= ~1u;
-  if (address + 2 > RDRAM->Size) return 0;
-  uint16_t value;
-  std::memcpy(&value, RDRAM->Data + (address ^ 2), 2);
-  return value;
+  return TRdramView{}.Read16(address);
 }
 [[gnu::always_inline]] inline uint32_t ReadRdram32(uint32_t address) {
-  address &= ~3u;
-  if (address + 4 > RDRAM->Size) return 0;
-  uint32_t value;
-  std::memcpy(&value, RDRAM->Data + address, 4);
-  return value;
+  return TRdramView{}.Read32(address);
 }
 [[gnu::always_inline]] inline void WriteRdram8(uint32_t address, uint32_t value) {
-  if (address < RDRAM->Size) RDRAM->Data[address ^ 3] = static_cast<uint8_t>(value);
+  TRdramView{}.Write8(address, value);
 }
 [[gnu::always_inline]] inline void WriteRdram16(uint32_t address, uint32_t value) {
-  address &= ~1u;
-  if (address + 2 > RDRAM->Size) return;
-  const auto half = static_cast<uint16_t>(value);
-  std::memcpy(RDRAM->Data + (address ^ 2), &half, 2);
+  TRdramView{}.Write16(address, value);
 }
 [[gnu::always_inline]] inline void WriteRdram32(uint32_t address, uint32_t value) {
-  address &= ~3u;
-  if (address + 4 > RDRAM->Size) return;
-  std::memcpy(RDRAM->Data + address, &value, 4);
+  TRdramView{}.Write32(address, value);
 }
 
 // Sign extension of the low `bits` bits.

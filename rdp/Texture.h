@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "rdp/RdpState.h"
@@ -148,10 +149,24 @@ inline TColor Unpack(TTexel t) {
 }
 
 // 5-5-5-1: each five-bit channel widened by repeating its top three bits below it.
-inline TTexel Packed5551(uint32_t texel) {
+constexpr TTexel Widened5551(uint32_t texel) {
   const TTexel five =
       TTexel{texel >> 11 & 31} | TTexel{texel >> 6 & 31} << 16 | TTexel{texel >> 1 & 31} << 32;
   return (five << 3) | ((five >> 2) & 0x0000000700070007) | TTexel{(texel & 1) * 255u} << 48;
+}
+// The same by table, one per byte of the texel: green's bits straddle the two bytes, but the
+// bits each byte gives the widened channel are its own (the upper byte's three green bits land
+// on bits 7 to 5 and 2 to 0, the lower byte's two on bits 4 and 3), so the halves OR together.
+inline constexpr auto k5551Bytes = [] {
+  std::array<std::array<TTexel, 256>, 2> table{};
+  for (uint32_t byte = 0; byte < 256; ++byte) {
+    table[0][byte] = Widened5551(byte << 8);
+    table[1][byte] = Widened5551(byte);
+  }
+  return table;
+}();
+inline TTexel Packed5551(uint32_t texel) {
+  return k5551Bytes[0][texel >> 8 & 0xFF] | k5551Bytes[1][texel & 0xFF];
 }
 inline TTexel PackedGrey(uint32_t intensity, uint32_t alpha) {
   return intensity * (kLaneOnes >> 16) | TTexel{alpha} << 48;
@@ -220,25 +235,41 @@ inline TTexel Weigh(TTexel base, uint32_t baseWeight, TTexel a, uint32_t aWeight
   return ((base * baseWeight + a * aWeight + b * bWeight + 16 * kLaneOnes) >> 5) & kLaneBytes;
 }
 
+// Whether a tile only wraps, on both axes: no shift, no clamp, no mirror. Its texel indices
+// then come straight from the coordinates.
+inline bool WrapsOnly(const TSampler& sampler) {
+  auto plain = [](const TAxis& axis) {
+    return axis.shiftLeft == 0 && axis.shiftRight == 0 && !axis.clamp && !axis.mirror;
+  };
+  return plain(sampler.s) && plain(sampler.t);
+}
+
 // The filtered texel at s10.5 coordinates (s, t). The bilinear filter takes three texels: the
 // upper-left triangle of the four from the first, the lower-right one from the last.
-template <TFetch kFetch>
+// kWrapsOnly: the tile is one WrapsOnly accepts.
+template <TFetch kFetch, bool kWrapsOnly = false>
 inline TTexel SampleTextureAs(const TSampler& sampler, int32_t s, int32_t t, bool bilinear,
                               bool midTexel) {
-  const int32_t cs = TileCoordinate(sampler.s, s), ct = TileCoordinate(sampler.t, t);
+  const int32_t cs = kWrapsOnly ? s - sampler.s.origin : TileCoordinate(sampler.s, s);
+  const int32_t ct = kWrapsOnly ? t - sampler.t.origin : TileCoordinate(sampler.t, t);
   int32_t s0 = cs >> 5, t0 = ct >> 5;
   uint32_t fs = static_cast<uint32_t>(cs & 31), ft = static_cast<uint32_t>(ct & 31);
-  if (sampler.s.clamp && (s0 < 0 || s0 >= sampler.s.max)) {
-    s0 = ClampTexel(sampler.s, s0);
-    fs = 0;
+  if constexpr (!kWrapsOnly) {
+    if (sampler.s.clamp && (s0 < 0 || s0 >= sampler.s.max)) {
+      s0 = ClampTexel(sampler.s, s0);
+      fs = 0;
+    }
+    if (sampler.t.clamp && (t0 < 0 || t0 >= sampler.t.max)) {
+      t0 = ClampTexel(sampler.t, t0);
+      ft = 0;
+    }
   }
-  if (sampler.t.clamp && (t0 < 0 || t0 >= sampler.t.max)) {
-    t0 = ClampTexel(sampler.t, t0);
-    ft = 0;
-  }
-  const uint32_t ws0 = WrapTexel(sampler.s, s0), wt0 = WrapTexel(sampler.t, t0);
+  auto wrap = [](const TAxis& axis, int32_t texel) {
+    return kWrapsOnly ? static_cast<uint32_t>(texel) & axis.mask : WrapTexel(axis, texel);
+  };
+  const uint32_t ws0 = wrap(sampler.s, s0), wt0 = wrap(sampler.t, t0);
   if (!bilinear) return FetchTexel<kFetch>(sampler, ws0, wt0);
-  const uint32_t ws1 = WrapTexel(sampler.s, s0 + 1), wt1 = WrapTexel(sampler.t, t0 + 1);
+  const uint32_t ws1 = wrap(sampler.s, s0 + 1), wt1 = wrap(sampler.t, t0 + 1);
   const TTexel toS = FetchTexel<kFetch>(sampler, ws1, wt0);
   const TTexel toT = FetchTexel<kFetch>(sampler, ws0, wt1);
   if (midTexel && fs == 16 && ft == 16) {

@@ -21,6 +21,11 @@ constexpr uint32_t kTextureBytes = 0x2000;
 
 class RdpDifferentialTest : public RdpTest {
  protected:
+  // Draws the random list of each seed with the rasterizer and with the model from the same
+  // memory and compares the images; `overlapping` puts the depth image inside the colour image,
+  // `width` is the images' width in pixels; `wrapsOnly` gives tiles that only wrap.
+  static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth,
+                               bool wrapsOnly = false);
   static std::vector<uint32_t> Snapshot() {
     std::vector<uint32_t> words;
     for (uint32_t i = 0; i < kColorBytes; i += 4)
@@ -103,11 +108,12 @@ void RandomTriangle(TRandom& r, TCommands& list) {
   }
 }
 
-TCommands RandomList(TRandom& r) {
+// `wrapsOnly`: the tiles neither shift, clamp nor mirror (their masks stay random).
+TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width, bool wrapsOnly) {
   TCommands list;
   const uint32_t size = r.Chance(55) ? 2 : r.Chance(75) ? 3 : 1;
-  list.push_back(SetColorImage(0, size, kWidth, kColorAddress));
-  list.push_back(SetZImage(kDepthAddress));
+  list.push_back(SetColorImage(0, size, width, kColorAddress));
+  list.push_back(SetZImage(depthAddress));
   if (r.Chance(60)) {
     list.push_back(SetScissor(0, 0, Q(kWidth), Q(kWidth)));
   } else {
@@ -135,6 +141,7 @@ TCommands RandomList(TRandom& r) {
       const auto& f = kFormats[r.In(0, 9)];
       word = (word & ~Field(31, 51, 5)) | Field(f[0], 53, 3) | Field(f[1], 51, 2);
     }
+    if (wrapsOnly) word &= ~(Field(3, 18, 2) | Field(15, 10, 4) | Field(3, 8, 2) | Field(15, 0, 4));
     list.push_back(word);
     const uint32_t sl = static_cast<uint32_t>(r.In(0, 200)),
                    tl = static_cast<uint32_t>(r.In(0, 200));
@@ -208,8 +215,9 @@ TCommands RandomList(TRandom& r) {
   return list;
 }
 
-TEST_F(RdpDifferentialTest, TheRasterizerDrawsWhatThePixelByPixelModelDraws) {
-  for (uint32_t seed = 1; seed <= 600; ++seed) {
+void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width,
+                                           bool wrapsOnly) {
+  for (uint32_t seed = 1; seed <= seeds; ++seed) {
     TRandom r{std::mt19937(seed)};
     for (uint32_t i = 0; i < kColorBytes; i += 4)
       PokeWord(kColorAddress + i, r());
@@ -219,7 +227,11 @@ TEST_F(RdpDifferentialTest, TheRasterizerDrawsWhatThePixelByPixelModelDraws) {
     for (uint32_t i = 0; i < kTextureBytes; i += 4)
       PokeWord(kTextureAddress + i, r());
     const std::vector<uint32_t> before = Snapshot();
-    const TCommands list = RandomList(r);
+    // Overlapping images: the depth image a few pixels or rows on from the colour image's
+    // start, so that a pixel's depth shares memory with another pixel's colour.
+    const uint32_t depthAddress =
+        overlapping ? kColorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
+    const TCommands list = RandomList(r, depthAddress, width, wrapsOnly);
     RdpReset();
     Run(list);
     const std::vector<uint32_t> fast = Snapshot();
@@ -240,8 +252,29 @@ TEST_F(RdpDifferentialTest, TheRasterizerDrawsWhatThePixelByPixelModelDraws) {
                     << ", the model has " << model[i] << " (was " << before[i] << ")";
       break;
     }
-    if (HasFailure()) break;
+    if (::testing::Test::HasFailure()) break;
   }
+}
+
+TEST_F(RdpDifferentialTest, TheRasterizerDrawsWhatThePixelByPixelModelDraws) {
+  CompareWithModel(600, false);
+}
+
+// The rasterizer works a span in batches of pixels, stage by stage; where the colour and depth
+// images share memory it must still draw as the model does, one pixel after the other.
+TEST_F(RdpDifferentialTest, OverlappingColourAndDepthImagesDrawAsThePixelByPixelModel) {
+  CompareWithModel(300, true);
+}
+
+// With the scissor wider than the images, a pixel past a row's end is a pixel of the next row:
+// the rows of a primitive share memory.
+TEST_F(RdpDifferentialTest, RowsWiderThanTheImagesDrawAsThePixelByPixelModel) {
+  CompareWithModel(300, false, 8);
+}
+
+// Tiles that only wrap take a sampler of their own.
+TEST_F(RdpDifferentialTest, TilesThatOnlyWrapDrawAsThePixelByPixelModel) {
+  CompareWithModel(300, false, kWidth, true);
 }
 
 }  // namespace
