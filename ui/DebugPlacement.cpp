@@ -36,13 +36,11 @@ QRect Inside(QRect rect, const QRect& screen) {
   return rect;
 }
 
-// Puts the window's frame at a position, also when the window about to show already has its
-// native window, whose plain move would place its client area there.
+// Puts the window's frame at a position. The window about to show already has its native
+// window, which a plain move places by its client area: its frame is placed again.
 void MoveFrame(QWidget& window, QPoint position) {
-  if (QWindow* native = window.windowHandle())
-    native->setFramePosition(position);
-  else
-    window.move(position);
+  window.move(position);
+  if (QWindow* native = window.windowHandle()) native->setFramePosition(position);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 // The debugger and the register viewer on the offscreen platform, with the main window whose
 // runs they stop, step and resume.
+#include <QGroupBox>
+#include <QLayout>
 #include <QLocale>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 #include <memory>
 
+#include "common/HexText.h"
 #include "common/Host.h"
 #include "core/CpuState.h"
 #include "debugger/DbgWnd.h"
@@ -17,6 +22,7 @@
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WindowTestBase.h"
+#include "ui/DebugPlacement.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
@@ -44,6 +50,32 @@ int ArrowLine(const TTextPage& page) {
   return -1;
 }
 
+// The lines drawn as breakpoints.
+std::vector<int> BreakLines(const TTextPage& page) {
+  std::vector<int> lines;
+  for (const TTextItem& item : page)
+    if (item.tone == TTextTone::Break && item.text != "*") lines.push_back(item.y / 10);
+  return lines;
+}
+
+// Every text of the page inside the view that draws it.
+bool PageFits(const TTextView& view) {
+  for (const TTextItem& item : view.Page())
+    if (!QRectF(view.rect()).contains(view.TextRect(item))) {
+      qWarning() << "cut off:" << item.text.c_str() << view.TextRect(item) << view.rect();
+      return false;
+    }
+  return true;
+}
+
+// A control's text whole: the control at least as large as its text asks.
+bool ShowsItsText(const QWidget* control) {
+  const QSize hint = control->sizeHint();
+  if (control->width() >= hint.width() && control->height() >= hint.height()) return true;
+  qWarning() << "too small:" << control->objectName() << control->size() << hint;
+  return false;
+}
+
 }  // namespace
 
 class DebuggerTest : public test::TWindowTestBase {
@@ -65,6 +97,17 @@ class DebuggerTest : public test::TWindowTestBase {
     return QTest::qWaitFor([&] { return stops.count() >= count; }, 20000);
   }
   uint32_t Pc() { return view_->Take(debugger_->ViewAddr).pc.Lo; }
+  // The three windows as the program makes them, known to the main window.
+  void MakeDebugWindows() {
+    debugger_.reset();
+    regs_.reset();
+    console_ = std::make_unique<TDbgWnd>();
+    regs_ = std::make_unique<TRegForm>(*view_);
+    debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
+    debugger_->ShowMessage = [this](QWidget*, const QString& text) { messages_ << text; };
+    form_->SetDebugConsole(console_.get());
+    form_->SetDebugger(debugger_.get(), regs_.get());
+  }
 
  private slots:
   void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
@@ -72,17 +115,12 @@ class DebuggerTest : public test::TWindowTestBase {
   void init() {
     SetUpHost();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    console_ = std::make_unique<TDbgWnd>();
     view_ = std::make_unique<TMachineView>(form_->Engine());
     view_->TimeoutMs = 30000;  // a loaded machine may not schedule the emulation thread soon
-    regs_ = std::make_unique<TRegForm>(*view_);
-    debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
-    debugger_->ShowMessage = [this](QWidget*, const QString& text) { messages_ << text; };
+    MakeDebugWindows();
     messages_.clear();
     host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
     host_->SetLineSink([](const QStringList&) {});
-    form_->SetDebugConsole(console_.get());
-    form_->SetDebugger(debugger_.get(), regs_.get());
     form_->show();
   }
 
@@ -107,17 +145,108 @@ class DebuggerTest : public test::TWindowTestBase {
 
   void windowsAsCreated() {
     QCOMPARE(regs_->windowTitle(), QString("r4300i Registers"));
-    QCOMPARE(regs_->size(), QSize(268, 383));
     QCOMPARE(regs_->TabControl1->count(), 4);
     QCOMPARE(regs_->TabControl1->tabText(3), QString("COP1 - 64bit"));
     QCOMPARE(regs_->TabControl1->currentIndex(), 0);
     QVERIFY(!(regs_->windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(debugger_->windowTitle(), QString("Debugger"));
-    QCOMPARE(debugger_->size(), QSize(495, 322));
     QCOMPARE(debugger_->Edit1->text(), QString("00000000"));
-    QCOMPARE(debugger_->BreakList->geometry(), QRect(8, 80, 209, 121));
     QCOMPARE(debugger_->ViewAddr, 0u);
     QVERIFY(!debugger_->isVisible() && !regs_->isVisible() && !console_->isVisible());
+  }
+
+  // Laid out for the fonts they have: every caption, the eight digits of the address, the tabs
+  // and every page's text show whole, in fixed windows.
+  void everyControlShowsItsTextWhole() {
+    LoadAndStart(kCountingLoop);
+    form_->Button4Click();
+    form_->ViewDebugger1->trigger();
+    for (QWidget* window :
+         {static_cast<QWidget*>(debugger_.get()), static_cast<QWidget*>(regs_.get())}) {
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QCOMPARE(window->minimumSize(), window->maximumSize());
+    }
+    for (QPushButton* button : debugger_->findChildren<QPushButton*>())
+      QVERIFY(ShowsItsText(button));
+    QVERIFY(ShowsItsText(debugger_->GroupBox1));
+    QVERIFY(ShowsItsText(debugger_->Disassembly));
+    QVERIFY(ShowsItsText(regs_->PaintBox1));
+
+    // The widest digits fit without scrolling: with the cursor at the end, the first digit is
+    // still at the field's left edge.
+    THexEdit& edit = *debugger_->Edit1;
+    for (const char* digits : {"DDDDDDDD", "00000000", "BBBBBBBB", "88888888", "WWWWWWWW"}) {
+      edit.setText(digits);
+      edit.setCursorPosition(8);
+      const QRect inside = edit.contentsRect();
+      QCOMPARE(edit.cursorPositionAt(QPoint(inside.left() + 4, inside.center().y())), 0);
+    }
+
+    // Tabs side by side without scroll arrows.
+    QTabBar& tabs = *regs_->TabControl1;
+    QVERIFY(tabs.width() >= tabs.sizeHint().width());
+    for (int i = 0; i < tabs.count(); ++i)
+      QVERIFY(tabs.rect().contains(tabs.tabRect(i)));
+    for (int tab = 0; tab < kRegTabs; ++tab) {
+      tabs.setCurrentIndex(tab);
+      QVERIFY2(PageFits(*regs_->PaintBox1), std::to_string(tab).c_str());
+    }
+    debugger_->PaintDisassembly();
+    QVERIFY(PageFits(*debugger_->Disassembly));
+    // Rows as tall as the font's lines.
+    QVERIFY(debugger_->Disassembly->RowHeight() >= debugger_->Disassembly->fontMetrics().height());
+  }
+
+  // The first View Debugger puts the three windows beside the main window, each clear of the
+  // others where the screen has room; where the user leaves them is where they open next time.
+  void windowsOpenSideBySideAndWhereTheyWereLeft() {
+    const QRect screen(0, 0, 1920, 1080);
+    const QRect main(24, 24, 660, 540);
+    const QList<QSize> sizes{{650, 590}, {370, 650}, {470, 270}};
+    const QList<QPoint> places = SideBySide(main, sizes, screen);
+    QList<QRect> taken{main};
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+      const QRect place(places[i], sizes[i]);
+      QVERIFY(screen.contains(place));
+      for (const QRect& other : taken)
+        QVERIFY(!place.intersects(other));
+      taken.append(place);
+    }
+    QCOMPARE(places[0], QPoint(main.right() + 9, main.top()));  // right beside the main window
+    // A screen too small for all of them side by side: still all on it.
+    const QRect small(0, 0, 1024, 768);
+    const QList<QPoint> crowded = SideBySide(main, sizes, small);
+    for (qsizetype i = 0; i < sizes.size(); ++i)
+      QVERIFY(small.contains(QRect(crowded[i], sizes[i])));
+
+    const QList<QWidget*> windows{debugger_.get(), regs_.get(), console_.get()};
+    auto placement = std::make_unique<TDebugPlacement>(*form_, windows, Settings());
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    form_->ViewDebugger1->trigger();
+    const QRect area = form_->screen()->availableGeometry();
+    for (QWidget* window : windows) {
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QVERIFY(area.contains(window->pos()));  // on the main window's screen
+    }
+    debugger_->move(300, 200);
+    regs_->move(310, 210);
+    console_->move(320, 220);
+    placement->Save();
+    QSettings settings(Settings(), QSettings::IniFormat);
+    QCOMPARE(settings.value("DebugWindows/Debugger").toStringList(), QStringList({"300", "200"}));
+    QCOMPARE(settings.value("DebugWindows/RegForm").toStringList(), QStringList({"310", "210"}));
+    QCOMPARE(settings.value("DebugWindows/DbgWnd").toStringList(), QStringList({"320", "220"}));
+
+    // The next start: the windows open where they were left.
+    debugger_->Button4Click();
+    placement.reset();
+    MakeDebugWindows();
+    const QList<QWidget*> fresh{debugger_.get(), regs_.get(), console_.get()};
+    placement = std::make_unique<TDebugPlacement>(*form_, fresh, Settings());
+    form_->ViewDebugger1->trigger();
+    QTRY_COMPARE(debugger_->pos(), QPoint(300, 200));
+    QTRY_COMPARE(regs_->pos(), QPoint(310, 210));
+    QTRY_COMPARE(console_->pos(), QPoint(320, 220));
   }
 
   void registerTabsRedrawOnChangeAndClick() {
@@ -129,7 +258,10 @@ class DebuggerTest : public test::TWindowTestBase {
     const std::string point = QLocale().decimalPoint().toStdString();
     QVERIFY(Has(regs_->PaintBox1->Page(), {60, 0, "00000000  0" + point + "000"}));
     regs_->TabControl1->setCurrentIndex(0);
-    QVERIFY(Has(regs_->PaintBox1->Page(), {40, 320, "FFFFFFFF A4000040"}));
+    // The run stopped somewhere in its loop.
+    const uint32_t pc = view_->Take(0).pc.Lo;
+    QVERIFY(pc == kBase || pc == kBase + 4 || pc == kBase + 8);
+    QVERIFY(Has(regs_->PaintBox1->Page(), {40, 320, "FFFFFFFF " + Hex8(pc)}));
     regs_->PaintBox1->SetPage({});
     QTest::mouseClick(regs_->PaintBox1, Qt::LeftButton, {}, QPoint(50, 50));
     QVERIFY(Has(regs_->PaintBox1->Page(), {10, 290, "(1D)"}));
@@ -137,19 +269,30 @@ class DebuggerTest : public test::TWindowTestBase {
 
   void clickAddsTheLinesAddressOnceAndDeleteRemovesIt() {
     debugger_->ViewAddr = 0x80001000;
-    QTest::mouseClick(debugger_->Disassembly, Qt::RightButton, {}, QPoint(100, 45));
+    TTextView& view = *debugger_->Disassembly;
+    // The fifth line, low in it and at its top.
+    QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(100, view.RowTop(5) - 1));
     QCOMPARE(debugger_->BreakList->count(), 1);
     QCOMPARE(debugger_->BreakList->item(0)->text(), QString("Addr of : 80000FD0"));
-    QTest::mouseClick(debugger_->Disassembly, Qt::LeftButton, {}, QPoint(5, 40));
+    QCOMPARE(BreakLines(view.Page()), std::vector<int>{4});  // marked at once
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(5, view.RowTop(4)));
     QCOMPARE(messages_, QStringList{"Already exists a breakpoint of this exact type!"});
     QCOMPARE(debugger_->BreakList->count(), 1);
+    debugger_->Edit1->setText("80001000");
+    debugger_->BPAddClick();
+    QCOMPARE(BreakLines(view.Page()), (std::vector<int>{4, 16}));
+    debugger_->BreakList->setCurrentRow(1);
+    debugger_->DeleteClick();
+    QCOMPARE(BreakLines(view.Page()), std::vector<int>{4});
 
+    debugger_->BreakList->clearSelection();
     debugger_->DeleteClick();  // nothing selected
     QCOMPARE(debugger_->BreakList->count(), 1);
     debugger_->BreakList->setCurrentRow(0);
     debugger_->DeleteClick();
     QCOMPARE(debugger_->BreakList->count(), 0);
     QVERIFY(debugger_->BreakPoints().Items().empty());
+    QVERIFY(BreakLines(view.Page()).empty());
   }
 
   void edit1TakesHexDigitsOnly() {
