@@ -21,6 +21,7 @@
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/DebugLayout.h"
 #include "tests/ui/WindowTestBase.h"
 #include "ui/DebugPlacement.h"
 #include "ui/MainForm.h"
@@ -56,24 +57,6 @@ std::vector<int> BreakLines(const TTextPage& page) {
   for (const TTextItem& item : page)
     if (item.tone == TTextTone::Break && item.text != "*") lines.push_back(item.y / 10);
   return lines;
-}
-
-// Every text of the page inside the view that draws it.
-bool PageFits(const TTextView& view) {
-  for (const TTextItem& item : view.Page())
-    if (!QRectF(view.rect()).contains(view.TextRect(item))) {
-      qWarning() << "cut off:" << item.text.c_str() << view.TextRect(item) << view.rect();
-      return false;
-    }
-  return true;
-}
-
-// A control's text whole: the control at least as large as its text asks.
-bool ShowsItsText(const QWidget* control) {
-  const QSize hint = control->sizeHint();
-  if (control->width() >= hint.width() && control->height() >= hint.height()) return true;
-  qWarning() << "too small:" << control->objectName() << control->size() << hint;
-  return false;
 }
 
 }  // namespace
@@ -161,40 +144,7 @@ class DebuggerTest : public test::TWindowTestBase {
     LoadAndStart(kCountingLoop);
     form_->Button4Click();
     form_->ViewDebugger1->trigger();
-    for (QWidget* window :
-         {static_cast<QWidget*>(debugger_.get()), static_cast<QWidget*>(regs_.get())}) {
-      QVERIFY(QTest::qWaitForWindowExposed(window));
-      QCOMPARE(window->minimumSize(), window->maximumSize());
-    }
-    for (QPushButton* button : debugger_->findChildren<QPushButton*>())
-      QVERIFY(ShowsItsText(button));
-    QVERIFY(ShowsItsText(debugger_->GroupBox1));
-    QVERIFY(ShowsItsText(debugger_->Disassembly));
-    QVERIFY(ShowsItsText(regs_->PaintBox1));
-
-    // The widest digits fit without scrolling: with the cursor at the end, the first digit is
-    // still at the field's left edge.
-    THexEdit& edit = *debugger_->Edit1;
-    for (const char* digits : {"DDDDDDDD", "00000000", "BBBBBBBB", "88888888", "WWWWWWWW"}) {
-      edit.setText(digits);
-      edit.setCursorPosition(8);
-      const QRect inside = edit.contentsRect();
-      QCOMPARE(edit.cursorPositionAt(QPoint(inside.left() + 4, inside.center().y())), 0);
-    }
-
-    // Tabs side by side without scroll arrows.
-    QTabBar& tabs = *regs_->TabControl1;
-    QVERIFY(tabs.width() >= tabs.sizeHint().width());
-    for (int i = 0; i < tabs.count(); ++i)
-      QVERIFY(tabs.rect().contains(tabs.tabRect(i)));
-    for (int tab = 0; tab < kRegTabs; ++tab) {
-      tabs.setCurrentIndex(tab);
-      QVERIFY2(PageFits(*regs_->PaintBox1), std::to_string(tab).c_str());
-    }
-    debugger_->PaintDisassembly();
-    QVERIFY(PageFits(*debugger_->Disassembly));
-    // Rows as tall as the font's lines.
-    QVERIFY(debugger_->Disassembly->RowHeight() >= debugger_->Disassembly->fontMetrics().height());
+    test::CheckDebugWindowsShowTextWhole(*debugger_, *regs_);
   }
 
   // The first View Debugger puts the three windows beside the main window, each clear of the
@@ -370,6 +320,24 @@ class DebuggerTest : public test::TWindowTestBase {
       QVERIFY(Has(regs_->PaintBox1->Page(),
                   {40, 90, "00000000 0000000" + std::to_string(round - 1)}));  // t1
     }
+  }
+
+  // Stepping is armed by the start of a run and disarmed by Run: showing the debugger again
+  // after Run leaves the run going, and Step stops it at its next instruction.
+  void afterRunShowingTheDebuggerAgainLeavesTheRunGoing() {
+    QSignalSpy stops(debugger_.get(), &TDebugger::Stopped);
+    form_->ViewDebugger1->trigger();
+    LoadAndStart(kCountingLoop);
+    QVERIFY(WaitForStop(stops, 1));
+    debugger_->Run->click();
+    debugger_->Button4Click();
+    form_->ViewDebugger1->trigger();
+    QTest::qWait(100);
+    QCOMPARE(stops.count(), 1);
+    QVERIFY(!form_->Engine().Paused());
+    debugger_->Step->click();
+    QVERIFY(WaitForStop(stops, 2));
+    QVERIFY(debugger_->StepMode);
   }
 
   void breakpointsSetWhileRunningStopAndShowTheWindows() {
