@@ -76,32 +76,41 @@ QList<QPoint> SideBySide(const QRect& main, const QList<QSize>& frames, const QR
 TDebugPlacement::TDebugPlacement(QWidget& mainWindow, const QList<QWidget*>& windows,
                                  const QString& settingsFile, QObject* owner)
     : QObject(owner), main_(mainWindow), windows_(windows), settingsFile_(settingsFile) {
-  for (QWidget* window : windows_)
-    window->installEventFilter(this);
-}
-
-bool TDebugPlacement::eventFilter(QObject* watched, QEvent* event) {
-  // The show event comes before the window is mapped, so it opens in its place.
-  if (event->type() == QEvent::Show && !placed_) Place();
-  return QObject::eventFilter(watched, event);
-}
-
-void TDebugPlacement::Place() {
-  placed_ = true;
   // All remembered and still on a screen: each where the user left it.
-  QList<QPoint> saved;
   if (const auto settings = OpenSettings(settingsFile_)) {
     for (const QWidget* window : windows_) {
       const QStringList xy = settings->value(KeyOf(window)).toStringList();
       bool xOk = false, yOk = false;
       const QPoint position(xy.value(0).toInt(&xOk), xy.value(1).toInt(&yOk));
       if (xy.size() == 2 && xOk && yOk && TWindowPlacement::OnSomeScreen(position))
-        saved.append(position);
+        saved_.append(position);
     }
   }
-  if (saved.size() == windows_.size()) {
+  if (saved_.size() != windows_.size()) saved_.clear();
+  main_.installEventFilter(this);
+  for (QWidget* window : windows_)
+    window->installEventFilter(this);
+}
+
+bool TDebugPlacement::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == &main_) {
+    // The windows follow the main window until the first of them shows. They have no native
+    // windows yet, so the window manager takes the frame's place as given.
+    if (!shown_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show))
+      Place();
+  } else if (type == QEvent::Show && !shown_) {
+    if (!placed_) Place();
+    shown_ = true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void TDebugPlacement::Place() {
+  placed_ = true;
+  if (!saved_.isEmpty()) {
     for (qsizetype i = 0; i < windows_.size(); ++i)
-      MoveFrame(*windows_[i], saved[i]);
+      MoveFrame(*windows_[i], saved_[i]);
     return;
   }
 
@@ -121,7 +130,7 @@ void TDebugPlacement::Place() {
 }
 
 void TDebugPlacement::Save() {
-  if (!placed_) return;
+  if (!shown_) return;
   const auto settings = OpenSettings(settingsFile_);
   if (!settings) return;
   QDir().mkpath(QFileInfo(settingsFile_).absolutePath());

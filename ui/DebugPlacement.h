@@ -22,11 +22,12 @@ QList<QPoint> SideBySide(const QRect& main, const QList<QSize>& frames, const QR
 
 class TDebugPlacement : public QObject {
  public:
-  // Places the windows when the first of them is about to show.
+  // Places the windows beside the main window, or where they were left, as the main window moves
+  // until the first of them shows.
   TDebugPlacement(QWidget& mainWindow, const QList<QWidget*>& windows, const QString& settingsFile,
                   QObject* owner = nullptr);
 
-  // Writes the windows' positions, once they have been placed.
+  // Writes the windows' positions, once they have been shown.
   void Save();
 
  protected:
@@ -38,7 +39,9 @@ class TDebugPlacement : public QObject {
   QWidget& main_;
   QList<QWidget*> windows_;
   QString settingsFile_;
+  QList<QPoint> saved_;  // one place for each window, or none
   bool placed_ = false;
+  bool shown_ = false;
 };
 
 }  // namespace vantor::ui
