@@ -309,6 +309,11 @@ class ScreenTest : public QObject {
     QTRY_VERIFY(!ShowsBars());
     console_->move(form_->frameGeometry().right() + 40, form_->y());
     QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+    // What the window system cleared while a step ran comes back at the stop that ends it.
+    form_->PaintBox1->Clear();
+    QTRY_VERIFY(!ShowsBars());
+    debugger_->Step->click();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
     debugger_->Button4Click();
     form_->UnloadROM1->trigger();
   }
