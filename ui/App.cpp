@@ -148,7 +148,6 @@ int RunDesktop(int argc, char** argv) {
   });
   const int status = QApplication::exec();
   desktop.Placement().SavePosition();
-  debugPlacement.Save();
 
   mainForm.Button4Click();
   InstallAudioSink(nullptr);

@@ -102,6 +102,8 @@ bool TDebugPlacement::eventFilter(QObject* watched, QEvent* event) {
   } else if (type == QEvent::Show && !shown_) {
     if (!placed_) Place();
     shown_ = true;
+  } else if (type == QEvent::Hide && shown_) {
+    Save();  // Exit Debugger, or the program's end, which closes every window
   }
   return QObject::eventFilter(watched, event);
 }

@@ -27,7 +27,7 @@ class TDebugPlacement : public QObject {
   TDebugPlacement(QWidget& mainWindow, const QList<QWidget*>& windows, const QString& settingsFile,
                   QObject* owner = nullptr);
 
-  // Writes the windows' positions, once they have been shown.
+  // Writes the windows' positions, once they have been shown; each time one of them hides.
   void Save();
 
  protected:

@@ -181,14 +181,13 @@ class DebuggerTest : public test::TWindowTestBase {
     debugger_->move(300, 200);
     regs_->move(310, 210);
     console_->move(320, 220);
-    placement->Save();
+    debugger_->Button4Click();  // hiding them keeps their places
     QSettings settings(Settings(), QSettings::IniFormat);
     QCOMPARE(settings.value("DebugWindows/Debugger").toStringList(), QStringList({"300", "200"}));
     QCOMPARE(settings.value("DebugWindows/RegForm").toStringList(), QStringList({"310", "210"}));
     QCOMPARE(settings.value("DebugWindows/DbgWnd").toStringList(), QStringList({"320", "220"}));
 
     // The next start: the windows open where they were left.
-    debugger_->Button4Click();
     placement.reset();
     MakeDebugWindows();
     const QList<QWidget*> fresh{debugger_.get(), regs_.get(), console_.get()};
