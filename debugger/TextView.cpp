@@ -30,35 +30,32 @@ TTextView::TTextView(TPageGrid grid, QWidget* parent) : QWidget(parent), grid_(g
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFont(TextFont());
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  Measure();
 }
 
-double TTextView::CellWidth() const {
+void TTextView::Measure() {
   // The widest character the pages use, so a fixed-pitch font that is not quite fixed still fits.
   const QFontMetricsF metrics(font());
-  double width = 0;
+  cellWidth_ = 0;
   for (const char c : std::string_view("0123456789ABCDEFXW(*-:,.>"))
-    width = std::max(width, metrics.horizontalAdvance(QLatin1Char(c)));
-  return width;
-}
-
-int TTextView::RowHeight() const {
-  return QFontMetrics(font()).lineSpacing();
+    cellWidth_ = std::max(cellWidth_, metrics.horizontalAdvance(QLatin1Char(c)));
+  rowHeight_ = QFontMetrics(font()).lineSpacing();
 }
 
 int TTextView::RowTop(int row) const {
-  return kMargin + row * RowHeight();
+  return kMargin + row * rowHeight_;
 }
 
 QRectF TTextView::TextRect(const TTextItem& item) const {
   const QFontMetricsF metrics(font());
-  const double x = kMargin + item.x * CellWidth() / kCellWidth;
+  const double x = kMargin + item.x * cellWidth_ / kCellWidth;
   return {x, double(RowTop(item.y / kRowHeight)),
-          metrics.horizontalAdvance(QString::fromStdString(item.text)), double(RowHeight())};
+          metrics.horizontalAdvance(QString::fromStdString(item.text)), double(rowHeight_)};
 }
 
 QSize TTextView::sizeHint() const {
-  return {2 * kMargin + static_cast<int>(std::ceil(grid_.columns * CellWidth())),
-          2 * kMargin + grid_.rows * RowHeight()};
+  return {2 * kMargin + static_cast<int>(std::ceil(grid_.columns * cellWidth_)),
+          2 * kMargin + grid_.rows * rowHeight_};
 }
 
 void TTextView::SetPage(TTextPage page) {
@@ -80,13 +77,15 @@ void TTextView::paintEvent(QPaintEvent*) {
 void TTextView::mousePressEvent(QMouseEvent* event) {
   if (!pressed) return;
   const int y = static_cast<int>(event->position().y()) - kMargin;
-  const int row = std::clamp(y < 0 ? 0 : y / RowHeight(), 0, grid_.rows - 1);
+  const int row = std::clamp(y < 0 ? 0 : y / rowHeight_, 0, grid_.rows - 1);
   pressed(row * kRowHeight);
 }
 
 void TTextView::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::FontChange) updateGeometry();
+  if (event->type() != QEvent::FontChange) return;
+  Measure();
+  updateGeometry();
 }
 
 }  // namespace vantor::ui

@@ -25,7 +25,7 @@ class TTextView : public QWidget {
   QRectF TextRect(const TTextItem& item) const;
   // The vertical pixel range of a row of the grid.
   int RowTop(int row) const;
-  int RowHeight() const;
+  int RowHeight() const { return rowHeight_; }
   // Called with the grid position (in page units) of the row under the pointer, any button.
   std::function<void(int y)> pressed;
 
@@ -38,9 +38,12 @@ class TTextView : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  double CellWidth() const;
+  // Takes the font's cell width and line height.
+  void Measure();
 
   TPageGrid grid_;
+  double cellWidth_ = 0;
+  int rowHeight_ = 0;
   TTextPage page_;
 };
 
