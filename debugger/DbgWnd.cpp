@@ -1,29 +1,12 @@
 #include "debugger/DbgWnd.h"
 
-#include <QFontDatabase>
 #include <QPalette>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "debugger/TextView.h"
+
 namespace vantor::ui {
-
-namespace {
-
-// "Terminal" where the system has it, otherwise the system's fixed-pitch font; small either way.
-QFont ConsoleFont() {
-  if (QFontDatabase::families().contains(QStringLiteral("Terminal"))) {
-    QFont font(QStringLiteral("Terminal"));
-    font.setPixelSize(8);
-    return font;
-  }
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
-  font.setPixelSize(10);  // scalable fonts are not legible at 8 pixels
-  return font;
-}
-
-}  // namespace
 
 TDbgWnd::TDbgWnd(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("DbgWnd"));
@@ -34,7 +17,10 @@ TDbgWnd::TDbgWnd(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   DbgInfo = new QPlainTextEdit(this);
   DbgInfo->setObjectName(QStringLiteral("DbgInfo"));
-  DbgInfo->setFont(ConsoleFont());
+  DbgInfo->setFont(TextFont());
+  // A record of what happened: it can be selected and copied, not changed.
+  DbgInfo->setReadOnly(true);
+  DbgInfo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   QPalette colours = DbgInfo->palette();
   colours.setColor(QPalette::Base, Qt::black);
   colours.setColor(QPalette::Text, QColor(0, 255, 0));

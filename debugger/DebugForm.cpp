@@ -1,17 +1,22 @@
 #include "debugger/DebugForm.h"
 
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPalette>
+#include <QStyle>
+#include <algorithm>
 
 namespace vantor::ui {
 
 namespace {
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect place) {
+// Buttons are never narrower or lower than their captions need.
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
   auto* button = new QPushButton(QString::fromLatin1(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(place);
+  button->setMinimumSize(button->sizeHint());
   return button;
 }
 
@@ -36,6 +41,18 @@ TScrollCode ScrollCodeOf(int action) {
 
 }  // namespace
 
+QSize THexEdit::sizeHint() const {
+  // The line edit's own hint leaves room for 17 "x"; this one for maxLength of the widest digit.
+  const QSize base = QLineEdit::sizeHint();
+  const QFontMetrics metrics(font());
+  int digit = 0;
+  for (const QChar c : QStringLiteral("0123456789ABCDEF"))
+    digit = std::max(digit, metrics.horizontalAdvance(c));
+  const int cursor = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+  return {base.width() - 17 * metrics.horizontalAdvance(u'x') + maxLength() * digit + cursor + 1,
+          base.height()};
+}
+
 void THexEdit::keyPressEvent(QKeyEvent* event) {
   const QString text = event->text();
   const bool character = text.size() == 1 && (text[0].isPrint() || text[0] == u'\b');
@@ -57,47 +74,47 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
   setWindowTitle(QStringLiteral("Debugger"));
   setAttribute(Qt::WA_QuitOnClose, false);
   move(242, 239);
-  setFixedSize(495, 322);
   ShowMessage = [](QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QString(), text);
   };
 
-  Disassembly = new TTextView(this);
+  Disassembly = new TTextView(kDisassemblyGrid, this);
   Disassembly->setObjectName(QStringLiteral("Disassembly"));
-  Disassembly->setGeometry(0, 0, 241, 321);
   Disassembly->pressed = [this](int y) { DisassemblyMouseDown(y); };
 
   ScrollBar1 = new QScrollBar(Qt::Vertical, this);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-  ScrollBar1->setGeometry(248, 16, 13, 289);
   ScrollBar1->setRange(0, 2);
   ScrollBar1->setPageStep(0);
   ScrollBar1->setValue(1);
   connect(ScrollBar1, &QScrollBar::actionTriggered, this, &TDebugger::ScrollBar1Scroll);
 
-  Step = MakeButton(this, "Step", "Step", {272, 0, 75, 25});
-  Run = MakeButton(this, "Run", "Run", {272, 32, 75, 25});
-  Button1 = MakeButton(this, "Button1", "Jump to CEV", {272, 64, 75, 25});
-  Button4 = MakeButton(this, "Button4", "Exit Debugger", {400, 8, 89, 33});
+  Step = MakeButton(this, "Step", "Step");
+  Run = MakeButton(this, "Run", "Run");
+  Button1 = MakeButton(this, "Button1", "Jump to CEV");
+  Button4 = MakeButton(this, "Button4", "Exit Debugger");
 
   GroupBox1 = new QGroupBox(QStringLiteral(" Breakpoints "), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  GroupBox1->setGeometry(264, 112, 225, 209);
-  BPAdd = MakeButton(GroupBox1, "BPAdd", "Add", {8, 16, 75, 25});
-  Delete = MakeButton(GroupBox1, "Delete", "Delete", {8, 48, 75, 25});
+  BPAdd = MakeButton(GroupBox1, "BPAdd", "Add");
+  Delete = MakeButton(GroupBox1, "Delete", "Delete");
   Edit1 = new THexEdit(QStringLiteral("00000000"), GroupBox1);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setGeometry(88, 24, 57, 21);
   Edit1->setMaxLength(8);
-  Button2 = MakeButton(GroupBox1, "Button2", "Jump here", {152, 16, 65, 25});
-  Button3 = MakeButton(GroupBox1, "Button3", "Debug Here", {152, 48, 67, 25});
+  Edit1->setMinimumWidth(Edit1->sizeHint().width());
+  Button2 = MakeButton(GroupBox1, "Button2", "Jump here");
+  Button3 = MakeButton(GroupBox1, "Button3", "Debug Here");
   BreakList = new QListWidget(GroupBox1);
   BreakList->setObjectName(QStringLiteral("BreakList"));
-  BreakList->setGeometry(8, 80, 209, 121);
+  // Room for a few captions whole: "Addr of : " and eight digits.
+  BreakList->setMinimumWidth(
+      BreakList->fontMetrics().horizontalAdvance(QStringLiteral("Addr of : DDDDDDDD")) +
+      BreakList->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
   QPalette colours = BreakList->palette();
   colours.setColor(QPalette::Base, Qt::black);
   colours.setColor(QPalette::Text, Qt::yellow);
   BreakList->setPalette(colours);
+  LayOut();
 
   connect(Step, &QPushButton::clicked, this, &TDebugger::StepClick);
   connect(Run, &QPushButton::clicked, this, &TDebugger::RunClick);
@@ -112,6 +129,37 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
   view_.Engine().SetStopHandler([this] { stopWake_.Wake(); });
 }
 
+void TDebugger::LayOut() {
+  // As the window was drawn for a small font: the view with its scroll bar on the left; the
+  // run commands and Exit Debugger above the breakpoints group on the right. Each control takes
+  // the room its text needs, and the window is fixed at the size they add up to.
+  auto* group = new QGridLayout(GroupBox1);
+  group->addWidget(BPAdd, 0, 0);
+  group->addWidget(Edit1, 0, 1);
+  group->addWidget(Button2, 0, 2);
+  group->addWidget(Delete, 1, 0);
+  group->addWidget(Button3, 1, 2);
+  group->addWidget(BreakList, 2, 0, 1, 3);
+  group->setRowStretch(2, 1);
+
+  auto* commands = new QVBoxLayout;
+  for (QPushButton* button : {Step, Run, Button1})
+    commands->addWidget(button);
+  auto* top = new QHBoxLayout;
+  top->addLayout(commands);
+  top->addStretch(1);
+  top->addWidget(Button4, 0, Qt::AlignTop);
+  auto* right = new QVBoxLayout;
+  right->addLayout(top);
+  right->addWidget(GroupBox1, 1);
+
+  auto* window = new QHBoxLayout(this);
+  window->setSizeConstraint(QLayout::SetFixedSize);
+  window->addWidget(Disassembly);
+  window->addWidget(ScrollBar1);
+  window->addLayout(right, 1);
+}
+
 TDebugger::~TDebugger() {
   // The stop handler points here: no run may outlive the window.
   view_.Engine().Stop();
@@ -120,7 +168,7 @@ TDebugger::~TDebugger() {
 
 void TDebugger::PaintDisassembly() {
   const TMachineSnapshot& shot = view_.Take(ViewAddr);
-  Disassembly->SetPage(DisassemblyPage(shot));
+  Disassembly->SetPage(DisassemblyPage(shot, breakPoints_.ExecutionAddresses()));
   regForm_.Draw(shot);
 }
 
@@ -131,6 +179,7 @@ bool TDebugger::AddBreakPoint(const TBreakPoint& point) {
   }
   BreakList->addItem(QString::fromStdString(BreakCaption(point)));
   PostControl();
+  PaintDisassembly();  // marks the new breakpoint's line
   return true;
 }
 
@@ -199,6 +248,7 @@ void TDebugger::DeleteClick() {
   breakPoints_.Remove(row);
   delete BreakList->takeItem(row);
   PostControl();
+  PaintDisassembly();
 }
 
 void TDebugger::RunStarting() {

@@ -23,6 +23,8 @@ namespace vantor::ui {
 class THexEdit : public QLineEdit {
  public:
   using QLineEdit::QLineEdit;
+  // Wide enough for maxLength digits.
+  QSize sizeHint() const override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -82,6 +84,7 @@ class TDebugger : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  void LayOut();
   // Tells the engine where to stop: step mode counts only while the window is shown.
   void PostControl();
   // Un-pauses a paused run.

@@ -1,5 +1,6 @@
 #include "debugger/DebugPages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +13,7 @@ namespace vantor {
 
 namespace {
 
-constexpr int kRow = 10;
+constexpr int kRow = kRowHeight;
 
 std::string Label(uint32_t index) {
   return "(" + Hex2(index) + ")";
@@ -116,13 +117,14 @@ TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view d
       ControlRows(page, shot);
       break;
     case kCop1PairTab:
+      // A pair on one line: its words, high first, then their value and the even register's name.
       for (uint32_t k = 0; k < 16; ++k) {
-        const int y = 2 * kRow * static_cast<int>(k);
+        const int y = kRow * static_cast<int>(k);
         const uint32_t low = shot.cop1[2 * k], high = shot.cop1[2 * k + 1];
         page.push_back({10, y, Label(k)});
         page.push_back({60, y, Hex8(high) + " " + Hex8(low)});
-        page.push_back({220, y, std::string(FprNames[2 * k])});
-        page.push_back({60, y + kRow, FloatText(PairAsDouble(low, high), decimalPoint)});
+        page.push_back({174, y, FloatText(PairAsDouble(low, high), decimalPoint)});
+        page.push_back({270, y, std::string(FprNames[2 * k])});
       }
       ControlRows(page, shot);
       break;
@@ -132,7 +134,7 @@ TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view d
   return page;
 }
 
-TTextPage DisassemblyPage(const TMachineSnapshot& shot) {
+TTextPage DisassemblyPage(const TMachineSnapshot& shot, const std::vector<uint32_t>& breakpoints) {
   TTextPage page;
   uint32_t address = shot.viewAddr - kViewLead;
   for (size_t line = 0; line < kViewLines; ++line, address += 4) {
@@ -149,7 +151,11 @@ TTextPage DisassemblyPage(const TMachineSnapshot& shot) {
         text += DisasmOpcode(shot.words[line], address);
         break;
     }
-    page.push_back({20, y, std::move(text)});
+    const bool isBreak =
+        std::find(breakpoints.begin(), breakpoints.end(), address) != breakpoints.end();
+    const TTextTone tone = isBreak ? TTextTone::Break : TTextTone::Plain;
+    page.push_back({20, y, std::move(text), tone});
+    if (isBreak) page.push_back({12, y, "*", tone});
     if (address == shot.pc.Lo) page.push_back({0, y, "->"});
   }
   return page;

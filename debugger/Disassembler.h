@@ -10,6 +10,8 @@ namespace vantor {
 // Every word yields a text; nothing is read from memory. The instructions named are those of the
 // machine of the current (or last) run, default or accurate hardware.
 std::string DisasmOpcode(uint32_t word, uint32_t address);
+// No text is longer, so a view this wide shows every instruction whole.
+inline constexpr int kLongestDisasmText = 31;
 // The same for the machine chosen by `accurate`.
 std::string DisasmOpcode(uint32_t word, uint32_t address, bool accurate);
 

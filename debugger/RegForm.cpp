@@ -1,6 +1,7 @@
 #include "debugger/RegForm.h"
 
 #include <QLocale>
+#include <QVBoxLayout>
 
 namespace vantor::ui {
 
@@ -10,18 +11,26 @@ TRegForm::TRegForm(TMachineView& view, QWidget* parent)
   setWindowTitle(QStringLiteral("r4300i Registers"));
   setAttribute(Qt::WA_QuitOnClose, false);
   move(342, 273);
-  setFixedSize(268, 383);
 
   TabControl1 = new QTabBar(this);
   TabControl1->setObjectName(QStringLiteral("TabControl1"));
   for (const char* tab : {"GPR", "COP0", "COP1 - 32bit", "COP1 - 64bit"})
     TabControl1->addTab(QString::fromLatin1(tab));
-  TabControl1->setGeometry(0, 0, 268, 24);
+  // Every tab shows whole: the window is at least as wide as the tabs need.
+  TabControl1->setUsesScrollButtons(false);
+  TabControl1->setElideMode(Qt::ElideNone);
   TabControl1->setCurrentIndex(kGprTab);
 
-  PaintBox1 = new TTextView(this);
+  PaintBox1 = new TTextView(kRegisterGrid, this);
   PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-  PaintBox1->setGeometry(4, 24, 260, 355);
+
+  // A fixed window as large as its tabs and its page need in the fonts it has.
+  auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(0);
+  layout->addWidget(TabControl1);
+  layout->addWidget(PaintBox1);
   PaintBox1->pressed = [this](int) { TabControl1Change(); };
   connect(TabControl1, &QTabBar::currentChanged, this, &TRegForm::TabControl1Change);
 }

@@ -18,6 +18,7 @@
 #include "ui/CommandLine.h"
 #include "ui/Config.h"
 #include "ui/Credits.h"
+#include "ui/DebugPlacement.h"
 #include "ui/Desktop.h"
 #include "ui/Dialogs.h"
 #include "ui/DirectInput.h"
@@ -136,6 +137,7 @@ int RunDesktop(int argc, char** argv) {
   mainForm.SetCredits(&credits);
   TDesktop desktop(mainForm, dialogs, settingsFile);
   desktop.Placement().Restore();
+  TDebugPlacement debugPlacement(mainForm, {&debugger, &regForm, &dbgWnd}, settingsFile);
   mainForm.show();
   const auto window = static_cast<TWindowHandle>(mainForm.winId());
   SetRendererWindows(window, window);

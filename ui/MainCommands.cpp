@@ -316,6 +316,9 @@ void TMainForm::ShowDebugStop() {
   Pause1->setChecked(true);
   Start1->setEnabled(false);
   SetStatus(QStringLiteral("Emulation Paused"));
+  // A held run presents no frames between its stops: an expose that came while it stepped would
+  // leave the drawing area black.
+  RepaintLastFrame();
 }
 
 void TMainForm::SetConfiguration(QWidget* config) {

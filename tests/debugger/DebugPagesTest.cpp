@@ -55,11 +55,45 @@ TEST_F(DebugPagesTest, RegisterTabsAfterReset) {
   EXPECT_TRUE(Has(words, {10, 330, "(FCR31)"}));
 
   const TTextPage pairs = RegisterPage(shot, kCop1PairTab, ".");
-  EXPECT_TRUE(Has(pairs, {10, 20, "(01)"}));
-  EXPECT_TRUE(Has(pairs, {60, 20, "40040000 00000000"}));
-  EXPECT_TRUE(Has(pairs, {220, 20, "FP02"}));
-  EXPECT_TRUE(Has(pairs, {60, 30, "2.500"}));
+  EXPECT_TRUE(Has(pairs, {10, 10, "(01)"}));
+  EXPECT_TRUE(Has(pairs, {60, 10, "40040000 00000000"}));
+  EXPECT_TRUE(Has(pairs, {174, 10, "2.500"}));  // on the pair's own line
+  EXPECT_TRUE(Has(pairs, {270, 10, "FP02"}));
   EXPECT_TRUE(Has(pairs, {220, 320, "FCR0"}));
+}
+
+// Each item, as long as its text can get, within the view's grid and clear of the next item on
+// its line: the views are sized from the grid, so nothing is cut off or overdrawn.
+void ExpectFitsTheGrid(const TTextPage& page, TPageGrid grid, const std::string& what) {
+  for (const TTextItem& item : page) {
+    const double end = double(item.x) / kCellWidth + double(item.text.size());
+    EXPECT_LE(end, grid.columns) << what << ": " << item.text;
+    EXPECT_LT(item.y / kRowHeight, grid.rows) << what << ": " << item.text;
+    for (const TTextItem& other : page) {
+      if (other.y == item.y && other.x > item.x) {
+        EXPECT_LE(end, double(other.x) / kCellWidth) << what << ": " << item.text;
+      }
+    }
+  }
+}
+
+TEST_F(DebugPagesTest, TheWidestRegisterValuesFitTheirGrid) {
+  UseAccurateHardware();  // two more lines on the GPR tab
+  for (uint64_t& value : Gpr)
+    value = 0xFFFFFFFFFFFFFFFF;
+  AccurateHi = AccurateLo = 0xFFFFFFFFFFFFFFFF;
+  for (uint32_t& word : Cop0Regs)
+    word = 0xFFFFFFFF;
+  // The longest values: negative with the largest exponent, single and double.
+  for (uint32_t i = 0; i < 32; i += 2) {
+    Cop1Regs[i] = 0xFFFFFFFF;
+    Cop1Regs[i + 1] = 0xFFEFFFFF;
+  }
+  Cop1Regs[1] = 0xFF7FFFFF;
+  const TMachineSnapshot shot = TakeSnapshot(0);
+  EXPECT_EQ(FloatText(-std::numeric_limits<double>::max(), ",").size(), 14u);
+  for (int tab = 0; tab < kRegTabs; ++tab)
+    ExpectFitsTheGrid(RegisterPage(shot, tab, ","), kRegisterGrid, "tab " + std::to_string(tab));
 }
 
 TEST_F(DebugPagesTest, TheGprTabShowsHiAndLoInPlaceOfTheMulDivLineInAccurateMode) {
@@ -121,6 +155,23 @@ TEST_F(DebugPagesTest, TheViewReadsMappedPagesAndNeverTouchesUnmappedOnes) {
   EXPECT_EQ(unmapped.front().text, "00000FC0 : * UNMAPPED MEMORY! *");
   EXPECT_EQ(unmapped.back().text, "0000103C : * UNMAPPED MEMORY! *");
   EXPECT_TRUE(host.Lines().empty());  // the unmapped-page handler was never called
+}
+
+TEST_F(DebugPagesTest, BreakpointLinesAreMarkedAndTheLongestLinesFit) {
+  // The longest instruction text at the view's first line, a breakpoint on it and on PC's line.
+  LoadRom(test::CodeRom({0x00000028, test::EncodeI(9, 9, 9, 1)}));  // a reserved function
+  const TTextPage view =
+      DisassemblyPage(TakeSnapshot(0xA4000080), {0xA4000040, 0xA4000044, 0x80000000});
+  EXPECT_EQ(view.front().text.size(), 11u + kLongestDisasmText);
+  EXPECT_EQ(view.front().tone, TTextTone::Break);
+  EXPECT_TRUE(Has(view, {12, 0, "*", TTextTone::Break}));
+  EXPECT_TRUE(Has(view, {12, 10, "*", TTextTone::Break}));
+  EXPECT_TRUE(Has(view, {0, 0, "->"}));  // PC's arrow beside the mark
+  EXPECT_EQ(
+      std::count_if(view.begin(), view.end(), [](auto& i) { return i.tone == TTextTone::Break; }),
+      4);
+  EXPECT_TRUE(Has(view, {20, 20, "A4000048 : " + DisasmOpcode(0, 0xA4000048)}));
+  ExpectFitsTheGrid(view, kDisassemblyGrid, "disassembly");
 }
 
 TEST_F(DebugPagesTest, CartridgePagesOfAClosedRomAreNotRead) {

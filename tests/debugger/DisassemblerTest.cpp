@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -176,6 +177,23 @@ TEST_F(DisassemblerTest, Cop1FunctionTableEveryEntry) {
     ExpectTable([&](uint32_t funct) { return Cop1Arith(f.fmt, funct, 0x0A, 0x1C, 0x03); },
                 expected);
   }
+}
+
+// Every table entry with its fields at their widest: the view is as wide as the longest text.
+TEST_F(DisassemblerTest, NoTextIsLongerThanTheViewShows) {
+  size_t longest = 0;
+  for (const bool accurate : {false, true})
+    for (uint32_t op = 0; op < 64; ++op)
+      for (uint32_t rs = 0; rs < 32; ++rs)
+        for (uint32_t fn = 0; fn < 64; ++fn) {
+          // rt selects the entry of REGIMM and of the coprocessor branches.
+          const bool rtSelects = op == 1 || (op >= 16 && op <= 19);
+          for (uint32_t rt = rtSelects ? 0 : 31; rt < 32; ++rt) {
+            const uint32_t word = op << 26 | rs << 21 | rt << 16 | 31 << 11 | 31 << 6 | fn;
+            longest = std::max(longest, DisasmOpcode(word, 0x80000000, accurate).size());
+          }
+        }
+  EXPECT_EQ(longest, size_t(kLongestDisasmText));
 }
 
 TEST_F(DisassemblerTest, CommonInstructions) {

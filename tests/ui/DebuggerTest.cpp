@@ -1,11 +1,16 @@
 // The debugger and the register viewer on the offscreen platform, with the main window whose
 // runs they stop, step and resume.
+#include <QGroupBox>
+#include <QLayout>
 #include <QLocale>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 #include <memory>
 
+#include "common/HexText.h"
 #include "common/Host.h"
 #include "core/CpuState.h"
 #include "debugger/DbgWnd.h"
@@ -16,7 +21,9 @@
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/DebugLayout.h"
 #include "tests/ui/WindowTestBase.h"
+#include "ui/DebugPlacement.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
 #include "video/RendererHost.h"
@@ -44,6 +51,14 @@ int ArrowLine(const TTextPage& page) {
   return -1;
 }
 
+// The lines drawn as breakpoints.
+std::vector<int> BreakLines(const TTextPage& page) {
+  std::vector<int> lines;
+  for (const TTextItem& item : page)
+    if (item.tone == TTextTone::Break && item.text != "*") lines.push_back(item.y / 10);
+  return lines;
+}
+
 }  // namespace
 
 class DebuggerTest : public test::TWindowTestBase {
@@ -65,6 +80,17 @@ class DebuggerTest : public test::TWindowTestBase {
     return QTest::qWaitFor([&] { return stops.count() >= count; }, 20000);
   }
   uint32_t Pc() { return view_->Take(debugger_->ViewAddr).pc.Lo; }
+  // The three windows as the program makes them, known to the main window.
+  void MakeDebugWindows() {
+    debugger_.reset();
+    regs_.reset();
+    console_ = std::make_unique<TDbgWnd>();
+    regs_ = std::make_unique<TRegForm>(*view_);
+    debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
+    debugger_->ShowMessage = [this](QWidget*, const QString& text) { messages_ << text; };
+    form_->SetDebugConsole(console_.get());
+    form_->SetDebugger(debugger_.get(), regs_.get());
+  }
 
  private slots:
   void initTestCase() { QVERIFY(CreateMemoryBlocks()); }
@@ -72,17 +98,12 @@ class DebuggerTest : public test::TWindowTestBase {
   void init() {
     SetUpHost();
     form_ = std::make_unique<TMainForm>(*dialogs_, Settings());
-    console_ = std::make_unique<TDbgWnd>();
     view_ = std::make_unique<TMachineView>(form_->Engine());
     view_->TimeoutMs = 30000;  // a loaded machine may not schedule the emulation thread soon
-    regs_ = std::make_unique<TRegForm>(*view_);
-    debugger_ = std::make_unique<TDebugger>(*view_, *regs_, console_.get());
-    debugger_->ShowMessage = [this](QWidget*, const QString& text) { messages_ << text; };
+    MakeDebugWindows();
     messages_.clear();
     host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
     host_->SetLineSink([](const QStringList&) {});
-    form_->SetDebugConsole(console_.get());
-    form_->SetDebugger(debugger_.get(), regs_.get());
     form_->show();
   }
 
@@ -107,17 +128,74 @@ class DebuggerTest : public test::TWindowTestBase {
 
   void windowsAsCreated() {
     QCOMPARE(regs_->windowTitle(), QString("r4300i Registers"));
-    QCOMPARE(regs_->size(), QSize(268, 383));
     QCOMPARE(regs_->TabControl1->count(), 4);
     QCOMPARE(regs_->TabControl1->tabText(3), QString("COP1 - 64bit"));
     QCOMPARE(regs_->TabControl1->currentIndex(), 0);
     QVERIFY(!(regs_->windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(debugger_->windowTitle(), QString("Debugger"));
-    QCOMPARE(debugger_->size(), QSize(495, 322));
     QCOMPARE(debugger_->Edit1->text(), QString("00000000"));
-    QCOMPARE(debugger_->BreakList->geometry(), QRect(8, 80, 209, 121));
     QCOMPARE(debugger_->ViewAddr, 0u);
     QVERIFY(!debugger_->isVisible() && !regs_->isVisible() && !console_->isVisible());
+  }
+
+  // Laid out for the fonts they have: every caption, the eight digits of the address, the tabs
+  // and every page's text show whole, in fixed windows.
+  void everyControlShowsItsTextWhole() {
+    LoadAndStart(kCountingLoop);
+    form_->Button4Click();
+    form_->ViewDebugger1->trigger();
+    test::CheckDebugWindowsShowTextWhole(*debugger_, *regs_);
+  }
+
+  // The first View Debugger puts the three windows beside the main window, each clear of the
+  // others where the screen has room; where the user leaves them is where they open next time.
+  void windowsOpenSideBySideAndWhereTheyWereLeft() {
+    const QRect screen(0, 0, 1920, 1080);
+    const QRect main(24, 24, 660, 540);
+    const QList<QSize> sizes{{650, 590}, {370, 650}, {470, 270}};
+    const QList<QPoint> places = SideBySide(main, sizes, screen);
+    QList<QRect> taken{main};
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+      const QRect place(places[i], sizes[i]);
+      QVERIFY(screen.contains(place));
+      for (const QRect& other : taken)
+        QVERIFY(!place.intersects(other));
+      taken.append(place);
+    }
+    QCOMPARE(places[0], QPoint(main.right() + 9, main.top()));  // right beside the main window
+    // A screen too small for all of them side by side: still all on it.
+    const QRect small(0, 0, 1024, 768);
+    const QList<QPoint> crowded = SideBySide(main, sizes, small);
+    for (qsizetype i = 0; i < sizes.size(); ++i)
+      QVERIFY(small.contains(QRect(crowded[i], sizes[i])));
+
+    const QList<QWidget*> windows{debugger_.get(), regs_.get(), console_.get()};
+    auto placement = std::make_unique<TDebugPlacement>(*form_, windows, Settings());
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    form_->ViewDebugger1->trigger();
+    const QRect area = form_->screen()->availableGeometry();
+    for (QWidget* window : windows) {
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QVERIFY(area.contains(window->pos()));  // on the main window's screen
+    }
+    debugger_->move(300, 200);
+    regs_->move(310, 210);
+    console_->move(320, 220);
+    debugger_->Button4Click();  // hiding them keeps their places
+    QSettings settings(Settings(), QSettings::IniFormat);
+    QCOMPARE(settings.value("DebugWindows/Debugger").toStringList(), QStringList({"300", "200"}));
+    QCOMPARE(settings.value("DebugWindows/RegForm").toStringList(), QStringList({"310", "210"}));
+    QCOMPARE(settings.value("DebugWindows/DbgWnd").toStringList(), QStringList({"320", "220"}));
+
+    // The next start: the windows open where they were left.
+    placement.reset();
+    MakeDebugWindows();
+    const QList<QWidget*> fresh{debugger_.get(), regs_.get(), console_.get()};
+    placement = std::make_unique<TDebugPlacement>(*form_, fresh, Settings());
+    form_->ViewDebugger1->trigger();
+    QTRY_COMPARE(debugger_->pos(), QPoint(300, 200));
+    QTRY_COMPARE(regs_->pos(), QPoint(310, 210));
+    QTRY_COMPARE(console_->pos(), QPoint(320, 220));
   }
 
   void registerTabsRedrawOnChangeAndClick() {
@@ -129,7 +207,10 @@ class DebuggerTest : public test::TWindowTestBase {
     const std::string point = QLocale().decimalPoint().toStdString();
     QVERIFY(Has(regs_->PaintBox1->Page(), {60, 0, "00000000  0" + point + "000"}));
     regs_->TabControl1->setCurrentIndex(0);
-    QVERIFY(Has(regs_->PaintBox1->Page(), {40, 320, "FFFFFFFF A4000040"}));
+    // The run stopped somewhere in its loop.
+    const uint32_t pc = view_->Take(0).pc.Lo;
+    QVERIFY(pc == kBase || pc == kBase + 4 || pc == kBase + 8);
+    QVERIFY(Has(regs_->PaintBox1->Page(), {40, 320, "FFFFFFFF " + Hex8(pc)}));
     regs_->PaintBox1->SetPage({});
     QTest::mouseClick(regs_->PaintBox1, Qt::LeftButton, {}, QPoint(50, 50));
     QVERIFY(Has(regs_->PaintBox1->Page(), {10, 290, "(1D)"}));
@@ -137,19 +218,30 @@ class DebuggerTest : public test::TWindowTestBase {
 
   void clickAddsTheLinesAddressOnceAndDeleteRemovesIt() {
     debugger_->ViewAddr = 0x80001000;
-    QTest::mouseClick(debugger_->Disassembly, Qt::RightButton, {}, QPoint(100, 45));
+    TTextView& view = *debugger_->Disassembly;
+    // The fifth line, low in it and at its top.
+    QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(100, view.RowTop(5) - 1));
     QCOMPARE(debugger_->BreakList->count(), 1);
     QCOMPARE(debugger_->BreakList->item(0)->text(), QString("Addr of : 80000FD0"));
-    QTest::mouseClick(debugger_->Disassembly, Qt::LeftButton, {}, QPoint(5, 40));
+    QCOMPARE(BreakLines(view.Page()), std::vector<int>{4});  // marked at once
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(5, view.RowTop(4)));
     QCOMPARE(messages_, QStringList{"Already exists a breakpoint of this exact type!"});
     QCOMPARE(debugger_->BreakList->count(), 1);
+    debugger_->Edit1->setText("80001000");
+    debugger_->BPAddClick();
+    QCOMPARE(BreakLines(view.Page()), (std::vector<int>{4, 16}));
+    debugger_->BreakList->setCurrentRow(1);
+    debugger_->DeleteClick();
+    QCOMPARE(BreakLines(view.Page()), std::vector<int>{4});
 
+    debugger_->BreakList->clearSelection();
     debugger_->DeleteClick();  // nothing selected
     QCOMPARE(debugger_->BreakList->count(), 1);
     debugger_->BreakList->setCurrentRow(0);
     debugger_->DeleteClick();
     QCOMPARE(debugger_->BreakList->count(), 0);
     QVERIFY(debugger_->BreakPoints().Items().empty());
+    QVERIFY(BreakLines(view.Page()).empty());
   }
 
   void edit1TakesHexDigitsOnly() {
@@ -227,6 +319,24 @@ class DebuggerTest : public test::TWindowTestBase {
       QVERIFY(Has(regs_->PaintBox1->Page(),
                   {40, 90, "00000000 0000000" + std::to_string(round - 1)}));  // t1
     }
+  }
+
+  // Stepping is armed by the start of a run and disarmed by Run: showing the debugger again
+  // after Run leaves the run going, and Step stops it at its next instruction.
+  void afterRunShowingTheDebuggerAgainLeavesTheRunGoing() {
+    QSignalSpy stops(debugger_.get(), &TDebugger::Stopped);
+    form_->ViewDebugger1->trigger();
+    LoadAndStart(kCountingLoop);
+    QVERIFY(WaitForStop(stops, 1));
+    debugger_->Run->click();
+    debugger_->Button4Click();
+    form_->ViewDebugger1->trigger();
+    QTest::qWait(100);
+    QCOMPARE(stops.count(), 1);
+    QVERIFY(!form_->Engine().Paused());
+    debugger_->Step->click();
+    QVERIFY(WaitForStop(stops, 2));
+    QVERIFY(debugger_->StepMode);
   }
 
   void breakpointsSetWhileRunningStopAndShowTheWindows() {

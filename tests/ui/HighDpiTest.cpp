@@ -1,15 +1,20 @@
 // The main window on a screen with twice the pixel density (QT_SCALE_FACTOR=2 under Xvfb, with a
 // window manager and the real plug-in): the window, its menus and dialogs at twice the size in
-// device pixels, the start-up picture and the running ROM's picture filling the drawing area.
+// device pixels, the start-up picture and the running ROM's picture filling the drawing area, and
+// the debugger's windows with every text whole.
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
 
 #include "common/Host.h"
+#include "debugger/DebugForm.h"
+#include "debugger/MachineView.h"
+#include "debugger/RegForm.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/DebugLayout.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
@@ -119,6 +124,16 @@ class HighDpiTest : public QObject {
     QTRY_VERIFY(RendererReady);
     QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), bars) < 3, 10000);
     form_->Button4Click();
+  }
+
+  // The debugger's windows lay themselves out in the same units: every text whole, drawn at twice
+  // the size.
+  void debuggerWindowsShowEveryTextWhole() {
+    TMachineView view(form_->Engine());
+    TRegForm regs(view);
+    TDebugger debugger(view, regs, nullptr);
+    test::CheckDebugWindowsShowTextWhole(debugger, regs);
+    QCOMPARE(debugger.grab().toImage().size(), debugger.size() * 2);
   }
 };
 

@@ -1,5 +1,7 @@
 // The desktop program's parts apart from the main window: pictures, settings, dialog filters,
 // the debug console, the about window and the host's queue.
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTest>
 #include <QTextBlock>
@@ -136,7 +138,6 @@ class PartsTest : public QObject {
     TDbgWnd console;
     QCOMPARE(console.windowTitle(), QString("Debug Output"));
     QCOMPARE(console.geometry(), QRect(287, 116, 465, 245));
-    QVERIFY(!console.DbgInfo->isReadOnly());
     QCOMPARE(console.DbgInfo->palette().color(QPalette::Base), QColor(Qt::black));
     QCOMPARE(console.DbgInfo->palette().color(QPalette::Text), QColor(0, 255, 0));
     const QFontMetrics metrics(console.DbgInfo->font());
@@ -147,8 +148,24 @@ class PartsTest : public QObject {
     console.AddLines({"Illegal CPU opcode at A4000040", "Opcode 3F"});
     console.show();
     QVERIFY(QTest::qWaitForWindowExposed(&console));
-    QCOMPARE(console.DbgInfo->toPlainText(),
-             QString("first\n\nIllegal CPU opcode at A4000040\nOpcode 3F"));
+    const QString all("first\n\nIllegal CPU opcode at A4000040\nOpcode 3F");
+    QCOMPARE(console.DbgInfo->toPlainText(), all);
+
+    // A record: typing, Delete, Backspace and pasting change nothing; selecting and copying work.
+    console.DbgInfo->setFocus();
+    QApplication::clipboard()->setText("pasted");
+    QTest::keyClicks(console.DbgInfo, "typed");
+    for (const auto key : {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Return})
+      QTest::keyClick(console.DbgInfo, key);
+    QTest::keyClick(console.DbgInfo, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(console.DbgInfo, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(console.DbgInfo, Qt::Key_Delete);
+    QCOMPARE(console.DbgInfo->toPlainText(), all);
+    QTest::keyClick(console.DbgInfo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(console.DbgInfo, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), all);
+    QTest::keyClick(console.DbgInfo, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(console.DbgInfo->toPlainText(), all);
     console.close();
     QVERIFY(console.isHidden());
   }

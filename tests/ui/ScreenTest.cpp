@@ -250,9 +250,14 @@ class ScreenTest : public QObject {
       QVERIFY(QTest::qWaitForWindowExposed(window));
     debugger_->raise();
     debugger_->ScrollBar1->triggerAction(QAbstractSlider::SliderToMinimum);  // centre on PC
-    const TTextPage& page = debugger_->Disassembly->Page();
+    const TTextView& view = *debugger_->Disassembly;
+    const TTextPage& page = view.Page();
     QVERIFY(std::find(page.begin(), page.end(), TTextItem{0, 160, "->"}) != page.end());
     QTest::qWait(300);
+    // A row of a view, in its window's coordinates.
+    const auto row = [](const TTextView& in, QWidget* window, int line) {
+      return QRect(in.mapTo(window, QPoint(0, in.RowTop(line))), QSize(in.width(), in.RowHeight()));
+    };
 
     // Red text on black on the arrow's line, and on the register viewer's PC line.
     const auto redPixels = [](QWidget* widget, QRect area) {
@@ -271,15 +276,44 @@ class ScreenTest : public QObject {
         }
       return std::pair{red, other};
     };
-    const auto [arrowRed, arrowOther] = redPixels(debugger_.get(), QRect(0, 160, 241, 10));
+    const auto [arrowRed, arrowOther] = redPixels(debugger_.get(), row(view, debugger_.get(), 16));
     QVERIFY2(arrowRed > 60, std::to_string(arrowRed).c_str());
     QCOMPARE(arrowOther, 0);
+    regs_->move(0, 0);  // all of it on the screen
     regs_->raise();
     QTest::qWait(300);
-    const auto [pcRed, pcOther] = redPixels(regs_.get(), QRect(4, 24 + 320, 260, 10));
+    const auto [pcRed, pcOther] = redPixels(regs_.get(), row(*regs_->PaintBox1, regs_.get(), 32));
     QVERIFY2(pcRed > 60, std::to_string(pcRed).c_str());
     QCOMPARE(pcOther, 0);
 
+    debugger_->Button4Click();
+    form_->UnloadROM1->trigger();
+  }
+
+  // While the debugger holds the run, what another window uncovers of the drawing area shows the
+  // last frame again.
+  void theHeldRunsFrameComesBackWhereUncovered() {
+    form_->N320x2401->trigger();
+    QTRY_COMPARE(form_->PaintBox1->size(), QSize(320, 240));
+    form_->LoadRomFile(kRom);
+    form_->Button3Click();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    form_->ViewDebugger1->trigger();  // stops the run at its next instruction
+    QTRY_VERIFY(form_->Engine().Paused());
+    QVERIFY(QTest::qWaitForWindowExposed(console_.get()));
+    // The debugger's own windows beside the main window, the console over its drawing area.
+    debugger_->move(form_->frameGeometry().bottomLeft() + QPoint(0, 40));
+    regs_->move(form_->frameGeometry().topRight() + QPoint(40, 0));
+    console_->move(form_->PaintBox1->mapToGlobal(QPoint(-20, -20)));
+    console_->raise();
+    QTRY_VERIFY(!ShowsBars());
+    console_->move(form_->frameGeometry().right() + 40, form_->y());
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+    // What the window system cleared while a step ran comes back at the stop that ends it.
+    form_->PaintBox1->Clear();
+    QTRY_VERIFY(!ShowsBars());
+    debugger_->Step->click();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
     debugger_->Button4Click();
     form_->UnloadROM1->trigger();
   }
