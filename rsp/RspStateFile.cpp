@@ -155,11 +155,9 @@ std::string RspCheckState(const std::vector<uint8_t>& data) {
 void RspRestoreState(const std::vector<uint8_t>& data) {
   TLoader loader(data, false);
   VisitState(loader);
-  Sp.sliceCycles = 0;
   rsp::InstallRspHandlers();
   // A running processor without its slice (a state from before the clock kept it) runs on.
-  if (!RspHalted() && !MachineClock.Pending(TEventKind::RspSlice))
-    MachineClock.Schedule(TEventKind::RspSlice, 0);
+  if (!RspHalted() && !MachineClock.Pending(TEventKind::RspSlice)) rsp::ScheduleSlice();
   // Publishing SP_PC resets the delay slot, which the state keeps.
   const uint32_t next = RspCore.nextPc;
   RspWritePc(RspCore.pc);

@@ -36,9 +36,15 @@ uint64_t CpuCycles(uint64_t rspCycles) {
   return (rspCycles * kCpuClockHz + kRspClockHz - 1) / kRspClockHz;
 }
 
-// The machine time the signal processor has reached inside its slice.
-uint64_t LocalDelay() {
-  return CpuCycles(Sp.sliceCycles);
+// A slice runs when its time has passed, the cycles from its start to now; inside it, what the
+// processor starts lands at the time it reached.
+bool inSlice = false;
+uint32_t sliceCycles = 0;
+
+uint64_t LocalTime() {
+  const uint64_t now = MachineClock.Now();
+  if (!inSlice) return now;
+  return now - CpuCycles(kRspSliceCycles) + CpuCycles(sliceCycles);
 }
 
 uint32_t Status() {
@@ -96,10 +102,10 @@ uint64_t DmaCycles(const TDma& dma) {
   return CpuCycles(dma.count * (kDmaRowSetup + dma.length / kDmaBytesPerCycle));
 }
 
-void StartDma(const TDma& dma, uint64_t delay) {
+void StartDma(const TDma& dma, uint64_t at) {
   Transfer(dma);
   Sp.busy = 1;
-  MachineClock.Schedule(TEventKind::SpDma, delay + DmaCycles(dma));
+  MachineClock.ScheduleAt(TEventKind::SpDma, at + DmaCycles(dma));
 }
 
 void RequestDma(uint32_t value, bool toRdram) {
@@ -107,7 +113,7 @@ void RequestDma(uint32_t value, bool toRdram) {
                  (value & 0xFF8) + 8, (value >> 12 & 0xFF) + 1,
                  value >> 20 & 0xFF8, toRdram ? 1u : 0u};
   if (Sp.busy == 0) {
-    StartDma(dma, LocalDelay());
+    StartDma(dma, LocalTime());
   } else if (Sp.full == 0) {
     Sp.pending = dma;
     Sp.full = 1;
@@ -118,15 +124,13 @@ void DmaEnds() {
   Sp.busy = 0;
   if (Sp.full != 0) {
     Sp.full = 0;
-    StartDma(Sp.pending, 0);
+    StartDma(Sp.pending, MachineClock.Now());
   }
   Publish();
 }
 
-void SliceDue();
-
 void Run() {
-  if (!MachineClock.Pending(TEventKind::RspSlice)) MachineClock.Schedule(TEventKind::RspSlice, 0);
+  if (!MachineClock.Pending(TEventKind::RspSlice)) ScheduleSlice();
 }
 
 void Stop() {
@@ -155,14 +159,15 @@ void WriteStatus(uint32_t value) {
 
 // One slice: instructions until the slice's cycles are spent or the processor halts.
 void SliceDue() {
-  Sp.sliceCycles = 0;
-  while ((Sp.status & kSpStatusHalt) == 0 && Sp.sliceCycles < kRspSliceCycles) {
+  inSlice = true;
+  sliceCycles = 0;
+  while ((Sp.status & kSpStatusHalt) == 0 && sliceCycles < kRspSliceCycles) {
     StepScalar();
-    ++Sp.sliceCycles;
+    ++sliceCycles;
     if ((Sp.status & kSpStatusSingleStep) != 0) Sp.status |= kSpStatusHalt;
   }
-  if ((Sp.status & kSpStatusHalt) == 0) MachineClock.Schedule(TEventKind::RspSlice, LocalDelay());
-  Sp.sliceCycles = 0;
+  inSlice = false;
+  if ((Sp.status & kSpStatusHalt) == 0) ScheduleSlice();
   Publish();
 }
 
@@ -171,6 +176,10 @@ void SliceDue() {
 void Break() {
   Sp.status |= kSpStatusHalt | kSpStatusBroke;
   if ((Sp.status & kSpStatusInterruptOnBreak) != 0) *MI_INTR |= kMiIntrSP;
+}
+
+void ScheduleSlice() {
+  MachineClock.Schedule(TEventKind::RspSlice, CpuCycles(kRspSliceCycles));
 }
 
 void InstallRspHandlers() {

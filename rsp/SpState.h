@@ -28,12 +28,12 @@ struct TSpState {
   uint32_t busy;
   uint32_t full;
   TDma pending;
-  // Signal-processor cycles run in the current slice, so that what it starts lands at its time.
-  uint32_t sliceCycles;
 };
 extern TSpState Sp;
 
 // The clock's handlers, registered again by a restored state.
 void InstallRspHandlers();
+// Puts the next slice on the clock: a slice runs the cycles that passed since it was scheduled.
+void ScheduleSlice();
 
 }  // namespace vantor::rsp

@@ -155,12 +155,14 @@ TEST_F(SpRegistersTest, ItRunsAtTwoThirdsOfTheProcessorsClockInSlices) {
   const uint64_t start = MachineClock.Now();
   RspWriteRegister(kSpStatus, kSpClearHalt);
   EXPECT_TRUE(MachineClock.Pending(TEventKind::RspSlice));
-  // A slice runs ahead of the clock: halfway through, it has not finished.
-  EXPECT_FALSE(RunClockUntilHalt(6002 * 3 / 4));
-  EXPECT_TRUE(RunClockUntilHalt(6002 * 3 / 2));
+  // A slice runs once its cycles have passed: the halt shows no earlier than its time, and at
+  // most a slice later.
+  const uint64_t real = 6002 * 3 / 2;
+  EXPECT_FALSE(RunClockUntilHalt(real - 1));
+  EXPECT_TRUE(RunClockUntilHalt(kRspSliceCycles * 3 / 2 + 1));
   const uint64_t took = MachineClock.Now() - start;
-  EXPECT_GE(took, 6002u * 3 / 2 - kRspSliceCycles * 3 / 2);
-  EXPECT_LE(took, 6002u * 3 / 2);
+  EXPECT_GE(took, real);
+  EXPECT_LE(took, real + kRspSliceCycles * 3 / 2);
 }
 
 TEST_F(SpRegistersTest, TheProcessorHaltsItselfAndDmasItsResultsOut) {
