@@ -8,6 +8,7 @@
 #include "common/HexText.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -49,6 +50,48 @@ void ControlRows(TTextPage& page, const TMachineSnapshot& shot) {
   page.push_back({10, 330, "(FCR31)"});
   page.push_back({60, 330, Hex8(shot.fcr31)});
   page.push_back({220, 330, "FCR31"});
+}
+
+// The signal processor's scalar registers, with the SP registers and its PC beside them.
+void RspRows(TTextPage& page, const TMachineSnapshot& shot) {
+  for (uint32_t i = 0; i < 32; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({10, y, Label(i)});
+    page.push_back({40, y, Hex8(shot.rsp.gpr[i])});
+    page.push_back({100, y, std::string(GprNames[i])});
+  }
+  for (uint32_t i = 0; i < kSpRegisters; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({150, y, std::string(SpRegisterNames[i])});
+    page.push_back({210, y, Hex8(shot.sp[i])});
+  }
+  page.push_back({150, kRow * 9, "PC"});
+  page.push_back({210, kRow * 9, Hex8(shot.rsp.pc)});
+}
+
+std::string LanesText(const rsp::TVector& v) {
+  std::string text;
+  for (uint16_t lane : v.e)
+    text += (text.empty() ? "" : " ") + Hex(lane, 4);
+  return text;
+}
+
+// The vector registers lane by lane, the accumulator's three slices and the flags.
+void VectorRows(TTextPage& page, const TMachineSnapshot& shot) {
+  const rsp::TVectorUnit& vu = shot.rsp.vu;
+  for (uint32_t i = 0; i < 32; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({4, y, Hex2(i)});
+    page.push_back({22, y, LanesText(vu.reg[i])});
+  }
+  const rsp::TVector* slices[] = {&vu.accHigh, &vu.accMid, &vu.accLow};
+  const char* names[] = {"AH", "AM", "AL"};
+  for (int i = 0; i < 3; ++i) {
+    page.push_back({4, 320 + kRow * i, names[i]});
+    page.push_back({22, 320 + kRow * i, LanesText(*slices[i])});
+  }
+  page.push_back(
+      {4, 350, "VCO " + Hex(vu.vco, 4) + " VCC " + Hex(vu.vcc, 4) + " VCE " + Hex2(vu.vce)});
 }
 
 }  // namespace
@@ -127,6 +170,12 @@ TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view d
         page.push_back({270, y, std::string(FprNames[2 * k])});
       }
       ControlRows(page, shot);
+      break;
+    case kRspTab:
+      RspRows(page, shot);
+      break;
+    case kRspVectorTab:
+      VectorRows(page, shot);
       break;
     default:
       break;

@@ -14,7 +14,7 @@ TRegForm::TRegForm(TMachineView& view, QWidget* parent)
 
   TabControl1 = new QTabBar(this);
   TabControl1->setObjectName(QStringLiteral("TabControl1"));
-  for (const char* tab : {"GPR", "COP0", "COP1 - 32bit", "COP1 - 64bit"})
+  for (const char* tab : {"GPR", "COP0", "COP1 - 32bit", "COP1 - 64bit", "RSP", "RSP VU"})
     TabControl1->addTab(QString::fromLatin1(tab));
   // Every tab shows whole: the window is at least as wide as the tabs need.
   TabControl1->setUsesScrollButtons(false);

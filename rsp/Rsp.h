@@ -5,8 +5,10 @@
 // processor's 93.75; while halted it has no event and costs nothing.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rsp/VectorUnit.h"
@@ -67,8 +69,13 @@ extern TRspCore RspCore;
 // A new run: registers cleared, halted, no DMA, the clock's handlers set.
 void RspReset();
 
+// The SP registers' names by number, MEM_ADDR to SEMAPHORE, for the register views.
+extern const std::array<std::string_view, kSpRegisters> SpRegisterNames;
+
 // The SP registers by number; reads of SP_SEMAPHORE take it, as on the console.
 uint32_t RspReadRegister(uint32_t index);
+// As read, but without taking the semaphore: what the debugger and the runner show.
+uint32_t RspPeekRegister(uint32_t index);
 void RspWriteRegister(uint32_t index, uint32_t value);
 // SP_PC: a byte offset in IMEM.
 uint32_t RspReadPc();
@@ -78,6 +85,8 @@ bool RspHalted();
 // The register pages' handlers (0x04040000 and 0x04080000), which keep the pages' storage
 // mirroring the registers for plain byte reads.
 uint32_t SpRead(uint32_t page, uint32_t offset);
+// What SpRead returns, without its side effect.
+uint32_t SpPeek(uint32_t page, uint32_t offset);
 void SpWrite(uint32_t page, uint32_t offset, uint32_t value);
 uint32_t SpPcRead(uint32_t page, uint32_t offset);
 void SpPcWrite(uint32_t page, uint32_t offset, uint32_t value);

@@ -202,7 +202,10 @@ void RspReset() {
   rsp::Publish();
 }
 
-uint32_t RspReadRegister(uint32_t index) {
+const std::array<std::string_view, kSpRegisters> SpRegisterNames = {
+    "MEM_ADDR", "DRAM_ADDR", "RD_LEN", "WR_LEN", "STATUS", "DMA_FULL", "DMA_BUSY", "SEMAPHORE"};
+
+uint32_t RspPeekRegister(uint32_t index) {
   switch (index & 7) {
     case kSpMemAddr:
       return Sp.memAddr;
@@ -218,12 +221,21 @@ uint32_t RspReadRegister(uint32_t index) {
       return Sp.full;
     case kSpDmaBusy:
       return Sp.busy;
-    default: {
+    default:
+      return Sp.semaphore;
+  }
+}
+
+uint32_t RspReadRegister(uint32_t index) {
+  switch (index & 7) {
+    case kSpSemaphore: {
       const uint32_t taken = Sp.semaphore;
       Sp.semaphore = 1;
       rsp::Publish();
       return taken;
     }
+    default:
+      return RspPeekRegister(index);
   }
 }
 
@@ -271,6 +283,10 @@ bool RspHalted() {
 
 uint32_t SpRead(uint32_t, uint32_t offset) {
   return offset < 4 * kSpRegisters ? RspReadRegister(offset >> 2) : 0;
+}
+
+uint32_t SpPeek(uint32_t, uint32_t offset) {
+  return offset < 4 * kSpRegisters ? RspPeekRegister(offset >> 2) : 0;
 }
 
 void SpWrite(uint32_t, uint32_t offset, uint32_t value) {
