@@ -254,6 +254,7 @@ void AccurateReset() {
     word = 0;
   RdpReset();
   RspReset();
+  SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
   AudioReset(VideoClockHz());
   // The memory expansion, and the state the boot code leaves the interfaces in.
   SetRdramSize(kRdramExpandedSize);

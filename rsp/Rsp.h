@@ -69,6 +69,13 @@ extern TRspCore RspCore;
 // A new run: registers cleared, halted, no DMA, the clock's handlers set.
 void RspReset();
 
+// COP0 registers 8-15 reach the display processor's command registers through these, which the
+// accurate mode's reset installs: the two processors stand side by side and know nothing of each
+// other. Until then those registers read as zero and ignore writes.
+using TDpRegisterRead = uint32_t (*)(uint32_t index);
+using TDpRegisterWrite = void (*)(uint32_t index, uint32_t value);
+void SetDpRegisterAccess(TDpRegisterRead read, TDpRegisterWrite write);
+
 // The SP registers' names by number, MEM_ADDR to SEMAPHORE, for the register views.
 extern const std::array<std::string_view, kSpRegisters> SpRegisterNames;
 

@@ -2,7 +2,6 @@
 
 #include "memory/AddressMap.h"
 #include "memory/SignalProcessor.h"
-#include "rdp/Rdp.h"
 #include "rsp/Rsp.h"
 #include "rsp/VectorMemory.h"
 
@@ -70,17 +69,25 @@ void Link(uint32_t reg, uint32_t at) {
   Gpr(reg) = (at + 8) & kAddressMask;
 }
 
+uint32_t NoDpRead(uint32_t) {
+  return 0;
+}
+void NoDpWrite(uint32_t, uint32_t) {}
+
+TDpRegisterRead dpRead = NoDpRead;
+TDpRegisterWrite dpWrite = NoDpWrite;
+
 // COP0 registers 0-7 are the SP registers, 8-15 the display processor's command registers.
 uint32_t Cop0Read(uint32_t reg) {
   reg &= 15;
-  return reg < kSpRegisters ? RspReadRegister(reg) : RdpReadRegister(reg - kSpRegisters);
+  return reg < kSpRegisters ? RspReadRegister(reg) : dpRead(reg - kSpRegisters);
 }
 void Cop0Write(uint32_t reg, uint32_t value) {
   reg &= 15;
   if (reg < kSpRegisters)
     RspWriteRegister(reg, value);
   else
-    RdpWriteRegister(reg - kSpRegisters, value);
+    dpWrite(reg - kSpRegisters, value);
 }
 
 void Special(uint32_t w, uint32_t at) {
@@ -302,6 +309,19 @@ void Execute(uint32_t w, uint32_t at) {
 }
 
 }  // namespace
+
+}  // namespace vantor::rsp
+
+namespace vantor {
+
+void SetDpRegisterAccess(TDpRegisterRead read, TDpRegisterWrite write) {
+  rsp::dpRead = read != nullptr ? read : rsp::NoDpRead;
+  rsp::dpWrite = write != nullptr ? write : rsp::NoDpWrite;
+}
+
+}  // namespace vantor
+
+namespace vantor::rsp {
 
 void StepScalar() {
   const uint32_t at = RspCore.pc;
