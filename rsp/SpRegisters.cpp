@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "common/MachineState.h"
 #include "core/Scheduler.h"
@@ -25,6 +27,7 @@ constexpr uint32_t kMemOffsetMask = 0xFF8;
 constexpr uint32_t kImemSelect = 0x1000;
 constexpr uint32_t kDramAddrMask = 0xFFFFF8;
 constexpr uint32_t kPcMask = 0xFFC;
+constexpr uint32_t kNoPc = UINT32_MAX;
 // The bits of SP_STATUS the registers keep; DMA busy and full come from the DMA state.
 constexpr uint32_t kStatusKept =
     kSpStatusHalt | kSpStatusBroke | kSpStatusSingleStep | kSpStatusInterruptOnBreak | 0xFFu << 7;
@@ -157,11 +160,30 @@ void WriteStatus(uint32_t value) {
     Run();
 }
 
+// The debugger's breakpoints (sorted IMEM offsets), one that stopped a slice, and the PC that
+// the next slice runs without stopping.
+std::vector<uint32_t> breakpoints;
+bool breakHit = false;
+uint32_t passPc = kNoPc;
+
+bool StopsAtBreakpoint() {
+  const uint32_t pc = RspCore.pc;
+  if (pc == passPc) {
+    passPc = kNoPc;
+    return false;
+  }
+  if (!std::binary_search(breakpoints.begin(), breakpoints.end(), pc)) return false;
+  breakHit = true;
+  passPc = pc;
+  return true;
+}
+
 // One slice: instructions until the slice's cycles are spent or the processor halts.
 void SliceDue() {
   inSlice = true;
   sliceCycles = 0;
   while ((Sp.status & kSpStatusHalt) == 0 && sliceCycles < kRspSliceCycles) {
+    if (!breakpoints.empty() && StopsAtBreakpoint()) break;
     StepScalar();
     ++sliceCycles;
     if ((Sp.status & kSpStatusSingleStep) != 0) Sp.status |= kSpStatusHalt;
@@ -196,6 +218,8 @@ void RspReset() {
   RspCore.nextPc = 4;
   Sp = rsp::TSpState{};
   Sp.status = kSpStatusHalt;
+  rsp::breakHit = false;
+  rsp::passPc = rsp::kNoPc;
   rsp::InstallRspHandlers();
   MachineClock.Cancel(TEventKind::RspSlice);
   MachineClock.Cancel(TEventKind::SpDma);
@@ -305,6 +329,17 @@ void SpPcWrite(uint32_t, uint32_t offset, uint32_t value) {
 void RspStep() {
   rsp::StepScalar();
   rsp::Publish();
+}
+
+void SetRspBreakpoints(std::vector<uint32_t> imemOffsets) {
+  for (uint32_t& offset : imemOffsets)
+    offset &= rsp::kPcMask;
+  std::sort(imemOffsets.begin(), imemOffsets.end());
+  rsp::breakpoints = std::move(imemOffsets);
+}
+
+bool RspTakeBreak() {
+  return std::exchange(rsp::breakHit, false);
 }
 
 }  // namespace vantor

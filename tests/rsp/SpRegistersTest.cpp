@@ -193,6 +193,26 @@ TEST_F(SpRegistersTest, TheProcessorHaltsItselfAndDmasItsResultsOut) {
   EXPECT_EQ(RspCore.gpr[7], 0u);
 }
 
+TEST_F(SpRegistersTest, ABreakpointStopsASliceBeforeItsInstructionAndThenPassesIt) {
+  LoadMicrocode({Addiu(1, 1, 1), Beq(0, 0, -2), Nop()});
+  SetRspBreakpoints({0x1004});  // offsets keep 12 bits
+  RspWriteRegister(kSpStatus, kSpClearHalt);
+  for (uint32_t round = 1; round <= 3; ++round) {
+    while (!RspTakeBreak()) {
+      MachineClock.Advance(MachineClock.When(TEventKind::RspSlice) - MachineClock.Now());
+      MachineClock.RunDue();
+    }
+    EXPECT_EQ(RspCore.pc, 4u);
+    EXPECT_EQ(RspCore.gpr[1], round);
+    EXPECT_FALSE(RspHalted());  // the program sees nothing of it
+  }
+  SetRspBreakpoints({});
+  MachineClock.Advance(MachineClock.When(TEventKind::RspSlice) - MachineClock.Now());
+  MachineClock.RunDue();
+  EXPECT_FALSE(RspTakeBreak());
+  EXPECT_GT(RspCore.gpr[1], 100u);
+}
+
 TEST_F(SpRegistersTest, ASavedStateResumesTheProcessorMidRun) {
   std::vector<uint8_t> rom(0x2000, 0);
   rom[0] = 0x80, rom[1] = 0x37, rom[2] = 0x12, rom[3] = 0x40;
