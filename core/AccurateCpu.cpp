@@ -254,7 +254,6 @@ void AccurateReset() {
     word = 0;
   RdpReset();
   RspReset();
-  SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
   AudioReset(VideoClockHz());
   // The memory expansion, and the state the boot code leaves the interfaces in.
   SetRdramSize(kRdramExpandedSize);
@@ -268,6 +267,7 @@ void InstallAccurateHandlers() {
   halfLinesPerField = PalCartridge() ? kPalHalfLines : kNtscHalfLines;
   SetAudioVideoClock(VideoClockHz());
   InstallRegisterHandlers();
+  SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
 }
 
 uint32_t VideoCurrentLine() {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "common/MachineState.h"
+#include "core/Accurate.h"
 #include "core/MachineImage.h"
 #include "memory/PlainPages.h"
+#include "rdp/Rdp.h"
 #include "tests/rsp/RspCode.h"
 
 namespace vantor::test::rspcode {
@@ -235,6 +237,23 @@ TEST_F(SpRegistersTest, ASavedStateResumesTheProcessorMidRun) {
   ASSERT_TRUE(RunClockUntilHalt(100000));
   EXPECT_EQ(RspCore.gpr[2], finished);
   EXPECT_EQ(finished, 15000u);
+}
+
+TEST_F(SpRegistersTest, AnAccurateStateRestoredIntoADefaultRunReachesTheDisplayProcessor) {
+  std::vector<uint8_t> rom(0x2000, 0);
+  rom[0] = 0x80, rom[1] = 0x37, rom[2] = 0x12, rom[3] = 0x40;
+  LoadRom(rom);
+  LoadMicrocode({Mfc0(6, 8 + kDpcStart), Break()});
+  const TStateImage image = CaptureMachine();
+  // A run of the default mode, in a program that never ran the accurate one.
+  SetDpRegisterAccess(nullptr, nullptr);
+  AccurateHardware = false;
+  Reset();
+  RestoreMachine(image);
+  ASSERT_TRUE(AccurateHardware);
+  RdpWriteRegister(kDpcStart, 0x3000);
+  ASSERT_TRUE(RunUntilHalt());
+  EXPECT_EQ(RspCore.gpr[6], 0x3000u);
 }
 
 TEST_F(SpRegistersTest, ABrokenSectionIsRefused) {
