@@ -1,6 +1,7 @@
 #include "debugger/RegForm.h"
 
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace vantor::ui {
@@ -14,7 +15,7 @@ TRegForm::TRegForm(TMachineView& view, QWidget* parent)
 
   TabControl1 = new QTabBar(this);
   TabControl1->setObjectName(QStringLiteral("TabControl1"));
-  for (const char* tab : {"GPR", "COP0", "COP1 - 32bit", "COP1 - 64bit", "RSP", "RSP VU"})
+  for (const char* tab : {"GPR", "COP0", "COP1 - 32bit", "COP1 - 64bit"})
     TabControl1->addTab(QString::fromLatin1(tab));
   // Every tab shows whole: the window is at least as wide as the tabs need.
   TabControl1->setUsesScrollButtons(false);
@@ -39,7 +40,21 @@ void TRegForm::TabControl1Change() {
   Draw(view_.Take(view_.Last().viewAddr));
 }
 
+void TRegForm::ShowRspTabs(bool shown) {
+  // The tab bar changes under the drawing: its signal would draw again.
+  const QSignalBlocker quiet(TabControl1);
+  if (shown && TabControl1->count() == kRspTab) {
+    TabControl1->addTab(QStringLiteral("RSP"));
+    TabControl1->addTab(QStringLiteral("RSP VU"));
+  } else if (!shown) {
+    if (TabControl1->currentIndex() >= kRspTab) TabControl1->setCurrentIndex(kGprTab);
+    while (TabControl1->count() > kRspTab)
+      TabControl1->removeTab(TabControl1->count() - 1);
+  }
+}
+
 void TRegForm::Draw(const TMachineSnapshot& shot) {
+  ShowRspTabs(shot.accurate);
   const std::string point = QLocale().decimalPoint().toStdString();
   PaintBox1->SetPage(RegisterPage(shot, TabControl1->currentIndex(), point));
 }

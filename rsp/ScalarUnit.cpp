@@ -310,19 +310,6 @@ void Execute(uint32_t w, uint32_t at) {
 
 }  // namespace
 
-}  // namespace vantor::rsp
-
-namespace vantor {
-
-void SetDpRegisterAccess(TDpRegisterRead read, TDpRegisterWrite write) {
-  rsp::dpRead = read != nullptr ? read : rsp::NoDpRead;
-  rsp::dpWrite = write != nullptr ? write : rsp::NoDpWrite;
-}
-
-}  // namespace vantor
-
-namespace vantor::rsp {
-
 void StepScalar() {
   const uint32_t at = RspCore.pc;
   const uint32_t w = PageWord(IMEMPage->Data, at);
@@ -333,3 +320,12 @@ void StepScalar() {
 }
 
 }  // namespace vantor::rsp
+
+namespace vantor {
+
+void SetDpRegisterAccess(TDpRegisterRead read, TDpRegisterWrite write) {
+  rsp::dpRead = read != nullptr ? read : rsp::NoDpRead;
+  rsp::dpWrite = write != nullptr ? write : rsp::NoDpWrite;
+}
+
+}  // namespace vantor
