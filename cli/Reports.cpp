@@ -10,6 +10,7 @@
 #include "core/CpuState.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "pixels/XLaters.h"
@@ -57,7 +58,10 @@ std::string InstructionText(uint32_t address) {
   if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
   // Showing SP_SEMAPHORE must not take it.
   const TReadHandler peek = read == SpRead ? SpPeek : read;
-  return DisasmOpcode(peek(page, address & 0xFFF), address);
+  const uint32_t word = peek(page, address & 0xFFF);
+  // In accurate mode IMEM holds the signal processor's code.
+  if (AccurateHardware && IsImemAddress(address)) return DisasmRspOpcode(word, address);
+  return DisasmOpcode(word, address);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "common/HexText.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
 #include "rsp/Rsp.h"
 
 namespace vantor {
@@ -197,7 +198,9 @@ TTextPage DisassemblyPage(const TMachineSnapshot& shot, const std::vector<uint32
         text += "* UNMAPPED MEMORY! *";
         break;
       case TViewWord::Read:
-        text += DisasmOpcode(shot.words[line], address);
+        // In accurate mode IMEM holds the signal processor's code.
+        text += shot.accurate && IsImemAddress(address) ? DisasmRspOpcode(shot.words[line], address)
+                                                        : DisasmOpcode(shot.words[line], address);
         break;
     }
     const bool isBreak =
@@ -206,6 +209,9 @@ TTextPage DisassemblyPage(const TMachineSnapshot& shot, const std::vector<uint32
     page.push_back({20, y, std::move(text), tone});
     if (isBreak) page.push_back({12, y, "*", tone});
     if (address == shot.pc.Lo) page.push_back({0, y, "->"});
+    // The signal processor's next instruction.
+    if (shot.accurate && IsImemAddress(address) && (address & 0xFFF) == shot.rsp.pc)
+      page.push_back({0, y, "=>"});
   }
   return page;
 }

@@ -12,6 +12,7 @@
 #include "core/CpuState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "rsp/Rsp.h"
@@ -151,6 +152,22 @@ TEST_F(DebugPagesTest, SignalProcessorTabsShowBothUnitsAndTheSpRegisters) {
   EXPECT_TRUE(Has(vector, {4, 330, "AM"}));
   EXPECT_TRUE(Has(vector, {22, 330, "1234 0000 0000 0000 0000 0000 0000 0000"}));
   EXPECT_TRUE(Has(vector, {4, 350, "VCO 00FF VCC 0000 VCE 81"}));
+}
+
+TEST_F(DebugPagesTest, InAccurateModeTheViewShowsImemAsTheSignalProcessorsCode) {
+  // A vector load in IMEM, read as the main processor's SWC2 in the default mode.
+  const uint32_t lqv = 0xC8020800 | 0x3F;  // lqv $v2[0], -16(zero)
+  Poke(0xA4001008, lqv);
+  const TTextPage plain = DisassemblyPage(TakeSnapshot(0xA4001008));
+  EXPECT_TRUE(Has(plain, {20, 160, "A4001008 : " + DisasmOpcode(lqv, 0xA4001008)}));
+
+  UseAccurateHardware();
+  Poke(0xA4001008, lqv);
+  RspWritePc(0x008);
+  const TTextPage accurate = DisassemblyPage(TakeSnapshot(0xA4001008));
+  EXPECT_TRUE(Has(accurate, {20, 160, "A4001008 : " + DisasmRspOpcode(lqv, 0xA4001008)}));
+  EXPECT_NE(DisasmRspOpcode(lqv, 0xA4001008), DisasmOpcode(lqv, 0xA4001008));
+  EXPECT_TRUE(Has(accurate, {0, 160, "=>"}));
 }
 
 TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {

@@ -146,5 +146,17 @@ TEST_F(ScalarUnitTest, Cop0ReachesTheSpAndDpRegistersAndCop2MovesLanes) {
   EXPECT_EQ(RspReadRegister(kSpSemaphore), 1u);
 }
 
+TEST_F(ScalarUnitTest, Cop2SendsComputationalInstructionsToTheVectorUnit) {
+  for (uint16_t i = 0; i < 8; ++i) {
+    RspCore.vu.reg[1].e[i] = static_cast<uint16_t>(100 * i);
+    RspCore.vu.reg[2].e[i] = static_cast<uint16_t>(i + 1);
+  }
+  const uint32_t vadd = 0x12u << 26 | 1u << 25 | 2u << 16 | 1u << 11 | 3u << 6 | 0x10;
+  LoadMicrocode({vadd, Break()});  // vadd $v3, $v1, $v2
+  ASSERT_TRUE(RunUntilHalt());
+  for (uint16_t i = 0; i < 8; ++i)
+    EXPECT_EQ(RspCore.vu.reg[3].e[i], 101 * i + 1) << i;
+}
+
 }  // namespace
 }  // namespace vantor::test::rspcode
