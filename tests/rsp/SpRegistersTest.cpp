@@ -3,6 +3,8 @@
 // interrupt through MI_INTR, the slices at the signal processor's rate, and the save state.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/MachineImage.h"
@@ -254,6 +256,23 @@ TEST_F(SpRegistersTest, AnAccurateStateRestoredIntoADefaultRunReachesTheDisplayP
   RdpWriteRegister(kDpcStart, 0x3000);
   ASSERT_TRUE(RunUntilHalt());
   EXPECT_EQ(RspCore.gpr[6], 0x3000u);
+}
+
+TEST_F(SpRegistersTest, RandomMicrocodeStaysInsideItsMemories) {
+  // Whatever IMEM holds, every access wraps in DMEM, every DMA stays in its memories and RDRAM,
+  // and the processor only ever halts itself: run it (under the sanitizers) and look.
+  std::mt19937 random(28);
+  for (uint32_t round = 0; round < 20; ++round) {
+    for (uint32_t i = 0; i < 0x1000; i += 4)
+      SetPageWord(IMEMPage->Data, i, static_cast<uint32_t>(random()));
+    for (uint32_t& reg : RspCore.gpr)
+      reg = static_cast<uint32_t>(random());
+    RspWritePc(static_cast<uint32_t>(random()));
+    RspWriteRegister(kSpStatus, kSpClearHalt | kSpClearBroke | kSpClearSingleStep);
+    RunClockUntilHalt(20'000);
+    EXPECT_EQ(RspCore.gpr[0], 0u);
+    EXPECT_EQ(RspReadPc() & ~0xFFCu, 0u);
+  }
 }
 
 TEST_F(SpRegistersTest, ABrokenSectionIsRefused) {
