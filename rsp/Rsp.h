@@ -98,9 +98,6 @@ void SpWrite(uint32_t page, uint32_t offset, uint32_t value);
 uint32_t SpPcRead(uint32_t page, uint32_t offset);
 void SpPcWrite(uint32_t page, uint32_t offset, uint32_t value);
 
-// Runs one instruction of the scalar unit whatever the halt bit says.
-void RspStep();
-
 // The debugger's breakpoints in IMEM (byte offsets; none: nothing is checked). A slice stops
 // before an instruction at one of them, and RspTakeBreak then reports it once; the next slice
 // runs that instruction.

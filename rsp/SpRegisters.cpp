@@ -326,11 +326,6 @@ void SpPcWrite(uint32_t, uint32_t offset, uint32_t value) {
   if (offset == 0) RspWritePc(value);
 }
 
-void RspStep() {
-  rsp::StepScalar();
-  rsp::Publish();
-}
-
 void SetRspBreakpoints(std::vector<uint32_t> imemOffsets) {
   for (uint32_t& offset : imemOffsets)
     offset &= rsp::kPcMask;
