@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/HexText.h"
 #include "core/RegisterNames.h"
@@ -53,7 +54,8 @@ void ControlRows(TTextPage& page, const TMachineSnapshot& shot) {
   page.push_back({220, 330, "FCR31"});
 }
 
-// The signal processor's scalar registers, with the SP registers and its PC beside them.
+// The signal processor's scalar registers, with the SP registers, its PC and the vector unit's
+// flags beside them.
 void RspRows(TTextPage& page, const TMachineSnapshot& shot) {
   for (uint32_t i = 0; i < 32; ++i) {
     const int y = kRow * static_cast<int>(i);
@@ -68,6 +70,14 @@ void RspRows(TTextPage& page, const TMachineSnapshot& shot) {
   }
   page.push_back({150, kRow * 9, "PC"});
   page.push_back({210, kRow * 9, Hex8(shot.rsp.pc)});
+  // The vector unit's flags: its own tab has no row left for them.
+  const rsp::TVectorUnit& vu = shot.rsp.vu;
+  const std::pair<const char*, std::string> flags[] = {
+      {"VCO", Hex(vu.vco, 4)}, {"VCC", Hex(vu.vcc, 4)}, {"VCE", Hex2(vu.vce)}};
+  for (int i = 0; i < 3; ++i) {
+    page.push_back({150, kRow * (11 + i), flags[i].first});
+    page.push_back({210, kRow * (11 + i), flags[i].second});
+  }
 }
 
 std::string LanesText(const rsp::TVector& v) {
@@ -77,7 +87,7 @@ std::string LanesText(const rsp::TVector& v) {
   return text;
 }
 
-// The vector registers lane by lane, the accumulator's three slices and the flags.
+// The vector registers lane by lane and the accumulator's three slices.
 void VectorRows(TTextPage& page, const TMachineSnapshot& shot) {
   const rsp::TVectorUnit& vu = shot.rsp.vu;
   for (uint32_t i = 0; i < 32; ++i) {
@@ -91,8 +101,6 @@ void VectorRows(TTextPage& page, const TMachineSnapshot& shot) {
     page.push_back({4, 320 + kRow * i, names[i]});
     page.push_back({22, 320 + kRow * i, LanesText(*slices[i])});
   }
-  page.push_back(
-      {4, 350, "VCO " + Hex(vu.vco, 4) + " VCC " + Hex(vu.vcc, 4) + " VCE " + Hex2(vu.vce)});
 }
 
 }  // namespace

@@ -151,7 +151,9 @@ TEST_F(DebugPagesTest, SignalProcessorTabsShowBothUnitsAndTheSpRegisters) {
   EXPECT_TRUE(Has(vector, {22, 50, "0000 0000 0000 0000 0000 0000 0000 BEEF"}));
   EXPECT_TRUE(Has(vector, {4, 330, "AM"}));
   EXPECT_TRUE(Has(vector, {22, 330, "1234 0000 0000 0000 0000 0000 0000 0000"}));
-  EXPECT_TRUE(Has(vector, {4, 350, "VCO 00FF VCC 0000 VCE 81"}));
+  EXPECT_TRUE(Has(scalar, {150, 110, "VCO"}));
+  EXPECT_TRUE(Has(scalar, {210, 110, "00FF"}));
+  EXPECT_TRUE(Has(scalar, {210, 130, "81"}));
 }
 
 TEST_F(DebugPagesTest, InAccurateModeTheViewShowsImemAsTheSignalProcessorsCode) {

@@ -220,7 +220,7 @@ class DebuggerTest : public test::TWindowTestBase {
   void signalProcessorTabsComeWithTheAccurateMode() {
     TMachineSnapshot shot;
     shot.accurate = true;
-    shot.rsp.vu.vcc = 0x1234;
+    shot.rsp.vu.reg[31].e[7] = 0x1234;
     regs_->Draw(shot);
     QCOMPARE(regs_->TabControl1->count(), 6);
     QCOMPARE(regs_->TabControl1->tabText(4), QString("RSP"));
@@ -230,7 +230,7 @@ class DebuggerTest : public test::TWindowTestBase {
       regs_->TabControl1->setCurrentIndex(kRspVectorTab);
     }
     regs_->Draw(shot);
-    QVERIFY(Has(regs_->PaintBox1->Page(), {4, 350, "VCO 0000 VCC 1234 VCE 00"}));
+    QVERIFY(Has(regs_->PaintBox1->Page(), {22, 310, "0000 0000 0000 0000 0000 0000 0000 1234"}));
     regs_->Draw(TMachineSnapshot{});  // a default-mode machine: its four tabs, the first shown
     QCOMPARE(regs_->TabControl1->count(), 4);
     QCOMPARE(regs_->TabControl1->currentIndex(), 0);
