@@ -10,9 +10,11 @@
 #include "core/CpuState.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "pixels/XLaters.h"
+#include "rsp/Rsp.h"
 
 namespace vantor::cli {
 
@@ -22,13 +24,44 @@ std::string HighLow(uint64_t value) {
   return Hex8(static_cast<uint32_t>(value >> 32)) + " " + Hex8(static_cast<uint32_t>(value));
 }
 
+std::string Lanes(const rsp::TVector& v) {
+  std::string text;
+  for (uint16_t lane : v.e)
+    text += (text.empty() ? "" : " ") + Hex(lane, 4);
+  return text;
+}
+
+// The signal processor: its scalar registers and PC, the SP registers, the vector registers, the
+// accumulator's three slices and the flags.
+void AddRspLines(std::vector<std::string>& lines) {
+  for (uint32_t i = 0; i < 32; ++i)
+    lines.push_back("(RSP " + Hex2(i) + ") " + Hex8(RspCore.gpr[i]) + " " +
+                    std::string(GprNames[i]));
+  lines.push_back("(RSP PC) " + Hex8(RspCore.pc));
+  for (uint32_t i = 0; i < kSpRegisters; ++i)
+    lines.push_back("(SP " + std::string(SpRegisterNames[i]) + ") " + Hex8(RspPeekRegister(i)));
+  const rsp::TVectorUnit& vu = RspCore.vu;
+  for (uint32_t i = 0; i < 32; ++i)
+    lines.push_back("(V" + Hex2(i) + ") " + Lanes(vu.reg[i]));
+  lines.push_back("(ACC HI) " + Lanes(vu.accHigh));
+  lines.push_back("(ACC MD) " + Lanes(vu.accMid));
+  lines.push_back("(ACC LO) " + Lanes(vu.accLow));
+  lines.push_back("(VCO) " + Hex(vu.vco, 4) + " (VCC) " + Hex(vu.vcc, 4) + " (VCE) " +
+                  Hex2(vu.vce));
+}
+
 // The word at an address as the debugger's view reads it.
 std::string InstructionText(uint32_t address) {
   const uint32_t page = address >> 12;
   const TReadHandler read = ReadTable[page];
   if (read == nullptr) return "* ILLEGAL MEMORY! *";
   if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
-  return DisasmOpcode(read(page, address & 0xFFF), address);
+  // Showing SP_SEMAPHORE must not take it.
+  const TReadHandler peek = read == SpRead ? SpPeek : read;
+  const uint32_t word = peek(page, address & 0xFFF);
+  // In accurate mode IMEM holds the signal processor's code.
+  if (AccurateHardware && IsImemAddress(address)) return DisasmRspOpcode(word, address);
+  return DisasmOpcode(word, address);
 }
 
 }  // namespace
@@ -41,6 +74,7 @@ std::vector<std::string> RegisterLines() {
   if (AccurateHardware) {
     lines.push_back("(HI) " + HighLow(AccurateHi));
     lines.push_back("(LO) " + HighLow(AccurateLo));
+    AddRspLines(lines);
   } else {
     lines.push_back("MUL/DIV Temp reg " + HighLow(MulDivTemp));
   }

@@ -10,7 +10,8 @@
 
 namespace vantor::cli {
 
-// One line per general register, then PC and the multiply/divide register.
+// One line per general register, then PC and the multiply/divide register; in the accurate
+// mode HI and LO, then the signal processor's registers.
 std::vector<std::string> RegisterLines();
 
 // COUNT lines of disassembly from an address, read through the address map, each written as it

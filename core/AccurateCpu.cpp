@@ -23,8 +23,10 @@
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
 #include "memory/SerialInterface.h"
+#include "memory/SignalProcessor.h"
 #include "memory/VideoInterface.h"
 #include "rdp/Rdp.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -115,6 +117,12 @@ void InstallRegisterHandlers() {
     } else if (read == AIRead) {
       ReadTable[page] = AudioRead;
       WriteTable[page] = AudioWrite;
+    } else if (read == NullRead && PageTable[page] == SPRegisterPage->Data) {
+      ReadTable[page] = SpRead;
+      WriteTable[page] = SpWrite;
+    } else if (read == NullRead && PageTable[page] == SPPCPage->Data) {
+      ReadTable[page] = SpPcRead;
+      WriteTable[page] = SpPcWrite;
     } else if (read == RamRead && PageTable[page] == rdramRegisters) {
       ReadTable[page] = AccurateRdramRegRead;
       WriteTable[page] = AccurateRdramRegWrite;
@@ -245,6 +253,7 @@ void AccurateReset() {
   for (uint32_t& word : Cop1Upper)
     word = 0;
   RdpReset();
+  RspReset();
   AudioReset(VideoClockHz());
   // The memory expansion, and the state the boot code leaves the interfaces in.
   SetRdramSize(kRdramExpandedSize);
@@ -258,6 +267,7 @@ void InstallAccurateHandlers() {
   halfLinesPerField = PalCartridge() ? kPalHalfLines : kNtscHalfLines;
   SetAudioVideoClock(VideoClockHz());
   InstallRegisterHandlers();
+  SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
 }
 
 uint32_t VideoCurrentLine() {

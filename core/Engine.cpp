@@ -25,6 +25,7 @@
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
 #include "memory/VideoInterface.h"
+#include "rsp/Rsp.h"
 #include "video/RendererHost.h"
 
 namespace vantor {
@@ -50,6 +51,11 @@ enum : uint32_t {
   kCaptureState = 1 << 9,
   kRestoreState = 1 << 10,
 };
+
+// The signal processor's IMEM as the processor's segments show it: physical 0x04001000.
+constexpr uint32_t kPhysicalMask = 0x1FFFF000;
+constexpr uint32_t kImemAddress = 0x04001000;
+constexpr uint32_t kImemMask = 0xFFC;
 
 }  // namespace
 
@@ -467,6 +473,11 @@ bool TEngine::DebugLoop() {
       if (FrameFellDue()) return true;
       if (!debugActive_) return false;
     }
+    // The signal processor reached a breakpoint in IMEM during the step's events.
+    if (runAccurate_ && RspTakeBreak()) {
+      if (StopBeforeStep()) return true;
+      if (!debugActive_) return false;
+    }
   }
   return true;
 }
@@ -506,6 +517,11 @@ void TEngine::ApplyDebugControl() {
   stepMode_ = postedStepMode_;
   breakpoints_ = postedBreakpoints_;
   debugActive_ = stepMode_ || !breakpoints_.empty();
+  // Breakpoints in IMEM (0x04001000 in either segment) stop the signal processor there too.
+  std::vector<uint32_t> imem;
+  for (uint32_t address : breakpoints_)
+    if ((address & kPhysicalMask) == kImemAddress) imem.push_back(address & kImemMask);
+  SetRspBreakpoints(std::move(imem));
 }
 
 bool TEngine::FrameFellDue() {

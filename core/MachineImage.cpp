@@ -20,6 +20,7 @@
 #include "memory/RomImage.h"
 #include "memory/SerialInterface.h"
 #include "rdp/Rdp.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -321,6 +322,7 @@ std::vector<TSectionRule> SectionRules(bool accurate) {
   if (accurate) {
     rules.push_back({kClockSection, 1, kClockSize});
     rules.push_back({kRdpStateSection, 1, static_cast<uint32_t>(RdpStateSize())});
+    rules.push_back({kRspStateSection, 1, static_cast<uint32_t>(RspStateSize())});
     rules.push_back({kAudioSection, 1, AudioStateSize()});
   }
   for (const TSavedBlock& block : SavedBlocks(RdramBytesOfMode(accurate)))
@@ -392,6 +394,7 @@ TStateImage CaptureMachine() {
   if (AccurateHardware) {
     image.Sections.push_back(CaptureClock());
     image.Sections.push_back({kRdpStateSection, 1, RdpSaveState()});
+    image.Sections.push_back({kRspStateSection, 1, RspSaveState()});
     image.Sections.push_back(CaptureAudio());
   }
   for (const TSavedBlock& block : SavedBlocks()) {
@@ -418,6 +421,8 @@ std::string CheckMachineImage(const TStateImage& image) {
   if (accurate) {
     const std::string rdpError = RdpCheckState(image.Find(kRdpStateSection)->Data);
     if (!rdpError.empty()) return rdpError;
+    const std::string rspError = RspCheckState(image.Find(kRspStateSection)->Data);
+    if (!rspError.empty()) return rspError;
     const std::string audioError = CheckAudio(*image.Find(kAudioSection));
     if (!audioError.empty()) return audioError;
   }
@@ -441,6 +446,7 @@ void RestoreMachine(const TStateImage& image) {
     InstallAccurateHandlers();
     RestoreClock(*image.Find(kClockSection));
     RdpRestoreState(image.Find(kRdpStateSection)->Data);
+    RspRestoreState(image.Find(kRspStateSection)->Data);
     RestoreAudio(*image.Find(kAudioSection));
   }
   SetInstrPtr(PC.Lo);

@@ -4,10 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/HexText.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -49,6 +52,55 @@ void ControlRows(TTextPage& page, const TMachineSnapshot& shot) {
   page.push_back({10, 330, "(FCR31)"});
   page.push_back({60, 330, Hex8(shot.fcr31)});
   page.push_back({220, 330, "FCR31"});
+}
+
+// The signal processor's scalar registers, with the SP registers, its PC and the vector unit's
+// flags beside them.
+void RspRows(TTextPage& page, const TMachineSnapshot& shot) {
+  for (uint32_t i = 0; i < 32; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({10, y, Label(i)});
+    page.push_back({40, y, Hex8(shot.rsp.gpr[i])});
+    page.push_back({100, y, std::string(GprNames[i])});
+  }
+  for (uint32_t i = 0; i < kSpRegisters; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({150, y, std::string(SpRegisterNames[i])});
+    page.push_back({210, y, Hex8(shot.sp[i])});
+  }
+  page.push_back({150, kRow * 9, "PC"});
+  page.push_back({210, kRow * 9, Hex8(shot.rsp.pc)});
+  // The vector unit's flags: its own tab has no row left for them.
+  const rsp::TVectorUnit& vu = shot.rsp.vu;
+  const std::pair<const char*, std::string> flags[] = {
+      {"VCO", Hex(vu.vco, 4)}, {"VCC", Hex(vu.vcc, 4)}, {"VCE", Hex2(vu.vce)}};
+  for (int i = 0; i < 3; ++i) {
+    page.push_back({150, kRow * (11 + i), flags[i].first});
+    page.push_back({210, kRow * (11 + i), flags[i].second});
+  }
+}
+
+std::string LanesText(const rsp::TVector& v) {
+  std::string text;
+  for (uint16_t lane : v.e)
+    text += (text.empty() ? "" : " ") + Hex(lane, 4);
+  return text;
+}
+
+// The vector registers lane by lane and the accumulator's three slices.
+void VectorRows(TTextPage& page, const TMachineSnapshot& shot) {
+  const rsp::TVectorUnit& vu = shot.rsp.vu;
+  for (uint32_t i = 0; i < 32; ++i) {
+    const int y = kRow * static_cast<int>(i);
+    page.push_back({4, y, Hex2(i)});
+    page.push_back({22, y, LanesText(vu.reg[i])});
+  }
+  const rsp::TVector* slices[] = {&vu.accHigh, &vu.accMid, &vu.accLow};
+  const char* names[] = {"AH", "AM", "AL"};
+  for (int i = 0; i < 3; ++i) {
+    page.push_back({4, 320 + kRow * i, names[i]});
+    page.push_back({22, 320 + kRow * i, LanesText(*slices[i])});
+  }
 }
 
 }  // namespace
@@ -128,6 +180,12 @@ TTextPage RegisterPage(const TMachineSnapshot& shot, int tab, std::string_view d
       }
       ControlRows(page, shot);
       break;
+    case kRspTab:
+      RspRows(page, shot);
+      break;
+    case kRspVectorTab:
+      VectorRows(page, shot);
+      break;
     default:
       break;
   }
@@ -148,7 +206,9 @@ TTextPage DisassemblyPage(const TMachineSnapshot& shot, const std::vector<uint32
         text += "* UNMAPPED MEMORY! *";
         break;
       case TViewWord::Read:
-        text += DisasmOpcode(shot.words[line], address);
+        // In accurate mode IMEM holds the signal processor's code.
+        text += shot.accurate && IsImemAddress(address) ? DisasmRspOpcode(shot.words[line], address)
+                                                        : DisasmOpcode(shot.words[line], address);
         break;
     }
     const bool isBreak =
@@ -157,6 +217,9 @@ TTextPage DisassemblyPage(const TMachineSnapshot& shot, const std::vector<uint32
     page.push_back({20, y, std::move(text), tone});
     if (isBreak) page.push_back({12, y, "*", tone});
     if (address == shot.pc.Lo) page.push_back({0, y, "->"});
+    // The signal processor's next instruction.
+    if (shot.accurate && IsImemAddress(address) && (address & 0xFFF) == shot.rsp.pc)
+      page.push_back({0, y, "=>"});
   }
   return page;
 }

@@ -38,8 +38,10 @@ struct TPageGrid {
 };
 
 // The register viewer's tabs, in order.
-enum TRegTab { kGprTab, kCop0Tab, kCop1WordTab, kCop1PairTab };
-inline constexpr int kRegTabs = 4;
+// The register viewer's tabs, in order: the processor's, then the signal processor's, which the
+// viewer shows only for a machine in accurate mode.
+enum TRegTab { kGprTab, kCop0Tab, kCop1WordTab, kCop1PairTab, kRspTab, kRspVectorTab };
+inline constexpr int kRegTabs = 6;
 inline constexpr TPageGrid kRegisterGrid{49, 35};
 
 // One tab of the register viewer. decimalPoint is the user's decimal separator.

@@ -10,6 +10,7 @@
 #include "memory/MemoryBlock.h"
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -47,11 +48,16 @@ TMachineSnapshot TakeSnapshot(uint32_t viewAddr) {
   // The accurate mode's frame is an event on the machine clock: the cycles until it are its
   // countdown.
   shot.viCounter = AccurateHardware ? CyclesToFrame() : ViCounter;
+  if (AccurateHardware) {
+    shot.rsp = RspCore;
+    for (uint32_t i = 0; i < kSpRegisters; ++i)
+      shot.sp[i] = RspPeekRegister(i);
+  }
   shot.viewAddr = viewAddr;
   uint32_t address = viewAddr - kViewLead;
   for (int line = 0; line < kViewLines; ++line, address += 4) {
     const uint32_t page = address >> 12;
-    const TReadHandler read = ReadTable[page];
+    const TReadHandler read = ReadTable[page] == SpRead ? SpPeek : ReadTable[page];
     const auto i = static_cast<size_t>(line);
     if (read == nullptr) {
       shot.kinds[i] = TViewWord::NoMap;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/MachineState.h"
+#include "rsp/Rsp.h"
 
 namespace vantor {
 
@@ -34,13 +35,17 @@ struct TMachineSnapshot {
   uint32_t fcr0 = 0;
   uint32_t fcr31 = 0;
   int32_t viCounter = 0;
+  // The signal processor of the accurate mode: both units and the SP registers.
+  TRspCore rsp = {};
+  std::array<uint32_t, kSpRegisters> sp = {};
   uint32_t viewAddr = 0;
   std::array<TViewWord, kViewLines> kinds{};
   std::array<uint32_t, kViewLines> words{};
 };
 
 // Copies the registers and reads the view's words from viewAddr - 64 on through the read
-// handlers. Call it only where the machine may be read (TEngine::Inspect).
+// handlers (the SP registers' without taking the semaphore). Call it only where the machine may be
+// read (TEngine::Inspect).
 TMachineSnapshot TakeSnapshot(uint32_t viewAddr);
 
 }  // namespace vantor

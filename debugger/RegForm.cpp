@@ -1,6 +1,7 @@
 #include "debugger/RegForm.h"
 
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace vantor::ui {
@@ -39,7 +40,21 @@ void TRegForm::TabControl1Change() {
   Draw(view_.Take(view_.Last().viewAddr));
 }
 
+void TRegForm::ShowRspTabs(bool shown) {
+  // The tab bar changes under the drawing: its signal would draw again.
+  const QSignalBlocker quiet(TabControl1);
+  if (shown && TabControl1->count() == kRspTab) {
+    TabControl1->addTab(QStringLiteral("RSP"));
+    TabControl1->addTab(QStringLiteral("RSP VU"));
+  } else if (!shown) {
+    if (TabControl1->currentIndex() >= kRspTab) TabControl1->setCurrentIndex(kGprTab);
+    while (TabControl1->count() > kRspTab)
+      TabControl1->removeTab(TabControl1->count() - 1);
+  }
+}
+
 void TRegForm::Draw(const TMachineSnapshot& shot) {
+  ShowRspTabs(shot.accurate);
   const std::string point = QLocale().decimalPoint().toStdString();
   PaintBox1->SetPage(RegisterPage(shot, TabControl1->currentIndex(), point));
 }

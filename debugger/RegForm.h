@@ -1,4 +1,5 @@
-// TRegForm, "r4300i Registers": the processor's registers on four tabs, drawn on demand.
+// TRegForm, "r4300i Registers": the processor's registers on four tabs, drawn on demand; two more
+// show the signal processor while the machine runs in accurate mode.
 #pragma once
 
 #include <QTabBar>
@@ -25,6 +26,9 @@ class TRegForm : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Adds the signal processor's tabs for a snapshot of the accurate mode, removes them otherwise.
+  void ShowRspTabs(bool shown);
+
   TMachineView& view_;
 };
 

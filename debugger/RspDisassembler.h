@@ -14,4 +14,9 @@ namespace vantor {
 // address lies in (the address may be the 12-bit PC or a CPU-side address in IMEM).
 std::string DisasmRspOpcode(uint32_t word, uint32_t address);
 
+// Whether a processor address shows IMEM: physical 0x04001000 to 0x04001FFF, in any segment.
+inline bool IsImemAddress(uint32_t address) {
+  return (address & 0x1FFFF000) == 0x04001000;
+}
+
 }  // namespace vantor

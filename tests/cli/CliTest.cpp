@@ -138,6 +138,20 @@ TEST_F(CliTest, AccurateModeReportsHiAndLoInsteadOfTheMulDivRegister) {
   EXPECT_EQ(accurate.out.find("MUL/DIV"), std::string::npos);
 }
 
+TEST_F(CliTest, AccurateModeReportsTheSignalProcessorsRegisters) {
+  // The microcode ROM leaves the signal processor halted past its BREAK with vectors loaded;
+  // showing SP_SEMAPHORE in the disassembly does not take it.
+  const Outcome outcome =
+      Run("--accurate --steps 300000 --regs --disasm A404001C 1 " + Rom("rsp_microcode"));
+  EXPECT_EQ(outcome.exitCode, 0);
+  for (const char* line :
+       {"\n(RSP 06) 00000809 A2\n", "\n(RSP PC) 000000C8\n", "\n(SP STATUS) 00000103\n",
+        "\n(SP SEMAPHORE) 00000001\n", "\n(V03) 0300 0400 0500 0600 0700 0800 0900 0A00\n",
+        "\n(VCO) 0000 (VCC) 0000 (VCE) 00\n"})
+    EXPECT_NE(outcome.out.find(line), std::string::npos) << line << outcome.out;
+  EXPECT_EQ(Run("--steps 10 --regs " + Rom("rsp_microcode")).out.find("(RSP"), std::string::npos);
+}
+
 TEST(CliUsageTest, TheManualPageDescribesEveryOption) {
   std::ifstream in(VANTOR_CLI_MAN_PAGE);
   ASSERT_TRUE(in) << VANTOR_CLI_MAN_PAGE;

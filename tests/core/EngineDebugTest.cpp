@@ -14,6 +14,7 @@
 #include "core/Engine.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "rsp/Rsp.h"
 #include "tests/support/Deadline.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/RecordingRenderer.h"
@@ -113,6 +114,31 @@ TEST_F(EngineDebugTest, ABreakpointInALoopStopsBeforeItEveryTimeTheRunGoesOn) {
   }
   ASSERT_TRUE(NextStop());
   EXPECT_EQ(handled, 4);
+}
+
+TEST_F(EngineDebugTest, ABreakpointInImemStopsTheRunBeforeTheSignalProcessorRunsIt) {
+  // The processor puts a counting loop into IMEM (addiu $1, $1, 1; b 0; nop), starts the
+  // signal processor on it and idles.
+  const uint32_t add = EncodeI(9, 1, 1, 1), branch = EncodeI(4, 0, 0, -2);
+  Load({EncodeI(0x0F, 0, kT2, 0xA400), EncodeI(0x0F, 0, kT3, static_cast<int32_t>(add >> 16)),
+        EncodeI(0x0D, kT3, kT3, static_cast<int32_t>(add & 0xFFFF)),
+        EncodeI(0x2B, kT2, kT3, 0x1000), EncodeI(0x0F, 0, kT3, static_cast<int32_t>(branch >> 16)),
+        EncodeI(0x0D, kT3, kT3, static_cast<int32_t>(branch & 0xFFFF)),
+        EncodeI(0x2B, kT2, kT3, 0x1004), EncodeI(0x2B, kT2, 0, 0x1008),
+        EncodeI(0x0F, 0, kT3, 0xA404), EncodeI(0x0D, 0, kT1, 1), EncodeI(0x2B, kT3, kT1, 0x10),
+        EncodeJ(2, (kBase + 44) >> 2), 0});
+  engine.SetAccurateHardware(true);
+  engine.SetDebugControl(false, {0xA4001004});
+  engine.Start();
+  for (uint32_t round = 1; round <= 3; ++round) {
+    ASSERT_TRUE(NextStop());
+    uint32_t pc = 0, count = 0;
+    ASSERT_TRUE(engine.Inspect([&] { pc = RspCore.pc, count = RspCore.gpr[1]; }, 30000));
+    EXPECT_EQ(pc, 4u);
+    EXPECT_EQ(count, round);  // the add before it ran, the branch has not
+    engine.Resume();
+  }
+  ASSERT_TRUE(NextStop());
 }
 
 TEST_F(EngineDebugTest, StepModeRunsOneInstructionPerStepThroughBranchesAndAnInterrupt) {

@@ -12,8 +12,10 @@
 #include "core/CpuState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/Disassembler.h"
+#include "debugger/RspDisassembler.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "rsp/Rsp.h"
 #include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RomBytes.h"
@@ -119,6 +121,55 @@ TEST_F(DebugPagesTest, TheGprTabShowsHiAndLoInPlaceOfTheMulDivLineInAccurateMode
   EXPECT_TRUE(Has(accurate, {40, 320, "FFFFFFFF A4000040"}));  // PC's line stays
   EXPECT_TRUE(std::none_of(accurate.begin(), accurate.end(),
                            [](auto& i) { return i.text.starts_with("MUL/DIV"); }));
+}
+
+TEST_F(DebugPagesTest, SignalProcessorTabsShowBothUnitsAndTheSpRegisters) {
+  UseAccurateHardware();
+  RspCore.gpr[31] = 0x00000ABC;
+  RspWritePc(0x124);
+  RspCore.vu.reg[5].e[7] = 0xBEEF;
+  RspCore.vu.accMid.e[0] = 0x1234;
+  RspCore.vu.vco = 0x00FF;
+  RspCore.vu.vce = 0x81;
+  RspWriteRegister(kSpDramAddr, 0x123458);
+  // The view over the SP registers reads SP_SEMAPHORE without taking it.
+  const TMachineSnapshot shot = TakeSnapshot(0xA4040010);
+  EXPECT_EQ(RspPeekRegister(kSpSemaphore), 0u);
+  EXPECT_EQ(shot.words[kViewLead / 4], kSpStatusHalt);
+
+  const TTextPage scalar = RegisterPage(shot, kRspTab, ".");
+  EXPECT_TRUE(Has(scalar, {10, 310, "(1F)"}));
+  EXPECT_TRUE(Has(scalar, {40, 310, "00000ABC"}));
+  EXPECT_TRUE(Has(scalar, {100, 310, "RA"}));
+  EXPECT_TRUE(Has(scalar, {150, 10, "DRAM_ADDR"}));
+  EXPECT_TRUE(Has(scalar, {210, 10, "00123458"}));
+  EXPECT_TRUE(Has(scalar, {210, 40, "00000001"}));  // STATUS: halted
+  EXPECT_TRUE(Has(scalar, {210, 90, "00000124"}));  // PC
+
+  const TTextPage vector = RegisterPage(shot, kRspVectorTab, ".");
+  EXPECT_TRUE(Has(vector, {4, 50, "05"}));
+  EXPECT_TRUE(Has(vector, {22, 50, "0000 0000 0000 0000 0000 0000 0000 BEEF"}));
+  EXPECT_TRUE(Has(vector, {4, 330, "AM"}));
+  EXPECT_TRUE(Has(vector, {22, 330, "1234 0000 0000 0000 0000 0000 0000 0000"}));
+  EXPECT_TRUE(Has(scalar, {150, 110, "VCO"}));
+  EXPECT_TRUE(Has(scalar, {210, 110, "00FF"}));
+  EXPECT_TRUE(Has(scalar, {210, 130, "81"}));
+}
+
+TEST_F(DebugPagesTest, InAccurateModeTheViewShowsImemAsTheSignalProcessorsCode) {
+  // A vector load in IMEM, read as the main processor's SWC2 in the default mode.
+  const uint32_t lqv = 0xC8020800 | 0x3F;  // lqv $v2[0], -16(zero)
+  Poke(0xA4001008, lqv);
+  const TTextPage plain = DisassemblyPage(TakeSnapshot(0xA4001008));
+  EXPECT_TRUE(Has(plain, {20, 160, "A4001008 : " + DisasmOpcode(lqv, 0xA4001008)}));
+
+  UseAccurateHardware();
+  Poke(0xA4001008, lqv);
+  RspWritePc(0x008);
+  const TTextPage accurate = DisassemblyPage(TakeSnapshot(0xA4001008));
+  EXPECT_TRUE(Has(accurate, {20, 160, "A4001008 : " + DisasmRspOpcode(lqv, 0xA4001008)}));
+  EXPECT_NE(DisasmRspOpcode(lqv, 0xA4001008), DisasmOpcode(lqv, 0xA4001008));
+  EXPECT_TRUE(Has(accurate, {0, 160, "=>"}));
 }
 
 TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {

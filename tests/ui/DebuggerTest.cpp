@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -214,6 +215,26 @@ class DebuggerTest : public test::TWindowTestBase {
     regs_->PaintBox1->SetPage({});
     QTest::mouseClick(regs_->PaintBox1, Qt::LeftButton, {}, QPoint(50, 50));
     QVERIFY(Has(regs_->PaintBox1->Page(), {10, 290, "(1D)"}));
+  }
+
+  void signalProcessorTabsComeWithTheAccurateMode() {
+    TMachineSnapshot shot;
+    shot.accurate = true;
+    shot.rsp.vu.reg[31].e[7] = 0x1234;
+    regs_->Draw(shot);
+    QCOMPARE(regs_->TabControl1->count(), 6);
+    QCOMPARE(regs_->TabControl1->tabText(4), QString("RSP"));
+    {
+      // Without the signal: a change of tab draws the machine itself, which has no such run.
+      const QSignalBlocker quiet(regs_->TabControl1);
+      regs_->TabControl1->setCurrentIndex(kRspVectorTab);
+    }
+    regs_->Draw(shot);
+    QVERIFY(Has(regs_->PaintBox1->Page(), {22, 310, "0000 0000 0000 0000 0000 0000 0000 1234"}));
+    regs_->Draw(TMachineSnapshot{});  // a default-mode machine: its four tabs, the first shown
+    QCOMPARE(regs_->TabControl1->count(), 4);
+    QCOMPARE(regs_->TabControl1->currentIndex(), 0);
+    QVERIFY(Has(regs_->PaintBox1->Page(), {10, 320, "(PC)"}));
   }
 
   void clickAddsTheLinesAddressOnceAndDeleteRemovesIt() {
