@@ -261,12 +261,16 @@ void TEngine::ApplyStateImage(const TStateImage& image) {
   if (AccurateHardware != accurateBefore)
     DbgAddLine(AccurateHardware ? "The state switched the run to the accurate hardware mode"
                                 : "The state switched the run to the default hardware mode");
-  // The renderer shows frames of the saved width from the next one on.
-  const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
-  if (width != 0)
-    RendererResize(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
-  else
-    RendererDeInit();
+  // The renderer shows frames of the saved size from the next one on: the video interface's
+  // picture sets it up at its next frame in the accurate mode, the width here in the default one.
+  UseDescribedFrames(AccurateHardware);
+  if (!AccurateHardware) {
+    const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
+    if (width != 0)
+      RendererResize(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
+    else
+      RendererDeInit();
+  }
   restartPacing_ = true;
 }
 
@@ -353,6 +357,7 @@ void TEngine::Execute() {
     AccurateReset();
     DbgAddLine("Accurate hardware mode");
   }
+  UseDescribedFrames(AccurateHardware);
   RendererLoad();
   {
     std::lock_guard lock(stateMutex_);

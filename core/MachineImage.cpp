@@ -20,6 +20,7 @@
 #include "memory/RomImage.h"
 #include "memory/SerialInterface.h"
 #include "rdp/Rdp.h"
+#include "video/AccurateVideo.h"
 
 namespace vantor {
 
@@ -442,6 +443,7 @@ void RestoreMachine(const TStateImage& image) {
     RestoreClock(*image.Find(kClockSection));
     RdpRestoreState(image.Find(kRdpStateSection)->Data);
     RestoreAudio(*image.Find(kAudioSection));
+    AccurateVideoRestored();
   }
   SetInstrPtr(PC.Lo);
 }

@@ -20,6 +20,11 @@ void SetResolutionChange(TResolutionChange change) {
   resolutionChange.store(change);
 }
 
+void NotifyResolution(int32_t width, int32_t height) {
+  DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
+  if (TResolutionChange change = resolutionChange.load()) change(width, height);
+}
+
 void VIReset() {
   std::memset(VIRegisterPage, 0, sizeof VIRegisterPage);
 }
@@ -35,9 +40,7 @@ void VIWrite(uint32_t, uint32_t offset, uint32_t value) {
     case kViWidth: {
       if (value == PageWord(VIRegisterPage, kViWidth)) return;
       const auto width = static_cast<int32_t>(value);
-      const auto height = static_cast<int32_t>(int64_t{width} * 3 / 4);
-      DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
-      if (TResolutionChange change = resolutionChange.load()) change(width, height);
+      NotifyResolution(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
       break;
     }
     case kViVCurrent:

@@ -26,5 +26,7 @@ uint32_t VIOrigin();
 // re-initialises the plug-in at width x height. Without one the width is only stored.
 using TResolutionChange = void (*)(int32_t width, int32_t height);
 void SetResolutionChange(TResolutionChange change);
+// Logs the new frame size and sets off the installed change.
+void NotifyResolution(int32_t width, int32_t height);
 
 }  // namespace vantor
