@@ -6,6 +6,8 @@
 
 namespace vantor {
 
+uint64_t IdleSkippedCycles = 0;
+
 namespace {
 
 constexpr uint64_t kCountWrap = uint64_t{1} << 32;
@@ -34,13 +36,16 @@ void InstallClockHandlers() {
 
 void StartClock() {
   InstallClockHandlers();
+  IdleSkippedCycles = 0;
   ScheduleCompare();
 }
 
 void SkipToNextEvent() {
   if (MachineClock.NextEvent() == kNever) return;
   const uint64_t left = MachineClock.CyclesToNextEvent();
-  if (left > 2) AdvanceClock(left - 2);
+  if (left <= 2) return;
+  AdvanceClock(left - 2);
+  IdleSkippedCycles += left - 2;
 }
 
 int32_t CyclesToFrame() {

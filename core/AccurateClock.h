@@ -38,6 +38,16 @@ void StartClock();
 // the event falls due at the end of the jump's delay slot, as if the loop had spun until then.
 void SkipToNextEvent();
 
+// Cycles idle loops have skipped since the engine last took them. They stand for the loop's own
+// instructions, one a cycle, so the engine counts them as steps: a run of N steps is N cycles of
+// the machine whether its program spins or idles, and its frames are the fields of that time.
+extern uint64_t IdleSkippedCycles;
+inline uint64_t TakeSkippedCycles() {
+  const uint64_t cycles = IdleSkippedCycles;
+  IdleSkippedCycles = 0;
+  return cycles;
+}
+
 // Cycles until the video interface presents its next frame (what the frame countdown is in the
 // default mode).
 int32_t CyclesToFrame();

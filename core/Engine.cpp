@@ -15,6 +15,7 @@
 #include "common/Host.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
 #include "core/Cop1.h"
@@ -437,6 +438,7 @@ bool TEngine::FastLoop() {
     } else {
       ++steps;
       frameDue = CpuStep<kAccurate>();
+      if constexpr (kAccurate) steps += TakeSkippedCycles();
     }
     if (frameDue) [[unlikely]] {
       stepsExecuted_ = steps;
@@ -538,7 +540,10 @@ bool TEngine::WaitForFrameTime() {
 }
 
 bool TEngine::StepInMode() {
-  return AccurateHardware ? CpuStep<true>() : CpuStep<false>();
+  if (!AccurateHardware) return CpuStep<false>();
+  const bool frameDue = CpuStep<true>();
+  stepsExecuted_ += TakeSkippedCycles();
+  return frameDue;
 }
 
 bool TEngine::StepOnce() {

@@ -183,6 +183,15 @@ uint32_t DumpWord(const std::string& dump, size_t at) {
   return word;
 }
 
+// The accurate machine's frames are the fields its video interface shows: 5,000,000 steps are
+// as many cycles, three NTSC fields of 1,567,023 cycles, whether the demo draws or idles.
+TEST_F(CliTest, TheDemoShowsTheFieldsOfTheCyclesItRan) {
+  const Outcome outcome = Run("--accurate --steps 5000000 " + Rom("demo"));
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.out.find("Resolution set to 320x240\nEmulated 3 frames in "), std::string::npos)
+      << outcome.out;
+}
+
 TEST_F(CliTest, AScriptedControllerReachesTheProgramFrameByFrame) {
   const std::string script =
       dir.WriteText("pad.txt", std::string_view(R"(# frame  buttons     x    y

@@ -6,7 +6,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Accurate.h"
+#include "core/Engine.h"
+#include "memory/AddressMap.h"
+#include "memory/RomImage.h"
+#include "tests/support/CaptureHost.h"
+#include "tests/support/InstrEncoder.h"
 #include "tests/support/Machine.h"
+#include "tests/support/RomBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace vantor {
 namespace {
@@ -57,6 +65,26 @@ INSTANTIATE_TEST_SUITE_P(Standards, VideoRomTest,
                          ::testing::Values(TStandard{"video_lines", 48'681'812, 3094, 263},
                                            TStandard{"video_lines_pal", 49'656'530, 3178, 313}),
                          [](const auto& info) { return std::string(info.param.rom); });
+
+// A program that waits in `j .` for an interrupt it never enabled still sees the fields go by at
+// the standard's rate: each skip of the idle loop counts as the cycles it stood for, so a run of
+// ten fields takes ten fields' steps and no frame comes of a skip alone.
+TEST(VideoEngineTest, AnIdleLoopWithTheInterruptMaskedRunsTheFieldsAtTheirRate) {
+  ASSERT_TRUE(CreateMemoryBlocks());
+  test::TempDir dir;
+  ASSERT_TRUE(LoadRomImage(
+      dir.WriteFile("idle.z64", test::CodeRom({test::EncodeJ(2, 0xA4000040 >> 2), 0}))));
+  test::CaptureHost host;
+  TEngine engine;
+  engine.SetAccurateHardware(true);
+  engine.Start({.frames = 10});
+  engine.WaitForEnd();
+  const double fieldCycles = 263 * 3094 * 93'750'000.0 / 48'681'812;
+  EXPECT_GT(static_cast<double>(engine.StepsExecuted()), 9.9 * fieldCycles);
+  EXPECT_LT(static_cast<double>(engine.StepsExecuted()), 10.1 * fieldCycles);
+  UnloadRomImage();
+  AccurateHardware = false;
+}
 
 }  // namespace
 }  // namespace vantor
