@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "core/Accurate.h"
 #include "core/Engine.h"
@@ -15,6 +17,7 @@
 #include "tests/support/Machine.h"
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
+#include "video/RendererHost.h"
 
 namespace vantor {
 namespace {
@@ -85,6 +88,136 @@ TEST(VideoEngineTest, AnIdleLoopWithTheInterruptMaskedRunsTheFieldsAtTheirRate) 
   UnloadRomImage();
   AccurateHardware = false;
 }
+
+// The picture ROM's pixels, as its comment gives them, in the renderer's host words.
+uint32_t Pixel16(uint32_t x, uint32_t y) {
+  return ((x * 0x41 + y * 0x800) & 0xFFFF) | 1;
+}
+uint32_t Pixel32(uint32_t x, uint32_t y) {
+  return x << 20 | y << 8 | 0xFF;
+}
+// 8-8-8-8 to 5-5-5-1: the top five bits of each colour, alpha's top bit.
+uint32_t Narrowed(uint32_t rgba) {
+  return (rgba >> 27) << 11 | (rgba >> 19 & 31) << 6 | (rgba >> 11 & 31) << 1 | (rgba >> 7 & 1);
+}
+
+// What a renderer was handed: every Init's size, and each frame as rows of pixels (one pixel a
+// word, 16-bit ones in the low half) with its format and the size to show it at.
+struct TShownFrame {
+  int32_t format, width, height, showWidth, showHeight;
+  std::vector<uint32_t> pixels;
+};
+std::vector<std::string> inits;
+std::vector<TShownFrame> shown;
+int32_t initWidth = 0, initHeight = 0;
+
+TRendererEntries PictureRecorder(bool version2) {
+  static const TRendererInfo info = {"pictures", "tests", 2, 0};
+  TRendererEntries entries;
+  entries.LoadRenderer = [](int32_t) { return &info; };
+  entries.UnloadRenderer = [] {};
+  entries.InitRenderer = [](int32_t width, int32_t height, TWindowHandle, TWindowHandle) {
+    inits.push_back(std::to_string(width) + "x" + std::to_string(height));
+    initWidth = width;
+    initHeight = height;
+    return int32_t{1};
+  };
+  entries.DeInitRenderer = [] {};
+  entries.SetTargetRect = [](int32_t, int32_t, int32_t, int32_t) {};
+  // A version 1 frame: packed 5-5-5-1 pixels, two a word, the first in the upper half.
+  entries.Flip = [](const void* frame) {
+    TShownFrame copy{kFrameRgba5551, initWidth, initHeight, initWidth, initHeight, {}};
+    const auto* words = static_cast<const uint32_t*>(frame);
+    for (size_t i = 0; i < size_t(initWidth) * size_t(initHeight); ++i)
+      copy.pixels.push_back(i % 2 == 0 ? words[i / 2] >> 16 : words[i / 2] & 0xFFFF);
+    shown.push_back(std::move(copy));
+    return int32_t{0};
+  };
+  if (version2) {
+    entries.FlipFrame = [](const TFrameDescription* frame) {
+      TShownFrame copy{frame->Format,    frame->Width,      frame->Height,
+                       frame->ShowWidth, frame->ShowHeight, {}};
+      for (int32_t y = 0; y < frame->Height; ++y) {
+        const auto* row = static_cast<const uint8_t*>(frame->Pixels) + y * frame->StrideBytes;
+        for (int32_t x = 0; x < frame->Width; ++x) {
+          uint32_t word;
+          if (frame->Format == kFrameRgba8888) {
+            std::memcpy(&word, row + 4 * x, 4);
+          } else {
+            std::memcpy(&word, row + 4 * (x / 2), 4);
+            word = x % 2 == 0 ? word >> 16 : word & 0xFFFF;
+          }
+          copy.pixels.push_back(word);
+        }
+      }
+      shown.push_back(std::move(copy));
+      return int32_t{0};
+    };
+  }
+  return entries;
+}
+
+// The picture ROM run for 14 fields: 16-bit 320x240 from 640-wide memory, then 32-bit 640x480
+// interlaced. A version 2 renderer gets both as they are; a version 1 one gets both as packed
+// 16-bit frames, the 32-bit one narrowed.
+class VideoPictureTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CreateMemoryBlocks());
+    inits.clear();
+    shown.clear();
+    BindBuiltInRenderer(PictureRecorder(GetParam()));
+    ASSERT_TRUE(LoadRomImage(std::string(VANTOR_ROM_DIR) + "/video_picture.z64"));
+    engine.SetAccurateHardware(true);
+    engine.Start({.frames = 14});
+    engine.WaitForEnd();
+  }
+  void TearDown() override {
+    ReleaseRenderer();
+    UnloadRomImage();
+    AccurateHardware = false;
+  }
+  test::CaptureHost host;
+  TEngine engine;
+};
+
+TEST_P(VideoPictureTest, ShowsEachPictureAtItsSizeAndFormat) {
+  const bool version2 = GetParam();
+  EXPECT_EQ(inits, (std::vector<std::string>{"320x240", "640x480"}));
+  ASSERT_GE(shown.size(), 6u);
+  const TShownFrame& first = shown.front();
+  const TShownFrame& last = shown.back();
+  ASSERT_EQ(first.width, 320);
+  ASSERT_EQ(first.height, 240);
+  EXPECT_EQ(first.format, kFrameRgba5551);
+  ASSERT_EQ(last.width, 640);
+  ASSERT_EQ(last.height, 480);
+  EXPECT_EQ(last.format, version2 ? kFrameRgba8888 : kFrameRgba5551);
+  if (version2) {
+    EXPECT_EQ(first.showWidth, 640);
+    EXPECT_EQ(first.showHeight, 240);
+    EXPECT_EQ(last.showWidth, 640);
+    EXPECT_EQ(last.showHeight, 480);
+  }
+  size_t wrong = 0;
+  for (uint32_t y = 0; y < 240; ++y)
+    for (uint32_t x = 0; x < 320; ++x)
+      wrong += first.pixels[y * 320 + x] != Pixel16(x, y);
+  EXPECT_EQ(wrong, 0u);
+  wrong = 0;
+  for (uint32_t y = 0; y < 480; ++y)
+    for (uint32_t x = 0; x < 640; ++x) {
+      const uint32_t expected = version2 ? Pixel32(x, y) : Narrowed(Pixel32(x, y));
+      wrong += last.pixels[y * 640 + x] != expected;
+    }
+  EXPECT_EQ(wrong, 0u);
+  // The size changed once, between whole frames of either picture.
+  const auto lines = host.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Resolution set to 640x480"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(RendererVersions, VideoPictureTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Version2" : "Version1"; });
 
 }  // namespace
 }  // namespace vantor
