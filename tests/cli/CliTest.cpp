@@ -347,6 +347,28 @@ TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
   EXPECT_NE(unwritable.err.find("cannot write '/nonexistent/dir/frame.png'"), std::string::npos);
 }
 
+// The accurate machine's 32-bit interlaced picture (the picture ROM's second one) lands in the
+// snapshot with all eight bits of each colour: (x, y) = x << 20 | y << 8 | 0xFF.
+TEST_F(CliTest, AnAccurateSnapshotKeepsThe32BitPicture) {
+  const std::string snapshot = (dir.Path() / "wide.png").string();
+  const Outcome outcome =
+      Run("--accurate --frames 14 --snapshot " + snapshot + " " + Rom("video_picture"));
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  uint32_t width = 0, height = 0;
+  const auto rgb = ReadPng(snapshot, width, height);
+  ASSERT_EQ(width, 640u);
+  ASSERT_EQ(height, 480u);
+  size_t wrong = 0;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t pixel = x << 20 | y << 8 | 0xFF;
+      const uint8_t* at = &rgb[(size_t{y} * width + x) * 3];
+      wrong += at[0] != (pixel >> 24) || at[1] != ((pixel >> 16) & 0xFF) ||
+               at[2] != ((pixel >> 8) & 0xFF);
+    }
+  EXPECT_EQ(wrong, 0u);
+}
+
 // The engine's two paths, end to end: the same lines, registers, memory and picture.
 // The audio test ROM through the runner: the WAV file holds exactly the frames it played, at its
 // rate rounded, with --realtime and without; a run that ends inside a buffer holds the frames
