@@ -2,7 +2,7 @@
 
 #include "common/MachineState.h"
 #include "memory/AccuratePeripherals.h"
-#include "video/AccurateVideo.h"
+#include "memory/AccurateVideo.h"
 
 namespace vantor {
 

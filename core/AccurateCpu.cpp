@@ -15,6 +15,7 @@
 #include "core/Transfer.h"
 #include "memory/AccuratePeripherals.h"
 #include "memory/AccurateSystem.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/AudioInterface.h"
 #include "memory/MipsInterface.h"
@@ -24,7 +25,6 @@
 #include "memory/SerialInterface.h"
 #include "memory/VideoInterface.h"
 #include "rdp/Rdp.h"
-#include "video/AccurateVideo.h"
 
 namespace vantor {
 

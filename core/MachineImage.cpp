@@ -15,12 +15,12 @@
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
 #include "memory/SerialInterface.h"
 #include "rdp/Rdp.h"
-#include "video/AccurateVideo.h"
 
 namespace vantor {
 

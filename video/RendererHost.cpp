@@ -8,9 +8,9 @@
 
 #include "common/DebugLog.h"
 #include "common/HexText.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/VideoInterface.h"
-#include "video/AccurateVideo.h"
 
 namespace vantor {
 
@@ -229,7 +229,7 @@ void PackPicture(const TViPicture& picture, const uint32_t* words, uint32_t lead
                  bool keep32) {
   const auto width = static_cast<uint32_t>(picture.width);
   const auto height = static_cast<uint32_t>(picture.height);
-  const bool wide = picture.format == kFrameRgba8888;
+  const bool wide = picture.format == TViFormat::Rgba8888;
   if (wide && keep32) {
     packedFrame.resize(size_t{width} * height);
     for (uint32_t y = 0; y < height; ++y)
@@ -254,7 +254,7 @@ bool FlipDescribed() {
   TViPicture picture;
   if (!DescribeViPicture(picture) || picture.width != frameWidth || picture.height != frameHeight)
     return false;
-  const bool wide = picture.format == kFrameRgba8888;
+  const bool wide = picture.format == TViFormat::Rgba8888;
   const uint32_t origin = (picture.origin & (wide ? ~3u : ~1u)) | 0x80000000;
   const uint64_t bytes = uint64_t{picture.strideBytes} * static_cast<uint32_t>(picture.height - 1) +
                          uint64_t{static_cast<uint32_t>(picture.width)} * (wide ? 4 : 2);
@@ -268,7 +268,7 @@ bool FlipDescribed() {
   }
   const auto* words = reinterpret_cast<const uint32_t*>(HostAddress(first));
   if (flipFrameTaken) {
-    TFrameDescription frame{picture.format,
+    TFrameDescription frame{wide ? kFrameRgba8888 : kFrameRgba5551,
                             picture.width,
                             picture.height,
                             static_cast<int32_t>(picture.strideBytes),

@@ -19,8 +19,6 @@
 
 #include <cstdint>
 
-#include "video/RenderPlugInfo.h"
-
 namespace vantor {
 
 // The loaded cartridge's standard: its video clock, and the line timing used until a program sets
@@ -38,8 +36,9 @@ void AccurateVIWrite(uint32_t page, uint32_t offset, uint32_t value);
 
 // The picture as the registers describe it now; false while the VI shows nothing (blank pixel
 // type, no video area). Pixels is left null: the renderer host finds the origin's storage.
+enum class TViFormat { Rgba5551, Rgba8888 };
 struct TViPicture {
-  TFrameFormat format;
+  TViFormat format;
   int32_t width;
   int32_t height;
   uint32_t origin;  // RDRAM address of the first pixel

@@ -1,4 +1,4 @@
-#include "video/AccurateVideo.h"
+#include "memory/AccurateVideo.h"
 
 #include <algorithm>
 
@@ -177,7 +177,7 @@ bool DescribeViPicture(TViPicture& picture) {
   const uint32_t hStart = Reg(kHVideo) >> 16, hEnd = Reg(kHVideo) & 0x3FF;
   const uint32_t vStart = Reg(kVVideo) >> 16, vEnd = Reg(kVVideo) & 0x3FF;
   const uint32_t xScale = Reg(kXScale) & 0xFFF, yScale = Reg(kYScale) & 0xFFF;
-  picture.format = type == 3 ? kFrameRgba8888 : kFrameRgba5551;
+  picture.format = type == 3 ? TViFormat::Rgba8888 : TViFormat::Rgba5551;
   picture.origin = Reg(kOrigin);
   picture.strideBytes = stridePixels * bytesPerPixel;
   if (hEnd <= hStart || vEnd <= vStart || xScale == 0 || yScale == 0) {
