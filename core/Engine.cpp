@@ -10,6 +10,7 @@
 #include <exception>
 #include <system_error>
 
+#include "common/AccurateOnly.h"
 #include "common/Clock.h"
 #include "common/DebugLog.h"
 #include "common/Host.h"
@@ -265,6 +266,7 @@ void TEngine::ApplyStateImage(const TStateImage& image) {
   // The renderer shows frames of the saved size from the next one on: the video interface's
   // picture sets it up at its next frame in the accurate mode, the width here in the default one.
   UseDescribedFrames(AccurateHardware);
+  EnableAccurateOnlyNotice(!AccurateHardware);
   if (!AccurateHardware) {
     const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
     if (width != 0)
@@ -359,6 +361,7 @@ void TEngine::Execute() {
     DbgAddLine("Accurate hardware mode");
   }
   UseDescribedFrames(AccurateHardware);
+  ResetAccurateOnlyNotice(!AccurateHardware);
   RendererLoad();
   {
     std::lock_guard lock(stateMutex_);
@@ -389,6 +392,7 @@ void TEngine::Execute() {
              " ms, a whopping " + std::to_string(rate) + " fps!");
   RendererDeInit();
   RendererUnload();
+  EnableAccurateOnlyNotice(false);
   {
     std::lock_guard lock(priorityMutex_);
     threadId_ = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/AccurateOnly.h"
 #include "common/DebugLog.h"
 #include "common/MachineState.h"
 #include "memory/AddressMap.h"
@@ -45,6 +46,10 @@ void VIWrite(uint32_t, uint32_t offset, uint32_t value) {
     }
     case kViVCurrent:
       *MI_INTR &= ~kMiIntrVI;
+      break;
+    case kViStatus:
+      // Pixel type 3: 8-8-8-8, a picture the default machine never shows.
+      if ((value & 3) == 3) NoteAccurateOnlyHardware("a 32-bit picture");
       break;
     default:
       break;

@@ -219,5 +219,52 @@ TEST_P(VideoPictureTest, ShowsEachPictureAtItsSizeAndFormat) {
 INSTANTIATE_TEST_SUITE_P(RendererVersions, VideoPictureTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Version2" : "Version1"; });
 
+// In the default mode a program that uses hardware only the accurate mode emulates gets one
+// console line and status text per run naming the first such use; the accurate mode says nothing.
+TEST(AccurateOnlyNoticeTest, NamesTheFirstUseOncePerDefaultRun) {
+  ASSERT_TRUE(CreateMemoryBlocks());
+  struct TCase {
+    const char* rom;
+    bool accurate;
+    const char* use;  // null: no notice
+  };
+  for (const TCase& c : {TCase{"video_picture", false, "a 32-bit picture"},
+                         TCase{"rdp_lists", false, "the display processor's registers"},
+                         TCase{"accurate_cpu", false, "the instruction LDL"},
+                         TCase{"video_picture", true, nullptr}}) {
+    SCOPED_TRACE(c.rom);
+    ASSERT_TRUE(LoadRomImage(std::string(VANTOR_ROM_DIR) + "/" + c.rom + ".z64"));
+    test::CaptureHost host;
+    TEngine engine;
+    engine.SetAccurateHardware(c.accurate);
+    engine.Start({.frames = 14});
+    engine.WaitForEnd();
+    const auto lines = host.Lines();
+    const auto notices = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.starts_with("This program uses ");
+    });
+    const auto statuses = host.StatusTexts();
+    const auto needs = std::count_if(statuses.begin(), statuses.end(), [](const std::string& text) {
+      return text.starts_with("Needs Accurate Hardware: ");
+    });
+    if (c.use == nullptr) {
+      EXPECT_EQ(notices, 0);
+      EXPECT_EQ(needs, 0);
+    } else {
+      EXPECT_EQ(notices, 1);
+      EXPECT_EQ(needs, 1);
+      const std::string line = std::string("This program uses ") + c.use +
+                               ", hardware only \"Accurate Hardware\" emulates (Options > Accurate "
+                               "Hardware)";
+      EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end());
+      EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                          std::string("Needs Accurate Hardware: ") + c.use),
+                statuses.end());
+    }
+    UnloadRomImage();
+  }
+  AccurateHardware = false;
+}
+
 }  // namespace
 }  // namespace vantor
