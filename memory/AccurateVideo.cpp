@@ -45,8 +45,9 @@ uint32_t standardHalfLines = kNtscHalfLines;
 uint64_t presentedField = UINT64_MAX;
 int32_t notifiedWidth = 0, notifiedHeight = 0;
 
+// A register as the VI keeps it: a restored page may hold any bits, the VI sees only its own.
 uint32_t Reg(uint32_t offset) {
-  return PageWord(VIRegisterPage, offset);
+  return PageWord(VIRegisterPage, offset) & kRegisterMasks[offset / 4];
 }
 
 uint32_t LineClocks() {
