@@ -202,10 +202,6 @@ bool DescribeViPicture(TViPicture& picture) {
   return picture.width > 0 && picture.height > 0;
 }
 
-double ViCyclesPerLine() {
-  return static_cast<double>(LineClocks()) * kCpuClockHz / static_cast<double>(videoClock);
-}
-
 uint32_t ViHalfLinesPerField() {
   return HalfLines();
 }

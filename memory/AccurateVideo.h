@@ -34,8 +34,9 @@ void AccurateVideoRestored();
 uint32_t AccurateVIRead(uint32_t page, uint32_t offset);
 void AccurateVIWrite(uint32_t page, uint32_t offset, uint32_t value);
 
-// The picture as the registers describe it now; false while the VI shows nothing (blank pixel
-// type, no video area). Pixels is left null: the renderer host finds the origin's storage.
+// The picture as the registers describe it now (where it lies in RDRAM, not in the host: the
+// renderer host finds the storage); false while the VI shows nothing (blank pixel type, a stride
+// of 0).
 enum class TViFormat { Rgba5551, Rgba8888 };
 struct TViPicture {
   TViFormat format;
@@ -48,8 +49,7 @@ struct TViPicture {
 };
 bool DescribeViPicture(TViPicture& picture);
 
-// Processor cycles per line and half-lines per field of the timing now in force.
-double ViCyclesPerLine();
+// Half-lines per field of the timing now in force.
 uint32_t ViHalfLinesPerField();
 // The value VI_V_CURRENT reads now.
 uint32_t ViCurrentHalfLine();

@@ -323,11 +323,6 @@ void UseDescribedFrames(bool on) {
   describedFrames = on;
 }
 
-bool RendererTakesDescribedFrames() {
-  std::lock_guard lock(pluginLock);
-  return flipFrameTaken;
-}
-
 uint32_t PresentedFrames() {
   return presentedFrames.load(std::memory_order_acquire);
 }

@@ -70,8 +70,6 @@ void RendererDeInit();
 bool PresentFrame();
 // Chooses the frame PresentFrame hands over for the run about to start.
 void UseDescribedFrames(bool on);
-// Whether the bound plug-in took version 2 of the interface and has FlipFrame.
-bool RendererTakesDescribedFrames();
 // How many times Flip has run since the program started; read from any thread.
 uint32_t PresentedFrames();
 
