@@ -18,7 +18,9 @@ void EnableAccurateOnlyNotice(bool enabled);
 // tells the user.
 void NoteAccurateOnlyHardware(std::string_view what);
 
-// Whether this run has given its notice.
-bool AccurateOnlyNoticeGiven();
+// How long the notice's status text stays before frame rates take the status bar again.
+inline constexpr uint32_t kAccurateOnlyNoticeMs = 4000;
+// True while the notice's status text should stay.
+bool AccurateOnlyNoticeShowing();
 
 }  // namespace vantor

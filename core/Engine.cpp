@@ -571,6 +571,8 @@ void TEngine::PresentDueFrame() {
 
 void TEngine::PublishFrameRate() {
   const std::string text = "FPS = " + FpsText();
+  // A notice that the program needs the accurate mode stays readable for a while.
+  if (AccurateOnlyNoticeShowing()) return;
   std::lock_guard lock(statusMutex_);
   if (!wantPaused_.load(std::memory_order_relaxed)) SetStatusText(text);
 }
