@@ -176,9 +176,11 @@ void RendererLoad() {
   std::lock_guard lock(pluginLock);
   flipFrameTaken = false;
   if (RendererEntries.LoadRenderer) {
-    // A version 1 plug-in refuses version 2: it is asked again for the version it has.
-    if (RendererEntries.LoadRenderer(kRendererInterfaceVersion) != nullptr)
-      flipFrameTaken = RendererEntries.FlipFrame != nullptr;
+    // A plug-in without FlipFrame is one of version 1, asked for the version it has (it would
+    // refuse a later one with a message). One that refuses version 2 is taken as version 1 too.
+    if (RendererEntries.FlipFrame != nullptr &&
+        RendererEntries.LoadRenderer(kRendererInterfaceVersion) != nullptr)
+      flipFrameTaken = true;
     else
       RendererEntries.LoadRenderer(1);
   }

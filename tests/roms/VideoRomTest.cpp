@@ -108,13 +108,17 @@ struct TShownFrame {
   std::vector<uint32_t> pixels;
 };
 std::vector<std::string> inits;
+std::vector<int32_t> loadVersions;
 std::vector<TShownFrame> shown;
 int32_t initWidth = 0, initHeight = 0;
 
 TRendererEntries PictureRecorder(bool version2) {
   static const TRendererInfo info = {"pictures", "tests", 2, 0};
   TRendererEntries entries;
-  entries.LoadRenderer = [](int32_t) { return &info; };
+  entries.LoadRenderer = [](int32_t version) {
+    loadVersions.push_back(version);
+    return &info;
+  };
   entries.UnloadRenderer = [] {};
   entries.InitRenderer = [](int32_t width, int32_t height, TWindowHandle, TWindowHandle) {
     inits.push_back(std::to_string(width) + "x" + std::to_string(height));
@@ -165,6 +169,7 @@ class VideoPictureTest : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     ASSERT_TRUE(CreateMemoryBlocks());
     inits.clear();
+    loadVersions.clear();
     shown.clear();
     BindBuiltInRenderer(PictureRecorder(GetParam()));
     ASSERT_TRUE(LoadRomImage(std::string(VANTOR_ROM_DIR) + "/video_picture.z64"));
@@ -183,6 +188,8 @@ class VideoPictureTest : public ::testing::TestWithParam<bool> {
 
 TEST_P(VideoPictureTest, ShowsEachPictureAtItsSizeAndFormat) {
   const bool version2 = GetParam();
+  // A plug-in without FlipFrame is asked for version 1 only.
+  EXPECT_EQ(loadVersions, std::vector<int32_t>{version2 ? 2 : 1});
   EXPECT_EQ(inits, (std::vector<std::string>{"320x240", "640x480"}));
   ASSERT_GE(shown.size(), 6u);
   const TShownFrame& first = shown.front();
