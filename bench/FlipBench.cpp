@@ -1,5 +1,6 @@
 // Time of Flip for a 640x480 frame stretched onto 1280x960, on the display named by DISPLAY
-// (at least 1280x960). Each timed Flip starts with the server idle, so none is dropped as busy.
+// (at least 1280x960), for a 16-bit frame through Flip and a 32-bit one through FlipFrame. Each
+// timed Flip starts with the server idle, so none is dropped as busy.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,9 +17,10 @@ namespace {
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
 
-std::vector<uint32_t> Frame() {
+// Random pixels: two 5-5-5-1 ones a word, or one 8-8-8-8 one.
+std::vector<uint32_t> Frame(bool rgba = false) {
   std::mt19937 random(1);
-  std::vector<uint32_t> frame(kWidth * kHeight / 2);
+  std::vector<uint32_t> frame(rgba ? kWidth * kHeight : kWidth * kHeight / 2);
   for (uint32_t& word : frame)
     word = random();
   return frame;
@@ -32,18 +34,21 @@ void ReportMedian(benchmark::State& state, std::vector<double>& seconds) {
 }
 
 // includeServer: also wait for the server to carry out the upload and the scaled composite.
-void FlipOnto1280x960(benchmark::State& state, bool includeServer) {
+// rgba: a described 8-8-8-8 frame through FlipFrame instead of a 16-bit one through Flip.
+void FlipOnto1280x960(benchmark::State& state, bool includeServer, bool rgba = false) {
   if (Load(kRendererInterfaceVersion) == nullptr || Init(kWidth, kHeight, 0, 0) != 1) {
     state.SkipWithError("no X display with RENDER to draw on");
     Unload();
     return;
   }
   SetTargetRect(0, 0, 2 * kWidth, 2 * kHeight);
-  const std::vector<uint32_t> frame = Frame();
+  const std::vector<uint32_t> frame = Frame(rgba);
+  const TFrameDescription described{kFrameRgba8888, kWidth, kHeight, kWidth * 4,
+                                    frame.data(),   kWidth, kHeight};
   std::vector<double> seconds;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const int32_t result = Flip(frame.data());
+    const int32_t result = rgba ? FlipFrame(&described) : Flip(frame.data());
     if (includeServer) WaitForServer();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (!includeServer) WaitForServer();
@@ -65,8 +70,16 @@ void BM_Flip(benchmark::State& state) {
 void BM_FlipUntilDrawn(benchmark::State& state) {
   FlipOnto1280x960(state, true);
 }
+void BM_FlipFrame32(benchmark::State& state) {
+  FlipOnto1280x960(state, false, true);
+}
+void BM_FlipFrame32UntilDrawn(benchmark::State& state) {
+  FlipOnto1280x960(state, true, true);
+}
 BENCHMARK(BM_Flip)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipUntilDrawn)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlipFrame32)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlipFrame32UntilDrawn)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The conversion alone, into 32-bit pixels.
 void BM_XLate32(benchmark::State& state) {
@@ -78,6 +91,17 @@ void BM_XLate32(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_XLate32)->Unit(benchmark::kMillisecond);
+
+// The conversion alone of a 32-bit frame, into 32-bit pixels.
+void BM_XLateRgba32(benchmark::State& state) {
+  const std::vector<uint32_t> frame = Frame(true);
+  std::vector<uint32_t> image(size_t{kWidth} * kHeight);
+  for (auto _ : state) {
+    XLater32Info.xlateRgba(frame.data(), image.data(), image.size());
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_XLateRgba32)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vantor::prism

@@ -99,7 +99,10 @@ bool DumpRdram(const std::string& path, std::string& error) {
 bool WriteSnapshot(const TFrameCopy& frame, const std::string& path, std::string& error) {
   const size_t pixels = size_t(frame.width) * size_t(frame.height);
   std::vector<uint8_t> display(pixels * 4);
-  XLatePixels(XLater32Info, frame.words.data(), 0, pixels, display.data());
+  if (frame.rgba.empty())
+    XLatePixels(XLater32Info, frame.words.data(), 0, pixels, display.data());
+  else
+    XLater32Info.xlateRgba(frame.rgba.data(), display.data(), pixels);
   // XLate32 leaves 0x00RRGGBB words in little-endian memory: blue, green, red, zero.
   std::vector<uint8_t> rgb(pixels * 3);
   for (size_t i = 0; i < pixels; ++i) {

@@ -182,7 +182,7 @@ int Run(const TOptions& options, const TInputScript& script) {
   if (!options.rdramDumpPath.empty() && !DumpRdram(options.rdramDumpPath, error))
     return Fail(host, "cannot write '" + options.rdramDumpPath + "': " + error);
   if (!options.snapshotPath.empty()) {
-    if (!options.videoPath.empty() || LastFrame().words.empty()) {
+    if (!options.videoPath.empty() || (LastFrame().words.empty() && LastFrame().rgba.empty())) {
       std::cerr << "vantor64-cli: no frame was presented, so no snapshot was written\n";
     } else if (!WriteSnapshot(LastFrame(), options.snapshotPath, error)) {
       return Fail(host, "cannot write '" + options.snapshotPath + "': " + error);

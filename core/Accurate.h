@@ -61,7 +61,4 @@ void InstallAccurateHandlers();
 // The 64-bit floating-point register as Status.FR lays it out (for the register views).
 uint64_t AccurateFpr64(uint32_t reg);
 
-// The half-line VI_V_CURRENT reads at this point of the frame countdown.
-uint32_t VideoCurrentLine();
-
 }  // namespace vantor

@@ -2,8 +2,11 @@
 
 #include "common/MachineState.h"
 #include "memory/AccuratePeripherals.h"
+#include "memory/AccurateVideo.h"
 
 namespace vantor {
+
+uint64_t IdleSkippedCycles = 0;
 
 namespace {
 
@@ -13,14 +16,6 @@ constexpr uint64_t kCountWrap = uint64_t{1} << 32;
 void CompareReached() {
   Cop0Regs[CAUSE] |= kCauseIP7;
   ScheduleCompare();
-}
-
-// The frame countdown's end: the video interrupt and a frame for the host. Video line events will
-// take its place; whichever handler completes a picture signals the frame.
-void FrameFallsDue() {
-  *MI_INTR |= kMiIntrVI;
-  MachineClock.SignalFrame();
-  MachineClock.Schedule(TEventKind::Frame, FramePeriod);
 }
 
 }  // namespace
@@ -35,27 +30,26 @@ void ScheduleCompare() {
 
 void InstallClockHandlers() {
   MachineClock.SetHandler(TEventKind::Compare, CompareReached);
-  MachineClock.SetHandler(TEventKind::Frame, FrameFallsDue);
   MachineClock.SetHandler(TEventKind::PiDma, PiDmaEnds);
   MachineClock.SetHandler(TEventKind::SiDma, SiDmaEnds);
 }
 
 void StartClock() {
   InstallClockHandlers();
-  MachineClock.Schedule(TEventKind::Frame, FramePeriod);
+  IdleSkippedCycles = 0;
   ScheduleCompare();
 }
 
 void SkipToNextEvent() {
   if (MachineClock.NextEvent() == kNever) return;
   const uint64_t left = MachineClock.CyclesToNextEvent();
-  if (left > 2) AdvanceClock(left - 2);
+  if (left <= 2) return;
+  AdvanceClock(left - 2);
+  IdleSkippedCycles += left - 2;
 }
 
 int32_t CyclesToFrame() {
-  const uint64_t due = MachineClock.When(TEventKind::Frame);
-  if (due == kNever) return 0;
-  return static_cast<int32_t>(due - MachineClock.Now());
+  return ViCyclesToFrame();
 }
 
 }  // namespace vantor

@@ -1,5 +1,5 @@
 // The machine clock in the accurate-hardware mode's processor: one instruction per cycle, COUNT
-// at half the processor clock, COUNT = COMPARE and the video frame as events on the clock. The
+// at half the processor clock, COUNT = COMPARE as an event on the clock. The
 // engine resets the clock for each accurate run; the mode's reset then registers the handlers
 // and schedules the first events.
 #pragma once
@@ -27,18 +27,29 @@ inline constexpr uint64_t kCyclesPerStep = 1;
 // when they are equal now). Called whenever COUNT or COMPARE is written, and by the event.
 void ScheduleCompare();
 
-// Registers the handlers of every event the accurate machine has so far: Compare and Frame of the
-// processor, PiDma and SiDma of the peripheral and serial interfaces. Before restoring a clock.
+// Registers the handlers of the processor's and the interfaces' events: Compare, PiDma and SiDma
+// (the other blocks register their own). Before restoring a clock.
 void InstallClockHandlers();
 
-// The first events of a new run, on a clock just reset: the first frame and the compare match.
+// The first events of a new run, on a clock just reset: the compare match.
 void StartClock();
 
 // An idle loop's jump to itself: the clock moves on to two cycles before the next event, so that
 // the event falls due at the end of the jump's delay slot, as if the loop had spun until then.
 void SkipToNextEvent();
 
-// Cycles until the next video frame falls due (what the frame countdown is in the default mode).
+// Cycles idle loops have skipped since the engine last took them. They stand for the loop's own
+// instructions, one a cycle, so the engine counts them as steps: a run of N steps is N cycles of
+// the machine whether its program spins or idles, and its frames are the fields of that time.
+extern uint64_t IdleSkippedCycles;
+inline uint64_t TakeSkippedCycles() {
+  const uint64_t cycles = IdleSkippedCycles;
+  IdleSkippedCycles = 0;
+  return cycles;
+}
+
+// Cycles until the video interface presents its next frame (what the frame countdown is in the
+// default mode).
 int32_t CyclesToFrame();
 
 }  // namespace vantor

@@ -1,5 +1,4 @@
-// The accurate-hardware mode's state, its reset, its decode tables and its COP0 and video
-// interface differences.
+// The accurate-hardware mode's state, its reset, its decode tables and its COP0 differences.
 #include <algorithm>
 #include <cstdint>
 
@@ -16,6 +15,7 @@
 #include "core/Transfer.h"
 #include "memory/AccuratePeripherals.h"
 #include "memory/AccurateSystem.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/AudioInterface.h"
 #include "memory/MipsInterface.h"
@@ -48,10 +48,6 @@ constexpr uint32_t kNoReturnAddress = 0xFFFFFFFF;
 // CAUSE bits a program may write: the two software interrupts IP0 and IP1.
 constexpr uint32_t kCauseSoftware = 0x00000300;
 
-// Half-lines per field of the NTSC and PAL video standards.
-constexpr uint32_t kNtscHalfLines = 525;
-constexpr uint32_t kPalHalfLines = 625;
-
 // Cartridges for 50 Hz markets, by their header's country code.
 bool PalCartridge() {
   if (!RomLoaded) return false;
@@ -68,13 +64,6 @@ bool PalCartridge() {
     default:
       return false;
   }
-}
-
-uint32_t halfLinesPerField = kNtscHalfLines;
-
-uint32_t AccurateVIRead(uint32_t page, uint32_t offset) {
-  if (offset == kViVCurrent) return VideoCurrentLine();
-  return VIRead(page, offset);
 }
 
 // The display processor's command and span registers, in the cached and uncached segments.
@@ -102,6 +91,7 @@ void InstallRegisterHandlers() {
     const TReadHandler read = ReadTable[page];
     if (read == VIRead) {
       ReadTable[page] = AccurateVIRead;
+      WriteTable[page] = AccurateVIWrite;
     } else if (read == PIRead) {
       ReadTable[page] = AccuratePIRead;
       WriteTable[page] = AccuratePIWrite;
@@ -261,20 +251,14 @@ void AccurateReset() {
   ResetAccurateSystem();
   ResetAccuratePeripherals();
   StartClock();
+  AccurateVideoReset();
 }
 
 void InstallAccurateHandlers() {
-  halfLinesPerField = PalCartridge() ? kPalHalfLines : kNtscHalfLines;
+  SetVideoStandard(VideoClockHz(), PalCartridge());
   SetAudioVideoClock(VideoClockHz());
   InstallRegisterHandlers();
   SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
-}
-
-uint32_t VideoCurrentLine() {
-  // An instruction runs before its step's cycle, so at least one cycle of the frame is left.
-  const auto elapsed =
-      static_cast<uint64_t>(FramePeriod - std::clamp(CyclesToFrame(), 1, FramePeriod));
-  return static_cast<uint32_t>(elapsed * halfLinesPerField / FramePeriod);
 }
 
 uint64_t AccurateFpr64(uint32_t reg) {

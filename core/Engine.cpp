@@ -10,11 +10,13 @@
 #include <exception>
 #include <system_error>
 
+#include "common/AccurateOnly.h"
 #include "common/Clock.h"
 #include "common/DebugLog.h"
 #include "common/Host.h"
 #include "common/MachineState.h"
 #include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
 #include "core/Cop1.h"
@@ -267,12 +269,17 @@ void TEngine::ApplyStateImage(const TStateImage& image) {
   if (AccurateHardware != accurateBefore)
     DbgAddLine(AccurateHardware ? "The state switched the run to the accurate hardware mode"
                                 : "The state switched the run to the default hardware mode");
-  // The renderer shows frames of the saved width from the next one on.
-  const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
-  if (width != 0)
-    RendererResize(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
-  else
-    RendererDeInit();
+  // The renderer shows frames of the saved size from the next one on: the video interface's
+  // picture sets it up at its next frame in the accurate mode, the width here in the default one.
+  UseDescribedFrames(AccurateHardware);
+  EnableAccurateOnlyNotice(!AccurateHardware);
+  if (!AccurateHardware) {
+    const auto width = static_cast<int32_t>(PageWord(VIRegisterPage, kViWidth));
+    if (width != 0)
+      RendererResize(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
+    else
+      RendererDeInit();
+  }
   restartPacing_ = true;
 }
 
@@ -359,6 +366,8 @@ void TEngine::Execute() {
     AccurateReset();
     DbgAddLine("Accurate hardware mode");
   }
+  UseDescribedFrames(AccurateHardware);
+  ResetAccurateOnlyNotice(!AccurateHardware);
   RendererLoad();
   {
     std::lock_guard lock(stateMutex_);
@@ -389,6 +398,7 @@ void TEngine::Execute() {
              " ms, a whopping " + std::to_string(rate) + " fps!");
   RendererDeInit();
   RendererUnload();
+  EnableAccurateOnlyNotice(false);
   {
     std::lock_guard lock(priorityMutex_);
     threadId_ = 0;
@@ -438,6 +448,7 @@ bool TEngine::FastLoop() {
     } else {
       ++steps;
       frameDue = CpuStep<kAccurate>();
+      if constexpr (kAccurate) steps += TakeSkippedCycles();
     }
     if (frameDue) [[unlikely]] {
       stepsExecuted_ = steps;
@@ -549,7 +560,10 @@ bool TEngine::WaitForFrameTime() {
 }
 
 bool TEngine::StepInMode() {
-  return AccurateHardware ? CpuStep<true>() : CpuStep<false>();
+  if (!AccurateHardware) return CpuStep<false>();
+  const bool frameDue = CpuStep<true>();
+  stepsExecuted_ += TakeSkippedCycles();
+  return frameDue;
 }
 
 bool TEngine::StepOnce() {
@@ -573,6 +587,8 @@ void TEngine::PresentDueFrame() {
 
 void TEngine::PublishFrameRate() {
   const std::string text = "FPS = " + FpsText();
+  // A notice that the program needs the accurate mode stays readable for a while.
+  if (AccurateOnlyNoticeShowing()) return;
   std::lock_guard lock(statusMutex_);
   if (!wantPaused_.load(std::memory_order_relaxed)) SetStatusText(text);
 }

@@ -1,5 +1,6 @@
 #include "core/Interpreter.h"
 
+#include "common/AccurateOnly.h"
 #include "common/DebugLog.h"
 #include "common/HexText.h"
 #include "core/Cop0.h"
@@ -68,12 +69,46 @@ void IllegalSpecial(uint32_t) {
   DbgAddLine("Illegal Special CPU opcode at " + Hex8(PC.Lo));
 }
 
+namespace {
+
+// The opcodes the accurate mode's processor runs that the default one reports.
+const char* AccurateOnlyOpcode(uint32_t op) {
+  switch (op) {
+    case 0x1A:
+      return "the instruction LDL";
+    case 0x1B:
+      return "the instruction LDR";
+    case 0x2C:
+      return "the instruction SDL";
+    case 0x2D:
+      return "the instruction SDR";
+    case 0x30:
+      return "the instruction LL";
+    case 0x34:
+      return "the instruction LLD";
+    case 0x38:
+      return "the instruction SC";
+    case 0x3C:
+      return "the instruction SCD";
+    case 0x3D:
+      return "the instruction SDC1";
+    default:
+      return nullptr;
+  }
+}
+
+constexpr uint32_t kSyncFunct = 0x0F;
+
+}  // namespace
+
 void UnimplementedOpcode(uint32_t w) {
+  if (const char* name = AccurateOnlyOpcode(Op(w))) NoteAccurateOnlyHardware(name);
   DbgAddLine("Unimplemented opcode at " + Hex8(PC.Lo));
   DbgAddLine("Opcode " + Hex2(Op(w)));
 }
 
 void UnimplementedSpecial(uint32_t w) {
+  if (Funct(w) == kSyncFunct) NoteAccurateOnlyHardware("the instruction SYNC");
   DbgAddLine("Unimplemented Special opcode at " + Hex8(PC.Lo));
   DbgAddLine("Opcode " + Hex2(Funct(w)));
 }

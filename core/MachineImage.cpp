@@ -15,6 +15,7 @@
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "memory/RomImage.h"
@@ -448,6 +449,7 @@ void RestoreMachine(const TStateImage& image) {
     RdpRestoreState(image.Find(kRdpStateSection)->Data);
     RspRestoreState(image.Find(kRspStateSection)->Data);
     RestoreAudio(*image.Find(kAudioSection));
+    AccurateVideoRestored();
   }
   SetInstrPtr(PC.Lo);
 }

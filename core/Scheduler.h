@@ -25,7 +25,7 @@ enum class TEventKind : uint8_t {
   RspSlice,  // the signal processor's next slice of cycles
   DpWork,    // the display processor's end of a command list
   AiBuffer,  // the end of the audio buffer playing
-  Frame,     // the frame countdown (while no video line timing replaces it)
+  Frame,     // unused: video lines time the frames; the slot keeps the saved layout
   Count
 };
 inline constexpr std::size_t kEventKinds = static_cast<std::size_t>(TEventKind::Count);

@@ -29,7 +29,8 @@ void PifReset();
 // A host word of the page's storage, as far as the page reaches.
 uint32_t RamRead(uint32_t page, uint32_t offset);
 void RamWrite(uint32_t page, uint32_t offset, uint32_t value);
-// Reads zero, writes are dropped, nothing is reported.
+// The signal processor's register pages of the default machine: reads zero, writes are dropped,
+// and the use is noted as hardware only the accurate mode emulates.
 uint32_t NullRead(uint32_t page, uint32_t offset);
 void NullWrite(uint32_t page, uint32_t offset, uint32_t value);
 // Shared by every unmapped page, so a page is recognised as unmapped by this read handler.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/AccurateOnly.h"
 #include "common/DebugLog.h"
 #include "common/MachineState.h"
 #include "memory/AddressMap.h"
@@ -18,6 +19,11 @@ std::atomic<TResolutionChange> resolutionChange{nullptr};
 
 void SetResolutionChange(TResolutionChange change) {
   resolutionChange.store(change);
+}
+
+void NotifyResolution(int32_t width, int32_t height) {
+  DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
+  if (TResolutionChange change = resolutionChange.load()) change(width, height);
 }
 
 void VIReset() {
@@ -35,13 +41,15 @@ void VIWrite(uint32_t, uint32_t offset, uint32_t value) {
     case kViWidth: {
       if (value == PageWord(VIRegisterPage, kViWidth)) return;
       const auto width = static_cast<int32_t>(value);
-      const auto height = static_cast<int32_t>(int64_t{width} * 3 / 4);
-      DbgAddLine("Resolution set to " + std::to_string(width) + "x" + std::to_string(height));
-      if (TResolutionChange change = resolutionChange.load()) change(width, height);
+      NotifyResolution(width, static_cast<int32_t>(int64_t{width} * 3 / 4));
       break;
     }
     case kViVCurrent:
       *MI_INTR &= ~kMiIntrVI;
+      break;
+    case kViStatus:
+      // Pixel type 3: 8-8-8-8, a picture the default machine never shows.
+      if ((value & 3) == 3) NoteAccurateOnlyHardware("a 32-bit picture");
       break;
     default:
       break;

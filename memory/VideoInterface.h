@@ -1,5 +1,6 @@
 // The video interface register page. Stores are plain except VI_WIDTH, whose new value
-// re-initialises the renderer, and VI_V_CURRENT, whose write acknowledges the video interrupt.
+// re-initialises the renderer, VI_V_CURRENT, whose write acknowledges the video interrupt, and a
+// 32-bit pixel type in VI_STATUS, which only the accurate mode shows (a notice says so).
 // One 4 KB page mapped on all 256 pages of the range.
 #pragma once
 
@@ -9,6 +10,7 @@ namespace vantor {
 
 extern uint8_t VIRegisterPage[4096];
 
+inline constexpr uint32_t kViStatus = 0x00;
 inline constexpr uint32_t kViOrigin = 0x04;
 inline constexpr uint32_t kViWidth = 0x08;
 inline constexpr uint32_t kViVCurrent = 0x10;
@@ -26,5 +28,7 @@ uint32_t VIOrigin();
 // re-initialises the plug-in at width x height. Without one the width is only stored.
 using TResolutionChange = void (*)(int32_t width, int32_t height);
 void SetResolutionChange(TResolutionChange change);
+// Logs the new frame size and sets off the installed change.
+void NotifyResolution(int32_t width, int32_t height);
 
 }  // namespace vantor

@@ -57,6 +57,51 @@ void Pixel32(uint32_t p, uint8_t* dst) {
   std::memcpy(dst, &rgb, 4);
 }
 
+// 8-8-8-8 source pixels. The 16-bit forms keep each colour's top bits.
+inline uint32_t Rgba565(uint32_t p) {
+  return (p >> 16 & 0xF800) | (p >> 13 & 0x07E0) | (p >> 11 & 0x001F);
+}
+inline uint32_t Rgba555(uint32_t p) {
+  return (p >> 17 & 0x7C00) | (p >> 14 & 0x03E0) | (p >> 11 & 0x001F);
+}
+
+template <uint32_t (*Convert)(uint32_t)>
+void Rgba16(const uint32_t* src, void* dst, size_t count) {
+  auto* out = static_cast<uint8_t*>(dst);
+  size_t i = 0;
+  for (; i + 1 < count; i += 2, out += 4) {
+    const uint32_t pair = Convert(src[i]) | Convert(src[i + 1]) << 16;
+    std::memcpy(out, &pair, 4);
+  }
+  if (i < count) {
+    const auto last = static_cast<uint16_t>(Convert(src[i]));
+    std::memcpy(out, &last, 2);
+  }
+}
+
+// 24 bits: four pixels make three little-endian words, then the rest one by one.
+void Rgba24(const uint32_t* src, void* dst, size_t count) {
+  auto* out = static_cast<uint8_t*>(dst);
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4, out += 12) {
+    const uint32_t a = src[i] >> 8, b = src[i + 1] >> 8, c = src[i + 2] >> 8, d = src[i + 3] >> 8;
+    const uint32_t words[3] = {a | b << 24, b >> 8 | c << 16, c >> 16 | d << 8};
+    std::memcpy(out, words, 12);
+  }
+  for (; i < count; ++i, out += 3) {
+    const uint32_t rgb = src[i] >> 8;
+    std::memcpy(out, &rgb, 3);
+  }
+}
+
+void Rgba32(const uint32_t* src, void* dst, size_t count) {
+  auto* out = static_cast<uint8_t*>(dst);
+  for (size_t i = 0; i < count; ++i, out += 4) {
+    const uint32_t rgb = src[i] >> 8;
+    std::memcpy(out, &rgb, 4);
+  }
+}
+
 }  // namespace
 
 void XLate565(const void* src, void* dst, size_t byteCount) {
@@ -87,10 +132,10 @@ void XLate32(const void* src, void* dst, size_t byteCount) {
   }
 }
 
-const TXLaterInfo XLater565Info = {XLate565, Pixel565, 2};
-const TXLaterInfo XLater555Info = {XLate555, Pixel555, 2};
-const TXLaterInfo XLater24Info = {XLate24, Pixel24, 3};
-const TXLaterInfo XLater32Info = {XLate32, Pixel32, 4};
+const TXLaterInfo XLater565Info = {XLate565, Pixel565, 2, Rgba16<Rgba565>};
+const TXLaterInfo XLater555Info = {XLate555, Pixel555, 2, Rgba16<Rgba555>};
+const TXLaterInfo XLater24Info = {XLate24, Pixel24, 3, Rgba24};
+const TXLaterInfo XLater32Info = {XLate32, Pixel32, 4, Rgba32};
 
 const TXLaterInfo* ChooseXLater(uint32_t bitsPerPixel, uint32_t redMask) {
   switch (bitsPerPixel) {
@@ -138,6 +183,18 @@ void XLateFrame(const TXLaterInfo& xlater, const void* frame, uint32_t width, ui
   auto* out = static_cast<uint8_t*>(dst);
   for (size_t row = 0; row < height; ++row, out += pitch)
     XLatePixels(xlater, frame, row * width, width, out);
+}
+
+void XLateRows(const TXLaterInfo& xlater, bool rgba, const void* frame, uint32_t width,
+               uint32_t height, size_t strideBytes, void* dst, size_t pitch) {
+  const auto* in = static_cast<const uint8_t*>(frame);
+  auto* out = static_cast<uint8_t*>(dst);
+  for (uint32_t row = 0; row < height; ++row, in += strideBytes, out += pitch) {
+    if (rgba)
+      xlater.xlateRgba(reinterpret_cast<const uint32_t*>(in), out, width);
+    else
+      XLatePixels(xlater, in, 0, width, out);
+  }
 }
 
 }  // namespace vantor

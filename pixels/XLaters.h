@@ -23,11 +23,17 @@ void XLate24(const void* src, void* dst, size_t byteCount);
 // V(p) = ((p << 8) & 0xFF0000) | ((p << 5) & 0x00FF00) | ((p << 2) & 0x0000FF).
 void XLate32(const void* src, void* dst, size_t byteCount);
 
+// Converts `count` 8-8-8-8 pixels, one host word each (red in bits 31-24, green 23-16, blue
+// 15-8, alpha 7-0), to the display format: each colour's top bits (5-6-5, 5-5-5), or the bytes
+// themselves (24 and 32 bits: blue, green, red bytes, and a zero top byte at 32).
+using TXLaterRgba = void (*)(const uint32_t* src, void* dst, size_t count);
+
 // A conversion with what frame-by-row work needs besides the run.
 struct TXLaterInfo {
   TXLater xlate;
   void (*xlatePixel)(uint32_t pixel, uint8_t* dst);  // one pixel, for rows starting mid-word
   uint32_t bytesPerPixel;
+  TXLaterRgba xlateRgba;  // the same display format from 8-8-8-8 pixels
 };
 extern const TXLaterInfo XLater565Info;
 extern const TXLaterInfo XLater555Info;
@@ -47,5 +53,11 @@ void XLatePixels(const TXLaterInfo& xlater, const void* frame, size_t first, siz
 // the rows are packed, row by row otherwise. Writes nothing between a row's end and the pitch.
 void XLateFrame(const TXLaterInfo& xlater, const void* frame, uint32_t width, uint32_t height,
                 void* dst, size_t pitch);
+
+// Converts a width x height frame whose rows lie strideBytes apart in the source (a multiple of
+// 4) and `pitch` bytes apart in the image. `rgba` says whether the source has 8-8-8-8 pixels, one
+// a word, or 5-5-5-1 ones, two a word as above with each row starting at a word.
+void XLateRows(const TXLaterInfo& xlater, bool rgba, const void* frame, uint32_t width,
+               uint32_t height, size_t strideBytes, void* dst, size_t pitch);
 
 }  // namespace vantor

@@ -268,8 +268,11 @@ void SetTargetRect(int32_t left, int32_t top, int32_t width, int32_t height) {
   targetDirty = true;
 }
 
-int32_t Flip(const void* frameBuffer) {
-  if (!backBuffer || activeXLater == nullptr || frameBuffer == nullptr) return kFlipNotReady;
+namespace {
+
+// Converts the frame into the back buffer with `convert` and shows it scaled to the target.
+template <typename Convert>
+int32_t Present(Convert convert) {
   TBackBuffer& buffer = *backBuffer;
   if (buffer.uploading) {
     CollectUploads();
@@ -282,8 +285,7 @@ int32_t Flip(const void* frameBuffer) {
   if (width <= 0 || height <= 0) return kFlipNoTarget;
 
   XImage* image = buffer.image;
-  XLateFrame(*activeXLater, frameBuffer, uint32_t(buffer.width), uint32_t(buffer.height),
-             image->data, size_t(image->bytes_per_line));
+  convert(image->data, size_t(image->bytes_per_line));
   const auto frameWidth = static_cast<unsigned>(buffer.width);
   const auto frameHeight = static_cast<unsigned>(buffer.height);
   if (buffer.shared) {
@@ -299,6 +301,34 @@ int32_t Flip(const void* frameBuffer) {
                    placement.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
   XFlush(display);
   return 0;
+}
+
+}  // namespace
+
+int32_t Flip(const void* frameBuffer) {
+  if (!backBuffer || activeXLater == nullptr || frameBuffer == nullptr) return kFlipNotReady;
+  const TBackBuffer& buffer = *backBuffer;
+  return Present([&](char* image, size_t pitch) {
+    XLateFrame(*activeXLater, frameBuffer, uint32_t(buffer.width), uint32_t(buffer.height), image,
+               pitch);
+  });
+}
+
+int32_t FlipFrame(const TFrameDescription* frame) {
+  if (!backBuffer || activeXLater == nullptr || frame == nullptr || frame->Pixels == nullptr)
+    return kFlipNotReady;
+  const TBackBuffer& buffer = *backBuffer;
+  const bool rgba = frame->Format == kFrameRgba8888;
+  const int64_t rowBytes = int64_t{frame->Width} * (rgba ? 4 : 2);
+  // Only the size the renderer was set up for, in a known format, with rows that hold a line.
+  if (frame->Width != buffer.width || frame->Height != buffer.height ||
+      (!rgba && frame->Format != kFrameRgba5551) || frame->StrideBytes % 4 != 0 ||
+      frame->StrideBytes < rowBytes)
+    return kFlipNotReady;
+  return Present([&](char* image, size_t pitch) {
+    XLateRows(*activeXLater, rgba, frame->Pixels, uint32_t(buffer.width), uint32_t(buffer.height),
+              size_t(frame->StrideBytes), image, pitch);
+  });
 }
 
 unsigned Held() {

@@ -1,4 +1,4 @@
-// Vid_Prism's renderer on X11, behind the six exported functions (VidPrism.cpp). One set of
+// Vid_Prism's renderer on X11, behind the seven exported functions (VidPrism.cpp). One set of
 // state per process; calls must not overlap. Exposed here for the tests and the benchmark.
 //
 // What stands for each display object: the display object is the plug-in's own connection to the
@@ -29,6 +29,9 @@ int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHan
 void DeInit();
 void SetTargetRect(int32_t left, int32_t top, int32_t width, int32_t height);
 int32_t Flip(const void* frameBuffer);
+// Shows a described frame (version 2): 5-5-5-1 or 8-8-8-8 pixels of the size Init was given,
+// converted to the display's depth and scaled to the target as Flip does; Flip's codes.
+int32_t FlipFrame(const TFrameDescription* frame);
 
 // What is held, as bits.
 enum THeld : unsigned {

@@ -1,4 +1,4 @@
-// The plug-in's exports: exactly these six plain C functions are visible outside the library
+// The plug-in's exports: exactly these seven plain C functions are visible outside the library
 // (everything else is built with hidden visibility); SetPalette and SetPaletteIndex are absent.
 #include <type_traits>
 
@@ -37,6 +37,10 @@ extern "C" {
   return vantor::prism::Flip(frameBuffer);
 }
 
+[[gnu::visibility("default")]] int32_t FlipFrame(const vantor::TFrameDescription* frame) {
+  return vantor::prism::FlipFrame(frame);
+}
+
 }  // extern "C"
 
 static_assert(std::is_same_v<decltype(&LoadRenderer), vantor::TLoadRenderer>);
@@ -45,3 +49,4 @@ static_assert(std::is_same_v<decltype(&InitRenderer), vantor::TInitRenderer>);
 static_assert(std::is_same_v<decltype(&DeInitRenderer), vantor::TDeInitRenderer>);
 static_assert(std::is_same_v<decltype(&SetTargetRect), vantor::TSetTargetRect>);
 static_assert(std::is_same_v<decltype(&Flip), vantor::TFlip>);
+static_assert(std::is_same_v<decltype(&FlipFrame), vantor::TFlipFrame>);

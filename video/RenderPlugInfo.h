@@ -12,8 +12,9 @@
 
 namespace vantor {
 
-// The interface version the host asks for; a plug-in refuses any larger version.
-inline constexpr int32_t kRendererInterfaceVersion = 1;
+// The interface version the host asks for; a plug-in refuses any larger version. Version 2 adds
+// the optional FlipFrame entry; a plug-in without it is a version 1 plug-in and gets Flip.
+inline constexpr int32_t kRendererInterfaceVersion = 2;
 
 // The plug-in library, relative to the working directory (then to the executable's folder).
 inline constexpr const char* kRendererLibraryPath = "Video/Vid_Prism.so";
@@ -35,6 +36,28 @@ struct TRendererInfo {
 // though the protocol uses only the low 29 bits; 0 means no window.
 using TWindowHandle = uint64_t;
 
+// The pixel formats of a described frame. 5-5-5-1: two pixels to a host word, the first in bits
+// 31-16, each red in bits 15-11, green 10-6, blue 5-1, alpha 0. 8-8-8-8: one pixel to a host
+// word, red in bits 31-24, green 23-16, blue 15-8, alpha 7-0.
+enum TFrameFormat : int32_t {
+  kFrameRgba5551 = 0,
+  kFrameRgba8888 = 1,
+};
+
+// A frame as the video interface shows it: Width x Height pixels of Format, the first at Pixels,
+// each row StrideBytes after the one before (a multiple of 4), to be shown at ShowWidth x
+// ShowHeight (the plug-in scales to its target rectangle as with Flip). Width and Height are the
+// size the last InitRenderer was given.
+struct TFrameDescription {
+  int32_t Format;
+  int32_t Width;
+  int32_t Height;
+  int32_t StrideBytes;
+  const void* Pixels;
+  int32_t ShowWidth;
+  int32_t ShowHeight;
+};
+
 extern "C" {
 
 // Null for a refused version or a display that cannot be acquired.
@@ -49,13 +72,16 @@ using TSetTargetRect = void (*)(int32_t left, int32_t top, int32_t width, int32_
 // The frame: Width x Height 5-5-5-1 pixels in host words, two per word, the first in bits 31-16.
 // 0 when the frame was shown, otherwise the code of the failure and the frame is dropped.
 using TFlip = int32_t (*)(const void* frameBuffer);
+// Optional (version 2): shows a described frame; 0 when shown, like Flip.
+using TFlipFrame = int32_t (*)(const TFrameDescription* frame);
 // Optional, looked up but never called; their arguments are not fixed.
 using TSetPalette = void (*)();
 using TSetPaletteIndex = void (*)();
 
 }  // extern "C"
 
-// The entries in the order the host resolves them; SetPalette and SetPaletteIndex are optional.
+// The entries in the order the host resolves them; SetPalette, SetPaletteIndex and FlipFrame are
+// optional.
 enum TRendererEntry : size_t {
   kLoadRendererEntry,
   kUnloadRendererEntry,
@@ -65,11 +91,12 @@ enum TRendererEntry : size_t {
   kSetPaletteEntry,
   kSetPaletteIndexEntry,
   kFlipEntry,
+  kFlipFrameEntry,
   kRendererEntryCount,
 };
 inline constexpr std::array<const char*, kRendererEntryCount> kRendererEntryNames = {
-    "LoadRenderer",  "UnloadRenderer", "InitRenderer",    "DeInitRenderer",
-    "SetTargetRect", "SetPalette",     "SetPaletteIndex", "Flip",
+    "LoadRenderer", "UnloadRenderer",  "InitRenderer", "DeInitRenderer", "SetTargetRect",
+    "SetPalette",   "SetPaletteIndex", "Flip",         "FlipFrame",
 };
 
 }  // namespace vantor

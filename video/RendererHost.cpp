@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <mutex>
+#include <vector>
 
 #include "common/DebugLog.h"
 #include "common/HexText.h"
+#include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/VideoInterface.h"
 
@@ -25,6 +27,10 @@ int32_t frameWidth = 0;
 int32_t frameHeight = 0;
 bool reportedBadFrame = false;
 std::atomic<uint32_t> presentedFrames{0};
+bool describedFrames = false;
+bool flipFrameTaken = false;  // the plug-in loaded at version 2 and has FlipFrame
+// Pictures whose memory layout a plug-in cannot take as it is, packed. Needs pluginLock.
+std::vector<uint32_t> packedFrame;
 
 std::mutex rectLock;
 TScreenRect targetRect;
@@ -79,6 +85,7 @@ bool ResolveAll(void* library, const std::string& path) {
   e.SetPalette = Resolve<TSetPalette>(library, kSetPaletteEntry);
   e.SetPaletteIndex = Resolve<TSetPaletteIndex>(library, kSetPaletteIndexEntry);
   e.Flip = Resolve<TFlip>(library, kFlipEntry);
+  e.FlipFrame = Resolve<TFlipFrame>(library, kFlipFrameEntry);
   InstallEntries(e);
 
   // The palette names are optional; a missing one is no fault.
@@ -167,7 +174,16 @@ TScreenRect LatestTargetRect() {
 
 void RendererLoad() {
   std::lock_guard lock(pluginLock);
-  if (RendererEntries.LoadRenderer) RendererEntries.LoadRenderer(kRendererInterfaceVersion);
+  flipFrameTaken = false;
+  if (RendererEntries.LoadRenderer) {
+    // A plug-in without FlipFrame is one of version 1, asked for the version it has (it would
+    // refuse a later one with a message). One that refuses version 2 is taken as version 1 too.
+    if (RendererEntries.FlipFrame != nullptr &&
+        RendererEntries.LoadRenderer(kRendererInterfaceVersion) != nullptr)
+      flipFrameTaken = true;
+    else
+      RendererEntries.LoadRenderer(1);
+  }
   RendererReady = false;
   reportedBadFrame = false;
 }
@@ -196,11 +212,98 @@ void RendererResize(int32_t width, int32_t height) {
   }
 }
 
+namespace {
+
+// The 16-bit pixel at RDRAM byte offset `at` from the word-aligned host words `words`: RDRAM
+// keeps big-endian words as host words, so the even halfword is the upper half.
+uint32_t Pixel16(const uint32_t* words, uint32_t at) {
+  const uint32_t word = words[at / 4];
+  return (at & 2) != 0 ? word & 0xFFFF : word >> 16;
+}
+
+uint32_t To5551(uint32_t rgba) {
+  return (rgba >> 16 & 0xF800) | (rgba >> 13 & 0x07C0) | (rgba >> 10 & 0x003E) | (rgba >> 7 & 1);
+}
+
+// Packs the picture into packedFrame, each row starting at a new word when `rowsAligned`,
+// otherwise pixel after pixel as Flip takes them; 8-8-8-8 pixels become 5-5-5-1 unless kept.
+void PackPicture(const TViPicture& picture, const uint32_t* words, uint32_t lead, bool rowsAligned,
+                 bool keep32) {
+  const auto width = static_cast<uint32_t>(picture.width);
+  const auto height = static_cast<uint32_t>(picture.height);
+  const bool wide = picture.format == TViFormat::Rgba8888;
+  if (wide && keep32) {
+    packedFrame.resize(size_t{width} * height);
+    for (uint32_t y = 0; y < height; ++y)
+      for (uint32_t x = 0; x < width; ++x)
+        packedFrame[size_t{y} * width + x] = words[(lead + y * picture.strideBytes) / 4 + x];
+    return;
+  }
+  const uint32_t rowPixels = rowsAligned ? (width + 1) / 2 * 2 : width;
+  packedFrame.assign((size_t{rowPixels} * height + 1) / 2, 0);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t at = lead + y * picture.strideBytes + x * (wide ? 4 : 2);
+      const uint32_t pixel = wide ? To5551(words[at / 4]) : Pixel16(words, at);
+      const size_t index = size_t{y} * rowPixels + x;
+      packedFrame[index / 2] |= pixel << ((index & 1) != 0 ? 0 : 16);
+    }
+  }
+}
+
+// Hands the video interface's picture to the plug-in. Needs pluginLock.
+bool FlipDescribed() {
+  TViPicture picture;
+  if (!DescribeViPicture(picture) || picture.width != frameWidth || picture.height != frameHeight)
+    return false;
+  const bool wide = picture.format == TViFormat::Rgba8888;
+  const uint32_t origin = (picture.origin & (wide ? ~3u : ~1u)) | 0x80000000;
+  const uint64_t bytes = uint64_t{picture.strideBytes} * static_cast<uint32_t>(picture.height - 1) +
+                         uint64_t{static_cast<uint32_t>(picture.width)} * (wide ? 4 : 2);
+  const uint32_t first = origin & ~3u, lead = origin & 3;
+  if (bytes + lead > UINT32_MAX ||
+      ContiguousBytes(first, static_cast<uint32_t>(bytes + lead)) < bytes + lead) {
+    if (!reportedBadFrame)
+      DbgAddLine("Frame buffer at " + Hex8(origin) + " leaves emulated memory, frame not shown");
+    reportedBadFrame = true;
+    return false;
+  }
+  const auto* words = reinterpret_cast<const uint32_t*>(HostAddress(first));
+  if (flipFrameTaken) {
+    TFrameDescription frame{wide ? kFrameRgba8888 : kFrameRgba5551,
+                            picture.width,
+                            picture.height,
+                            static_cast<int32_t>(picture.strideBytes),
+                            words,
+                            picture.showWidth,
+                            picture.showHeight};
+    if (lead != 0 || picture.strideBytes % 4 != 0) {
+      PackPicture(picture, words, lead, true, true);
+      frame.StrideBytes = wide ? picture.width * 4 : (picture.width + 1) / 2 * 4;
+      frame.Pixels = packedFrame.data();
+    }
+    RendererEntries.FlipFrame(&frame);
+    return true;
+  }
+  if (!wide && lead == 0 && picture.strideBytes == static_cast<uint32_t>(picture.width) * 2) {
+    RendererEntries.Flip(words);
+  } else {
+    PackPicture(picture, words, lead, false, false);
+    RendererEntries.Flip(packedFrame.data());
+  }
+  return true;
+}
+
+}  // namespace
+
 bool PresentFrame() {
   std::lock_guard lock(pluginLock);
   if (!RendererReady || !RendererEntries.Flip) return false;
-  const void* frame = FrameBufferAddress();
-  if (frame == nullptr) return false;
+  const void* frame = nullptr;
+  if (!describedFrames) {
+    frame = FrameBufferAddress();
+    if (frame == nullptr) return false;
+  }
   TScreenRect rect = LatestTargetRect();
   if (rect.Width <= 0 || rect.Height <= 0) {
     rect.Width = frameWidth;
@@ -208,9 +311,18 @@ bool PresentFrame() {
   }
   if (RendererEntries.SetTargetRect)
     RendererEntries.SetTargetRect(rect.Left, rect.Top, rect.Width, rect.Height);
-  RendererEntries.Flip(frame);
+  if (describedFrames) {
+    if (!FlipDescribed()) return false;
+  } else {
+    RendererEntries.Flip(frame);
+  }
   presentedFrames.fetch_add(1, std::memory_order_release);
   return true;
+}
+
+void UseDescribedFrames(bool on) {
+  std::lock_guard lock(pluginLock);
+  describedFrames = on;
 }
 
 uint32_t PresentedFrames() {

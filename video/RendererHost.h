@@ -20,6 +20,7 @@ struct TRendererEntries {
   TSetPalette SetPalette = nullptr;
   TSetPaletteIndex SetPaletteIndex = nullptr;
   TFlip Flip = nullptr;
+  TFlipFrame FlipFrame = nullptr;  // optional: a version 2 plug-in's described frames
 };
 
 struct TScreenRect {
@@ -59,10 +60,16 @@ void RendererUnload();
 // DeInitRenderer when ready, then InitRenderer(width, height); ready only when it succeeded.
 void RendererResize(int32_t width, int32_t height);
 void RendererDeInit();
-// SetTargetRect with the latest rectangle and Flip with the frame at VI_ORIGIN, when ready and
-// when the whole frame lies in host-contiguous emulated memory (a frame that would leave it is
-// dropped, with one console line per run). True when Flip ran.
+// SetTargetRect with the latest rectangle and the frame, when ready and when the whole frame lies
+// in host-contiguous emulated memory (a frame that would leave it is dropped, with one console
+// line per run). The default machine's frame is the 16-bit one at VI_ORIGIN, handed to Flip.
+// With described frames on (the accurate mode) it is the picture the video interface describes,
+// handed to FlipFrame when the plug-in has it, otherwise turned into a packed 16-bit frame for
+// Flip; a picture of another size than the renderer's waits for its re-initialisation. True when
+// the frame was handed over.
 bool PresentFrame();
+// Chooses the frame PresentFrame hands over for the run about to start.
+void UseDescribedFrames(bool on);
 // How many times Flip has run since the program started; read from any thread.
 uint32_t PresentedFrames();
 

@@ -163,6 +163,8 @@ main:
   li    $t1, WIDTH
   sw    $t1, %lo(VI_WIDTH)($t0)
 
+  li    $t1, 0x80                       /* MI_INTR_MASK: let the video interrupt through */
+  sw    $t1, MI_INTR_MASK
   mfc0  $t0, $12                        /* STATUS: take the video interrupt (IM2, IE) */
   nop
   ori   $t0, $t0, 0x0401

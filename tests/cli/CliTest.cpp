@@ -197,6 +197,15 @@ uint32_t DumpWord(const std::string& dump, size_t at) {
   return word;
 }
 
+// The accurate machine's frames are the fields its video interface shows: 5,000,000 steps are
+// as many cycles, three NTSC fields of 1,567,023 cycles, whether the demo draws or idles.
+TEST_F(CliTest, TheDemoShowsTheFieldsOfTheCyclesItRan) {
+  const Outcome outcome = Run("--accurate --steps 5000000 " + Rom("demo"));
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.out.find("Resolution set to 320x240\nEmulated 3 frames in "), std::string::npos)
+      << outcome.out;
+}
+
 TEST_F(CliTest, AScriptedControllerReachesTheProgramFrameByFrame) {
   const std::string script =
       dir.WriteText("pad.txt", std::string_view(R"(# frame  buttons     x    y
@@ -350,6 +359,28 @@ TEST_F(CliTest, SnapshotIsTheLastFrameInRgb) {
   const Outcome unwritable = Run("--frames 2 --snapshot /nonexistent/dir/frame.png " + rom);
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_NE(unwritable.err.find("cannot write '/nonexistent/dir/frame.png'"), std::string::npos);
+}
+
+// The accurate machine's 32-bit interlaced picture (the picture ROM's second one) lands in the
+// snapshot with all eight bits of each colour: (x, y) = x << 20 | y << 8 | 0xFF.
+TEST_F(CliTest, AnAccurateSnapshotKeepsThe32BitPicture) {
+  const std::string snapshot = (dir.Path() / "wide.png").string();
+  const Outcome outcome =
+      Run("--accurate --frames 14 --snapshot " + snapshot + " " + Rom("video_picture"));
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  uint32_t width = 0, height = 0;
+  const auto rgb = ReadPng(snapshot, width, height);
+  ASSERT_EQ(width, 640u);
+  ASSERT_EQ(height, 480u);
+  size_t wrong = 0;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t pixel = x << 20 | y << 8 | 0xFF;
+      const uint8_t* at = &rgb[(size_t{y} * width + x) * 3];
+      wrong += at[0] != (pixel >> 24) || at[1] != ((pixel >> 16) & 0xFF) ||
+               at[2] != ((pixel >> 8) & 0xFF);
+    }
+  EXPECT_EQ(wrong, 0u);
 }
 
 // The engine's two paths, end to end: the same lines, registers, memory and picture.

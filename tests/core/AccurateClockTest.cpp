@@ -32,15 +32,22 @@ const uint32_t kMtc0Compare = CopMove(16, 4, 9, COMPARE);  // mtc0 t1, COMPARE
 const uint32_t kMfc0Count = CopMove(16, 0, 10, COUNT);     // mfc0 t2, COUNT
 const uint32_t kJumpToItself = EncodeJ(2, kCode >> 2);
 
+// The first cycle of NTSC field n with the VI registers as reset leaves them: 263 lines of 3,094
+// video clocks (48,681,812 Hz) each, counted in processor cycles (93.75 MHz) and rounded up.
+uint64_t NtscFieldStart(uint64_t n) {
+  return (n * 263 * 3094 * 93'750'000 + 48'681'811) / 48'681'812;
+}
+
 // The timer as the processor manual describes it, cycle by cycle: COUNT steps on every second
 // processor cycle, and the step that makes it equal to COMPARE raises IP7; writing COMPARE
-// lowers IP7.
+// lowers IP7. A frame comes as each field begins.
 struct TTimerModel {
   uint64_t cycle = 0;
   uint32_t count = 0;
   uint32_t compare = 0;
   bool ip7 = false;
   bool frame = false;
+  uint64_t nextField = 1;
 
   void Execute(uint32_t word, uint32_t value) {
     if (word == kMtc0Count) count = value;
@@ -49,7 +56,8 @@ struct TTimerModel {
       ip7 = false;
     }
     ++cycle;
-    frame = cycle % FramePeriod == 0;
+    frame = cycle == NtscFieldStart(nextField);
+    if (frame) ++nextField;
     if (cycle % 2 == 0 && ++count == compare) ip7 = true;
   }
 };
@@ -74,7 +82,7 @@ class AccurateClockTest : public test::MachineTest {
 TEST_F(AccurateClockTest, CountAndCompareFollowTheCycleByCycleModel) {
   std::mt19937 random(26);
   TTimerModel model;
-  for (int step = 0; step < 2 * FramePeriod + 20000; ++step) {
+  for (uint64_t step = 0; step < NtscFieldStart(2) + 20000; ++step) {
     uint32_t word = kNop;
     uint32_t value = 0;
     const uint32_t pick = random() % 100;
@@ -121,7 +129,8 @@ TEST_F(AccurateClockTest, CompareZeroIsReachedWhenCountWraps) {
 }
 
 // `j .` moves the clock to the next event, which falls due in the jump's delay slot: the timer
-// match first, then the frame; COUNT counts the skipped cycles at half rate.
+// match first, then the next field's first line, with the video interrupt (VI_V_INTR is 0) and
+// the frame; COUNT counts the skipped cycles at half rate.
 TEST_F(AccurateClockTest, AnIdleLoopWaitsForTheNextEvent) {
   RunOne(kMtc0Count, 1000);     // at cycle 0
   RunOne(kMtc0Compare, 11000);  // at cycle 1; cycle 2 counts 1001, so 11000 comes at 20000
@@ -132,12 +141,12 @@ TEST_F(AccurateClockTest, AnIdleLoopWaitsForTheNextEvent) {
   EXPECT_NE(Cop0Regs[CAUSE] & kCauseIP7, 0u);
   EXPECT_EQ(PC.Lo, kCode);
 
-  // Then the frame, at cycle FramePeriod, which the step reports.
+  // Then the frame, as the next field begins, which the step reports.
   EXPECT_EQ(Step(2), 1);
-  EXPECT_EQ(MachineClock.Now(), static_cast<uint64_t>(FramePeriod));
-  EXPECT_EQ(Cop0Regs[COUNT], 11000u + (FramePeriod - 20000) / 2);
+  EXPECT_EQ(MachineClock.Now(), NtscFieldStart(1));
+  EXPECT_EQ(Cop0Regs[COUNT], 11000u + (NtscFieldStart(1) - 20000) / 2);
   EXPECT_NE(*MI_INTR & kMiIntrVI, 0u);
-  EXPECT_EQ(CyclesToFrame(), FramePeriod);
+  EXPECT_EQ(CyclesToFrame(), static_cast<int32_t>(NtscFieldStart(2) - NtscFieldStart(1)));
 }
 
 // An accurate state carries the clock: restoring it replays the same timer match at the same

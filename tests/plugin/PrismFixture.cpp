@@ -106,6 +106,10 @@ std::vector<uint32_t> TestScreen::Read(const TRect& area) {
   return pixels;
 }
 
+unsigned long TestScreen::RedMask() const {
+  return DefaultVisual(display_, DefaultScreen(display_))->red_mask;
+}
+
 uint32_t TestScreen::Expected(uint16_t pixel) const {
   switch (DefaultVisual(display_, DefaultScreen(display_))->red_mask) {
     case 0xF800:

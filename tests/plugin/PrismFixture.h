@@ -63,6 +63,8 @@ class TestScreen {
 
   // Root-window pixels of the area, row by row, reduced to the visual's colour bits.
   std::vector<uint32_t> Read(const TRect& area);
+  // The red mask of the screen's visual: 0xF800 at depth 16, 0x7C00 at 15.
+  unsigned long RedMask() const;
   // The screen pixel the plug-in should make of a source pixel, from the plain reference.
   uint32_t Expected(uint16_t pixel) const;
 

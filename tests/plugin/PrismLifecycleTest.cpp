@@ -53,20 +53,20 @@ class PrismLifecycleTest : public ::testing::Test {
 };
 
 TEST_F(PrismLifecycleTest, VersionsAndTheInfoRecord) {
-  EXPECT_EQ(Load(2), nullptr);
+  EXPECT_EQ(Load(3), nullptr);
   EXPECT_EQ(messages_.Take(),
             Messages{"DLL is not compatible with the current renderer interface!"});
   EXPECT_EQ(Held(), 0u);
 
-  const TRendererInfo* info = Load(1);
+  const TRendererInfo* info = Load(2);
   ASSERT_EQ(info, &RendererInfo);
   EXPECT_STREQ(info->Description, "Orlenks DirectX rendering plugin for Pellix64!");
   EXPECT_STREQ(info->Description, RendererCaption);
   EXPECT_GT(std::string(info->Author).size(), 0u);
-  EXPECT_EQ(info->Version, 1);
+  EXPECT_EQ(info->Version, 2);
   EXPECT_EQ(info->DateCode, 0x20000620u);
   // A second load replaces the connection; a lower version is accepted.
-  EXPECT_EQ(Load(0), &RendererInfo);
+  EXPECT_EQ(Load(1), &RendererInfo);
   EXPECT_EQ(Held(), kLoaded);
   EXPECT_EQ(messages_.Take(), Messages{});
 }

@@ -5,6 +5,8 @@
 // After GoogleTest, whose names Xlib's macros would clash with.
 #include <X11/Xlib.h>
 
+#include <random>
+
 #include "plugin/Prism.h"
 #include "tests/plugin/PrismFixture.h"
 
@@ -148,6 +150,44 @@ TEST_F(PrismScreenTest, BusyDisplayDropsTheFrame) {
   WaitForServer();
   const TDrawing shownSecond{second, 64, 48, window, window, {}};
   EXPECT_EQ(test::CompareScreen(screen_, window, before, screen_.Read(window), shownSecond), "");
+}
+
+// A described 32-bit frame, one screen pixel per frame pixel, with a stride wider than its rows:
+// each screen pixel holds its colours cut to the display's bits (all eight at depth 24).
+TEST_F(PrismScreenTest, DescribedRgbaFramesKeepTheirColoursAtTheDisplaysDepth) {
+  constexpr int32_t kWidth = 48, kHeight = 20, kStrideWords = 50;
+  std::mt19937 random(27);
+  std::vector<uint32_t> pixels(kStrideWords * kHeight);
+  for (uint32_t& pixel : pixels)
+    pixel = random();
+  ASSERT_NE(Load(kRendererInterfaceVersion), nullptr);
+  ASSERT_EQ(Init(kWidth, kHeight, 0, 0), 1);
+  SetTargetRect(30, 40, kWidth, kHeight);
+  const TFrameDescription frame{kFrameRgba8888, kWidth, kHeight, kStrideWords * 4,
+                                pixels.data(),  kWidth, kHeight};
+  EXPECT_EQ(FlipFrame(&frame), 0);
+  // Another size than Init's, or an unknown format, is dropped.
+  TFrameDescription wrong = frame;
+  wrong.Width = kWidth - 1;
+  EXPECT_EQ(FlipFrame(&wrong), kFlipNotReady);
+  wrong = frame;
+  wrong.Format = 7;
+  EXPECT_EQ(FlipFrame(&wrong), kFlipNotReady);
+  Unload();
+  const std::vector<uint32_t> shown = screen_.Read({30, 40, kWidth, kHeight});
+  ASSERT_EQ(shown.size(), size_t{kWidth} * kHeight);
+  const unsigned long redMask = screen_.RedMask();
+  int mismatches = 0;
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const uint32_t p = pixels[size_t(y) * kStrideWords + size_t(x)];
+      const uint32_t r = p >> 24, g = (p >> 16) & 0xFF, b = (p >> 8) & 0xFF;
+      uint32_t expected = r << 16 | g << 8 | b;
+      if (redMask == 0xF800) expected = (r / 8) << 11 | (g / 4) << 5 | b / 8;
+      if (redMask == 0x7C00) expected = (r / 8) << 10 | (g / 8) << 5 | b / 8;
+      mismatches += shown[size_t(y) * kWidth + size_t(x)] != expected;
+    }
+  EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace

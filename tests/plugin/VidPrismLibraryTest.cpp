@@ -64,10 +64,10 @@ class VidPrismLibraryTest : public ::testing::Test {
   test::MessageCapture messages_;
 };
 
-TEST_F(VidPrismLibraryTest, ExportsExactlyTheSixEntries) {
+TEST_F(VidPrismLibraryTest, ExportsExactlyTheSevenEntries) {
   EXPECT_EQ(ExportedNames(VID_PRISM_PATH),
             (std::set<std::string>{"LoadRenderer", "UnloadRenderer", "InitRenderer",
-                                   "DeInitRenderer", "SetTargetRect", "Flip"}));
+                                   "DeInitRenderer", "SetTargetRect", "Flip", "FlipFrame"}));
   for (size_t entry = 0; entry < kRendererEntryCount; ++entry) {
     const bool optional = entry == kSetPaletteEntry || entry == kSetPaletteIndexEntry;
     EXPECT_EQ(dlsym(library_, kRendererEntryNames[entry]) == nullptr, optional)
@@ -79,7 +79,7 @@ TEST_F(VidPrismLibraryTest, RefusesALaterInterfaceAndNeverFlipsUninitialised) {
   const auto load = Entry<TLoadRenderer>(kLoadRendererEntry);
   const auto unload = Entry<TUnloadRenderer>(kUnloadRendererEntry);
   const auto flip = Entry<TFlip>(kFlipEntry);
-  EXPECT_EQ(load(2), nullptr);
+  EXPECT_EQ(load(kRendererInterfaceVersion + 1), nullptr);
   EXPECT_EQ(messages_.Take(),
             Messages{"DLL is not compatible with the current renderer interface!"});
   const std::vector<uint32_t> frame(320 * 240 / 2);
@@ -97,7 +97,7 @@ TEST_F(VidPrismLibraryTest, RunsAFrameThroughTheEntries) {
   const TRendererInfo* info = load(kRendererInterfaceVersion);
   ASSERT_NE(info, nullptr);
   EXPECT_STREQ(info->Description, "Orlenks DirectX rendering plugin for Pellix64!");
-  EXPECT_EQ(info->Version, 1);
+  EXPECT_EQ(info->Version, 2);
   EXPECT_EQ(info->DateCode, 0x20000620u);
 
   const test::TRect area{0, 0, 128, 96};
