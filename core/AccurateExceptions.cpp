@@ -1,5 +1,6 @@
 #include "core/AccurateExceptions.h"
 
+#include "common/HexText.h"
 #include "core/CpuState.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
@@ -90,6 +91,28 @@ void TakeInterrupt() {
   cause &= ~(kCauseCodeMask | kCauseCeMask);
   const uint32_t base = (Cop0Regs[STATUS] & kStatusBEV) != 0 ? kBootVectorBase : kVectorBase;
   PostImmediateTransfer(base + kGeneralOffset);
+}
+
+std::string ExceptionLine(uint32_t code) {
+  static constexpr const char* kNames[32] = {"interrupt",
+                                             "TLB modified",
+                                             "TLB miss on load",
+                                             "TLB miss on store",
+                                             "address error on load",
+                                             "address error on store",
+                                             "bus error on fetch",
+                                             "bus error on data",
+                                             "syscall",
+                                             "breakpoint",
+                                             "reserved instruction",
+                                             "coprocessor unusable",
+                                             "overflow",
+                                             "trap",
+                                             nullptr,
+                                             "floating point"};
+  const char* name = code < 32 && kNames[code] != nullptr ? kNames[code] : "reserved";
+  return "Exception " + std::to_string(code) + " (" + name + ") EPC " + Hex8(Cop0Regs[EPC]) +
+         " BadVAddr " + Hex8(Cop0Regs[BADVADDR]);
 }
 
 TPrivilege CurrentPrivilege() {

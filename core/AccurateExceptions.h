@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vantor {
 
@@ -56,6 +57,9 @@ void RaiseTlbException(uint64_t address, uint32_t code, bool refill, bool wide);
 
 // The interrupt exception at the end of a step, entered before the next instruction.
 void TakeInterrupt();
+
+// The console line that names an exception just taken: its code and name, EPC and BadVAddr.
+std::string ExceptionLine(uint32_t code);
 
 // The privilege an access is made with: kernel (also under EXL or ERL), supervisor or user.
 enum class TPrivilege : uint8_t { Kernel, Supervisor, User };
