@@ -132,7 +132,6 @@ constexpr uint32_t kIndexWritable = 0x0000003F;
 constexpr uint32_t kEntryLoWritable = 0x3FFFFFFF;
 constexpr uint32_t kPageMaskWritable = 0x01FFE000;
 constexpr uint32_t kEntryHiWritable = 0xFFFFE0FF;
-constexpr uint32_t kTlbNumberMask = 0x0000001F;
 
 uint32_t ReadCop0(uint32_t reg) {
   return reg == RANDOM ? accurate::TlbRandom() : Cop0Regs[reg];
