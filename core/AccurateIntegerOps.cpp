@@ -9,15 +9,13 @@
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
+#include "core/Semantics.h"
 #include "memory/AddressMap.h"
 
 namespace vantor::accurate {
 
 namespace {
 
-uint32_t RsLo(uint32_t w) {
-  return LowWord(Gpr[Rs(w)]);
-}
 uint32_t RtLo(uint32_t w) {
   return LowWord(Gpr[Rt(w)]);
 }
@@ -26,6 +24,13 @@ uint32_t RtLo(uint32_t w) {
 void SetHiLo32(uint32_t hi, uint32_t lo) {
   AccurateHi = Sext32(hi);
   AccurateLo = Sext32(lo);
+}
+
+// The 32-bit multiplies and divides compute as the default machine's (Semantics.h: the product,
+// or the quotient in the low word and the remainder in the high word); HI and LO then take the
+// halves sign-extended.
+void SetFromLoHi(uint64_t loHi) {
+  SetHiLo32(HighWord(loHi), LowWord(loHi));
 }
 
 bool Fr() {
@@ -48,34 +53,16 @@ void MTLO(uint32_t w) {
 }
 
 void MULT(uint32_t w) {
-  const auto product = static_cast<uint64_t>(int64_t{static_cast<int32_t>(RsLo(w))} *
-                                             int64_t{static_cast<int32_t>(RtLo(w))});
-  SetHiLo32(HighWord(product), LowWord(product));
+  SetFromLoHi(sem::Mult(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 void MULTU(uint32_t w) {
-  const uint64_t product = uint64_t{RsLo(w)} * RtLo(w);
-  SetHiLo32(HighWord(product), LowWord(product));
+  SetFromLoHi(sem::MultU(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
-
-// A zero divisor gives a quotient of all ones (1 for a negative dividend) and the dividend as
-// remainder; the most negative number divided by -1 gives itself with remainder 0.
 void DIV(uint32_t w) {
-  const auto dividend = static_cast<int32_t>(RsLo(w));
-  const auto divisor = static_cast<int32_t>(RtLo(w));
-  if (divisor == 0)
-    SetHiLo32(static_cast<uint32_t>(dividend), dividend < 0 ? 1 : 0xFFFFFFFF);
-  else if (dividend == INT32_MIN && divisor == -1)
-    SetHiLo32(0, 0x80000000);
-  else
-    SetHiLo32(static_cast<uint32_t>(dividend % divisor), static_cast<uint32_t>(dividend / divisor));
+  SetFromLoHi(sem::Div(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 void DIVU(uint32_t w) {
-  const uint32_t dividend = RsLo(w);
-  const uint32_t divisor = RtLo(w);
-  if (divisor == 0)
-    SetHiLo32(dividend, 0xFFFFFFFF);
-  else
-    SetHiLo32(dividend % divisor, dividend / divisor);
+  SetFromLoHi(sem::DivU(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 
 void DMULT(uint32_t w) {
