@@ -4,9 +4,9 @@
    resume address in kernel mode. Cases: address errors (load, store, delay slot, fetch, 64-bit
    address in 32-bit mode, kernel address from user mode), COP0 from user mode, TLB refill through
    both vectors and under EXL, TLB invalid and modified, loads through mapped pages (4 KB and
-   16 KB), ASID switches, an overwritten entry, TLBP, TLBR, Wired, Random and TLBWR, SYSCALL,
-   BREAK, the traps, overflow of all six forms, reserved encodings, COP1 unusable and the FPU's
-   exceptions. Words are recorded one after the other from RECORDS on; the registers an
+   16 KB), ASID switches, an overwritten entry, TLBP, TLBR, Wired, Random and TLBWR, SYSCALL
+   (also in a delay slot), BREAK (also under EXL, which keeps EPC and BD), the traps, overflow
+   of all six forms, reserved encodings, COP1 unusable and the FPU's exceptions. Words are recorded one after the other from RECORDS on; the registers an
    instruction would have written are recorded after it to show that it wrote nothing. */
 #include "vantor.inc"
 
@@ -269,6 +269,20 @@ _start:
   /* SYSCALL, BREAK and the traps. */
   fault syscall                         /* 15 */
   fault break                           /* 16 */
+  la    $s5, 1f                         /* 16a: SYSCALL in a delay slot */
+  la    $s7, 2f
+1:
+  bne   $zero, $s5, 2f                  /* taken: the slot raises */
+  syscall
+  nop
+2:
+  li    $t1, STATUS_KERNEL | STATUS_EXL  /* 16b: BREAK under EXL keeps EPC */
+  mtc0  $t1, C0_STATUS
+  li    $s5, 0x00FEDCB0
+  mtc0  $s5, C0_EPC
+  la    $s7, 3f
+  break
+3:
   li    $t0, 7
   li    $t1, 7
   fault teq $t0, $t1                    /* 17 */

@@ -79,6 +79,8 @@ TEST_F(AccurateExceptionsRomTest, EveryCaseRecordsWhatTheProcessorSets) {
 
   ExpectFault("SYSCALL", Cause(8));
   ExpectFault("BREAK", Cause(9));
+  ExpectFault("SYSCALL in a delay slot", kBD | Cause(8));
+  ExpectFault("BREAK under EXL keeps EPC and BD", kBD | Cause(9));
   for (const char* trap : {"TEQ", "TGEI", "TLTIU", "TNEI"})
     ExpectFault(trap, Cause(13));
   EXPECT_EQ(Next(), 0x600Du) << "traps not taken";
