@@ -163,7 +163,7 @@ void WriteCop0(uint32_t reg, uint32_t value) {
       return;
     case ENTRYHI:
       Cop0Regs[ENTRYHI] = value & kEntryHiWritable;
-      FetchStale = true;  // the ASID names other entries
+      RefetchNext();  // the ASID names other entries
       return;
     case WIRED:
       Cop0Regs[WIRED] = value & kIndexWritable;
@@ -175,7 +175,7 @@ void WriteCop0(uint32_t reg, uint32_t value) {
       return;  // read-only
     case STATUS:
       Cop0Regs[STATUS] = value;
-      FetchStale = true;  // the segments the fetch may use changed
+      RefetchNext();  // the segments the fetch may use changed
       return;
     default:
       Cop0Regs[reg] = value;
@@ -359,7 +359,6 @@ void AccurateReset() {
     word = 0;
   accurate::RestartRandom();
   FetchFaulted = false;
-  FetchStale = false;
   RdpReset();
   RspReset();
   AudioReset(VideoClockHz());

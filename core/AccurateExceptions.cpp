@@ -7,7 +7,6 @@
 
 namespace vantor {
 
-bool StepInDelaySlot = false;
 uint32_t RaisedException = kNoException;
 
 namespace {
@@ -29,7 +28,7 @@ void Enter(uint32_t code, uint32_t coprocessor, uint32_t offset) {
   uint32_t& status = Cop0Regs[STATUS];
   uint32_t& cause = Cop0Regs[CAUSE];
   if ((status & kStatusEXL) == 0) {
-    if (StepInDelaySlot) {
+    if (BranchState == kBranchImmediate) {
       cause |= kCauseBD;
       Cop0Regs[EPC] = PC.Lo - 4;
     } else {

@@ -35,16 +35,15 @@ inline constexpr uint32_t kStatusCU0 = 0x10000000;
 inline constexpr uint32_t kStatusCU1 = 0x20000000;
 inline constexpr uint32_t kStatusCU2 = 0x40000000;
 
-// True while the step's instruction is a branch's delay slot; the accurate step sets it.
-extern bool StepInDelaySlot;
-
 // The code of the last exception an instruction raised since the flag was cleared; the debugger
 // clears it before a step and stops on it after. kNoException when none.
 inline constexpr uint32_t kNoException = 0xFFFFFFFF;
 extern uint32_t RaisedException;
 
 // Enters the exception vector for the current instruction: EPC and CAUSE.BD name it (or the
-// branch before its delay slot) unless EXL was already set, which leaves both alone.
+// branch before its delay slot) unless EXL was already set, which leaves both alone. An
+// instruction raises before it posts any transfer of its own, so a transfer pending now is the
+// one whose delay slot it is.
 // `coprocessor` goes to CAUSE.CE (coprocessor unusable).
 void RaiseException(uint32_t code, uint32_t coprocessor = 0);
 

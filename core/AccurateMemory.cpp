@@ -4,12 +4,12 @@
 #include "core/Cop0.h"
 #include "core/CpuState.h"
 #include "core/RegisterAccess.h"
+#include "core/Transfer.h"
 #include "memory/AddressMap.h"
 
 namespace vantor {
 
 bool FetchFaulted = false;
-bool FetchStale = false;
 
 namespace {
 
@@ -124,10 +124,13 @@ std::optional<uint32_t> TranslateAddress(uint64_t address, TAccessKind kind) {
 }
 
 void SetAccurateFetch(uint32_t pc) {
-  FetchStale = false;
   const TTranslation t = LookUpAddress(Sext32(pc), TAccessKind::Fetch);
   FetchFaulted = (pc & 3) != 0 || t.result != TTranslation::Mapped;
   InstrPtr = FetchFaulted ? &kNoWord : reinterpret_cast<const uint32_t*>(HostAddress(t.address));
+}
+
+void RefetchNext() {
+  if (BranchState == kBranchNone) PostImmediateTransfer(PC.Lo + 4);
 }
 
 void RaiseFetchFault() {

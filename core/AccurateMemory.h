@@ -33,8 +33,9 @@ void SetAccurateFetch(uint32_t pc);
 
 // Set when the fetch at PC faulted; the step then raises the fault instead of running a word.
 extern bool FetchFaulted;
-// Set when the TLB or ASID changed, so the fetch pointer of the current page is looked up again.
-extern bool FetchStale;
+// The TLB, the ASID or the segments changed: the next instruction is fetched through them again
+// (a transfer to it, unless one is pending already, which fetches anyway).
+void RefetchNext();
 
 // Raises the fetch fault of PC (with FetchFaulted set).
 void RaiseFetchFault();

@@ -42,7 +42,7 @@ void Write(uint32_t index) {
       .OddValid = static_cast<uint8_t>((lo1 >> 1) & 1),
   };
   // The page being fetched from may have been mapped by the old entry.
-  FetchStale = true;
+  RefetchNext();
 }
 
 uint32_t EntryLo(uint32_t pfn, uint32_t cache, uint8_t dirty, uint8_t valid, uint8_t global) {
@@ -69,7 +69,7 @@ void TLBR(uint32_t) {
       EntryLo(entry.EvenPfn, entry.EvenCache, entry.EvenDirty, entry.EvenValid, entry.Global);
   Cop0Regs[ENTRYLO1] =
       EntryLo(entry.OddPfn, entry.OddCache, entry.OddDirty, entry.OddValid, entry.Global);
-  FetchStale = true;  // the ASID may have changed
+  RefetchNext();  // the ASID may have changed
 }
 
 void TLBWI(uint32_t) {

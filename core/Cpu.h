@@ -65,11 +65,11 @@ template <bool kAccurate = false>
   }
   // Consecutive pages need not be consecutive in host memory (SP memories, TLB-mapped pages):
   // entering a new page fetches from that page's own storage.
-  if constexpr (kAccurate) {
-    if ((PC.Lo & 0xFFF) == 0 || FetchStale) [[unlikely]]
+  if ((PC.Lo & 0xFFF) == 0) [[unlikely]] {
+    if constexpr (kAccurate)
       SetAccurateFetch(PC.Lo);
-  } else if ((PC.Lo & 0xFFF) == 0) [[unlikely]] {
-    SetInstrPtr(PC.Lo);
+    else
+      SetInstrPtr(PC.Lo);
   }
 }
 
@@ -88,8 +88,6 @@ template <bool kAccurate = false>
 [[gnu::always_inline]] inline bool CpuStep() {
   const uint32_t word = FetchWord();
   if constexpr (kAccurate) {
-    // A step that starts with a transfer pending runs a delay slot.
-    StepInDelaySlot = BranchState == kBranchImmediate;
     if (FetchFaulted) [[unlikely]] {
       RaiseFetchFault();
     } else if (word != 0) {
