@@ -109,5 +109,31 @@ TEST_F(AccurateAddressTest, BootVectorsWhileBevIsSet) {
   }
 }
 
+// A TLBWI that remaps the page the program runs in: the next instruction comes from the new
+// physical page, not from the host page the fetch pointer held.
+TEST_F(AccurateAddressTest, RewritingTheRunningPagesEntryFetchesFromTheNewPage) {
+  Cop0Regs[STATUS] = 0;
+  TlbEntry& entry = Tlb[0];
+  entry = TlbEntry{};
+  entry.Global = 1;
+  entry.EvenPfn = 0x10;
+  entry.EvenValid = 1;
+  Poke(0x80010000, 0x42000002);  // tlbwi
+  Poke(0x80010004, 0x25290001);  // addiu t1, t1, 1
+  Poke(0x80020004, 0x25290100);  // addiu t1, t1, 0x100
+  Cop0Regs[INDEX] = 0;
+  Cop0Regs[ENTRYHI] = 0;
+  Cop0Regs[PAGEMASK] = 0;
+  Cop0Regs[ENTRYLO0] = 0x20 << 6 | 3;  // physical 0x20000, valid, global
+  Cop0Regs[ENTRYLO1] = 1;
+  Gpr[9] = 0;
+  PC.Lo = 0;
+  BranchState = kBranchNone;
+  SetAccurateFetch(0);
+  Step(2);
+  EXPECT_EQ(Gpr[9], 0x100u);
+  EXPECT_EQ(PC.Lo, 8u);
+}
+
 }  // namespace
 }  // namespace vantor
