@@ -1,10 +1,10 @@
 // The accurate-hardware mode: a second behaviour of the machine, chosen for a whole run, that
 // follows the real r4300i and the console where the default machine deliberately differs (the
 // video current line, the FPU with Status.FR and FCR31, 64-bit HI and LO, LDL/LDR/SDL/SDR and
-// LL/SC, the MI interrupt mask, CAUSE writes, the boot code's COP0 values). Everything the mode
-// changes lives in the files named Accurate*: its own decode tables, which the step uses when
-// instantiated for this mode, and its own handlers for the register pages that differ. The
-// default machine's code has no test of the mode anywhere.
+// LL/SC, the MI interrupt mask, CAUSE writes, the boot code's COP0 values, every exception and a
+// real TLB). Everything the mode changes lives in the files named Accurate*: its own decode
+// tables, which the step uses when instantiated for this mode, and its own handlers for the
+// register pages that differ. The default machine's code has no test of the mode anywhere.
 #pragma once
 
 #include <array>
@@ -37,8 +37,10 @@ inline constexpr uint32_t kStatusFR = 0x04000000;
 // FCR31 fields beyond the condition bit.
 inline constexpr uint32_t kFcr31RoundingMode = 0x00000003;
 inline constexpr uint32_t kFcr31FlagShift = 2;    // sticky flags, bits 2-6
+inline constexpr uint32_t kFcr31EnableShift = 7;  // enables, bits 7-11
 inline constexpr uint32_t kFcr31CauseShift = 12;  // cause bits, 12-17
 inline constexpr uint32_t kFcr31CauseMask = 0x0003F000;
+inline constexpr uint32_t kFcr31Unimplemented = 0x00020000;  // cause E: unimplemented operation
 // Exception bits, as they sit in the flag and cause fields once shifted.
 inline constexpr uint32_t kFpInexact = 1 << 0;
 inline constexpr uint32_t kFpUnderflow = 1 << 1;

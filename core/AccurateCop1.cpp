@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "core/Accurate.h"
+#include "core/AccurateExceptions.h"
 #include "core/AccurateOps.h"
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
@@ -84,10 +85,17 @@ typename Fp<T>::Bits Result(T value) {
   return std::isnan(value) ? Fp<T>::kDefaultNan : std::bit_cast<typename Fp<T>::Bits>(value);
 }
 
-// The instruction's exceptions become the cause bits and join the sticky flags.
-void SetCause(uint32_t exceptions) {
-  FCR31 =
-      (FCR31 & ~kFcr31CauseMask) | exceptions << kFcr31CauseShift | exceptions << kFcr31FlagShift;
+// The instruction's exceptions become the cause bits. When one of them is enabled, the
+// floating-point exception is raised and the instruction writes nothing (true); otherwise they
+// join the sticky flags and the instruction completes.
+bool Trapped(uint32_t exceptions) {
+  FCR31 = (FCR31 & ~kFcr31CauseMask) | exceptions << kFcr31CauseShift;
+  if ((exceptions & FCR31 >> kFcr31EnableShift) != 0) {
+    RaiseException(kExcFloatingPoint);
+    return true;
+  }
+  FCR31 |= exceptions << kFcr31FlagShift;
+  return false;
 }
 
 // One host operation in FCR31's rounding mode, with the host's exception flags cleared before it
@@ -120,8 +128,11 @@ class HostOperation {
   uint32_t mode_;
 };
 
-void Reserved(uint32_t w) {
-  cop1::IllegalCop1Ex(w);
+// What the unit does not do in hardware (reserved formats and functions): the unimplemented
+// operation exception, which no enable bit masks.
+void Unimplemented(uint32_t) {
+  FCR31 = (FCR31 & ~kFcr31CauseMask) | kFcr31Unimplemented;
+  RaiseException(kExcFloatingPoint);
 }
 
 // fd = op(fs, ft) in the instruction's precision. A NaN operand gives the default NaN, and the
@@ -132,8 +143,8 @@ void ArithmeticIn(uint32_t w, Op op, bool binary) {
   const auto a = F::Read(Fs(w));
   const auto b = binary ? F::Read(Ft(w)) : a;
   if (IsNan<T>(a) || IsNan<T>(b)) {
-    F::Write(Fd(w), F::kDefaultNan);
-    SetCause(IsSignalling<T>(a) || IsSignalling<T>(b) ? kFpInvalid : 0u);
+    if (!Trapped(IsSignalling<T>(a) || IsSignalling<T>(b) ? kFpInvalid : 0u))
+      F::Write(Fd(w), F::kDefaultNan);
     return;
   }
   uint32_t exceptions;
@@ -146,8 +157,7 @@ void ArithmeticIn(uint32_t w, Op op, bool binary) {
     exceptions = HostOperation::Exceptions();
     result = Result<T>(r);
   }
-  F::Write(Fd(w), result);
-  SetCause(exceptions);
+  if (!Trapped(exceptions)) F::Write(Fd(w), result);
 }
 template <typename Op>
 void Arithmetic(uint32_t w, Op op, bool binary = true) {
@@ -159,7 +169,7 @@ void Arithmetic(uint32_t w, Op op, bool binary = true) {
       ArithmeticIn<double>(w, op, binary);
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -170,12 +180,10 @@ void SignIn(uint32_t w, bool absolute) {
   using F = Fp<T>;
   const auto a = F::Read(Fs(w));
   if (IsNan<T>(a)) {
-    F::Write(Fd(w), F::kDefaultNan);
-    SetCause(IsSignalling<T>(a) ? kFpInvalid : 0u);
+    if (!Trapped(IsSignalling<T>(a) ? kFpInvalid : 0u)) F::Write(Fd(w), F::kDefaultNan);
     return;
   }
-  F::Write(Fd(w), absolute ? a & ~F::kSignBit : a ^ F::kSignBit);
-  SetCause(0);
+  if (!Trapped(0)) F::Write(Fd(w), absolute ? a & ~F::kSignBit : a ^ F::kSignBit);
 }
 void Sign(uint32_t w, bool absolute) {
   switch (Fmt(w)) {
@@ -186,7 +194,7 @@ void Sign(uint32_t w, bool absolute) {
       SignIn<double>(w, absolute);
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -229,7 +237,7 @@ template <typename Int>
 void ToInteger(uint32_t w, Rounding rounding) {
   double value;
   if (!FloatSource(w, value)) {
-    Reserved(w);
+    Unimplemented(w);
     return;
   }
   constexpr double kLimit = -static_cast<double>(std::numeric_limits<Int>::min());
@@ -240,11 +248,11 @@ void ToInteger(uint32_t w, Rounding rounding) {
     result = static_cast<Int>(rounded);
     exceptions = rounded != value ? kFpInexact : 0u;
   }
+  if (Trapped(exceptions)) return;
   if constexpr (sizeof(Int) == 4)
     Cop1Regs[Fd(w)] = static_cast<uint32_t>(result);
   else
     WriteFpr64(Fd(w), static_cast<uint64_t>(result));
-  SetCause(exceptions);
 }
 
 // A conversion by the host from the source format to T, in FCR31's rounding mode.
@@ -259,15 +267,14 @@ void Convert(uint32_t w, From source) {
     exceptions = HostOperation::Exceptions();
     result = Result<T>(r);
   }
-  Fp<T>::Write(Fd(w), result);
-  SetCause(exceptions);
+  if (!Trapped(exceptions)) Fp<T>::Write(Fd(w), result);
 }
 template <typename T, typename From>
 void ConvertFloat(uint32_t w) {
   const auto bits = Fp<From>::Read(Fs(w));
   if (IsNan<From>(bits)) {
-    Fp<T>::Write(Fd(w), Fp<T>::kDefaultNan);
-    SetCause(IsSignalling<From>(bits) ? kFpInvalid : 0u);
+    if (!Trapped(IsSignalling<From>(bits) ? kFpInvalid : 0u))
+      Fp<T>::Write(Fd(w), Fp<T>::kDefaultNan);
     return;
   }
   Convert<T>(w, std::bit_cast<From>(bits));
@@ -293,8 +300,8 @@ void CompareIn(uint32_t w) {
   }
   const bool invalid =
       unordered && ((condition & 8) != 0 || IsSignalling<T>(a) || IsSignalling<T>(b));
-  FCR31 = holds ? FCR31 | kFcr31Condition : FCR31 & ~kFcr31Condition;
-  SetCause(invalid ? kFpInvalid : 0u);
+  if (!Trapped(invalid ? kFpInvalid : 0u))
+    FCR31 = holds ? FCR31 | kFcr31Condition : FCR31 & ~kFcr31Condition;
 }
 
 void ADD(uint32_t w) {
@@ -329,7 +336,7 @@ void MOV(uint32_t w) {
       WriteFpr64(Fd(w), AccurateFpr64(Fs(w)));
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -377,7 +384,7 @@ void CVT_S(uint32_t w) {
       Convert<float>(w, static_cast<int64_t>(AccurateFpr64(Fs(w))));
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -393,7 +400,7 @@ void CVT_D(uint32_t w) {
       Convert<double>(w, static_cast<int64_t>(AccurateFpr64(Fs(w))));
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -407,7 +414,7 @@ void Compare(uint32_t w) {
       CompareIn<double>(w);
       break;
     default:
-      Reserved(w);
+      Unimplemented(w);
       break;
   }
 }
@@ -426,14 +433,19 @@ void CFC1(uint32_t w) {
     value = FCR31;
   Gpr[Rt(w)] = Sext32(value);
 }
-// FCR0 is read-only; FCR31 keeps only the bits that exist.
+// FCR0 is read-only; FCR31 keeps only the bits that exist. A cause bit written with its enable
+// set (or the unimplemented one) raises the floating-point exception at once.
 void CTC1(uint32_t w) {
-  if (Fs(w) == 31) FCR31 = LowWord(Gpr[Rt(w)]) & kFcr31Writable;
+  if (Fs(w) != 31) return;
+  FCR31 = LowWord(Gpr[Rt(w)]) & kFcr31Writable;
+  const uint32_t cause = FCR31 >> kFcr31CauseShift;
+  if ((cause & (FCR31 >> kFcr31EnableShift | kFcr31Unimplemented >> kFcr31CauseShift)) != 0)
+    RaiseException(kExcFloatingPoint);
 }
 
 const std::array<OpcodeHandler, 64> kFunctionTable = [] {
   std::array<OpcodeHandler, 64> table;
-  table.fill(cop1::IllegalCop1Ex);
+  table.fill(Unimplemented);
   const OpcodeHandler first16[16] = {ADD,     SUB,     MUL,     DIV,     SQRT,   ABS,
                                      MOV,     NEG,     ROUND_L, TRUNC_L, CEIL_L, FLOOR_L,
                                      ROUND_W, TRUNC_W, CEIL_W,  FLOOR_W};
@@ -457,8 +469,9 @@ void BC1(uint32_t w) {
 
 const std::array<OpcodeHandler, 32> kCop1Table = [] {
   std::array<OpcodeHandler, 32> table;
-  for (size_t i = 0; i < 32; ++i)
-    table[i] = Cop1Table[i];
+  table.fill(Unimplemented);
+  table[0] = Cop1Table[0];  // MFC1
+  table[4] = Cop1Table[4];  // MTC1
   table[1] = DMFC1;
   table[2] = CFC1;
   table[5] = DMTC1;
@@ -472,7 +485,7 @@ const std::array<OpcodeHandler, 32> kCop1Table = [] {
 }  // namespace
 
 void Cop1Op(uint32_t w) {
-  kCop1Table[Fmt(w)](w);
+  if (CoprocessorUsable(1)) kCop1Table[Fmt(w)](w);
 }
 
 }  // namespace vantor::accurate

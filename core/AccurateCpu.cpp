@@ -6,6 +6,8 @@
 #include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
+#include "core/AccurateExceptions.h"
+#include "core/AccurateMemory.h"
 #include "core/AccurateOps.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
@@ -125,9 +127,19 @@ uint32_t VideoClockHz() {
   return PalCartridge() ? kPalVideoClockHz : kNtscVideoClockHz;
 }
 
-void MTC0(uint32_t w) {
-  const uint32_t value = LowWord(Gpr[Rt(w)]);
-  switch (Rd(w)) {
+// The fields of the TLB's registers that exist; the rest read 0.
+constexpr uint32_t kIndexWritable = 0x0000003F;
+constexpr uint32_t kEntryLoWritable = 0x3FFFFFFF;
+constexpr uint32_t kPageMaskWritable = 0x01FFE000;
+constexpr uint32_t kEntryHiWritable = 0xFFFFE0FF;
+
+uint32_t ReadCop0(uint32_t reg) {
+  return reg == RANDOM ? accurate::TlbRandom() : Cop0Regs[reg];
+}
+
+// The registers are 32 bits wide here: DMTC0 keeps the low word, as MTC0 does.
+void WriteCop0(uint32_t reg, uint32_t value) {
+  switch (reg) {
     case CAUSE:
       Cop0Regs[CAUSE] = (Cop0Regs[CAUSE] & ~kCauseSoftware) | (value & kCauseSoftware);
       return;
@@ -136,13 +148,49 @@ void MTC0(uint32_t w) {
       [[fallthrough]];
     case COUNT:
       // The next match moves with either register.
-      Cop0Regs[Rd(w)] = value;
+      Cop0Regs[reg] = value;
       ScheduleCompare();
       return;
+    case INDEX:
+      Cop0Regs[INDEX] = (Cop0Regs[INDEX] & ~kIndexWritable) | (value & kIndexWritable);
+      return;
+    case ENTRYLO0:
+    case ENTRYLO1:
+      Cop0Regs[reg] = value & kEntryLoWritable;
+      return;
+    case PAGEMASK:
+      Cop0Regs[PAGEMASK] = value & kPageMaskWritable;
+      return;
+    case ENTRYHI:
+      Cop0Regs[ENTRYHI] = value & kEntryHiWritable;
+      RefetchNext();  // the ASID names other entries
+      return;
+    case WIRED:
+      Cop0Regs[WIRED] = value & kIndexWritable;
+      accurate::RestartRandom();
+      return;
+    case RANDOM:
+    case BADVADDR:
+    case PREVID:
+      return;  // read-only
+    case STATUS:
+      Cop0Regs[STATUS] = value;
+      RefetchNext();  // the segments the fetch may use changed
+      return;
     default:
-      break;
+      Cop0Regs[reg] = value;
+      return;
   }
-  Cop0Regs[Rd(w)] = value;
+}
+
+void MFC0(uint32_t w) {
+  if (CoprocessorUsable(0)) Gpr[Rt(w)] = Sext32(ReadCop0(Rd(w)));
+}
+void DMFC0(uint32_t w) {
+  if (CoprocessorUsable(0)) Gpr[Rt(w)] = Sext32(ReadCop0(Rd(w)));
+}
+void MTC0(uint32_t w) {
+  if (CoprocessorUsable(0)) WriteCop0(Rd(w), LowWord(Gpr[Rt(w)]));
 }
 
 // Returns without a delay slot and breaks any load-linked sequence.
@@ -166,24 +214,34 @@ std::array<OpcodeHandler, N> CopyOf(const OpcodeHandler (&table)[N]) {
 }
 
 const std::array<OpcodeHandler, 64> kCop0FunctionTable = [] {
-  auto table = CopyOf(Cop0FunctionTable);
+  using namespace accurate;
+  std::array<OpcodeHandler, 64> table;
+  table.fill(Reserved);
+  table[1] = TLBR;
+  table[2] = TLBWI;
+  table[6] = TLBWR;
+  table[8] = TLBP;
   table[24] = ERET;
   return table;
 }();
 
 void Cop0Function(uint32_t w) {
-  kCop0FunctionTable[Funct(w)](w);
+  if (CoprocessorUsable(0)) kCop0FunctionTable[Funct(w)](w);
 }
 
 const std::array<OpcodeHandler, 32> kCop0Table = [] {
-  auto table = CopyOf(Cop0Table);
+  std::array<OpcodeHandler, 32> table;
+  table.fill(accurate::Reserved);
+  table[0] = MFC0;
+  table[1] = DMFC0;
   table[4] = MTC0;
+  table[5] = MTC0;
   table[16] = Cop0Function;
   return table;
 }();
 
 void Cop0(uint32_t w) {
-  kCop0Table[Rs(w)](w);
+  if (CoprocessorUsable(0)) kCop0Table[Rs(w)](w);
 }
 
 const std::array<OpcodeHandler, 64> kSpecialTable = [] {
@@ -202,11 +260,43 @@ const std::array<OpcodeHandler, 64> kSpecialTable = [] {
   table[0x1D] = DMULTU;
   table[0x1E] = DDIV;
   table[0x1F] = DDIVU;
+  table[0x0C] = SYSCALL;
+  table[0x0D] = BREAK;
+  table[0x20] = accurate::ADD;
+  table[0x22] = accurate::SUB;
+  table[0x2C] = accurate::DADD;
+  table[0x2E] = accurate::DSUB;
+  table[0x30] = TGE;
+  table[0x31] = TGEU;
+  table[0x32] = TLT;
+  table[0x33] = TLTU;
+  table[0x34] = TEQ;
+  table[0x36] = TNE;
+  for (size_t funct : {0x01, 0x05, 0x0A, 0x0B, 0x0E, 0x15, 0x28, 0x29, 0x35, 0x37, 0x39, 0x3D})
+    table[funct] = Reserved;
   return table;
 }();
 
 void Special(uint32_t w) {
   kSpecialTable[Funct(w)](w);
+}
+
+const std::array<OpcodeHandler, 32> kRegImmTable = [] {
+  using namespace accurate;
+  auto table = CopyOf(RegImmTable);
+  for (OpcodeHandler& handler : table)
+    if (handler == UnimplementedRegImm) handler = Reserved;
+  table[0x08] = TGEI;
+  table[0x09] = TGEIU;
+  table[0x0A] = TLTI;
+  table[0x0B] = TLTIU;
+  table[0x0C] = TEQI;
+  table[0x0E] = TNEI;
+  return table;
+}();
+
+void RegImm(uint32_t w) {
+  kRegImmTable[Rt(w)](w);
 }
 
 }  // namespace
@@ -215,9 +305,34 @@ const std::array<OpcodeHandler, 64> AccurateOpcodeTable = [] {
   using namespace accurate;
   auto table = CopyOf(OpcodeTable);
   table[0x00] = Special;
+  table[0x01] = RegImm;
   table[0x02] = accurate::J;
+  table[0x08] = accurate::ADDI;
   table[0x10] = Cop0;
   table[0x11] = accurate::Cop1Op;
+  table[0x18] = accurate::DADDI;
+  for (size_t op : {0x13, 0x1C, 0x1D, 0x1E, 0x1F, 0x33, 0x3B})
+    table[op] = Reserved;
+  for (size_t op : {0x12, 0x32, 0x36, 0x3A, 0x3E})
+    table[op] = Cop2;
+  table[0x20] = accurate::LB;
+  table[0x21] = accurate::LH;
+  table[0x22] = accurate::LWL;
+  table[0x23] = accurate::LW;
+  table[0x24] = accurate::LBU;
+  table[0x25] = accurate::LHU;
+  table[0x26] = accurate::LWR;
+  table[0x27] = accurate::LWU;
+  table[0x28] = accurate::SB;
+  table[0x29] = accurate::SH;
+  table[0x2A] = accurate::SWL;
+  table[0x2B] = accurate::SW;
+  table[0x2E] = accurate::SWR;
+  table[0x2F] = accurate::CACHE;
+  table[0x31] = accurate::LWC1;
+  table[0x37] = accurate::LD;
+  table[0x39] = accurate::SWC1;
+  table[0x3F] = accurate::SD;
   table[0x1A] = LDL;
   table[0x1B] = LDR;
   table[0x2C] = SDL;
@@ -242,6 +357,8 @@ void AccurateReset() {
   LLBit = false;
   for (uint32_t& word : Cop1Upper)
     word = 0;
+  accurate::RestartRandom();
+  FetchFaulted = false;
   RdpReset();
   RspReset();
   AudioReset(VideoClockHz());

@@ -4,19 +4,18 @@
 #include <cstdint>
 
 #include "core/Accurate.h"
+#include "core/AccurateAccess.h"
 #include "core/AccurateOps.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
+#include "core/Semantics.h"
 #include "memory/AddressMap.h"
 
 namespace vantor::accurate {
 
 namespace {
 
-uint32_t RsLo(uint32_t w) {
-  return LowWord(Gpr[Rs(w)]);
-}
 uint32_t RtLo(uint32_t w) {
   return LowWord(Gpr[Rt(w)]);
 }
@@ -27,25 +26,11 @@ void SetHiLo32(uint32_t hi, uint32_t lo) {
   AccurateLo = Sext32(lo);
 }
 
-uint32_t Address(uint32_t w) {
-  return LowWord(Gpr[Rs(w)]) + SImm32(w);
-}
-
-uint32_t ReadWord(uint32_t address) {
-  const uint32_t page = address >> 12;
-  return ReadTable[page](page, address & 0xFFF);
-}
-void WriteWord(uint32_t address, uint32_t value) {
-  const uint32_t page = address >> 12;
-  WriteTable[page](page, address & 0xFFF, value);
-}
-// A double word is aligned to 8, so both of its words lie in one page.
-uint64_t ReadDouble(uint32_t address) {
-  return uint64_t{ReadWord(address)} << 32 | ReadWord(address + 4);
-}
-void WriteDouble(uint32_t address, uint64_t value) {
-  WriteWord(address, HighWord(value));
-  WriteWord(address + 4, LowWord(value));
+// The 32-bit multiplies and divides compute as the default machine's (Semantics.h: the product,
+// or the quotient in the low word and the remainder in the high word); HI and LO then take the
+// halves sign-extended.
+void SetFromLoHi(uint64_t loHi) {
+  SetHiLo32(HighWord(loHi), LowWord(loHi));
 }
 
 bool Fr() {
@@ -68,34 +53,16 @@ void MTLO(uint32_t w) {
 }
 
 void MULT(uint32_t w) {
-  const auto product = static_cast<uint64_t>(int64_t{static_cast<int32_t>(RsLo(w))} *
-                                             int64_t{static_cast<int32_t>(RtLo(w))});
-  SetHiLo32(HighWord(product), LowWord(product));
+  SetFromLoHi(sem::Mult(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 void MULTU(uint32_t w) {
-  const uint64_t product = uint64_t{RsLo(w)} * RtLo(w);
-  SetHiLo32(HighWord(product), LowWord(product));
+  SetFromLoHi(sem::MultU(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
-
-// A zero divisor gives a quotient of all ones (1 for a negative dividend) and the dividend as
-// remainder; the most negative number divided by -1 gives itself with remainder 0.
 void DIV(uint32_t w) {
-  const auto dividend = static_cast<int32_t>(RsLo(w));
-  const auto divisor = static_cast<int32_t>(RtLo(w));
-  if (divisor == 0)
-    SetHiLo32(static_cast<uint32_t>(dividend), dividend < 0 ? 1 : 0xFFFFFFFF);
-  else if (dividend == INT32_MIN && divisor == -1)
-    SetHiLo32(0, 0x80000000);
-  else
-    SetHiLo32(static_cast<uint32_t>(dividend % divisor), static_cast<uint32_t>(dividend / divisor));
+  SetFromLoHi(sem::Div(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 void DIVU(uint32_t w) {
-  const uint32_t dividend = RsLo(w);
-  const uint32_t divisor = RtLo(w);
-  if (divisor == 0)
-    SetHiLo32(dividend, 0xFFFFFFFF);
-  else
-    SetHiLo32(dividend % divisor, dividend / divisor);
+  SetFromLoHi(sem::DivU(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 
 void DMULT(uint32_t w) {
@@ -142,62 +109,81 @@ void SYNC(uint32_t) {}
 // inside it. LDL fills the register from its top with bytes k to 7, LDR fills it from its bottom
 // with bytes 0 to k; SDL and SDR store the same bytes back.
 void LDL(uint32_t w) {
-  const uint32_t address = Address(w);
+  const auto at = AccessAddress(w, 1, TAccessKind::Load);
+  if (!at) return;
+  const uint32_t address = *at;
   const uint32_t shift = 8 * (address & 7);
-  const uint64_t memory = ReadDouble(address & ~7u);
+  const uint64_t memory = ReadMapDouble(address & ~7u);
   const uint64_t kept = shift == 0 ? 0 : Gpr[Rt(w)] & (UINT64_MAX >> (64 - shift));
   Gpr[Rt(w)] = memory << shift | kept;
 }
 void LDR(uint32_t w) {
-  const uint32_t address = Address(w);
+  const auto at = AccessAddress(w, 1, TAccessKind::Load);
+  if (!at) return;
+  const uint32_t address = *at;
   const uint32_t shift = 8 * (7 - (address & 7));
-  const uint64_t memory = ReadDouble(address & ~7u);
+  const uint64_t memory = ReadMapDouble(address & ~7u);
   const uint64_t kept = shift == 0 ? 0 : Gpr[Rt(w)] & ~(UINT64_MAX >> shift);
   Gpr[Rt(w)] = memory >> shift | kept;
 }
 void SDL(uint32_t w) {
-  const uint32_t address = Address(w);
+  const auto at = AccessAddress(w, 1, TAccessKind::Store);
+  if (!at) return;
+  const uint32_t address = *at;
   const uint32_t shift = 8 * (address & 7);
   const uint32_t aligned = address & ~7u;
-  const uint64_t memory = ReadDouble(aligned);
+  const uint64_t memory = ReadMapDouble(aligned);
   const uint64_t kept = shift == 0 ? 0 : memory & ~(UINT64_MAX >> shift);
-  WriteDouble(aligned, kept | Gpr[Rt(w)] >> shift);
+  WriteMapDouble(aligned, kept | Gpr[Rt(w)] >> shift);
 }
 void SDR(uint32_t w) {
-  const uint32_t address = Address(w);
+  const auto at = AccessAddress(w, 1, TAccessKind::Store);
+  if (!at) return;
+  const uint32_t address = *at;
   const uint32_t shift = 8 * (7 - (address & 7));
   const uint32_t aligned = address & ~7u;
-  const uint64_t memory = ReadDouble(aligned);
+  const uint64_t memory = ReadMapDouble(aligned);
   const uint64_t kept = shift == 0 ? 0 : memory & (UINT64_MAX >> (64 - shift));
-  WriteDouble(aligned, Gpr[Rt(w)] << shift | kept);
+  WriteMapDouble(aligned, Gpr[Rt(w)] << shift | kept);
 }
 
 // LLAddr holds the linked physical address divided by 16.
 void LL(uint32_t w) {
-  const uint32_t address = Address(w);
-  Gpr[Rt(w)] = Sext32(ReadWord(address));
+  const auto at = AccessAddress(w, 4, TAccessKind::Load);
+  if (!at) return;
+  const uint32_t address = *at;
+  Gpr[Rt(w)] = Sext32(ReadMapWord(address));
   LLBit = true;
   Cop0Regs[LLADDR] = (address & 0x1FFFFFFF) >> 4;
 }
 void LLD(uint32_t w) {
-  const uint32_t address = Address(w);
-  Gpr[Rt(w)] = ReadDouble(address);
+  const auto at = AccessAddress(w, 8, TAccessKind::Load);
+  if (!at) return;
+  const uint32_t address = *at;
+  Gpr[Rt(w)] = ReadMapDouble(address);
   LLBit = true;
   Cop0Regs[LLADDR] = (address & 0x1FFFFFFF) >> 4;
 }
 void SC(uint32_t w) {
-  if (LLBit) WriteWord(Address(w), RtLo(w));
+  const auto at = AccessAddress(w, 4, TAccessKind::Store);
+  if (!at) return;
+  if (LLBit) WriteMapWord(*at, RtLo(w));
   Gpr[Rt(w)] = LLBit ? 1 : 0;
 }
 void SCD(uint32_t w) {
-  if (LLBit) WriteDouble(Address(w), Gpr[Rt(w)]);
+  const auto at = AccessAddress(w, 8, TAccessKind::Store);
+  if (!at) return;
+  if (LLBit) WriteMapDouble(*at, Gpr[Rt(w)]);
   Gpr[Rt(w)] = LLBit ? 1 : 0;
 }
 
 // Under Status.FR = 1 every register holds 64 bits; under FR = 0 an odd number names the pair of
 // the even one below it, high word in the odd register.
 void LDC1(uint32_t w) {
-  const uint64_t value = ReadDouble(Address(w));
+  if (!CoprocessorUsable(1)) return;
+  const auto at = AccessAddress(w, 8, TAccessKind::Load);
+  if (!at) return;
+  const uint64_t value = ReadMapDouble(*at);
   const uint32_t ft = Ft(w);
   if (Fr()) {
     Cop1Upper[ft] = HighWord(value);
@@ -208,7 +194,9 @@ void LDC1(uint32_t w) {
   }
 }
 void SDC1(uint32_t w) {
-  WriteDouble(Address(w), AccurateFpr64(Ft(w)));
+  if (!CoprocessorUsable(1)) return;
+  const auto at = AccessAddress(w, 8, TAccessKind::Store);
+  if (at) WriteMapDouble(*at, AccurateFpr64(Ft(w)));
 }
 
 }  // namespace vantor::accurate

@@ -25,7 +25,7 @@ struct TlbEntry {
 
 inline constexpr uint32_t kTlbEntries = 32;
 
-// Not cleared at reset or emulation start; only TLBWI changes it.
+// Not cleared at reset or emulation start; only TLBWI (and TLBWR in accurate mode) changes it.
 extern TlbEntry Tlb[kTlbEntries];
 
 extern const OpcodeHandler Cop0Table[32];          // by rs, bits 25-21

@@ -6,6 +6,8 @@
 
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
+#include "core/AccurateExceptions.h"
+#include "core/AccurateMemory.h"
 #include "core/CpuState.h"
 #include "core/Interpreter.h"
 #include "memory/AddressMap.h"
@@ -32,7 +34,9 @@ inline uint32_t FetchWord() {
 }
 
 // The end of a step: PC moves on as BranchState says, and InstrPtr follows it. Shared by the
-// single step and the block runner, so both carry out transfers alike.
+// single step and the block runner, so both carry out transfers alike. The accurate mode fetches
+// through its address translation, which may fault.
+template <bool kAccurate = false>
 [[gnu::always_inline]] inline void AdvancePc() {
   switch (BranchState) {
     case kBranchNone:
@@ -45,18 +49,28 @@ inline uint32_t FetchWord() {
       BranchState = kBranchImmediate;
       break;
     default:
-      // Instructions are whole words: a target that is not a multiple of 4 (JR to an odd
-      // register, ERET to an odd EPC) runs the word that holds it. PC thus stays aligned, so the
-      // fetch pointer never leaves its page and the page test below sees every crossing.
-      PC.Lo = BranchTarget & ~3u;
-      SetInstrPtr(PC.Lo);
       BranchState = kBranchNone;
+      if constexpr (kAccurate) {
+        // A target that is not a multiple of 4 faults when it is fetched.
+        PC.Lo = BranchTarget;
+        SetAccurateFetch(PC.Lo);
+      } else {
+        // Instructions are whole words: a target that is not a multiple of 4 (JR to an odd
+        // register, ERET to an odd EPC) runs the word that holds it. PC thus stays aligned, so
+        // the fetch pointer never leaves its page and the page test below sees every crossing.
+        PC.Lo = BranchTarget & ~3u;
+        SetInstrPtr(PC.Lo);
+      }
       return;
   }
   // Consecutive pages need not be consecutive in host memory (SP memories, TLB-mapped pages):
   // entering a new page fetches from that page's own storage.
-  if ((PC.Lo & 0xFFF) == 0) [[unlikely]]
-    SetInstrPtr(PC.Lo);
+  if ((PC.Lo & 0xFFF) == 0) [[unlikely]] {
+    if constexpr (kAccurate)
+      SetAccurateFetch(PC.Lo);
+    else
+      SetInstrPtr(PC.Lo);
+  }
 }
 
 // True when the interrupt test at the end of a step would enter the exception vector.
@@ -73,13 +87,19 @@ inline bool InterruptPending() {
 template <bool kAccurate = false>
 [[gnu::always_inline]] inline bool CpuStep() {
   const uint32_t word = FetchWord();
-  if constexpr (!kAccurate) ++Cop0Regs[COUNT];
-  if (word != 0) {
-    if constexpr (kAccurate)
+  if constexpr (kAccurate) {
+    if (FetchFaulted) [[unlikely]] {
+      RaiseFetchFault();
+    } else if (word != 0) {
       AccurateOpcodeTable[word >> 26](word);
-    else
+      Gpr[0] = 0;
+    }
+  } else {
+    ++Cop0Regs[COUNT];
+    if (word != 0) {
       ExecuteOpcode(word);
-    Gpr[0] = 0;  // r0 discards whatever an instruction wrote to it
+      Gpr[0] = 0;  // r0 discards whatever an instruction wrote to it
+    }
   }
 
   bool frameDue = false;
@@ -104,9 +124,13 @@ template <bool kAccurate = false>
   if constexpr (!kAccurate)
     if (Cop0Regs[COMPARE] == Cop0Regs[COUNT] && Cop0Regs[COMPARE] != 0)
       Cop0Regs[CAUSE] |= kCauseIP7;
-  if (InterruptPending()) [[unlikely]]
-    EnterException(0);
-  AdvancePc();
+  if (InterruptPending()) [[unlikely]] {
+    if constexpr (kAccurate)
+      TakeInterrupt();
+    else
+      EnterException(0);
+  }
+  AdvancePc<kAccurate>();
   return frameDue;
 }
 

@@ -17,6 +17,7 @@
 #include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
+#include "core/AccurateExceptions.h"
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
 #include "core/Cop1.h"
@@ -175,6 +176,14 @@ void TEngine::SetDebugControl(bool stepMode, std::vector<uint32_t> breakpoints) 
     std::lock_guard lock(debugMutex_);
     postedStepMode_ = stepMode;
     postedBreakpoints_ = std::move(breakpoints);
+  }
+  if (Exists()) Post(kDebugControl);
+}
+
+void TEngine::SetStopOnException(bool stop) {
+  {
+    std::lock_guard lock(debugMutex_);
+    postedStopOnException_ = stop;
   }
   if (Exists()) Post(kDebugControl);
 }
@@ -480,12 +489,17 @@ bool TEngine::DebugLoop() {
     }
     passOnce_ = false;
     ++stepsExecuted_;
+    RaisedException = kNoException;
     if (StepInMode()) {
       if (FrameFellDue()) return true;
       if (!debugActive_) return false;
     }
+    // After an exception PC is the handler's first instruction; the cause goes to the console.
+    const bool exception = stopOnException_ && RaisedException != kNoException;
+    if (exception) DbgAddLine(ExceptionLine(RaisedException));
     // The signal processor reached a breakpoint in IMEM during the step's events.
-    if (runAccurate_ && RspTakeBreak()) {
+    const bool rspBreak = runAccurate_ && RspTakeBreak();
+    if (exception || rspBreak) {
       if (StopBeforeStep()) return true;
       if (!debugActive_) return false;
     }
@@ -527,7 +541,8 @@ void TEngine::ApplyDebugControl() {
   std::lock_guard lock(debugMutex_);
   stepMode_ = postedStepMode_;
   breakpoints_ = postedBreakpoints_;
-  debugActive_ = stepMode_ || !breakpoints_.empty();
+  stopOnException_ = postedStopOnException_;
+  debugActive_ = stepMode_ || !breakpoints_.empty() || stopOnException_;
   // Breakpoints in IMEM (0x04001000 in either segment) stop the signal processor there too.
   std::vector<uint32_t> imem;
   for (uint32_t address : breakpoints_)

@@ -73,6 +73,9 @@ class TEngine {
   // the pause of Pause; resuming executes the instruction stopped at before checking again. With
   // step mode off and no breakpoints the run keeps its fast loop, which checks neither.
   void SetDebugControl(bool stepMode, std::vector<uint32_t> breakpoints);
+  // In the accurate mode, stops before the first instruction of the handler of any exception an
+  // instruction raises (not interrupts), after a console line with its code, EPC and BadVAddr.
+  void SetStopOnException(bool stop);
   // Called on the emulation thread after each such stop, once paused. Set while no run exists.
   void SetStopHandler(std::function<void()> handler) { stopHandler_ = std::move(handler); }
   // Stops of the current run so far; WaitForStop waits until there are more than `seen` (true)
@@ -214,7 +217,9 @@ class TEngine {
   std::mutex debugMutex_;
   bool postedStepMode_ = false;
   std::vector<uint32_t> postedBreakpoints_;
+  bool postedStopOnException_ = false;
   bool stepMode_ = false;
+  bool stopOnException_ = false;
   std::vector<uint32_t> breakpoints_;  // sorted
   bool debugActive_ = false;
   bool exactPath_ = false;

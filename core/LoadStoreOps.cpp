@@ -36,20 +36,6 @@ uint32_t RtLo(uint32_t w) {
   return LowWord(Gpr[Rt(w)]);
 }
 
-// Byte position k inside the aligned word, counted from the most significant byte.
-uint32_t MergeLeft(uint32_t memory, uint32_t reg, uint32_t k) {
-  return k == 0 ? memory : memory << (8 * k) | (reg & (0xFFFFFFFFu >> (32 - 8 * k)));
-}
-uint32_t MergeRight(uint32_t memory, uint32_t reg, uint32_t k) {
-  return k == 3 ? memory : (reg & ~(0xFFFFFFFFu >> (8 * (3 - k)))) | memory >> (8 * (3 - k));
-}
-uint32_t StoreLeft(uint32_t memory, uint32_t reg, uint32_t k) {
-  return k == 0 ? reg : (memory & ~(0xFFFFFFFFu >> (8 * k))) | reg >> (8 * k);
-}
-uint32_t StoreRight(uint32_t memory, uint32_t reg, uint32_t k) {
-  return k == 3 ? reg : (memory & (0xFFFFFFFFu >> (8 * (k + 1)))) | reg << (8 * (3 - k));
-}
-
 // Reads the host word at an offset of the access's page through the page's read handler.
 auto ReadVia(const Access& a) {
   return [&a](uint32_t offset) { return Read(a, offset); };
@@ -92,12 +78,12 @@ void LWU(uint32_t w) {
 
 void LWL(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Sext32(MergeLeft(Read(a, a.offset & 0xFFC), RtLo(w), a.address & 3));
+  Gpr[Rt(w)] = Sext32(sem::MergeLeft(Read(a, a.offset & 0xFFC), RtLo(w), a.address & 3));
 }
 
 void LWR(uint32_t w) {
   const Access a = Effective(w);
-  Gpr[Rt(w)] = Sext32(MergeRight(Read(a, a.offset & 0xFFC), RtLo(w), a.address & 3));
+  Gpr[Rt(w)] = Sext32(sem::MergeRight(Read(a, a.offset & 0xFFC), RtLo(w), a.address & 3));
 }
 
 void LD(uint32_t w) {
@@ -136,13 +122,13 @@ void SW(uint32_t w) {
 void SWL(uint32_t w) {
   const Access a = Effective(w);
   const uint32_t aligned = a.offset & 0xFFC;
-  Write(a, aligned, StoreLeft(Read(a, aligned), RtLo(w), a.address & 3));
+  Write(a, aligned, sem::StoreLeft(Read(a, aligned), RtLo(w), a.address & 3));
 }
 
 void SWR(uint32_t w) {
   const Access a = Effective(w);
   const uint32_t aligned = a.offset & 0xFFC;
-  Write(a, aligned, StoreRight(Read(a, aligned), RtLo(w), a.address & 3));
+  Write(a, aligned, sem::StoreRight(Read(a, aligned), RtLo(w), a.address & 3));
 }
 
 void SD(uint32_t w) {

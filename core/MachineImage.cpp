@@ -12,6 +12,7 @@
 #include "common/MachineState.h"
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
+#include "core/AccurateMemory.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
@@ -450,8 +451,10 @@ void RestoreMachine(const TStateImage& image) {
     RspRestoreState(image.Find(kRspStateSection)->Data);
     RestoreAudio(*image.Find(kAudioSection));
     AccurateVideoRestored();
+    SetAccurateFetch(PC.Lo);
+  } else {
+    SetInstrPtr(PC.Lo);
   }
-  SetInstrPtr(PC.Lo);
 }
 
 std::shared_ptr<const TStateImage> ReadMachineState(const std::string& path, std::string& error) {

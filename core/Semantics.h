@@ -212,4 +212,19 @@ void StoreDouble(uint32_t offset, uint64_t value, TWrite write) {
   write(offset + 4, LowWord(value));
 }
 
+// LWL, LWR, SWL and SWR: the aligned word in memory merged with the register. Byte position k
+// inside the aligned word, counted from the most significant byte.
+constexpr uint32_t MergeLeft(uint32_t memory, uint32_t reg, uint32_t k) {
+  return k == 0 ? memory : memory << (8 * k) | (reg & (0xFFFFFFFFu >> (32 - 8 * k)));
+}
+constexpr uint32_t MergeRight(uint32_t memory, uint32_t reg, uint32_t k) {
+  return k == 3 ? memory : (reg & ~(0xFFFFFFFFu >> (8 * (3 - k)))) | memory >> (8 * (3 - k));
+}
+constexpr uint32_t StoreLeft(uint32_t memory, uint32_t reg, uint32_t k) {
+  return k == 0 ? reg : (memory & ~(0xFFFFFFFFu >> (8 * k))) | reg >> (8 * k);
+}
+constexpr uint32_t StoreRight(uint32_t memory, uint32_t reg, uint32_t k) {
+  return k == 3 ? reg : (memory & (0xFFFFFFFFu >> (8 * (k + 1)))) | reg << (8 * (3 - k));
+}
+
 }  // namespace vantor::sem

@@ -93,6 +93,8 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
   Run = MakeButton(this, "Run", "Run");
   Button1 = MakeButton(this, "Button1", "Jump to CEV");
   Button4 = MakeButton(this, "Button4", "Exit Debugger");
+  StopOnException = new QCheckBox(QStringLiteral("Stop on exception"), this);
+  StopOnException->setObjectName(QStringLiteral("StopOnException"));
 
   GroupBox1 = new QGroupBox(QStringLiteral(" Breakpoints "), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -122,6 +124,7 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
   connect(Button4, &QPushButton::clicked, this, &TDebugger::Button4Click);
   connect(BPAdd, &QPushButton::clicked, this, &TDebugger::BPAddClick);
   connect(Delete, &QPushButton::clicked, this, &TDebugger::DeleteClick);
+  connect(StopOnException, &QCheckBox::toggled, this, &TDebugger::StopOnExceptionClick);
   connect(Button2, &QPushButton::clicked, this, &TDebugger::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TDebugger::Button3Click);
 
@@ -131,8 +134,9 @@ TDebugger::TDebugger(TMachineView& view, TRegForm& regForm, QWidget* console, QW
 
 void TDebugger::LayOut() {
   // As the window was drawn for a small font: the view with its scroll bar on the left; the
-  // run commands and Exit Debugger above the breakpoints group on the right. Each control takes
-  // the room its text needs, and the window is fixed at the size they add up to.
+  // run commands, Exit Debugger and Stop on exception above the breakpoints group on the right.
+  // Each control takes the room its text needs, and the window is fixed at the size they add up
+  // to.
   auto* group = new QGridLayout(GroupBox1);
   group->addWidget(BPAdd, 0, 0);
   group->addWidget(Edit1, 0, 1);
@@ -151,6 +155,7 @@ void TDebugger::LayOut() {
   top->addWidget(Button4, 0, Qt::AlignTop);
   auto* right = new QVBoxLayout;
   right->addLayout(top);
+  right->addWidget(StopOnException);
   right->addWidget(GroupBox1, 1);
 
   auto* window = new QHBoxLayout(this);
@@ -249,6 +254,10 @@ void TDebugger::DeleteClick() {
   delete BreakList->takeItem(row);
   PostControl();
   PaintDisassembly();
+}
+
+void TDebugger::StopOnExceptionClick(bool checked) {
+  view_.Engine().SetStopOnException(checked);
 }
 
 void TDebugger::RunStarting() {

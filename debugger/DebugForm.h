@@ -2,6 +2,7 @@
 // commands that step, run, jump and force an exception.
 #pragma once
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -60,6 +61,7 @@ class TDebugger : public QWidget {
   void Button4Click();  // Exit Debugger
   void BPAddClick();
   void DeleteClick();
+  void StopOnExceptionClick(bool checked);
 
   uint32_t ViewAddr = 0;
   bool StepMode = false;
@@ -68,6 +70,8 @@ class TDebugger : public QWidget {
   TTextView* Disassembly;
   QScrollBar* ScrollBar1;
   QPushButton *Step, *Run, *Button1, *Button4;
+  // Accurate mode: stop before each exception handler, the cause in the console.
+  QCheckBox* StopOnException;
   QGroupBox* GroupBox1;
   QPushButton *BPAdd, *Delete, *Button2, *Button3;
   THexEdit* Edit1;

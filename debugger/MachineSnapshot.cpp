@@ -4,8 +4,10 @@
 
 #include "core/Accurate.h"
 #include "core/AccurateClock.h"
+#include "core/AccurateMemory.h"
 #include "core/Cop1.h"
 #include "core/CpuState.h"
+#include "core/RegisterAccess.h"
 #include "memory/AddressMap.h"
 #include "memory/MemoryBlock.h"
 #include "memory/PlainPages.h"
@@ -56,16 +58,27 @@ TMachineSnapshot TakeSnapshot(uint32_t viewAddr) {
   shot.viewAddr = viewAddr;
   uint32_t address = viewAddr - kViewLead;
   for (int line = 0; line < kViewLines; ++line, address += 4) {
-    const uint32_t page = address >> 12;
-    const TReadHandler read = ReadTable[page] == SpRead ? SpPeek : ReadTable[page];
     const auto i = static_cast<size_t>(line);
+    // The accurate machine fetches through its TLB and segments: the view reads what a fetch
+    // would, and never raises the fault one would take.
+    uint32_t at = address;
+    if (AccurateHardware) {
+      const TTranslation t = LookUpAddress(Sext32(address), TAccessKind::Fetch);
+      if (t.result != TTranslation::Mapped) {
+        shot.kinds[i] = TViewWord::Unmapped;
+        continue;
+      }
+      at = t.address;
+    }
+    const uint32_t page = at >> 12;
+    const TReadHandler read = ReadTable[page] == SpRead ? SpPeek : ReadTable[page];
     if (read == nullptr) {
       shot.kinds[i] = TViewWord::NoMap;
     } else if (read == IllegalRead || !StorageLive(page)) {
       shot.kinds[i] = TViewWord::Unmapped;
     } else {
       shot.kinds[i] = TViewWord::Read;
-      shot.words[i] = read(page, address & 0xFFF);
+      shot.words[i] = read(page, at & 0xFFF);
     }
   }
   return shot;

@@ -2,9 +2,11 @@
 // resuming runs on, and the machine is read between two steps through Inspect.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -34,6 +36,8 @@ class QuietHost : public TQueuedHost {
   QuietHost() : TQueuedHost(64) { InstallHost(this); }
   ~QuietHost() override { InstallHost(nullptr); }
   void ShowMessage(std::string_view) override {}
+  // The console's lines, as the main thread drains them.
+  std::vector<std::string> lines;
   // Runs once at the next drain, as a window's event may while the main thread waits.
   std::function<void()> atNextDrain;
   void DrainPending() override {
@@ -42,7 +46,7 @@ class QuietHost : public TQueuedHost {
   }
 
  protected:
-  void DeliverLine(std::string_view) override {}
+  void DeliverLine(std::string_view line) override { lines.emplace_back(line); }
   void DeliverStatus(std::string_view) override {}
 };
 
@@ -139,6 +143,29 @@ TEST_F(EngineDebugTest, ABreakpointInImemStopsTheRunBeforeTheSignalProcessorRuns
     engine.Resume();
   }
   ASSERT_TRUE(NextStop());
+}
+
+// In the accurate mode a SYSCALL stops the run before the handler's first instruction, with the
+// cause in the console; unchecked, the run goes on.
+TEST_F(EngineDebugTest, StopOnExceptionStopsBeforeTheHandlerWithTheCauseInTheConsole) {
+  Load({AddT1(1), 0x0000000C, AddT1(1)});  // 40 addiu, 44 syscall, 48 addiu
+  engine.SetAccurateHardware(true);
+  engine.SetStopOnException(true);
+  engine.Start();
+  ASSERT_TRUE(NextStop());
+  const TSeen seen = Look();
+  EXPECT_EQ(seen.pc, 0x80000180u);
+  EXPECT_EQ(seen.epc, kBase + 4);
+  EXPECT_EQ(seen.t1, 1u);
+  host.DrainPending();
+  EXPECT_NE(std::find(host.lines.begin(), host.lines.end(),
+                      "Exception 8 (syscall) EPC A4000044 BadVAddr 00000000"),
+            host.lines.end());
+  engine.SetStopOnException(false);
+  engine.SetDebugControl(false, {});
+  engine.Resume();
+  EXPECT_TRUE(engine.Inspect([] {}, 30000));
+  EXPECT_FALSE(engine.Paused());
 }
 
 TEST_F(EngineDebugTest, StepModeRunsOneInstructionPerStepThroughBranchesAndAnInterrupt) {

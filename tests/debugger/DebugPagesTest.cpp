@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "core/Accurate.h"
+#include "core/Cop0.h"
 #include "core/CpuState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/Disassembler.h"
@@ -170,6 +171,26 @@ TEST_F(DebugPagesTest, InAccurateModeTheViewShowsImemAsTheSignalProcessorsCode) 
   EXPECT_TRUE(Has(accurate, {20, 160, "A4001008 : " + DisasmRspOpcode(lqv, 0xA4001008)}));
   EXPECT_NE(DisasmRspOpcode(lqv, 0xA4001008), DisasmOpcode(lqv, 0xA4001008));
   EXPECT_TRUE(Has(accurate, {0, 160, "=>"}));
+}
+
+// In the accurate mode the view reads through the TLB: a mapped page shows its physical words,
+// a page no entry maps shows as unmapped, and reading it raises nothing.
+TEST_F(DebugPagesTest, TheAccurateViewReadsThroughTheTlbAndRaisesNothing) {
+  UseAccurateHardware();
+  Poke(0x80010000, test::EncodeI(9, 9, 9, 1));
+  TlbEntry& entry = Tlb[0];
+  entry = TlbEntry{};
+  entry.Vpn2 = 0x40000000 >> 13;
+  entry.Global = 1;
+  entry.EvenPfn = 0x10;
+  entry.EvenValid = 1;
+  const uint32_t cause = Cop0Regs[CAUSE];
+  const TTextPage view = DisassemblyPage(TakeSnapshot(0x40000000));
+  EXPECT_TRUE(
+      Has(view, {20, 160, "40000000 : " + DisasmOpcode(test::EncodeI(9, 9, 9, 1), 0x40000000)}));
+  EXPECT_TRUE(Has(view, {20, 150, "3FFFFFFC : * UNMAPPED MEMORY! *"}));
+  EXPECT_EQ(Cop0Regs[CAUSE], cause);
+  EXPECT_EQ(PC.Lo, 0xA4000040u);
 }
 
 TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {

@@ -7,9 +7,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/Accurate.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
+#include "core/Scheduler.h"
 #include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 
@@ -57,6 +59,9 @@ struct TPristine {
   }
 };
 
+// Set by an accurate run, whose reset changes the map's tables.
+bool mapChanged = false;
+
 }  // namespace
 
 void StartRun() {
@@ -73,7 +78,8 @@ void RestartRun() {
     pristine = std::make_unique<TPristine>();
     return;
   }
-  if (TlbWritten()) {
+  if (TlbWritten() || mapChanged) {
+    mapChanged = false;
     std::memcpy(PageTable, pristine->pages.data(), sizeof PageTable);
     std::memcpy(ReadTable, pristine->reads.data(), sizeof ReadTable);
     std::memcpy(WriteTable, pristine->writes.data(), sizeof WriteTable);
@@ -82,6 +88,20 @@ void RestartRun() {
     std::memcpy(saved.storage, saved.bytes.data(), kPageSize);
   ClearKeptState();
   CpuReset();
+}
+
+void StartAccurateRun() {
+  mapChanged = true;
+  AccurateHardware = true;
+  MachineClock.Reset();
+  AccurateReset();
+}
+
+void EndAccurateRun() {
+  AccurateHardware = false;
+  // The next RestartRun maps the default machine's 4 MB again; the expansion's bytes, which it
+  // does not keep, are cleared here.
+  std::memset(RDRAM->Data + kRdramSize, 0, kRdramExpandedSize - kRdramSize);
 }
 
 }  // namespace vantor::fuzz

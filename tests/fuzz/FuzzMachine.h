@@ -16,4 +16,10 @@ void StartRun();
 // change between calls.
 void RestartRun();
 
+// After RestartRun: the same machine in the accurate-hardware mode, as a run started in it (its
+// clock reset, its reset applied). Its register pages join the map, so the next RestartRun puts
+// the three tables back; EndAccurateRun returns the mode to the default.
+void StartAccurateRun();
+void EndAccurateRun();
+
 }  // namespace vantor::fuzz

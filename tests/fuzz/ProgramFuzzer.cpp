@@ -2,7 +2,7 @@
 // built from templates biased toward what reaches the edges of the machine (accesses near page
 // ends and in every register range, unaligned and partial-word accesses, jumps to odd
 // addresses, TLB writes, exception returns, DMA, COP0 and COP1), run for a bounded number of
-// steps from registers that point at those places.
+// steps from registers that point at those places; one input in eight on the accurate machine.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -158,6 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t steps = 256 * (1 + in.Byte() % 16u);
   const uint8_t frame = in.Byte();
   if (frame < 64) ViCounter = 1 + frame * 16;
+  // One input in eight runs the accurate machine, with its exceptions and TLB.
+  const bool accurate = frame >= 224;
+  if (accurate) fuzz::StartAccurateRun();
   for (uint32_t r = 1; r < 32; ++r)
     Gpr[r] = Sext32(Address(in));
   Cop0Regs[STATUS] = in.Byte() & 0x7 ? 0x0000FF01u | (in.Byte() & 6) : Cop0Regs[STATUS];
@@ -177,7 +180,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t start = fromDmem ? kDmemTail : kProgram;
   PC.Lo = start;
   SetInstrPtr(start);
-  for (uint32_t i = 0; i < steps; ++i)
-    CpuStep();
+  if (accurate) {
+    for (uint32_t i = 0; i < steps; ++i)
+      CpuStep<true>();
+    fuzz::EndAccurateRun();
+  } else {
+    for (uint32_t i = 0; i < steps; ++i)
+      CpuStep();
+  }
   return 0;
 }

@@ -1,0 +1,57 @@
+// How the accurate-hardware mode's loads and stores reach memory: the effective address is
+// checked for alignment, its segment and the TLB before anything is read or written, so an access
+// that faults changes nothing but COP0.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "core/AccurateExceptions.h"
+#include "core/AccurateMemory.h"
+#include "core/CpuState.h"
+#include "core/InstrFields.h"
+#include "memory/AddressMap.h"
+
+namespace vantor::accurate {
+
+// kseg0 and kseg1 as 64-bit addresses.
+inline constexpr uint64_t kKernelUnmappedStart = 0xFFFFFFFF'80000000;
+inline constexpr uint64_t kKernelUnmappedSize = 0x40000000;
+
+inline bool KernelMode() {
+  const uint32_t status = Cop0Regs[STATUS];
+  return (status & (kStatusEXL | kStatusERL)) != 0 || ((status >> kStatusKsuShift) & 3) == 0;
+}
+
+// The map address of the access of `size` bytes the instruction makes, or nothing once its
+// exception has been raised. The unaligned forms pass a size of 1.
+inline std::optional<uint32_t> AccessAddress(uint32_t w, uint32_t size, TAccessKind kind) {
+  const uint64_t address = Gpr[Rs(w)] + SImm64(w);
+  if ((address & (size - 1)) != 0) [[unlikely]] {
+    RaiseAddressError(address, kind == TAccessKind::Store);
+    return std::nullopt;
+  }
+  // Most accesses are the kernel's to kseg0 and kseg1, which need no lookup.
+  if (address - kKernelUnmappedStart < kKernelUnmappedSize && KernelMode()) [[likely]]
+    return static_cast<uint32_t>(address);
+  return TranslateAddress(address, kind);
+}
+
+inline uint32_t ReadMapWord(uint32_t address) {
+  const uint32_t page = address >> 12;
+  return ReadTable[page](page, address & 0xFFF);
+}
+inline void WriteMapWord(uint32_t address, uint32_t value) {
+  const uint32_t page = address >> 12;
+  WriteTable[page](page, address & 0xFFF, value);
+}
+// A double word is aligned to 8, so both of its words lie in one page.
+inline uint64_t ReadMapDouble(uint32_t address) {
+  return uint64_t{ReadMapWord(address)} << 32 | ReadMapWord(address + 4);
+}
+inline void WriteMapDouble(uint32_t address, uint64_t value) {
+  WriteMapWord(address, static_cast<uint32_t>(value >> 32));
+  WriteMapWord(address + 4, static_cast<uint32_t>(value));
+}
+
+}  // namespace vantor::accurate
