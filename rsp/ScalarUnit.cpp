@@ -3,6 +3,7 @@
 #include "memory/AddressMap.h"
 #include "memory/SignalProcessor.h"
 #include "rsp/Rsp.h"
+#include "rsp/SpState.h"
 #include "rsp/VectorMemory.h"
 
 namespace vantor::rsp {
@@ -317,6 +318,33 @@ void StepScalar() {
   RspCore.nextPc = (RspCore.nextPc + 4) & kPcMask;
   Execute(w, at);
   RspCore.gpr[0] = 0;
+}
+
+void RunScalar(uint32_t& cycles, uint32_t limit) {
+  const uint8_t* imem = IMEMPage->Data;
+  // The PCs stay in registers across vector computations, which touch no scalar state; the
+  // other instructions find them in RspCore.
+  uint32_t pc = RspCore.pc;
+  uint32_t nextPc = RspCore.nextPc;
+  while ((Sp.status & (kSpStatusHalt | kSpStatusSingleStep)) == 0 && cycles < limit) {
+    const uint32_t at = pc;
+    const uint32_t w = PageWord(imem, at);
+    pc = nextPc;
+    nextPc = (nextPc + 4) & kPcMask;
+    if ((w >> 25) == (0x12u << 1 | 1)) {
+      ExecuteVectorOp(RspCore.vu, w);
+    } else {
+      RspCore.pc = pc;
+      RspCore.nextPc = nextPc;
+      Execute(w, at);
+      RspCore.gpr[0] = 0;
+      pc = RspCore.pc;
+      nextPc = RspCore.nextPc;
+    }
+    ++cycles;
+  }
+  RspCore.pc = pc;
+  RspCore.nextPc = nextPc;
 }
 
 }  // namespace vantor::rsp

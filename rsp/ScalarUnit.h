@@ -10,6 +10,10 @@ namespace vantor::rsp {
 // Runs the instruction at RspCore.pc in IMEM.
 void StepScalar();
 
+// Runs instructions, counting each in `cycles` once it ran (the SP registers read it for the time
+// inside a slice), until `cycles` reaches `limit`, the processor halts or single-step is set.
+void RunScalar(uint32_t& cycles, uint32_t limit);
+
 // What the SP registers provide to it: BREAK halts the processor (with the interrupt when asked).
 void Break();
 

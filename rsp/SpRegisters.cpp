@@ -182,11 +182,17 @@ bool StopsAtBreakpoint() {
 void SliceDue() {
   inSlice = true;
   sliceCycles = 0;
-  while ((Sp.status & kSpStatusHalt) == 0 && sliceCycles < kRspSliceCycles) {
-    if (!breakpoints.empty() && StopsAtBreakpoint()) break;
-    StepScalar();
-    ++sliceCycles;
+  if (breakpoints.empty() && (Sp.status & kSpStatusSingleStep) == 0) {
+    RunScalar(sliceCycles, kRspSliceCycles);
+    // Microcode that set single-step itself halts after that instruction.
     if ((Sp.status & kSpStatusSingleStep) != 0) Sp.status |= kSpStatusHalt;
+  } else {
+    while ((Sp.status & kSpStatusHalt) == 0 && sliceCycles < kRspSliceCycles) {
+      if (!breakpoints.empty() && StopsAtBreakpoint()) break;
+      StepScalar();
+      ++sliceCycles;
+      if ((Sp.status & kSpStatusSingleStep) != 0) Sp.status |= kSpStatusHalt;
+    }
   }
   inSlice = false;
   if ((Sp.status & kSpStatusHalt) == 0) ScheduleSlice();

@@ -6,42 +6,10 @@
    to RDRAM with a DMA of two rows and a skip (0x200-0x23F and 0x280-0x2BF) before its BREAK.
    Waits record the polls they took, 0 when they gave up. */
 #include "vantor.inc"
-
-#define SP_MEM_ADDR 0xA4040000
-#define SP_DRAM_ADDR 0xA4040004
-#define SP_RD_LEN 0xA4040008
-#define SP_WR_LEN 0xA404000C
-#define SP_STATUS 0xA4040010
-#define SP_DMA_BUSY 0xA4040018
-#define SP_SEMAPHORE 0xA404001C
-#define SP_PC 0xA4080000
-
-/* SP_STATUS writes. */
-#define SP_CLEAR_HALT 0x0001
-#define SP_CLEAR_BROKE 0x0004
-#define SP_CLEAR_INTR 0x0008
-#define SP_CLEAR_INTR_BREAK 0x0080
-#define SP_SET_INTR_BREAK 0x0100
-#define SP_CLEAR_SIG1 0x0800
-#define SP_SET_SIG1 0x1000
+#include "rsp.inc"
 
 #define PATTERN 0xA0300000
 #define MARKED 0xA0000240
-
-/* Vector loads and stores by number: the assembler knows no signal-processor instructions. */
-#define VLOAD(op, vt, e, base) .word (0x32 << 26) | ((base) << 21) | ((vt) << 16) | ((op) << 11) | ((e) << 7)
-#define VSTORE(op, vt, e, base) .word (0x3A << 26) | ((base) << 21) | ((vt) << 16) | ((op) << 11) | ((e) << 7)
-#define MFC2(rt, vs, e) .word (0x12 << 26) | ((rt) << 16) | ((vs) << 11) | ((e) << 7)
-#define SSV 1
-#define LLV 2
-#define LQV 4
-#define LRV 5
-#define LPV 6
-#define SUV 7
-#define LHV 8
-#define SHV 8
-#define SWV 10
-#define SQV 4
 
   .set noreorder
   .section .text.start, "ax", @progbits

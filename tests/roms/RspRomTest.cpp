@@ -65,6 +65,16 @@ TEST_F(RspRomTest, MicrocodeLoadsAndStoresAtOddAndWrappingAddresses) {
   ExpectWords(0x2B0, {0x1A1B1C05, 0x06070809, 0x0A0B0C0D, 0x0E0F1819});  // SWV
 }
 
+// Multiply-accumulate, add with carry, compare and merge and a reciprocal, checked by the main
+// processor against the values the instructions' definitions give.
+TEST_F(RspRomTest, MicrocodeComputesWithTheVectorUnit) {
+  UseAccurateHardware();
+  RunRomFile(std::string(VANTOR_ROM_DIR) + "/rsp_vector.z64", 200000);
+  EXPECT_GT(Result(0), 0u);  // the microcode halted
+  EXPECT_EQ(Result(1), 0u) << "word " << Result(2) << std::hex << ": " << Result(3)
+                           << " instead of " << Result(4);
+}
+
 TEST_F(RspRomTest, TheDefaultMachineHasNoSignalProcessor) {
   Run(false);
   EXPECT_EQ(Result(0), 0u);
