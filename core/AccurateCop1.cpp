@@ -19,6 +19,7 @@
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
+#include "core/FloatSemantics.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
 
@@ -48,32 +49,34 @@ void WriteFpr64(uint32_t reg, uint64_t value) {
   }
 }
 
-// Register access and NaN encodings of a precision. In the r4300i's encoding a NaN with the top
-// fraction bit set is signalling; its default NaN is quiet.
+// Register access and NaN encodings of a precision, with the default NaN and the NaN test of the
+// default machine. In the r4300i's encoding a NaN with the top fraction bit set is signalling.
 template <typename T>
 struct Fp;
 template <>
 struct Fp<float> {
   using Bits = uint32_t;
-  static constexpr Bits kDefaultNan = 0x7FBFFFFF;
+  static constexpr Bits kDefaultNan = fpu::kDefaultNanS;
   static constexpr Bits kSignalBit = 0x00400000;
   static constexpr Bits kSignBit = 0x80000000;
+  static bool IsNan(Bits bits) { return fpu::IsNanS(bits); }
   static Bits Read(uint32_t reg) { return Cop1Regs[reg]; }
   static void Write(uint32_t reg, Bits value) { Cop1Regs[reg] = value; }
 };
 template <>
 struct Fp<double> {
   using Bits = uint64_t;
-  static constexpr Bits kDefaultNan = 0x7FF7FFFF'FFFFFFFF;
+  static constexpr Bits kDefaultNan = fpu::kDefaultNanD;
   static constexpr Bits kSignalBit = 0x00080000'00000000;
   static constexpr Bits kSignBit = 0x80000000'00000000;
+  static bool IsNan(Bits bits) { return fpu::IsNanD(bits); }
   static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
   static void Write(uint32_t reg, Bits value) { WriteFpr64(reg, value); }
 };
 
 template <typename T>
 bool IsNan(typename Fp<T>::Bits bits) {
-  return std::isnan(std::bit_cast<T>(bits));
+  return Fp<T>::IsNan(bits);
 }
 template <typename T>
 bool IsSignalling(typename Fp<T>::Bits bits) {
