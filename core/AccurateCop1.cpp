@@ -36,19 +36,6 @@ constexpr uint32_t kFcr0Value = 0x00000A00;
 // FCR31 bits a program can write: FS, the condition, cause, enables, flags and rounding mode.
 constexpr uint32_t kFcr31Writable = 0x0183FFFF;
 
-bool Fr() {
-  return (Cop0Regs[STATUS] & kStatusFR) != 0;
-}
-void WriteFpr64(uint32_t reg, uint64_t value) {
-  if (Fr()) {
-    Cop1Upper[reg] = HighWord(value);
-    Cop1Regs[reg] = LowWord(value);
-  } else {
-    Cop1Regs[reg | 1] = HighWord(value);
-    Cop1Regs[reg & 30] = LowWord(value);
-  }
-}
-
 // Register access and NaN encodings of a precision, with the default NaN and the NaN test of the
 // default machine. In the r4300i's encoding a NaN with the top fraction bit set is signalling.
 template <typename T>
@@ -71,7 +58,7 @@ struct Fp<double> {
   static constexpr Bits kSignBit = 0x80000000'00000000;
   static bool IsNan(Bits bits) { return fpu::IsNanD(bits); }
   static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
-  static void Write(uint32_t reg, Bits value) { WriteFpr64(reg, value); }
+  static void Write(uint32_t reg, Bits value) { WriteAccurateFpr64(reg, value); }
 };
 
 template <typename T>
@@ -255,7 +242,7 @@ void ToInteger(uint32_t w, Rounding rounding) {
   if constexpr (sizeof(Int) == 4)
     Cop1Regs[Fd(w)] = static_cast<uint32_t>(result);
   else
-    WriteFpr64(Fd(w), static_cast<uint64_t>(result));
+    WriteAccurateFpr64(Fd(w), static_cast<uint64_t>(result));
 }
 
 // A conversion by the host from the source format to T, in FCR31's rounding mode.
@@ -336,7 +323,7 @@ void MOV(uint32_t w) {
       Cop1Regs[Fd(w)] = Cop1Regs[Fs(w)];
       break;
     case kFmtD:
-      WriteFpr64(Fd(w), AccurateFpr64(Fs(w)));
+      WriteAccurateFpr64(Fd(w), AccurateFpr64(Fs(w)));
       break;
     default:
       Unimplemented(w);
@@ -426,7 +413,7 @@ void DMFC1(uint32_t w) {
   Gpr[Rt(w)] = AccurateFpr64(Fs(w));
 }
 void DMTC1(uint32_t w) {
-  WriteFpr64(Fs(w), Gpr[Rt(w)]);
+  WriteAccurateFpr64(Fs(w), Gpr[Rt(w)]);
 }
 void CFC1(uint32_t w) {
   uint32_t value = 0;

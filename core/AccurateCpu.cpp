@@ -10,6 +10,7 @@
 #include "core/AccurateMemory.h"
 #include "core/AccurateOps.h"
 #include "core/Cop0.h"
+#include "core/Cop1Ops.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
@@ -381,7 +382,16 @@ void InstallAccurateHandlers() {
 uint64_t AccurateFpr64(uint32_t reg) {
   reg &= 31;
   if ((Cop0Regs[STATUS] & kStatusFR) != 0) return uint64_t{Cop1Upper[reg]} << 32 | Cop1Regs[reg];
-  return uint64_t{Cop1Regs[reg | 1]} << 32 | Cop1Regs[reg & 30];
+  return cop1::ReadPair(reg);
+}
+void WriteAccurateFpr64(uint32_t reg, uint64_t value) {
+  reg &= 31;
+  if ((Cop0Regs[STATUS] & kStatusFR) != 0) {
+    Cop1Upper[reg] = HighWord(value);
+    Cop1Regs[reg] = LowWord(value);
+  } else {
+    cop1::WritePair(reg, value);
+  }
 }
 
 }  // namespace vantor

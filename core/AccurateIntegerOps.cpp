@@ -33,10 +33,6 @@ void SetFromLoHi(uint64_t loHi) {
   SetHiLo32(HighWord(loHi), LowWord(loHi));
 }
 
-bool Fr() {
-  return (Cop0Regs[STATUS] & kStatusFR) != 0;
-}
-
 }  // namespace
 
 void MFHI(uint32_t w) {
@@ -177,21 +173,10 @@ void SCD(uint32_t w) {
   Gpr[Rt(w)] = LLBit ? 1 : 0;
 }
 
-// Under Status.FR = 1 every register holds 64 bits; under FR = 0 an odd number names the pair of
-// the even one below it, high word in the odd register.
 void LDC1(uint32_t w) {
   if (!CoprocessorUsable(1)) return;
   const auto at = AccessAddress(w, 8, TAccessKind::Load);
-  if (!at) return;
-  const uint64_t value = ReadMapDouble(*at);
-  const uint32_t ft = Ft(w);
-  if (Fr()) {
-    Cop1Upper[ft] = HighWord(value);
-    Cop1Regs[ft] = LowWord(value);
-  } else {
-    Cop1Regs[ft | 1] = HighWord(value);
-    Cop1Regs[ft & 30] = LowWord(value);
-  }
+  if (at) WriteAccurateFpr64(Ft(w), ReadMapDouble(*at));
 }
 void SDC1(uint32_t w) {
   if (!CoprocessorUsable(1)) return;
