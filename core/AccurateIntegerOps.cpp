@@ -33,6 +33,12 @@ void SetFromLoHi(uint64_t loHi) {
   SetHiLo32(HighWord(loHi), LowWord(loHi));
 }
 
+// The 64-bit divides keep the whole quotient in LO and the whole remainder in HI.
+void SetFromDivision(sem::TDivision division) {
+  AccurateLo = division.quotient;
+  AccurateHi = division.remainder;
+}
+
 }  // namespace
 
 void MFHI(uint32_t w) {
@@ -74,29 +80,10 @@ void DMULTU(uint32_t w) {
 }
 
 void DDIV(uint32_t w) {
-  const auto dividend = static_cast<int64_t>(Gpr[Rs(w)]);
-  const auto divisor = static_cast<int64_t>(Gpr[Rt(w)]);
-  if (divisor == 0) {
-    AccurateLo = dividend < 0 ? 1 : UINT64_MAX;
-    AccurateHi = static_cast<uint64_t>(dividend);
-  } else if (dividend == INT64_MIN && divisor == -1) {
-    AccurateLo = static_cast<uint64_t>(INT64_MIN);
-    AccurateHi = 0;
-  } else {
-    AccurateLo = static_cast<uint64_t>(dividend / divisor);
-    AccurateHi = static_cast<uint64_t>(dividend % divisor);
-  }
+  SetFromDivision(sem::Div64(sem::Signed(Gpr[Rs(w)]), sem::Signed(Gpr[Rt(w)])));
 }
 void DDIVU(uint32_t w) {
-  const uint64_t dividend = Gpr[Rs(w)];
-  const uint64_t divisor = Gpr[Rt(w)];
-  if (divisor == 0) {
-    AccurateLo = UINT64_MAX;
-    AccurateHi = dividend;
-  } else {
-    AccurateLo = dividend / divisor;
-    AccurateHi = dividend % divisor;
-  }
+  SetFromDivision(sem::DivU64(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 
 void SYNC(uint32_t) {}
