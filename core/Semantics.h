@@ -171,6 +171,14 @@ constexpr bool AtLeastZero(uint64_t s, uint64_t) {
   return Signed(s) >= 0;
 }
 
+// The effective address of a load or store: the base register plus the sign-extended offset. The
+// accurate mode checks all 64 bits; the default machine maps the low word, which the low words of
+// the two alone decide, so it adds just those.
+template <typename TWord>
+constexpr TWord EffectiveAddress(TWord base, TWord offset) {
+  return base + offset;
+}
+
 // Loads, given how to read the host word at an offset of the effective address's page (the
 // page's read handler, or its storage when that handler is plain memory). Byte and halfword
 // lanes are found by flipping the offset into the host word order of the storage.
