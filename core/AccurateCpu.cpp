@@ -15,7 +15,6 @@
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
-#include "core/Transfer.h"
 #include "memory/AccuratePeripherals.h"
 #include "memory/AccurateSystem.h"
 #include "memory/AccurateVideo.h"
@@ -194,16 +193,13 @@ void MTC0(uint32_t w) {
   if (CoprocessorUsable(0)) WriteCop0(Rd(w), LowWord(Gpr[Rt(w)]));
 }
 
-// Returns without a delay slot and breaks any load-linked sequence.
+// An error (ERL) takes precedence over an exception; the return breaks any load-linked sequence.
 void ERET(uint32_t) {
   LLBit = false;
-  if ((Cop0Regs[STATUS] & kStatusERL) != 0) {
-    Cop0Regs[STATUS] &= ~kStatusERL;
-    PostImmediateTransfer(Cop0Regs[ERROREPC]);
-  } else {
-    Cop0Regs[STATUS] &= ~kStatusEXL;
-    PostImmediateTransfer(Cop0Regs[EPC]);
-  }
+  if ((Cop0Regs[STATUS] & kStatusERL) != 0)
+    ReturnFromError();
+  else
+    ReturnFromException();
 }
 
 template <size_t N>
