@@ -72,7 +72,7 @@ bool IsSignalling(typename Fp<T>::Bits bits) {
 // Every NaN a computation produces is stored as the default NaN.
 template <typename T>
 typename Fp<T>::Bits Result(T value) {
-  return std::isnan(value) ? Fp<T>::kDefaultNan : std::bit_cast<typename Fp<T>::Bits>(value);
+  return fpu::ResultBits(value);
 }
 
 // The instruction's exceptions become the cause bits. When one of them is enabled, the
