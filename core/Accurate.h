@@ -60,7 +60,9 @@ void AccurateReset();
 // state), for the loaded ROM's video standard.
 void InstallAccurateHandlers();
 
-// The 64-bit floating-point register as Status.FR lays it out (for the register views).
+// The 64-bit floating-point register as Status.FR lays it out. Under FR = 1 every register holds
+// 64 bits, its high word in Cop1Upper; under FR = 0 it is the default machine's even-odd pair.
 uint64_t AccurateFpr64(uint32_t reg);
+void WriteAccurateFpr64(uint32_t reg, uint64_t value);
 
 }  // namespace vantor

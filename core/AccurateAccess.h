@@ -10,6 +10,7 @@
 #include "core/AccurateMemory.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
+#include "core/Semantics.h"
 #include "memory/AddressMap.h"
 
 namespace vantor::accurate {
@@ -26,7 +27,7 @@ inline bool KernelMode() {
 // The map address of the access of `size` bytes the instruction makes, or nothing once its
 // exception has been raised. The unaligned forms pass a size of 1.
 inline std::optional<uint32_t> AccessAddress(uint32_t w, uint32_t size, TAccessKind kind) {
-  const uint64_t address = Gpr[Rs(w)] + SImm64(w);
+  const uint64_t address = sem::EffectiveAddress(Gpr[Rs(w)], SImm64(w));
   if ((address & (size - 1)) != 0) [[unlikely]] {
     RaiseAddressError(address, kind == TAccessKind::Store);
     return std::nullopt;

@@ -19,6 +19,7 @@
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
 #include "core/CpuState.h"
+#include "core/FloatSemantics.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
 
@@ -35,45 +36,34 @@ constexpr uint32_t kFcr0Value = 0x00000A00;
 // FCR31 bits a program can write: FS, the condition, cause, enables, flags and rounding mode.
 constexpr uint32_t kFcr31Writable = 0x0183FFFF;
 
-bool Fr() {
-  return (Cop0Regs[STATUS] & kStatusFR) != 0;
-}
-void WriteFpr64(uint32_t reg, uint64_t value) {
-  if (Fr()) {
-    Cop1Upper[reg] = HighWord(value);
-    Cop1Regs[reg] = LowWord(value);
-  } else {
-    Cop1Regs[reg | 1] = HighWord(value);
-    Cop1Regs[reg & 30] = LowWord(value);
-  }
-}
-
-// Register access and NaN encodings of a precision. In the r4300i's encoding a NaN with the top
-// fraction bit set is signalling; its default NaN is quiet.
+// Register access and NaN encodings of a precision, with the default NaN and the NaN test of the
+// default machine. In the r4300i's encoding a NaN with the top fraction bit set is signalling.
 template <typename T>
 struct Fp;
 template <>
 struct Fp<float> {
   using Bits = uint32_t;
-  static constexpr Bits kDefaultNan = 0x7FBFFFFF;
+  static constexpr Bits kDefaultNan = fpu::kDefaultNanS;
   static constexpr Bits kSignalBit = 0x00400000;
   static constexpr Bits kSignBit = 0x80000000;
+  static bool IsNan(Bits bits) { return fpu::IsNanS(bits); }
   static Bits Read(uint32_t reg) { return Cop1Regs[reg]; }
   static void Write(uint32_t reg, Bits value) { Cop1Regs[reg] = value; }
 };
 template <>
 struct Fp<double> {
   using Bits = uint64_t;
-  static constexpr Bits kDefaultNan = 0x7FF7FFFF'FFFFFFFF;
+  static constexpr Bits kDefaultNan = fpu::kDefaultNanD;
   static constexpr Bits kSignalBit = 0x00080000'00000000;
   static constexpr Bits kSignBit = 0x80000000'00000000;
+  static bool IsNan(Bits bits) { return fpu::IsNanD(bits); }
   static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
-  static void Write(uint32_t reg, Bits value) { WriteFpr64(reg, value); }
+  static void Write(uint32_t reg, Bits value) { WriteAccurateFpr64(reg, value); }
 };
 
 template <typename T>
 bool IsNan(typename Fp<T>::Bits bits) {
-  return std::isnan(std::bit_cast<T>(bits));
+  return Fp<T>::IsNan(bits);
 }
 template <typename T>
 bool IsSignalling(typename Fp<T>::Bits bits) {
@@ -82,7 +72,7 @@ bool IsSignalling(typename Fp<T>::Bits bits) {
 // Every NaN a computation produces is stored as the default NaN.
 template <typename T>
 typename Fp<T>::Bits Result(T value) {
-  return std::isnan(value) ? Fp<T>::kDefaultNan : std::bit_cast<typename Fp<T>::Bits>(value);
+  return fpu::ResultBits(value);
 }
 
 // The instruction's exceptions become the cause bits. When one of them is enabled, the
@@ -252,7 +242,7 @@ void ToInteger(uint32_t w, Rounding rounding) {
   if constexpr (sizeof(Int) == 4)
     Cop1Regs[Fd(w)] = static_cast<uint32_t>(result);
   else
-    WriteFpr64(Fd(w), static_cast<uint64_t>(result));
+    WriteAccurateFpr64(Fd(w), static_cast<uint64_t>(result));
 }
 
 // A conversion by the host from the source format to T, in FCR31's rounding mode.
@@ -333,7 +323,7 @@ void MOV(uint32_t w) {
       Cop1Regs[Fd(w)] = Cop1Regs[Fs(w)];
       break;
     case kFmtD:
-      WriteFpr64(Fd(w), AccurateFpr64(Fs(w)));
+      WriteAccurateFpr64(Fd(w), AccurateFpr64(Fs(w)));
       break;
     default:
       Unimplemented(w);
@@ -423,7 +413,7 @@ void DMFC1(uint32_t w) {
   Gpr[Rt(w)] = AccurateFpr64(Fs(w));
 }
 void DMTC1(uint32_t w) {
-  WriteFpr64(Fs(w), Gpr[Rt(w)]);
+  WriteAccurateFpr64(Fs(w), Gpr[Rt(w)]);
 }
 void CFC1(uint32_t w) {
   uint32_t value = 0;

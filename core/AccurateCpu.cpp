@@ -10,11 +10,11 @@
 #include "core/AccurateMemory.h"
 #include "core/AccurateOps.h"
 #include "core/Cop0.h"
+#include "core/Cop1Ops.h"
 #include "core/CpuState.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
 #include "core/RegisterAccess.h"
-#include "core/Transfer.h"
 #include "memory/AccuratePeripherals.h"
 #include "memory/AccurateSystem.h"
 #include "memory/AccurateVideo.h"
@@ -193,16 +193,13 @@ void MTC0(uint32_t w) {
   if (CoprocessorUsable(0)) WriteCop0(Rd(w), LowWord(Gpr[Rt(w)]));
 }
 
-// Returns without a delay slot and breaks any load-linked sequence.
+// An error (ERL) takes precedence over an exception; the return breaks any load-linked sequence.
 void ERET(uint32_t) {
   LLBit = false;
-  if ((Cop0Regs[STATUS] & kStatusERL) != 0) {
-    Cop0Regs[STATUS] &= ~kStatusERL;
-    PostImmediateTransfer(Cop0Regs[ERROREPC]);
-  } else {
-    Cop0Regs[STATUS] &= ~kStatusEXL;
-    PostImmediateTransfer(Cop0Regs[EPC]);
-  }
+  if ((Cop0Regs[STATUS] & kStatusERL) != 0)
+    ReturnFromError();
+  else
+    ReturnFromException();
 }
 
 template <size_t N>
@@ -381,7 +378,16 @@ void InstallAccurateHandlers() {
 uint64_t AccurateFpr64(uint32_t reg) {
   reg &= 31;
   if ((Cop0Regs[STATUS] & kStatusFR) != 0) return uint64_t{Cop1Upper[reg]} << 32 | Cop1Regs[reg];
-  return uint64_t{Cop1Regs[reg | 1]} << 32 | Cop1Regs[reg & 30];
+  return cop1::ReadPair(reg);
+}
+void WriteAccurateFpr64(uint32_t reg, uint64_t value) {
+  reg &= 31;
+  if ((Cop0Regs[STATUS] & kStatusFR) != 0) {
+    Cop1Upper[reg] = HighWord(value);
+    Cop1Regs[reg] = LowWord(value);
+  } else {
+    cop1::WritePair(reg, value);
+  }
 }
 
 }  // namespace vantor

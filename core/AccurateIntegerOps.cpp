@@ -33,8 +33,10 @@ void SetFromLoHi(uint64_t loHi) {
   SetHiLo32(HighWord(loHi), LowWord(loHi));
 }
 
-bool Fr() {
-  return (Cop0Regs[STATUS] & kStatusFR) != 0;
+// The 64-bit divides keep the whole quotient in LO and the whole remainder in HI.
+void SetFromDivision(sem::TDivision division) {
+  AccurateLo = division.quotient;
+  AccurateHi = division.remainder;
 }
 
 }  // namespace
@@ -78,29 +80,10 @@ void DMULTU(uint32_t w) {
 }
 
 void DDIV(uint32_t w) {
-  const auto dividend = static_cast<int64_t>(Gpr[Rs(w)]);
-  const auto divisor = static_cast<int64_t>(Gpr[Rt(w)]);
-  if (divisor == 0) {
-    AccurateLo = dividend < 0 ? 1 : UINT64_MAX;
-    AccurateHi = static_cast<uint64_t>(dividend);
-  } else if (dividend == INT64_MIN && divisor == -1) {
-    AccurateLo = static_cast<uint64_t>(INT64_MIN);
-    AccurateHi = 0;
-  } else {
-    AccurateLo = static_cast<uint64_t>(dividend / divisor);
-    AccurateHi = static_cast<uint64_t>(dividend % divisor);
-  }
+  SetFromDivision(sem::Div64(sem::Signed(Gpr[Rs(w)]), sem::Signed(Gpr[Rt(w)])));
 }
 void DDIVU(uint32_t w) {
-  const uint64_t dividend = Gpr[Rs(w)];
-  const uint64_t divisor = Gpr[Rt(w)];
-  if (divisor == 0) {
-    AccurateLo = UINT64_MAX;
-    AccurateHi = dividend;
-  } else {
-    AccurateLo = dividend / divisor;
-    AccurateHi = dividend % divisor;
-  }
+  SetFromDivision(sem::DivU64(Gpr[Rs(w)], Gpr[Rt(w)]));
 }
 
 void SYNC(uint32_t) {}
@@ -177,21 +160,10 @@ void SCD(uint32_t w) {
   Gpr[Rt(w)] = LLBit ? 1 : 0;
 }
 
-// Under Status.FR = 1 every register holds 64 bits; under FR = 0 an odd number names the pair of
-// the even one below it, high word in the odd register.
 void LDC1(uint32_t w) {
   if (!CoprocessorUsable(1)) return;
   const auto at = AccessAddress(w, 8, TAccessKind::Load);
-  if (!at) return;
-  const uint64_t value = ReadMapDouble(*at);
-  const uint32_t ft = Ft(w);
-  if (Fr()) {
-    Cop1Upper[ft] = HighWord(value);
-    Cop1Regs[ft] = LowWord(value);
-  } else {
-    Cop1Regs[ft | 1] = HighWord(value);
-    Cop1Regs[ft & 30] = LowWord(value);
-  }
+  if (at) WriteAccurateFpr64(Ft(w), ReadMapDouble(*at));
 }
 void SDC1(uint32_t w) {
   if (!CoprocessorUsable(1)) return;

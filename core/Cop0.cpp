@@ -89,15 +89,12 @@ void TLBWI(uint32_t) {
   MapEntry(entry);
 }
 
-// Returns without a delay slot.
 void ERET(uint32_t) {
   if ((Cop0Regs[STATUS] & kStatusEXL) != 0) {
-    Cop0Regs[STATUS] &= ~kStatusEXL;
-    PostImmediateTransfer(Cop0Regs[EPC]);
+    ReturnFromException();
   } else {
-    Cop0Regs[STATUS] &= ~kStatusERL;
     DbgAddLine("ERREREPC Return?");
-    PostImmediateTransfer(Cop0Regs[ERROREPC]);
+    ReturnFromError();
   }
 }
 
@@ -133,6 +130,15 @@ const OpcodeHandler Cop0FunctionTable[64] = {
   kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT, kIllT,
 };
 // clang-format on
+
+void ReturnFromException() {
+  Cop0Regs[STATUS] &= ~kStatusEXL;
+  PostImmediateTransfer(Cop0Regs[EPC]);
+}
+void ReturnFromError() {
+  Cop0Regs[STATUS] &= ~kStatusERL;
+  PostImmediateTransfer(Cop0Regs[ERROREPC]);
+}
 
 void Cop0Op(uint32_t word) {
   Cop0Table[Rs(word)](word);

@@ -36,4 +36,10 @@ void Cop0Op(uint32_t word);
 // The COP0 function group (rs 16): the TLB operations and ERET; dispatches on the funct field.
 void Cop0FunctionOp(uint32_t word);
 
+// ERET's two returns, without a delay slot: from an exception (clears Status.EXL and resumes at
+// EPC) and from an error (clears Status.ERL and resumes at ErrorEPC). Each mode's ERET chooses
+// between them by its own test of the two bits.
+void ReturnFromException();
+void ReturnFromError();
+
 }  // namespace vantor

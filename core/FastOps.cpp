@@ -94,7 +94,7 @@ struct TPlainWrite {
 };
 
 uint32_t Address(const TFastOp& op) {
-  return LowWord(*op.s) + op.imm;
+  return sem::EffectiveAddress(LowWord(*op.s), op.imm);
 }
 
 template <uint64_t (*F)(uint32_t, TPlainRead)>

@@ -56,13 +56,20 @@ inline float GetS(const uint32_t* reg) {
 inline double GetD(const uint32_t* pair) {
   return std::bit_cast<double>(PairBits(pair));
 }
-inline void SetS(uint32_t* reg, float value) {
+// The bits a result is stored as: its own, or the default NaN for any NaN.
+inline uint32_t ResultBits(float value) {
   const auto bits = std::bit_cast<uint32_t>(value);
-  *reg = IsNanS(bits) ? kDefaultNanS : bits;
+  return IsNanS(bits) ? kDefaultNanS : bits;
+}
+inline uint64_t ResultBits(double value) {
+  const auto bits = std::bit_cast<uint64_t>(value);
+  return IsNanD(bits) ? kDefaultNanD : bits;
+}
+inline void SetS(uint32_t* reg, float value) {
+  *reg = ResultBits(value);
 }
 inline void SetD(uint32_t* pair, double value) {
-  const auto bits = std::bit_cast<uint64_t>(value);
-  SetPairBits(pair, IsNanD(bits) ? kDefaultNanD : bits);
+  SetPairBits(pair, ResultBits(value));
 }
 
 inline bool Condition() {

@@ -37,6 +37,11 @@ void MulDiv(uint32_t w) {
   MulDivTemp = F(Gpr[Rs(w)], Gpr[Rt(w)]);
 }
 
+// The 64-bit divides keep the low words of the quotient (LO) and the remainder (HI).
+void SetFromDivision(sem::TDivision division) {
+  MulDivTemp = sem::LoHi(LowWord(division.quotient), LowWord(division.remainder));
+}
+
 }  // namespace
 
 void ADDI(uint32_t w) {
@@ -134,7 +139,7 @@ void DMULTU(uint32_t w) {
 }
 
 // The 64-bit divides take a 32-bit divisor and leave a 32-bit quotient in LO and a 32-bit
-// remainder in HI. A quotient that does not fit 32 bits keeps its low 32 bits.
+// remainder in HI.
 void DDIV(uint32_t w) {
   const uint64_t divisorReg = Gpr[Rt(w)];
   if (LowWord(divisorReg) == 0) {
@@ -145,14 +150,7 @@ void DDIV(uint32_t w) {
     DbgAddLine("Number too big to be divided with current method!");
     return;
   }
-  const int64_t dividend = sem::Signed(Gpr[Rs(w)]);
-  const int64_t divisor = static_cast<int32_t>(LowWord(divisorReg));
-  if (dividend == INT64_MIN && divisor == -1) {  // the quotient 2^63 wraps; no host fault
-    MulDivTemp = 0;
-    return;
-  }
-  MulDivTemp = sem::LoHi(static_cast<uint32_t>(dividend / divisor),
-                         static_cast<uint32_t>(dividend % divisor));
+  SetFromDivision(sem::Div64(sem::Signed(Gpr[Rs(w)]), static_cast<int32_t>(LowWord(divisorReg))));
 }
 
 void DDIVU(uint32_t w) {
@@ -165,9 +163,7 @@ void DDIVU(uint32_t w) {
     DbgAddLine("Number too big to be divided with current method!");
     return;
   }
-  const uint64_t dividend = Gpr[Rs(w)];
-  MulDivTemp = sem::LoHi(static_cast<uint32_t>(dividend / divisorReg),
-                         static_cast<uint32_t>(dividend % divisorReg));
+  SetFromDivision(sem::DivU64(Gpr[Rs(w)], divisorReg));
 }
 
 void ADD(uint32_t w) {

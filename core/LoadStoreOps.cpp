@@ -21,7 +21,7 @@ struct Access {
 };
 
 Access Effective(uint32_t w) {
-  const uint32_t address = LowWord(Gpr[Rs(w)]) + SImm32(w);
+  const uint32_t address = sem::EffectiveAddress(LowWord(Gpr[Rs(w)]), SImm32(w));
   return {address, address >> 12, address & 0xFFF};
 }
 

@@ -128,6 +128,22 @@ constexpr uint64_t DivU(uint64_t s, uint64_t t) {
   if (divisor == 0) return LoHi(0xFFFFFFFF, dividend);
   return LoHi(dividend / divisor, dividend % divisor);
 }
+// The 64-bit divides, on whole double words and with the same zero-divisor results at 64 bits;
+// -2^63 / -1 gives -2^63 remainder 0.
+struct TDivision {
+  uint64_t quotient;
+  uint64_t remainder;
+};
+constexpr TDivision Div64(int64_t dividend, int64_t divisor) {
+  if (divisor == 0)
+    return {dividend < 0 ? uint64_t{1} : UINT64_MAX, static_cast<uint64_t>(dividend)};
+  if (dividend == INT64_MIN && divisor == -1) return {static_cast<uint64_t>(INT64_MIN), 0};
+  return {static_cast<uint64_t>(dividend / divisor), static_cast<uint64_t>(dividend % divisor)};
+}
+constexpr TDivision DivU64(uint64_t dividend, uint64_t divisor) {
+  if (divisor == 0) return {UINT64_MAX, dividend};
+  return {dividend / divisor, dividend % divisor};
+}
 constexpr uint64_t FromHi(uint64_t mulDiv) {
   return Sext32(HighWord(mulDiv));
 }
@@ -153,6 +169,14 @@ constexpr bool BelowZero(uint64_t s, uint64_t) {
 }
 constexpr bool AtLeastZero(uint64_t s, uint64_t) {
   return Signed(s) >= 0;
+}
+
+// The effective address of a load or store: the base register plus the sign-extended offset. The
+// accurate mode checks all 64 bits; the default machine maps the low word, which the low words of
+// the two alone decide, so it adds just those.
+template <typename TWord>
+constexpr TWord EffectiveAddress(TWord base, TWord offset) {
+  return base + offset;
 }
 
 // Loads, given how to read the host word at an offset of the effective address's page (the

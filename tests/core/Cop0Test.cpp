@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "core/Accurate.h"
 #include "core/Cpu.h"
 #include "core/RegisterAccess.h"
 #include "memory/MipsInterface.h"
@@ -122,6 +123,31 @@ TEST_F(Cop0Test, ExceptionReturnWithoutExceptionLevelUsesErrorEpc) {
   EXPECT_EQ(Gpr[9], 1u);
   EXPECT_EQ(PC.Lo, kCode + 0x204);
   EXPECT_EQ(host.Lines(), Lines{"ERREREPC Return?"});
+}
+
+// The accurate mode returns from an error first, as the r4300i does, and breaks the link of LL.
+TEST_F(Cop0Test, AccurateExceptionReturnPrefersTheErrorLevel) {
+  UseAccurateHardware();
+  const struct {
+    uint32_t status, statusAfter, target;
+  } cases[] = {
+      {kStatusEXL | kStatusERL, kStatusEXL, kCode + 0x200},
+      {kStatusERL, 0, kCode + 0x200},
+      {kStatusEXL, 0, kCode + 0x100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    Program(kCode, {TlbOp(kEret)});
+    Cop0Regs[STATUS] = c.status;
+    Cop0Regs[EPC] = kCode + 0x100;
+    Cop0Regs[ERROREPC] = kCode + 0x200;
+    LLBit = true;
+    Step();
+    EXPECT_EQ(PC.Lo, c.target);
+    EXPECT_EQ(Cop0Regs[STATUS], c.statusAfter);
+    EXPECT_FALSE(LLBit);
+  }
+  EXPECT_TRUE(host.Lines().empty());
 }
 
 class TlbTest : public Cop0Test {
