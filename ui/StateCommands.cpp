@@ -30,13 +30,13 @@ void TMainForm::CreateStateItems() {
   using T = TMainForm;
   SaveState1 = AddItem(File1, "SaveState1", "&Save State", QKeySequence(Qt::Key_F2), false,
                        &T::SaveState1Click);
-  LoadState1 = AddItem(File1, "LoadState1", "&Load State", QKeySequence(Qt::Key_F4), false,
+  LoadState1 = AddItem(File1, "LoadState1", "Loa&d State", QKeySequence(Qt::Key_F4), false,
                        &T::LoadState1Click);
-  SaveStateAs1 = AddItem(File1, "SaveStateAs1", "Save State As...", QKeySequence(), false,
+  SaveStateAs1 = AddItem(File1, "SaveStateAs1", "Save State &As...", QKeySequence(), false,
                          &T::SaveStateAs1Click);
-  LoadStateFrom1 = AddItem(File1, "LoadStateFrom1", "Load State From...", QKeySequence(), false,
+  LoadStateFrom1 = AddItem(File1, "LoadStateFrom1", "Load State &From...", QKeySequence(), false,
                            &T::LoadStateFrom1Click);
-  StateSlot1 = File1->addMenu(QStringLiteral("State Slo&t"));
+  StateSlot1 = File1->addMenu(QStringLiteral("State Sl&ot"));
   StateSlot1->setObjectName(QStringLiteral("StateSlot1"));
   StateSlot1->menuAction()->setObjectName(QStringLiteral("StateSlot1"));
   auto* group = new QActionGroup(this);
