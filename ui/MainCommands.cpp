@@ -27,8 +27,9 @@ namespace vantor::ui {
 
 namespace {
 
+// Every extension a ROM image comes with; the loader itself reads any file.
 constexpr const char* kRomFilter =
-    "N64 ROMS (*.v64, *.z64, *.BIN)|*.v64;*.z64;*.bin|All files (*.*)|*.*";
+    "N64 ROMS (*.v64, *.z64, *.n64, *.BIN)|*.v64;*.z64;*.n64;*.bin|All files (*.*)|*.*";
 constexpr const char* kSnapshotFilter = "BMP|*.bmp";
 
 constexpr const char* kNoRendererMessage =

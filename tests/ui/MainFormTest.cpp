@@ -292,7 +292,7 @@ class MainFormTest : public test::TWindowTestBase {
   void loadRomCancelledChangesNothing() {
     form_->LoadROM1->trigger();
     QCOMPARE(dialogs_->openTitle, QString("Load N64 ROM Image"));
-    QCOMPARE(dialogs_->openFilter, QString("N64 ROMS (*.v64 *.z64 *.bin);;All files (*)"));
+    QCOMPARE(dialogs_->openFilter, QString("N64 ROMS (*.v64 *.z64 *.n64 *.bin);;All files (*)"));
     QCOMPARE(dialogs_->openFolder, QString());
     QVERIFY(!QFile::exists(Settings()));
     QCOMPARE(RunItems(), QStringList());
