@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 
+#include "common/DebugLog.h"
 #include "core/MachineImage.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
@@ -75,7 +76,12 @@ void TMainForm::LoadState1Click() {
   const int slot = StateSlot();
   const QString path = StatesFolder() + u'/' + SlotFileName(LoadedRomIdentity(), slot);
   if (!QFileInfo::exists(path)) {
-    SetStatus(QStringLiteral("Slot %1 holds no state of this ROM").arg(slot));
+    // Over a running ROM the frame rate replaces the status text at once: the message stays a
+    // while and is kept in the console.
+    const QString text = QStringLiteral("Slot %1 holds no state of this ROM").arg(slot);
+    SetStatus(text);
+    StatusBar1->showMessage(text, kStateTextMs);
+    DbgAddLine(text.toStdString());
     return;
   }
   LoadStateFrom(path, QStringLiteral("slot %1").arg(slot));
@@ -83,8 +89,15 @@ void TMainForm::LoadState1Click() {
 
 void TMainForm::SaveStateAs1Click() {
   if (!engine_.Exists()) return;
-  const auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kStateFilter));
+  auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kStateFilter));
   if (!name || name->isEmpty()) return;
+  // A name without an extension gets the states' own, so that Load State From lists the file.
+  if (QFileInfo(*name).suffix().isEmpty()) {
+    *name += name->endsWith(u'.') ? QStringLiteral("st") : QStringLiteral(".st");
+    if (QFileInfo::exists(*name) &&
+        !dialogs_.Ask(this, NativePath(*name) + QStringLiteral(" already exists. Replace it?")))
+      return;
+  }
   SaveStateTo(*name, NativePath(*name));
 }
 

@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
 #include <sys/stat.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -838,6 +839,35 @@ class MainFormTest : public test::TWindowTestBase {
     QCOMPARE(files.size(), 1);
     QVERIFY2(QRegularExpression("^STATE_ROM-[0-9a-f]{16}\\.st3$").match(files[0]).hasMatch(),
              qPrintable(files[0]));
+
+    // An empty slot while the ROM runs: the frame rate soon covers the status text, the
+    // console keeps the message.
+    form_->Slots[5]->trigger();
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->StatusBar1->currentMessage(), QString("Slot 5 holds no state of this ROM"));
+    QTRY_VERIFY(lines_.contains("Slot 5 holds no state of this ROM"));
+    form_->Slots[3]->trigger();
+
+    // Saved under a name without an extension, the state gets the states' own, which Load
+    // State From lists; a file of that name is replaced only when the user says so.
+    const QString named = QString::fromStdString((dir_->Path() / "mine").string());
+    dialogs_->answers.push_back(named);
+    form_->SaveStateAs1->trigger();
+    QVERIFY(!QFile::exists(named));
+    QVERIFY(QFile::exists(named + ".st"));
+    QVERIFY(QDir(QString::fromStdString(dir_->Path().string()))
+                .entryList({"*.st*"}, QDir::Files)
+                .contains("mine.st"));
+    const QDateTime first = QFileInfo(named + ".st").lastModified();
+    dialogs_->answerYes = false;
+    dialogs_->answers.push_back(named + ".");
+    form_->SaveStateAs1->trigger();
+    QCOMPARE(dialogs_->questions.size(), 1);
+    QVERIFY2(dialogs_->questions[0].contains("mine.st already exists"),
+             qPrintable(dialogs_->questions[0]));
+    QCOMPARE(QFileInfo(named + ".st").lastModified(), first);
+    QVERIFY(!QFile::exists(named + "."));
+    dialogs_->answerYes = true;
 
     form_->Pause1->trigger();
     form_->LoadState1->trigger();
