@@ -469,6 +469,14 @@ class MainFormTest : public test::TWindowTestBase {
     QVERIFY(form_->Engine().Exists());
   }
 
+  void fullScreenPictureKeepsItsShape() {
+    QCOMPARE(FullScreenPictureRect({1920, 1080}), QRect(240, 0, 1440, 1080));
+    QCOMPARE(FullScreenPictureRect({1280, 1024}), QRect(0, 32, 1280, 960));
+    QCOMPARE(FullScreenPictureRect({1024, 768}), QRect(0, 0, 1024, 768));
+    QCOMPARE(FullScreenPictureRect({800, 577}), QRect(16, 0, 768, 576));
+    QCOMPARE(FullScreenPictureRect({0, 0}), QRect(0, 0, 0, 0));
+  }
+
   void screenSizes_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QSize>("outer");
@@ -482,7 +490,13 @@ class MainFormTest : public test::TWindowTestBase {
   void screenSizes() {
     QFETCH(QString, item);
     QFETCH(QSize, outer);
+    const QList<QAction*> sizes = {form_->N320x2401, form_->N512x3841, form_->N640x2401,
+                                   form_->N800x6001, form_->N1024x7681};
+    QVERIFY(form_->N320x2401->isChecked());  // the size the window starts at
     form_->findChild<QAction*>(item)->trigger();
+    // The menu shows the current size, and only that one.
+    for (QAction* size : sizes)
+      QCOMPARE(size->isChecked(), size->objectName() == item);
     QTRY_COMPARE(form_->PaintBox1->size(), outer - QSize(8, 63));
     QCOMPARE(form_->Image1->size(), form_->PaintBox1->size());
     QVERIFY(form_->Image1->hasScaledContents());
@@ -516,7 +530,11 @@ class MainFormTest : public test::TWindowTestBase {
       for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
         QVERIFY(!menu->menuAction()->isVisible());
       QVERIFY(form_->Help1->menuAction()->isVisible());
-      QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
+      // The picture keeps its shape, centred, with black borders where the screen has room.
+      const QSize area = form_->centralWidget()->size();
+      QTRY_COMPARE(form_->PaintBox1->geometry(), FullScreenPictureRect(area));
+      QVERIFY(form_->PaintBox1->width() == area.width() ||
+              form_->PaintBox1->height() == area.height());
 
       form_->FullScreen1->trigger();
       QVERIFY(!form_->FullScreen1->isChecked());
