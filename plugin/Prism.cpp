@@ -127,6 +127,25 @@ void ReleaseDisplay() {
   extensionsHeld = false;
 }
 
+// Why Load failed, in the X server's own terms, for the messages of the calls that follow it.
+const char* loadFailure = nullptr;
+
+constexpr const char* kNoDisplayReason =
+    "No connection to an X server could be opened (is DISPLAY set, and may this user use the "
+    "display?).";
+constexpr const char* kNoRenderReason =
+    "The X server has no RENDER extension of version 0.6 or later, which Vid_Prism draws with, so "
+    "no picture can be shown. Start the X server with RENDER enabled (Xvfb, for one, takes "
+    "+extension RENDER).";
+
+// The set-up message, then on a line of its own what the user can do about it.
+int32_t FailWithReason(const char* message, const char* reason) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%s\n\n%s", message, reason);
+  ShowPrismMessage(text);
+  return 0;
+}
+
 bool QueryExtensions() {
   int eventBase = 0;
   int errorBase = 0;
@@ -187,13 +206,16 @@ const TRendererInfo* Load(int32_t requestedVersion) {
   ReleaseDisplay();
   display = XOpenDisplay(nullptr);
   if (display == nullptr) {
-    ShowPrismMessage("Failed to Create DirectDraw object!");
+    loadFailure = kNoDisplayReason;
+    FailWithReason("Failed to Create DirectDraw object!", loadFailure);
     return nullptr;
   }
   if (!QueryExtensions()) {
-    ShowPrismMessage("Failed to get DirectDraw4 object!");
+    loadFailure = kNoRenderReason;
+    FailWithReason("Failed to get DirectDraw4 object!", loadFailure);
     return nullptr;
   }
+  loadFailure = nullptr;
   extensionsHeld = true;
   return &RendererInfo;
 }
@@ -214,6 +236,8 @@ int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHan
   activeXLater = nullptr;
   // The window under which the display is used, when one is named, must exist.
   TDrawable coop;
+  if (!extensionsHeld && loadFailure != nullptr)
+    return FailWithReason("Error setting cooperative level!", loadFailure);
   if (!extensionsHeld || (coopWindow != 0 && !DescribeWindow(display, coopWindow, coop)))
     return Fail("Error setting cooperative level!");
 

@@ -113,6 +113,9 @@ TEST_F(EngineTest, AFailedInitLeavesTheRendererNotReady) {
   engine.Start({.frames = 2});
   engine.WaitForEnd();
   EXPECT_EQ(Calls(), (Lines{"Load 1", "Init 320x240", "Unload"}));
+  // The status bar says so; the plug-in's own message says why.
+  host.Drain();
+  EXPECT_EQ(host.status, kNoPictureStatus);
 }
 
 TEST_F(EngineTest, AFrameBufferOutsideMemoryIsNotFlipped) {
