@@ -80,21 +80,42 @@ void TQueuedHost::LogLine(std::string_view line) {
       begun = EndGroup();
       recent_.clear();
     }
-    EndRepeats();
+    EndDeliveredRepeats();
     for (const TEntry& entry : begun)
       DeliverLine(entry.line);
     DeliverLine(line);
     return;
   }
-  bool announce = false;
+  bool announce;
   {
     std::unique_lock lock(mutex_);
     // A repeat that joins the queued count needs no room and no announcement.
-    for (TEntry& entry : Classify(line)) {
-      spaceFreed_.wait(lock, [this] { return lines_.size() < capacity_; });
-      lines_.push_back(std::move(entry));
-      announce = Announce() || announce;
-    }
+    announce = Queue(lock, Classify(line));
+  }
+  if (announce) WorkArrived();
+}
+
+bool TQueuedHost::Queue(std::unique_lock<std::mutex>& lock, std::vector<TEntry> entries) {
+  bool announce = false;
+  for (TEntry& entry : entries) {
+    spaceFreed_.wait(lock, [this] { return lines_.size() < capacity_; });
+    lines_.push_back(std::move(entry));
+    announce = Announce() || announce;
+  }
+  return announce;
+}
+
+void TQueuedHost::EndRepeats() {
+  if (std::this_thread::get_id() == drainThread_) {
+    FlushRepeats();
+    return;
+  }
+  bool announce;
+  {
+    std::unique_lock lock(mutex_);
+    std::vector<TEntry> begun = EndGroup();
+    recent_.clear();
+    announce = Queue(lock, std::move(begun));
   }
   if (announce) WorkArrived();
 }
@@ -106,11 +127,11 @@ void TQueuedHost::Deliver(const TEntry& entry) {
     DeliverRepeats(deliveredRepeats_, deliveredGroup_, false);
     return;
   }
-  EndRepeats();
+  EndDeliveredRepeats();
   DeliverLine(entry.line);
 }
 
-void TQueuedHost::EndRepeats() {
+void TQueuedHost::EndDeliveredRepeats() {
   if (deliveredRepeats_ == 0) return;
   DeliverRepeats(std::exchange(deliveredRepeats_, 0), deliveredGroup_, true);
 }
@@ -123,7 +144,7 @@ void TQueuedHost::FlushRepeats() {
     begun = EndGroup();
     recent_.clear();
   }
-  EndRepeats();
+  EndDeliveredRepeats();
   for (const TEntry& entry : begun)
     DeliverLine(entry.line);
 }

@@ -34,6 +34,8 @@ class TQueuedHost : public THost {
   // From the draining thread: delivered at once, and a text another thread published before it
   // is dropped. From any other thread: replaces the waiting text, delivered at the next drain.
   void SetStatusText(std::string_view text) override;
+  // The lines of a group begun are queued (or, on the draining thread, delivered) as lines.
+  void EndRepeats() override;
   void DrainPending() override { Drain(); }
 
   // On the draining thread: delivers up to `limit` queued lines in order, then the waiting status
@@ -77,7 +79,10 @@ class TQueuedHost : public THost {
   void Remember(std::string_view line);
   // On the draining thread: delivers one entry.
   void Deliver(const TEntry& entry);
-  void EndRepeats();
+  // Ends the count being delivered.
+  void EndDeliveredRepeats();
+  // Queues entries from another thread, waiting for room; needs mutex_, held by `lock`.
+  bool Queue(std::unique_lock<std::mutex>& lock, std::vector<TEntry> entries);
 
   const std::thread::id drainThread_;
   const size_t capacity_;

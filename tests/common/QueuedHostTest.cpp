@@ -173,6 +173,26 @@ TEST(QueuedHostTest, RepeatsOfAGroupOfLinesAreCounted) {
                                       "\u2026 the last 3 lines repeated 1 time", "a", "b", "a"}));
 }
 
+// Each run's closing line is its own, however like the last run's it reads.
+TEST(QueuedHostTest, NothingIsARepeatOfWhatCameBeforeTheEndOfRepeats) {
+  CollectingHost host(8);
+  std::thread([&] {
+    for (int run = 0; run < 2; ++run) {
+      host.LogLine("fault");
+      host.LogLine("Emulated 0 frames in 0 ms, a whopping 0 fps!");
+      host.EndRepeats();
+    }
+    host.LogLine("x");
+    host.LogLine("y");
+    host.LogLine("x");  // a group begun, ended as lines
+    host.EndRepeats();
+  }).join();
+  host.Drain();
+  EXPECT_EQ(host.delivered, (std::vector<std::string>{
+                                "fault", "Emulated 0 frames in 0 ms, a whopping 0 fps!", "fault",
+                                "Emulated 0 frames in 0 ms, a whopping 0 fps!", "x", "y", "x"}));
+}
+
 TEST(QueuedHostTest, RepeatTextGroupsThousands) {
   EXPECT_EQ(TQueuedHost::RepeatText(1, 1), "\u2026 repeated 1 time");
   EXPECT_EQ(TQueuedHost::RepeatText(999, 1), "\u2026 repeated 999 times");
