@@ -28,7 +28,9 @@ class TSilentDialogs : public TUserDialogs {
                                         const QString&) override {
     return std::nullopt;
   }
-  std::optional<QString> ChooseSaveFile(QWidget*, const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   void ShowError(QWidget*, const QString&) override {}
 };
 

@@ -89,7 +89,8 @@ void TMainForm::LoadState1Click() {
 
 void TMainForm::SaveStateAs1Click() {
   if (!engine_.Exists()) return;
-  auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kStateFilter));
+  auto name =
+      dialogs_.ChooseSaveFile(this, QStringLiteral("Save State As"), QtFileFilter(kStateFilter));
   if (!name || name->isEmpty()) return;
   // A name without an extension gets the states' own, so that Load State From lists the file.
   if (QFileInfo(*name).suffix().isEmpty()) {

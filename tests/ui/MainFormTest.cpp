@@ -4,11 +4,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -688,6 +691,7 @@ class MainFormTest : public test::TWindowTestBase {
 
   void saveSnapshot() {
     form_->SaveSnapshot1->trigger();  // cancelled
+    QCOMPARE(dialogs_->saveTitle, QString("Save Snapshot"));
     QCOMPARE(dialogs_->saveFilter, QString("BMP (*.bmp)"));
     QCOMPARE(form_->SimpleText(), QString());
 
@@ -871,6 +875,7 @@ class MainFormTest : public test::TWindowTestBase {
     const QString named = QString::fromStdString((dir_->Path() / "mine").string());
     dialogs_->answers.push_back(named);
     form_->SaveStateAs1->trigger();
+    QCOMPARE(dialogs_->saveTitle, QString("Save State As"));
     QVERIFY(!QFile::exists(named));
     QVERIFY(QFile::exists(named + ".st"));
     QVERIFY(QDir(QString::fromStdString(dir_->Path().string()))
@@ -1004,6 +1009,46 @@ class MainFormTest : public test::TWindowTestBase {
     form_->SetConfiguration(&config);
     form_->Configuration1->trigger();
     QVERIFY(config.isVisible());
+
+    // Windows open over the main window, wherever they were before, and stay on its screen.
+    form_->move(300, 200);
+    const QPoint middle = form_->frameGeometry().center();
+    for (QWidget* window : {&credits, &config}) {
+      window->hide();
+      window->setGeometry(0, 0, 200, 100);
+    }
+    form_->VantorTeam1->trigger();
+    form_->Configuration1->trigger();
+    for (QWidget* window : {&credits, &config})
+      QVERIFY((window->frameGeometry().center() - middle).manhattanLength() <= 2);
+    config.hide();
+    form_->move(form_->screen()->availableGeometry().bottomRight() - QPoint(50, 50));
+    form_->Configuration1->trigger();
+    QVERIFY(form_->screen()->availableGeometry().contains(config.frameGeometry()));
+  }
+
+  // A file dialog shows its size, type and date columns whole, the name taking the rest.
+  void fileDialogsHaveRoomForTheirColumns() {
+    QFileDialog dialog(nullptr, "Save State As", QString::fromStdString(dir_->Path().string()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    WriteRom("a rather long name for a state file.st1", IdleRom());
+    FitFileDialog(dialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* details = dialog.findChild<QTreeView*>();
+    QVERIFY(details != nullptr);
+    QHeaderView* header = details->header();
+    QTRY_VERIFY(details->model()->rowCount(details->rootIndex()) > 0);
+    QApplication::processEvents();
+    const QModelIndex first = details->model()->index(0, 0, details->rootIndex());
+    for (int column = 1; column < header->count(); ++column) {
+      const QString text = first.siblingAtColumn(column).data().toString();
+      QVERIFY2(header->sectionSize(column) > details->fontMetrics().horizontalAdvance(text),
+               qPrintable(text));
+    }
+    QVERIFY(header->sectionSize(0) >= 200);
+    dialog.close();
   }
 };
 

@@ -53,7 +53,8 @@ QImage Black(QSize size) {
 // command goes on, leaving the window system to uncover what it hid.
 class TCoveringDialogs : public test::TTestDialogs {
  public:
-  std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override {
+  std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& title,
+                                        const QString& filter) override {
     QWidget dialog(nullptr, Qt::Dialog);
     QPalette colours = dialog.palette();
     colours.setColor(QPalette::Window, Qt::white);
@@ -63,7 +64,7 @@ class TCoveringDialogs : public test::TTestDialogs {
     dialog.show();
     if (QTest::qWaitForWindowExposed(&dialog)) QTest::qWait(200);
     dialog.hide();
-    return TTestDialogs::ChooseSaveFile(parent, filter);
+    return TTestDialogs::ChooseSaveFile(parent, title, filter);
   }
 };
 
