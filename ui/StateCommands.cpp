@@ -92,8 +92,10 @@ void TMainForm::SaveStateAs1Click() {
   auto name =
       dialogs_.ChooseSaveFile(this, QStringLiteral("Save State As"), QtFileFilter(kStateFilter));
   if (!name || name->isEmpty()) return;
-  // A name without an extension gets the states' own, so that Load State From lists the file.
-  if (QFileInfo(*name).suffix().isEmpty()) {
+  // A new name without an extension gets the states' own, so that Load State From lists the
+  // file; an existing file the user chose is taken as named.
+  const QFileInfo chosen(*name);
+  if (chosen.suffix().isEmpty() && !chosen.exists() && !chosen.isSymLink()) {
     *name += name->endsWith(u'.') ? QStringLiteral("st") : QStringLiteral(".st");
     if (QFileInfo::exists(*name) &&
         !dialogs_.Ask(this, NativePath(*name) + QStringLiteral(" already exists. Replace it?")))
