@@ -180,8 +180,9 @@ TEST_F(PrismScreenTest, DescribedRgbaFramesKeepTheirColoursAtTheDisplaysDepth) {
   std::vector<uint32_t> pixels(kStrideWords * kHeight);
   for (uint32_t& pixel : pixels)
     pixel = random();
+  const test::TXWindow window = screen_.MakeWindow({30, 40, kWidth, kHeight}, 0);
   ASSERT_NE(Load(kRendererInterfaceVersion), nullptr);
-  ASSERT_EQ(Init(kWidth, kHeight, 0, 0), 1);
+  ASSERT_EQ(Init(kWidth, kHeight, 0, window), 1);
   SetTargetRect(30, 40, kWidth, kHeight);
   const TFrameDescription frame{kFrameRgba8888, kWidth, kHeight, kStrideWords * 4,
                                 pixels.data(),  kWidth, kHeight};
