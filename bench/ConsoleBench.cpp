@@ -28,7 +28,9 @@ class TSilentDialogs : public TUserDialogs {
                                         const QString&) override {
     return std::nullopt;
   }
-  std::optional<QString> ChooseSaveFile(QWidget*, const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   void ShowError(QWidget*, const QString&) override {}
 };
 
@@ -62,16 +64,19 @@ struct TConsole {
   }
 };
 
-// A thread writes lines as fast as it can (a ROM faulting on every instruction); the main thread
-// serves its events until the last one is in the window.
+// A thread writes distinct lines as fast as it can (a ROM faulting at every address; repeats
+// would be counted, not queued); the main thread serves its events until the last one is in the
+// window.
 void BM_ConsoleThroughput(benchmark::State& state) {
   const auto count = static_cast<uint64_t>(state.range(0));
   TConsole console;
-  std::string line = "Illegal CPU opcode at A4000040";
+  std::vector<std::string> lines;
+  for (uint64_t i = 0; i < count; ++i)
+    lines.push_back("Illegal CPU opcode at " + std::to_string(0xA4000040 + 4 * i));
   for (auto _ : state) {
     const uint64_t target = console.delivered.load() + count;
     std::thread writer([&] {
-      for (uint64_t i = 0; i < count; ++i)
+      for (const std::string& line : lines)
         console.host.LogLine(line);
     });
     console.ServeUntil(target);
@@ -87,12 +92,15 @@ BENCHMARK(BM_ConsoleThroughput)->Arg(20000)->UseRealTime()->Unit(benchmark::kMil
 // One line from a quiet thread: the time from the append to its arrival in the window.
 void BM_ConsoleLatency(benchmark::State& state) {
   TConsole console;
+  int round = 0;
   for (auto _ : state) {
     const uint64_t target = console.delivered.load() + 1;
+    // One line of its own each time: a repeat would be counted, not shown.
+    const std::string line = "Resolution set to 320x240 (" + std::to_string(++round) + ")";
     Clock::time_point written;
     std::thread writer([&] {
       written = Clock::now();
-      console.host.LogLine("Resolution set to 320x240");
+      console.host.LogLine(line);
     });
     console.ServeUntil(target);
     writer.join();

@@ -51,7 +51,7 @@ class TerminalHost : public TQueuedHost {
 };
 
 int Fail(TerminalHost& host, const std::string& message) {
-  host.Drain();
+  host.FlushRepeats();
   std::cout.flush();
   std::cerr << "vantor64-cli: " << message << '\n';
   return 1;
@@ -155,7 +155,7 @@ int Run(const TOptions& options, const TInputScript& script) {
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   // The frames of a buffer still playing when the run ended have played too.
   AudioFlushPlayed();
-  host.Drain();
+  host.FlushRepeats();
 
   if (stopped) std::cout << "Breakpoint at " << Hex8(PC.Lo) << '\n';
 

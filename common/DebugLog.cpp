@@ -10,4 +10,8 @@ void DbgAddLine(std::string_view line) {
   if (THost* host = CurrentHost()) host->LogLine(line);
 }
 
+void DbgEndRepeats() {
+  if (THost* host = CurrentHost()) host->EndRepeats();
+}
+
 }  // namespace vantor

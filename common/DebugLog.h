@@ -8,5 +8,7 @@ namespace vantor {
 // Appends one line, unaltered, to the console of the installed host; dropped when there is none.
 // Callable from the main and the emulation thread.
 void DbgAddLine(std::string_view line);
+// Lines added after this are never taken for repeats of lines before it.
+void DbgEndRepeats();
 
 }  // namespace vantor

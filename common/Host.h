@@ -15,6 +15,9 @@ class THost {
   // Receives one console line, unaltered. Called from the main and the emulation thread; the
   // implementation keeps each thread's lines in order and may block while its queue is full.
   virtual void LogLine(std::string_view line) = 0;
+  // Lines logged after this are never taken for repeats of those before it (for hosts that
+  // count repeated lines).
+  virtual void EndRepeats() {}
 
   // Shows a set-up or command failure to the user (a modal box on the desktop).
   virtual void ShowMessage(std::string_view text) = 0;

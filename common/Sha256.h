@@ -1,4 +1,4 @@
-// SHA-256 (FIPS 180-4), for naming a ROM image by its contents.
+// SHA-256, for naming a ROM image by its contents: Nettle's, behind a plain interface.
 #pragma once
 
 #include <array>

@@ -405,6 +405,8 @@ void TEngine::Execute() {
   const uint64_t rate = elapsedMs_ == 0 ? 0 : uint64_t{FrameCount} * 1000 / elapsedMs_;
   DbgAddLine("Emulated " + std::to_string(FrameCount) + " frames in " + std::to_string(elapsedMs_) +
              " ms, a whopping " + std::to_string(rate) + " fps!");
+  // The next run's lines are its own, never counted as repeats of this one's.
+  DbgEndRepeats();
   RendererDeInit();
   RendererUnload();
   EnableAccurateOnlyNotice(false);

@@ -2,6 +2,7 @@
 
 #include <QPalette>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "debugger/TextView.h"
@@ -52,6 +53,16 @@ void TDbgWnd::AddLines(const QStringList& lines) {
   }
   cursor.endEditBlock();
   if (atEnd) bar->setValue(bar->maximum());
+}
+
+void TDbgWnd::ReplaceLastLine(const QString& line) {
+  if (empty_) {
+    AddLines({line});
+    return;
+  }
+  QTextCursor cursor(DbgInfo->document()->lastBlock());
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  cursor.insertText(line);
 }
 
 }  // namespace vantor::ui

@@ -18,6 +18,8 @@ class TDbgWnd : public QWidget {
 
   // Appends each text as one new last line, unaltered; also while the window is hidden.
   void AddLines(const QStringList& lines);
+  // Replaces the text of the last line (appends it to an empty console).
+  void ReplaceLastLine(const QString& line);
 
   QPlainTextEdit* DbgInfo;
 

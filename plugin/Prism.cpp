@@ -30,10 +30,12 @@ struct TPrimary {
   Picture picture = 0;
 };
 
-// Bound when it knows its window, attached once it has a picture on it.
+// Bound when it knows its window, attached once it has a picture on it; gone once the server
+// reports the window destroyed.
 struct TClipper {
   TDrawable target;
   Picture picture = 0;
+  bool gone = false;
 };
 
 struct TRect {
@@ -61,12 +63,10 @@ bool ClipperAttached() {
   return clipper != nullptr && clipper->picture != 0;
 }
 
-// The window frames go to: the clip window once the clipper is attached, else the desktop.
+// The window whose format the back buffer takes: the clip window once the clipper is attached,
+// else the desktop's. Frames are drawn only into an attached clip window.
 const TDrawable& DrawTarget() {
   return ClipperAttached() ? clipper->target : primarySurface->target;
-}
-Picture DrawPicture() {
-  return ClipperAttached() ? clipper->picture : primarySurface->picture;
 }
 
 void ReleasePrimary() {
@@ -83,20 +83,25 @@ void WatchClipWindow(Window window) {
   XSelectInput(display, window, StructureNotifyMask);
 }
 
-// Takes the window's structure events out of the queue; true when there were any.
-bool TakeStructureEvents(Window window) {
+// Takes the clip window's structure events out of the queue; true when there were any.
+bool TakeStructureEvents(TClipper& clip) {
   bool any = false;
   XEvent event;
-  while (XCheckWindowEvent(display, window, StructureNotifyMask, &event))
+  while (XCheckWindowEvent(display, clip.target.window, StructureNotifyMask, &event)) {
     any = true;
+    if (event.type == DestroyNotify) clip.gone = true;
+  }
   return any;
 }
 
 void ReleaseClipper() {
   if (clipper == nullptr) return;
   if (clipper->picture != 0) {
+    // A window destroyed before its picture took the picture with it: that error is expected.
+    TErrorTrap trap(display);
     XRenderFreePicture(display, clipper->picture);
-    TakeStructureEvents(clipper->target.window);
+    TakeStructureEvents(*clipper);
+    trap.Failed();
   }
   clipper.reset();
 }
@@ -120,6 +125,25 @@ void ReleaseDisplay() {
   XCloseDisplay(display);
   display = nullptr;
   extensionsHeld = false;
+}
+
+// Why Load failed, in the X server's own terms, for the messages of the calls that follow it.
+const char* loadFailure = nullptr;
+
+constexpr const char* kNoDisplayReason =
+    "No connection to an X server could be opened (is DISPLAY set, and may this user use the "
+    "display?).";
+constexpr const char* kNoRenderReason =
+    "The X server has no RENDER extension of version 0.6 or later, which Vid_Prism draws with, so "
+    "no picture can be shown. Start the X server with RENDER enabled (Xvfb, for one, takes "
+    "+extension RENDER).";
+
+// The set-up message, then on a line of its own what the user can do about it.
+int32_t FailWithReason(const char* message, const char* reason) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%s\n\n%s", message, reason);
+  ShowPrismMessage(text);
+  return 0;
 }
 
 bool QueryExtensions() {
@@ -182,13 +206,16 @@ const TRendererInfo* Load(int32_t requestedVersion) {
   ReleaseDisplay();
   display = XOpenDisplay(nullptr);
   if (display == nullptr) {
-    ShowPrismMessage("Failed to Create DirectDraw object!");
+    loadFailure = kNoDisplayReason;
+    FailWithReason("Failed to Create DirectDraw object!", loadFailure);
     return nullptr;
   }
   if (!QueryExtensions()) {
-    ShowPrismMessage("Failed to get DirectDraw4 object!");
+    loadFailure = kNoRenderReason;
+    FailWithReason("Failed to get DirectDraw4 object!", loadFailure);
     return nullptr;
   }
+  loadFailure = nullptr;
   extensionsHeld = true;
   return &RendererInfo;
 }
@@ -209,6 +236,8 @@ int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHan
   activeXLater = nullptr;
   // The window under which the display is used, when one is named, must exist.
   TDrawable coop;
+  if (!extensionsHeld && loadFailure != nullptr)
+    return FailWithReason("Error setting cooperative level!", loadFailure);
   if (!extensionsHeld || (coopWindow != 0 && !DescribeWindow(display, coopWindow, coop)))
     return Fail("Error setting cooperative level!");
 
@@ -222,7 +251,7 @@ int32_t Init(int32_t width, int32_t height, TWindowHandle coopWindow, TWindowHan
   clipper.reset(new (std::nothrow) TClipper);
   if (clipper == nullptr) return Fail("Failed to create the DirectDrawClipper Object!");
 
-  // Without a clip window the clipper stays unbound and frames go to the desktop.
+  // Without a clip window the clipper stays unbound and no frame is drawn.
   if (clipWindow != 0) {
     if (!DescribeWindow(display, clipWindow, clipper->target))
       return Fail("Failed to set the ClipWnd!");
@@ -278,7 +307,11 @@ int32_t Present(Convert convert) {
     CollectUploads();
     if (buffer.uploading) return kFlipBusy;
   }
-  if (ClipperAttached() && TakeStructureEvents(clipper->target.window)) targetDirty = true;
+  // Frames go into the host's window and nowhere else: not onto the desktop while no window
+  // was given, nor once the window is gone (its id may then name another program's window).
+  if (!ClipperAttached()) return kFlipNoTarget;
+  if (TakeStructureEvents(*clipper)) targetDirty = true;
+  if (clipper->gone) return kFlipNoTarget;
   if (targetDirty) PlaceTarget();
   const int32_t width = placement.right - placement.left;
   const int32_t height = placement.bottom - placement.top;
@@ -297,8 +330,9 @@ int32_t Present(Convert convert) {
   }
   if (buffer.scaledWidth != width || buffer.scaledHeight != height)
     ScaleBackBuffer(display, buffer, width, height);
-  XRenderComposite(display, PictOpSrc, buffer.picture, 0, DrawPicture(), 0, 0, 0, 0, placement.left,
-                   placement.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XRenderComposite(display, PictOpSrc, buffer.picture, 0, clipper->picture, 0, 0, 0, 0,
+                   placement.left, placement.top, static_cast<unsigned>(width),
+                   static_cast<unsigned>(height));
   XFlush(display);
   return 0;
 }

@@ -5,9 +5,9 @@
 // X server; its version-4 interface is the RENDER (and, when present, MIT-SHM) extension on that
 // connection; the primary surface is a RENDER picture on the desktop's root window; the clipper,
 // once bound and attached, is a picture on the clip window, which the server clips to that
-// window's visible part; the back buffer is a frame-sized image in the drawing window's pixel
-// format (in shared memory when possible) with a pixmap of that size that the frame is scaled
-// from.
+// window's visible part, and the only place frames are drawn; the back buffer is a frame-sized
+// image in the drawing window's pixel format (in shared memory when possible) with a pixmap of that
+// size that the frame is scaled from.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,8 @@ extern const TRendererInfo RendererInfo;
 // Flip's codes for a dropped frame.
 inline constexpr int32_t kFlipNotReady = 1;  // not initialised, no conversion, or no frame
 inline constexpr int32_t kFlipBusy = 2;      // the server has not yet taken the previous frame
-inline constexpr int32_t kFlipNoTarget = 3;  // empty or unusable target rectangle
+// No clip window, a clip window that is gone, or an empty or unusable target rectangle.
+inline constexpr int32_t kFlipNoTarget = 3;
 
 const TRendererInfo* Load(int32_t requestedVersion);
 void Unload();

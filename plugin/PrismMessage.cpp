@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -105,10 +106,17 @@ void SetMessageOwner(TWindowHandle window) {
 }
 
 void ShowPrismMessage(const char* text) {
-  std::fprintf(stderr, "%s: %s\n", RendererCaption, text);
+  std::string line;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c != '\n')
+      line += *c;
+    else if (!line.empty() && line.back() != ' ')
+      line += ' ';
+  }
+  std::fprintf(stderr, "%s: %s\n", RendererCaption, line.c_str());
   if (const char* path = std::getenv(kMessageFileVariable); path != nullptr && *path != '\0') {
     if (std::FILE* file = std::fopen(path, "a")) {
-      std::fprintf(file, "%s\n", text);
+      std::fprintf(file, "%s\n", line.c_str());
       std::fclose(file);
     }
     return;

@@ -13,7 +13,9 @@ inline constexpr char RendererCaption[] = "Orlenks DirectX rendering plugin for 
 inline constexpr const char* kMessageFileVariable = kRendererMessageFileVariable;
 
 // Writes "caption: text" to standard error, then shows a modal dialog with one OK button (or
-// appends the text to the message file). Blocks until the dialog is closed.
+// appends the text to the message file). Blocks until the dialog is closed. The dialog shows
+// the text's line breaks; standard error and the file get each message on one line, each run of
+// line breaks as one space.
 void ShowPrismMessage(const char* text);
 
 // The window the dialogs belong to (0: none): the window manager keeps each dialog above it, so

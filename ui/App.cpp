@@ -130,7 +130,8 @@ int RunDesktop(int argc, char** argv) {
   FollowSound(audio, mainForm, configF);
   host.SetMessageParent(&mainForm);
   host.SetStatusSink([&mainForm](const QString& text) { mainForm.SetSimpleText(text); });
-  host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); });
+  host.SetLineSink([&dbgWnd](const QStringList& lines) { dbgWnd.AddLines(lines); },
+                   [&dbgWnd](const QString& line) { dbgWnd.ReplaceLastLine(line); });
   mainForm.SetDebugConsole(&dbgWnd);
   mainForm.SetDebugger(&debugger, &regForm);
   mainForm.SetConfiguration(&configF);

@@ -17,6 +17,28 @@ const char* const kToolkitValueOptions[] = {
     "style",    "stylesheet",         "qwindowgeometry", "qwindowicon", "qwindowtitle", "session"};
 const char* const kToolkitFlags[] = {"reverse", "widgetcount", "sync", "nograb", "dograb"};
 
+// The parser names an unknown option without its dashes; the user is shown each as typed.
+QString UnknownOptionsText(const QStringList& arguments, const QStringList& names) {
+  QStringList typed;
+  for (const QString& name : names) {
+    QString shown = QStringLiteral("--") + name;
+    for (const QString& argument : arguments.mid(1)) {
+      if (argument == QLatin1String("--")) break;
+      QString bare = argument.section('=', 0, 0);
+      while (bare.startsWith('-'))
+        bare.remove(0, 1);
+      if (argument.startsWith('-') && bare == name) {
+        shown = argument.section('=', 0, 0);
+        break;
+      }
+    }
+    if (!typed.contains(shown)) typed << '\'' + shown + '\'';
+  }
+  return (typed.size() == 1 ? QStringLiteral("Unknown option ")
+                            : QStringLiteral("Unknown options ")) +
+         typed.join(QStringLiteral(", ")) + '.';
+}
+
 }  // namespace
 
 QString VersionText() {
@@ -63,7 +85,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
   const QString tryHelp = QStringLiteral("Try '%1 --help' for more information.\n").arg(program);
   if (!parser.parse(arguments)) {
     result.exitStatus = kUsageExitStatus;
-    result.error = program + QStringLiteral(": ") + parser.errorText() + '\n' + tryHelp;
+    const QStringList unknown = parser.unknownOptionNames();
+    const QString why =
+        unknown.isEmpty() ? parser.errorText() : UnknownOptionsText(arguments, unknown);
+    result.error = program + QStringLiteral(": ") + why + '\n' + tryHelp;
     return result;
   }
   if (parser.isSet(help)) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/Engine.h"
+#include "ui/Dialogs.h"
 #include "ui/Settings.h"
 
 namespace vantor::ui {
@@ -107,9 +108,7 @@ void TConfigF::Hz1Click() {
 }
 
 void TConfigF::Button1Click() {
-  if (keyConfiguration_ == nullptr) return;
-  keyConfiguration_->show();
-  keyConfiguration_->raise();
+  if (keyConfiguration_ != nullptr) ShowOver(keyConfiguration_, this);
 }
 
 void TConfigF::BitBtn1Click() {

@@ -156,9 +156,26 @@ TDirectInputConfig::TDirectInputConfig(TInputSystem& input, const QString& setti
   connect(&captureTimer_, &QTimer::timeout, this, &TDirectInputConfig::CaptureTick);
 
   const TControllerSettings saved = ReadController(settingsFile_);
-  Cfg.DeviceGuid = saved.deviceGuid;
-  Cfg.Map = saved.map;
+  if (saved.deviceSaved) {
+    Cfg.DeviceGuid = saved.deviceGuid;
+    Cfg.Map = saved.map;
+  } else {
+    ChooseKeyboard();
+  }
   SavedCfg = Cfg;
+}
+
+void TDirectInputConfig::ChooseKeyboard() {
+  // Without a choice of the user's the keyboard drives the controller on its default keys, so
+  // that a first start has controls; a failed listing leaves no device, as the user had chosen.
+  std::vector<TDeviceInstance> devices;
+  if (!Succeeded(input_.EnumDevices(devices))) return;
+  for (const TDeviceInstance& device : devices)
+    if ((device.devType & 0xFF) == kDevTypeKeyboard) {
+      Cfg.DeviceGuid = device.guid;
+      LoadDefaults(Cfg, kDevTypeKeyboard);
+      return;
+    }
 }
 
 TEditBox* TDirectInputConfig::AddEditBox(QGroupBox* group, int tag, const char* name,
@@ -335,7 +352,7 @@ void TDirectInputConfig::Button2Click() {
 }
 
 void TDirectInputConfig::SaveCfg() {
-  WriteController(settingsFile_, {Cfg.DeviceGuid, Cfg.Map});
+  WriteController(settingsFile_, {true, Cfg.DeviceGuid, Cfg.Map});
 }
 
 }  // namespace vantor::ui

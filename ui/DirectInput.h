@@ -42,7 +42,8 @@ class TDirectInputConfig : public QWidget {
   Q_OBJECT
 
  public:
-  // The assignment is kept in settingsFile.
+  // The assignment is kept in settingsFile; with none kept there, the keyboard on its default
+  // keys is the device.
   TDirectInputConfig(TInputSystem& input, const QString& settingsFile, QWidget* parent = nullptr);
 
   // Milliseconds between two looks at the device while a capture waits.
@@ -104,6 +105,7 @@ class TDirectInputConfig : public QWidget {
   // Ends the capture without touching Cfg or the texts.
   void StopCapture();
   void SaveCfg();
+  void ChooseKeyboard();
 
   struct TCapture {
     TEditBox* box = nullptr;

@@ -27,8 +27,9 @@ namespace vantor::ui {
 
 namespace {
 
+// Every extension a ROM image comes with; the loader itself reads any file.
 constexpr const char* kRomFilter =
-    "N64 ROMS (*.v64, *.z64, *.BIN)|*.v64;*.z64;*.bin|All files (*.*)|*.*";
+    "N64 ROMS (*.v64, *.z64, *.n64, *.BIN)|*.v64;*.z64;*.n64;*.bin|All files (*.*)|*.*";
 constexpr const char* kSnapshotFilter = "BMP|*.bmp";
 
 constexpr const char* kNoRendererMessage =
@@ -327,13 +328,11 @@ void TMainForm::SetConfiguration(QWidget* config) {
 }
 
 void TMainForm::Configuration1Click() {
-  if (config_ != nullptr) config_->show();
+  if (config_ != nullptr) ShowOver(config_, this);
 }
 
 void TMainForm::VantorTeam1Click() {
-  if (credits_ == nullptr) return;
-  credits_->show();
-  credits_->raise();
+  if (credits_ != nullptr) ShowOver(credits_, this);
 }
 
 QImage TMainForm::GrabClientArea() {
@@ -359,7 +358,8 @@ void TMainForm::ShowPresentedFrame() {
 }
 
 void TMainForm::SaveSnapshot1Click() {
-  const auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kSnapshotFilter));
+  const auto name =
+      dialogs_.ChooseSaveFile(this, QStringLiteral("Save Snapshot"), QtFileFilter(kSnapshotFilter));
   if (!name || name->isEmpty()) return;
   ShowPresentedFrame();
   const QImage picture = GrabClientArea();

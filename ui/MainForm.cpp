@@ -2,11 +2,13 @@
 // ROMs are in MainCommands.cpp.
 #include "ui/MainForm.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "ui/JpegImage.h"
@@ -25,7 +27,15 @@ constexpr QSize kFirstPicture(320, 240);
 const QList<QKeySequence> kFullScreenKeys = {QKeySequence(Qt::ALT | Qt::Key_Enter),
                                              QKeySequence(Qt::ALT | Qt::Key_Return)};
 
-// The client area above the status bar: PaintBox1 and Image1 both fill it.
+// The client area above the status bar: PaintBox1 and Image1 both fill it, or in full-screen
+// mode the picture's rectangle in it.
+void LayOutClient(QWidget* client) {
+  const bool fullScreen = client->window()->windowState() & Qt::WindowFullScreen;
+  const QRect area = fullScreen ? FullScreenPictureRect(client->size()) : client->rect();
+  for (QWidget* child : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    child->setGeometry(area);
+}
+
 class TClientArea : public QWidget {
  public:
   using QWidget::QWidget;
@@ -33,8 +43,7 @@ class TClientArea : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent*) override {
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-      child->setGeometry(rect());
+    LayOutClient(this);
     if (changed) changed();
   }
   void moveEvent(QMoveEvent*) override {
@@ -50,6 +59,13 @@ void Paint(QWidget* widget, const QColor& background) {
 }
 
 }  // namespace
+
+QRect FullScreenPictureRect(QSize area) {
+  const int unit = std::max(0, std::min(area.width() / 4, area.height() / 3));
+  const int width = 4 * unit;
+  const int height = 3 * unit;
+  return {(area.width() - width) / 2, (area.height() - height) / 2, width, height};
+}
 
 TMainForm::TMainForm(TUserDialogs& dialogs, const QString& settingsFile, QWidget* parent)
     : QMainWindow(parent, kFixedBorderFlags), dialogs_(dialogs), settingsFile_(settingsFile) {
@@ -193,6 +209,13 @@ void TMainForm::CreateMenu() {
   N640x2401 = AddItem(Resolution, "N640x2401", "640x480", none, true, &T::N640x2401Click);
   N800x6001 = AddItem(Resolution, "N800x6001", "800x600", none, true, &T::N800x6001Click);
   N1024x7681 = AddItem(Resolution, "N1024x7681", "1024x768", none, true, &T::N1024x7681Click);
+  // The sizes are radio items showing the current one; the window starts at the smallest.
+  auto* sizes = new QActionGroup(this);
+  for (QAction* item : {N320x2401, N512x3841, N640x2401, N800x6001, N1024x7681}) {
+    item->setCheckable(true);
+    sizes->addAction(item);
+  }
+  N320x2401->setChecked(true);
 
   Help1 = addMenu("Help1", "&Help");
   Help2 = AddItem(Help1, "Help2", "Help!", none, false, nullptr);
@@ -257,6 +280,7 @@ void TMainForm::EnterFullScreen() {
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   showFullScreen();
+  LayOutClient(centralWidget());
   raise();
   activateWindow();
 }
@@ -266,6 +290,7 @@ void TMainForm::LeaveFullScreen() {
   ShowMenus(true);
   StatusBar1->show();
   showNormal();
+  LayOutClient(centralWidget());
   // The window's own rectangle, without the frame: the frame is not known again until the
   // window manager has put it back.
   setFixedSize(normalGeometry_.size());

@@ -29,6 +29,9 @@ class TDebugger;
 class TRegForm;
 
 inline constexpr const char* kMainCaption = "Vantor64 0.25";
+// Where the 4:3 picture goes in full-screen mode: the largest such rectangle centred in the
+// area, black borders around it.
+QRect FullScreenPictureRect(QSize area);
 // The longest WhenPlaced waits for the window manager.
 inline constexpr int kPlacingMs = 1000;
 

@@ -31,8 +31,11 @@ bool TQtHost::OnMainThread() const {
   return QThread::currentThread() == thread();
 }
 
-void TQtHost::SetLineSink(TLineSink sink) {
+void TQtHost::SetLineSink(TLineSink sink, TLastLineSink replaceLast) {
   lineSink_ = std::move(sink);
+  replaceLast_ = std::move(replaceLast);
+  lastIsCount_ = false;
+  replacesShownLast_ = false;
   FlushLines();
 }
 
@@ -71,6 +74,25 @@ bool TQtHost::DrainBatch() {
 
 void TQtHost::DeliverLine(std::string_view line) {
   pendingLines_.append(CoreText(line));
+  lastIsCount_ = false;
+}
+
+void TQtHost::DeliverRepeats(uint64_t repeats, size_t lines, bool final) {
+  if (!replaceLast_) {
+    TQueuedHost::DeliverRepeats(repeats, lines, final);
+    return;
+  }
+  if (final) return;  // the console shows the count already
+  const QString text = CoreText(RepeatText(repeats, lines));
+  if (!lastIsCount_) {
+    pendingLines_.append(text);
+    lastIsCount_ = true;
+  } else if (!pendingLines_.isEmpty()) {
+    pendingLines_.last() = text;
+  } else {
+    pendingLines_.append(text);
+    replacesShownLast_ = true;
+  }
 }
 
 void TQtHost::WorkArrived() {
@@ -85,7 +107,11 @@ void TQtHost::DeliverStatus(std::string_view text) {
 
 void TQtHost::FlushLines() {
   if (!lineSink_ || pendingLines_.isEmpty()) return;
-  lineSink_(pendingLines_);
+  if (std::exchange(replacesShownLast_, false)) {
+    if (replaceLast_) replaceLast_(pendingLines_.first());
+    pendingLines_.removeFirst();
+  }
+  if (!pendingLines_.isEmpty()) lineSink_(pendingLines_);
   pendingLines_.clear();
 }
 

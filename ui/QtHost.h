@@ -31,9 +31,12 @@ class TQtHost : public QObject, public TQueuedHost {
   explicit TQtHost(TUserDialogs& dialogs);
 
   using TLineSink = std::function<void(const QStringList&)>;
+  using TLastLineSink = std::function<void(const QString&)>;
   using TStatusSink = std::function<void(const QString&)>;
   // Where lines and status texts go. Lines that arrive before a console exists are kept for it.
-  void SetLineSink(TLineSink sink);
+  // A console that can replace its last line (replaceLast) shows the count of a repeated line as
+  // it grows; any other gets the count as a line of its own once the repeats end.
+  void SetLineSink(TLineSink sink, TLastLineSink replaceLast = {});
   void SetStatusSink(TStatusSink sink);
   // The window over which messages are shown.
   void SetMessageParent(QWidget* parent) { messageParent_ = parent; }
@@ -51,6 +54,7 @@ class TQtHost : public QObject, public TQueuedHost {
 
  protected:
   void DeliverLine(std::string_view line) override;
+  void DeliverRepeats(uint64_t repeats, size_t lines, bool final) override;
   void DeliverStatus(std::string_view text) override;
   void WorkArrived() override;
 
@@ -63,8 +67,11 @@ class TQtHost : public QObject, public TQueuedHost {
   TUserDialogs& dialogs_;
   QWidget* messageParent_ = nullptr;
   TLineSink lineSink_;
+  TLastLineSink replaceLast_;
   TStatusSink statusSink_;
   QStringList pendingLines_;
+  bool lastIsCount_ = false;        // the last line, pending or shown, is a repeat count
+  bool replacesShownLast_ = false;  // pendingLines_'s first takes the place of the shown last
   std::mutex messagesMutex_;
   std::vector<std::string> pendingMessages_;  // guarded by messagesMutex_
   TMainThreadWake wake_{[this] { Woken(); }};

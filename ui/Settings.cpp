@@ -64,15 +64,14 @@ QString GuidText(const std::array<uint8_t, 16>& guid) {
   return '{' + hex + '}';
 }
 
-// All zero for anything that is not a GUID in that form.
-std::array<uint8_t, 16> ParseGuid(const QString& text) {
-  std::array<uint8_t, 16> guid{};
+// False, leaving guid as it is, for anything that is not a GUID in that form.
+bool ParseGuid(const QString& text, std::array<uint8_t, 16>& guid) {
   static const QRegularExpression form(QStringLiteral(
       "^\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}$"));
-  if (!form.match(text).hasMatch()) return guid;
+  if (!form.match(text).hasMatch()) return false;
   const QByteArray bytes = QByteArray::fromHex(text.mid(1, 36).remove('-').toLatin1());
   std::copy(bytes.begin(), bytes.end(), guid.begin());
-  return guid;
+  return true;
 }
 
 }  // namespace
@@ -170,7 +169,7 @@ TControllerSettings ReadController(const QString& settingsFile) {
   TControllerSettings controller;
   const auto settings = OpenSettings(settingsFile);
   if (!settings) return controller;
-  controller.deviceGuid = ParseGuid(settings->value(kDeviceKey).toString());
+  controller.deviceSaved = ParseGuid(settings->value(kDeviceKey).toString(), controller.deviceGuid);
   const QStringList values = settings->value(kMapKey).toStringList();
   for (size_t i = 0; i < controller.map.size() && i < static_cast<size_t>(values.size()); ++i) {
     bool ok = false;

@@ -59,8 +59,10 @@ bool ReadLimitSpeed(const QString& settingsFile);
 bool WriteLimitSpeed(const QString& settingsFile, bool on);
 
 // The selected input device (all zero: none) and the 18 assignment values, each -3 to 255; a
-// missing or damaged value reads as 0.
+// missing or damaged value reads as 0. deviceSaved is false when the file holds no device
+// choice (missing or damaged): the device and the map then mean nothing.
 struct TControllerSettings {
+  bool deviceSaved = false;
   std::array<uint8_t, 16> deviceGuid{};
   std::array<int32_t, 18> map{};
 };

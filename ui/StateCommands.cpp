@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 
+#include "common/DebugLog.h"
 #include "core/MachineImage.h"
 #include "memory/RomImage.h"
 #include "ui/Dialogs.h"
@@ -30,13 +31,13 @@ void TMainForm::CreateStateItems() {
   using T = TMainForm;
   SaveState1 = AddItem(File1, "SaveState1", "&Save State", QKeySequence(Qt::Key_F2), false,
                        &T::SaveState1Click);
-  LoadState1 = AddItem(File1, "LoadState1", "&Load State", QKeySequence(Qt::Key_F4), false,
+  LoadState1 = AddItem(File1, "LoadState1", "Loa&d State", QKeySequence(Qt::Key_F4), false,
                        &T::LoadState1Click);
-  SaveStateAs1 = AddItem(File1, "SaveStateAs1", "Save State As...", QKeySequence(), false,
+  SaveStateAs1 = AddItem(File1, "SaveStateAs1", "Save State &As...", QKeySequence(), false,
                          &T::SaveStateAs1Click);
-  LoadStateFrom1 = AddItem(File1, "LoadStateFrom1", "Load State From...", QKeySequence(), false,
+  LoadStateFrom1 = AddItem(File1, "LoadStateFrom1", "Load State &From...", QKeySequence(), false,
                            &T::LoadStateFrom1Click);
-  StateSlot1 = File1->addMenu(QStringLiteral("State Slo&t"));
+  StateSlot1 = File1->addMenu(QStringLiteral("State Sl&ot"));
   StateSlot1->setObjectName(QStringLiteral("StateSlot1"));
   StateSlot1->menuAction()->setObjectName(QStringLiteral("StateSlot1"));
   auto* group = new QActionGroup(this);
@@ -75,7 +76,12 @@ void TMainForm::LoadState1Click() {
   const int slot = StateSlot();
   const QString path = StatesFolder() + u'/' + SlotFileName(LoadedRomIdentity(), slot);
   if (!QFileInfo::exists(path)) {
-    SetStatus(QStringLiteral("Slot %1 holds no state of this ROM").arg(slot));
+    // Over a running ROM the frame rate replaces the status text at once: the message stays a
+    // while and is kept in the console.
+    const QString text = QStringLiteral("Slot %1 holds no state of this ROM").arg(slot);
+    SetStatus(text);
+    StatusBar1->showMessage(text, kStateTextMs);
+    DbgAddLine(text.toStdString());
     return;
   }
   LoadStateFrom(path, QStringLiteral("slot %1").arg(slot));
@@ -83,8 +89,18 @@ void TMainForm::LoadState1Click() {
 
 void TMainForm::SaveStateAs1Click() {
   if (!engine_.Exists()) return;
-  const auto name = dialogs_.ChooseSaveFile(this, QtFileFilter(kStateFilter));
+  auto name =
+      dialogs_.ChooseSaveFile(this, QStringLiteral("Save State As"), QtFileFilter(kStateFilter));
   if (!name || name->isEmpty()) return;
+  // A new name without an extension gets the states' own, so that Load State From lists the
+  // file; an existing file the user chose is taken as named.
+  const QFileInfo chosen(*name);
+  if (chosen.suffix().isEmpty() && !chosen.exists() && !chosen.isSymLink()) {
+    *name += name->endsWith(u'.') ? QStringLiteral("st") : QStringLiteral(".st");
+    if (QFileInfo::exists(*name) &&
+        !dialogs_.Ask(this, NativePath(*name) + QStringLiteral(" already exists. Replace it?")))
+      return;
+  }
   SaveStateTo(*name, NativePath(*name));
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/DebugLog.h"
 #include "common/HexText.h"
+#include "common/Host.h"
 #include "memory/AccurateVideo.h"
 #include "memory/AddressMap.h"
 #include "memory/VideoInterface.h"
@@ -209,6 +210,8 @@ void RendererResize(int32_t width, int32_t height) {
     frameWidth = width;
     frameHeight = height;
     RendererReady = true;
+  } else {
+    SetStatusText(kNoPictureStatus);
   }
 }
 

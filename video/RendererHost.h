@@ -58,7 +58,10 @@ TScreenRect LatestTargetRect();
 void RendererLoad();
 void RendererUnload();
 // DeInitRenderer when ready, then InitRenderer(width, height); ready only when it succeeded.
+// A failed InitRenderer sets the status text kNoPictureStatus.
 void RendererResize(int32_t width, int32_t height);
+inline constexpr const char* kNoPictureStatus =
+    "No picture can be shown: the renderer plug-in could not start (its message says why)";
 void RendererDeInit();
 // SetTargetRect with the latest rectangle and the frame, when ready and when the whole frame lies
 // in host-contiguous emulated memory (a frame that would leave it is dropped, with one console

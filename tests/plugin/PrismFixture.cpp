@@ -85,6 +85,11 @@ TXWindow TestScreen::DeadWindow() {
   return window;
 }
 
+void TestScreen::DestroyWindow(TXWindow window) {
+  XDestroyWindow(display_, window);
+  XSync(display_, False);
+}
+
 void TestScreen::MoveWindow(TXWindow window, int x, int y) {
   XMoveWindow(display_, window, x, y);
   XClearWindow(display_, window);

@@ -58,6 +58,7 @@ class TestScreen {
   TXWindow MakeWindow(const TRect& rect, unsigned long background, bool inputOnly = false);
   // The id of a window that existed and is gone.
   TXWindow DeadWindow();
+  void DestroyWindow(TXWindow window);
   // Moves a window made by MakeWindow and clears it to its background.
   void MoveWindow(TXWindow window, int x, int y);
 

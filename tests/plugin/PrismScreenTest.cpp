@@ -73,14 +73,34 @@ TEST_F(PrismScreenTest, DrawsNothingOutsideTheVisibleWindow) {
   EXPECT_EQ(test::CompareScreen(screen_, area, before, after, drawing), "");
 }
 
-TEST_F(PrismScreenTest, WithoutClipWindowDrawsOnTheDesktop) {
+// Frames go into the host's window only: never onto the desktop, neither before a window is
+// given nor after the window is gone, whatever the target says.
+TEST_F(PrismScreenTest, NothingIsDrawnWithoutTheClipWindow) {
   screen_.MakeWindow({50, 50, 100, 100}, 0);
   const TRect area{0, 0, 300, 250};
   const std::vector<uint32_t> frame = test::RandomFrame(64 * 48, 13);
-  const TDrawing drawing{frame, 64, 48, {30, 40, 128, 96}, area, {}};
   const std::vector<uint32_t> before = screen_.Read(area);
-  const std::vector<uint32_t> after = ShowFrame(drawing, 0, area);
-  EXPECT_EQ(test::CompareScreen(screen_, area, before, after, drawing), "");
+  ASSERT_NE(Load(1), nullptr);
+  ASSERT_EQ(Init(64, 48, 0, 0), 1);
+  SetTargetRect(30, 40, 128, 96);
+  EXPECT_EQ(Flip(frame.data()), kFlipNoTarget);
+  WaitForServer();
+  EXPECT_EQ(screen_.Read(area), before);
+
+  const TRect window{20, 30, 200, 150};
+  const test::TXWindow clip = screen_.MakeWindow(window, 0);
+  ASSERT_EQ(Init(64, 48, 0, clip), 1);
+  ASSERT_EQ(Flip(frame.data()), 0);
+  WaitForServer();
+  screen_.DestroyWindow(clip);
+  const std::vector<uint32_t> afterWindow = screen_.Read(area);
+  for (int round = 0; round < 3; ++round) {
+    const int32_t result = Flip(frame.data());
+    EXPECT_TRUE(result == kFlipNoTarget || result == kFlipBusy) << result;
+    WaitForServer();
+  }
+  EXPECT_EQ(screen_.Read(area), afterWindow);
+  EXPECT_EQ(messages_.Take(), std::vector<std::string>{});
 }
 
 // An odd width pads 16-bit image rows, so the frame is converted row by row.
@@ -160,8 +180,9 @@ TEST_F(PrismScreenTest, DescribedRgbaFramesKeepTheirColoursAtTheDisplaysDepth) {
   std::vector<uint32_t> pixels(kStrideWords * kHeight);
   for (uint32_t& pixel : pixels)
     pixel = random();
+  const test::TXWindow window = screen_.MakeWindow({30, 40, kWidth, kHeight}, 0);
   ASSERT_NE(Load(kRendererInterfaceVersion), nullptr);
-  ASSERT_EQ(Init(kWidth, kHeight, 0, 0), 1);
+  ASSERT_EQ(Init(kWidth, kHeight, 0, window), 1);
   SetTargetRect(30, 40, kWidth, kHeight);
   const TFrameDescription frame{kFrameRgba8888, kWidth, kHeight, kStrideWords * 4,
                                 pixels.data(),  kWidth, kHeight};

@@ -88,7 +88,7 @@ TEST_F(VidPrismLibraryTest, RefusesALaterInterfaceAndNeverFlipsUninitialised) {
   EXPECT_EQ(messages_.Take(), Messages{});
 }
 
-// One whole run through the library on the desktop: load, init, flip, tear down.
+// One whole run through the library into a window: load, init, flip, tear down.
 TEST_F(VidPrismLibraryTest, RunsAFrameThroughTheEntries) {
   test::TestScreen screen;
   if (!screen.Open() || !screen.HasRender() || !screen.Convertible())
@@ -102,8 +102,9 @@ TEST_F(VidPrismLibraryTest, RunsAFrameThroughTheEntries) {
 
   const test::TRect area{0, 0, 128, 96};
   const std::vector<uint32_t> frame = test::RandomFrame(64 * 48, 21);
+  const test::TXWindow window = screen.MakeWindow(area, 0);
   const std::vector<uint32_t> before = screen.Read(area);
-  ASSERT_EQ(Entry<TInitRenderer>(kInitRendererEntry)(64, 48, 0, 0), 1);
+  ASSERT_EQ(Entry<TInitRenderer>(kInitRendererEntry)(64, 48, 0, window), 1);
   Entry<TSetTargetRect>(kSetTargetRectEntry)(0, 0, 128, 96);
   EXPECT_EQ(Entry<TFlip>(kFlipEntry)(frame.data()), 0);
   Entry<TDeInitRenderer>(kDeInitRendererEntry)();

@@ -83,9 +83,14 @@ TEST(CommandLine, MistakesEndWithStatusTwo) {
     QStringList arguments;
     const char* says;
   } mistakes[] = {
-      {{"--bogus"}, "Unknown option 'bogus'"},   {{"-x", "a.z64"}, "Unknown option 'x'"},
-      {{"a.z64", "b.z64"}, "one ROM at a time"}, {{"--fullscreen"}, "--fullscreen needs a ROM"},
-      {{"--paused"}, "--paused needs a ROM"},    {{"-platform"}, "Missing value after '-platform'"},
+      {{"--bogus"}, "Unknown option '--bogus'."},
+      {{"-x", "a.z64"}, "Unknown option '-x'."},
+      {{"--bogus=3", "a.z64"}, "Unknown option '--bogus'."},
+      {{"-y", "--zz", "a.z64"}, "Unknown options '-y', '--zz'."},
+      {{"a.z64", "b.z64"}, "one ROM at a time"},
+      {{"--fullscreen"}, "--fullscreen needs a ROM"},
+      {{"--paused"}, "--paused needs a ROM"},
+      {{"-platform"}, "Missing value after '-platform'"},
   };
   for (const auto& mistake : mistakes) {
     const TCommandLine result = Parse(mistake.arguments);
@@ -109,5 +114,5 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
 
   const TProgramRun bogus = RunProgram("--bogus some.z64");
   EXPECT_EQ(bogus.status, 2);
-  EXPECT_NE(bogus.output.find("Unknown option 'bogus'"), std::string::npos) << bogus.output;
+  EXPECT_NE(bogus.output.find("Unknown option '--bogus'."), std::string::npos) << bogus.output;
 }

@@ -211,7 +211,9 @@ class ConfigTest : public QObject {
     static const char kBinary[] = {0, '\xff', '\x13', '[', '[', '=', '\n', '=', ']'};
     for (const QByteArray& text :
          {QByteArray("[Configuration]\nThreadPriority=9\nSound=Loud\nFrequency=maybe\n"
-                     "[Controller]\nDevice={not a guid}\nMap=x, 300, -4, 7, , 255, -3\n"),
+                     "[Controller]\nDevice={04040400-0000-0000-0000-000000000000}\n"
+                     "Map=x, 300, -4, 7, , 255, -3\n"),
+          QByteArray("[Controller]\nDevice={not a guid}\nMap=1, 2, 3\n"),
           QByteArray::fromRawData(kBinary, sizeof kBinary), QByteArray()}) {
       WriteSettings(text);
       TEngine engine;
@@ -220,12 +222,15 @@ class ConfigTest : public QObject {
       QVERIFY(!config.Enabled->isChecked() && !config.Disabled->isChecked());
       QVERIFY(!config.Hz1->isChecked());
       TDirectInputConfig window(input_, Settings());
-      QCOMPARE(window.Cfg.DeviceGuid, TGuid{});
-      // Each damaged value reads as 0; the good ones stay.
-      const bool firstText = text.startsWith("[Configuration]");
-      const TControllerMap map =
-          firstText ? TControllerMap{0, 0, 0, 7, 0, 255, -3} : TControllerMap{};
-      QCOMPARE(window.Cfg.Map, map);
+      if (text.startsWith("[Configuration]")) {
+        // Each damaged value reads as 0; the good ones stay.
+        QCOMPARE(window.Cfg.DeviceGuid, kPad);
+        QCOMPARE(window.Cfg.Map, (TControllerMap{0, 0, 0, 7, 0, 255, -3}));
+      } else {
+        // No device choice that can be read: the keyboard on its defaults.
+        QCOMPARE(window.Cfg.DeviceGuid, kKeyboard);
+        QCOMPARE(window.Cfg.Map, kKeyboardDefaults);
+      }
     }
   }
 
@@ -253,7 +258,7 @@ class ConfigTest : public QObject {
       TDirectInputConfig keys(input_, settings);
       QCOMPARE(config.TrackBar1->value(), kInitialPriority);
       QVERIFY(!config.Enabled->isChecked() && !config.Disabled->isChecked());
-      QCOMPARE(keys.Cfg.Map, TControllerMap{});
+      QCOMPARE(keys.Cfg.Map, kKeyboardDefaults);
       QCOMPARE(host_->Messages().size(), 1u);
       QVERIFY2(QString::fromStdString(host_->Messages()[0]).startsWith(settings + " is not a "),
                host_->Messages()[0].c_str());
@@ -277,12 +282,9 @@ class ConfigTest : public QObject {
     QCOMPARE(window->windowTitle(), QString("DirectInputConfig"));
     QCOMPARE(window->GroupBox1->title(), QString(" Configure Controls "));
     QCOMPARE(window->KeyboardBox->title(), QString("Settings"));
-    // Mice are never listed; the all-zero start selects "None", which shows no settings.
+    // Mice are never listed; a new settings file selects the keyboard on its defaults.
     QCOMPARE(Items(window->ComboBox1), QStringList({"None", "Keyboard", "Pad", "Other Pad"}));
-    QCOMPARE(window->ComboBox1->currentIndex(), 0);
-    QVERIFY(window->KeyboardBox->isHidden());
-
-    Choose(*window, "Keyboard");
+    QCOMPARE(window->ComboBox1->currentText(), QString("Keyboard"));
     QCOMPARE(window->Cfg.Map, kKeyboardDefaults);
     QVERIFY(window->KeyboardBox->isVisible());
     QVERIFY(window->GroupBox3->isVisible());
@@ -337,11 +339,11 @@ class ConfigTest : public QObject {
 
   void cancelGoesBackToWhatTheWindowShowed() {
     auto window = ShownControllerWindow();
-    Choose(*window, "Keyboard");
+    Choose(*window, "None");
     QTest::mouseClick(window->Button2, Qt::LeftButton);
     QVERIFY(window->isHidden());
-    QCOMPARE(window->Cfg.DeviceGuid, TGuid{});
-    QCOMPARE(window->Cfg.Map, TControllerMap{});
+    QCOMPARE(window->Cfg.DeviceGuid, kKeyboard);
+    QCOMPARE(window->Cfg.Map, kKeyboardDefaults);
 
     window->show();
     Choose(*window, "Keyboard");
@@ -356,6 +358,32 @@ class ConfigTest : public QObject {
     TDirectInputConfig next(input_, Settings());
     QCOMPARE(next.Cfg.DeviceGuid, kKeyboard);
     QCOMPARE(next.Cfg.Map, kKeyboardDefaults);
+  }
+
+  void withoutASavedChoiceTheKeyboardIsTheDevice() {
+    // Nothing is written until the user chooses; "None" chosen and kept stays chosen.
+    {
+      TDirectInputConfig first(input_, Settings());
+      QCOMPARE(first.Cfg.DeviceGuid, kKeyboard);
+      QCOMPARE(first.Cfg.Map, kKeyboardDefaults);
+      QVERIFY(!QFile::exists(Settings()));
+      first.show();
+      Choose(first, "None");
+      QTest::mouseClick(first.Button1, Qt::LeftButton);
+    }
+    TDirectInputConfig next(input_, Settings());
+    QCOMPARE(next.Cfg.DeviceGuid, TGuid{});
+
+    // The keyboard is found wherever it is listed; with no keyboard, or no list, there is none.
+    dir_ = std::make_unique<test::TempDir>();
+    std::swap(input_.devices[0], input_.devices[2]);
+    QCOMPARE(TDirectInputConfig(input_, Settings()).Cfg.DeviceGuid, kKeyboard);
+    input_.devices.erase(input_.devices.begin() + 2);
+    QCOMPARE(TDirectInputConfig(input_, Settings()).Cfg.DeviceGuid, TGuid{});
+    input_ = TFakeInput();
+    input_.enumResult = DIERR_INVALIDPARAM;
+    QCOMPARE(TDirectInputConfig(input_, Settings()).Cfg.Map, TControllerMap{});
+    QVERIFY(host_->Messages().empty());
   }
 
   void optionsGroup() {

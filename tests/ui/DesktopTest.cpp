@@ -114,6 +114,21 @@ class DesktopTest : public test::TWindowTestBase {
     QCOMPARE(desktop_->RecentMenu()->title(), QString("Recen&t ROMs"));
     QVERIFY(form_->Help2->isEnabled() && form_->Index1->isEnabled());
     QVERIFY(!form_->ROMInfo1->isEnabled());
+
+    // Each letter underlined in a menu opens one item of it: the menu bar's and each menu's.
+    QList<QList<QAction*>> menus = {form_->MainMenu1->actions()};
+    for (int i = 0; i < menus.size(); ++i) {
+      QStringList letters;
+      for (QAction* item : menus[i]) {
+        if (item->menu() != nullptr) menus << item->menu()->actions();
+        const QString text = QString(item->text()).remove("&&");
+        const qsizetype at = text.indexOf('&');
+        if (at < 0 || at + 1 >= text.size()) continue;
+        const QString letter = text.mid(at + 1, 1).toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(item->text() + " repeats its letter"));
+        letters << letter;
+      }
+    }
   }
 
   // The same fields for a cartridge in each of its three byte orders; the file's own order and

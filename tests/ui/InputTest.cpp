@@ -165,12 +165,13 @@ class InputTest : public QObject {
     QCOMPARE(keyboard_->Keys()[200], uint8_t{0});
   }
 
-  // The controller word as the emulated machine reads it, from the keyboard's defaults.
+  // The controller word as the emulated machine reads it, from the keyboard's defaults: the
+  // assignment a new settings file gives, before the user has chosen anything.
   void keyboardDrivesTheController() {
     QWidget mainWindow;
     ActivateWindow(mainWindow);
-    const TControllerCfg cfg = KeyboardWithDefaults();
-    TPadFeed feed(*input_, cfg, mainWindow);
+    window_ = std::make_unique<TDirectInputConfig>(*input_, Settings());
+    TPadFeed feed(*input_, window_->Cfg, mainWindow);
     // W, K and F: A, Start and the digital pad's left; Up and Right: the stick up and right.
     for (uint8_t code : {17, 37, 33, 200, 205})
       keyboard_->Press(code);

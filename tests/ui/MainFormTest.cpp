@@ -1,13 +1,17 @@
 // The main window on the offscreen platform: its menu table, the menu states across the
 // commands, Load ROM with the dialog answered by the test, sizes, full-screen mode, snapshots.
 #include <sys/stat.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -137,9 +141,9 @@ class MainFormTest : public test::TWindowTestBase {
         {"ROMInfo1", "&Rom Info", none, false},
         {"SaveSnapshot1", "Save Snapshot", none, true},
         {"SaveState1", "&Save State", QKeySequence(Qt::Key_F2), false},
-        {"LoadState1", "&Load State", QKeySequence(Qt::Key_F4), false},
-        {"SaveStateAs1", "Save State As...", none, false},
-        {"LoadStateFrom1", "Load State From...", none, false},
+        {"LoadState1", "Loa&d State", QKeySequence(Qt::Key_F4), false},
+        {"SaveStateAs1", "Save State &As...", none, false},
+        {"LoadStateFrom1", "Load State &From...", none, false},
         {"Exit1", "E&xit", QKeySequence(Qt::Key_Escape), true},
         {"Configuration1", "&Configuration", QKeySequence(Qt::Key_F12), false},
         {"ViewDebugger1", "View Debugger", none, true},
@@ -292,7 +296,7 @@ class MainFormTest : public test::TWindowTestBase {
   void loadRomCancelledChangesNothing() {
     form_->LoadROM1->trigger();
     QCOMPARE(dialogs_->openTitle, QString("Load N64 ROM Image"));
-    QCOMPARE(dialogs_->openFilter, QString("N64 ROMS (*.v64 *.z64 *.bin);;All files (*)"));
+    QCOMPARE(dialogs_->openFilter, QString("N64 ROMS (*.v64 *.z64 *.n64 *.bin);;All files (*)"));
     QCOMPARE(dialogs_->openFolder, QString());
     QVERIFY(!QFile::exists(Settings()));
     QCOMPARE(RunItems(), QStringList());
@@ -468,6 +472,14 @@ class MainFormTest : public test::TWindowTestBase {
     QVERIFY(form_->Engine().Exists());
   }
 
+  void fullScreenPictureKeepsItsShape() {
+    QCOMPARE(FullScreenPictureRect({1920, 1080}), QRect(240, 0, 1440, 1080));
+    QCOMPARE(FullScreenPictureRect({1280, 1024}), QRect(0, 32, 1280, 960));
+    QCOMPARE(FullScreenPictureRect({1024, 768}), QRect(0, 0, 1024, 768));
+    QCOMPARE(FullScreenPictureRect({800, 577}), QRect(16, 0, 768, 576));
+    QCOMPARE(FullScreenPictureRect({0, 0}), QRect(0, 0, 0, 0));
+  }
+
   void screenSizes_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QSize>("outer");
@@ -481,7 +493,13 @@ class MainFormTest : public test::TWindowTestBase {
   void screenSizes() {
     QFETCH(QString, item);
     QFETCH(QSize, outer);
+    const QList<QAction*> sizes = {form_->N320x2401, form_->N512x3841, form_->N640x2401,
+                                   form_->N800x6001, form_->N1024x7681};
+    QVERIFY(form_->N320x2401->isChecked());  // the size the window starts at
     form_->findChild<QAction*>(item)->trigger();
+    // The menu shows the current size, and only that one.
+    for (QAction* size : sizes)
+      QCOMPARE(size->isChecked(), size->objectName() == item);
     QTRY_COMPARE(form_->PaintBox1->size(), outer - QSize(8, 63));
     QCOMPARE(form_->Image1->size(), form_->PaintBox1->size());
     QVERIFY(form_->Image1->hasScaledContents());
@@ -515,7 +533,11 @@ class MainFormTest : public test::TWindowTestBase {
       for (QMenu* menu : {form_->File1, form_->Options1, form_->Emulation, form_->Resolution})
         QVERIFY(!menu->menuAction()->isVisible());
       QVERIFY(form_->Help1->menuAction()->isVisible());
-      QTRY_COMPARE(form_->PaintBox1->width(), screen.width());
+      // The picture keeps its shape, centred, with black borders where the screen has room.
+      const QSize area = form_->centralWidget()->size();
+      QTRY_COMPARE(form_->PaintBox1->geometry(), FullScreenPictureRect(area));
+      QVERIFY(form_->PaintBox1->width() == area.width() ||
+              form_->PaintBox1->height() == area.height());
 
       form_->FullScreen1->trigger();
       QVERIFY(!form_->FullScreen1->isChecked());
@@ -669,6 +691,7 @@ class MainFormTest : public test::TWindowTestBase {
 
   void saveSnapshot() {
     form_->SaveSnapshot1->trigger();  // cancelled
+    QCOMPARE(dialogs_->saveTitle, QString("Save Snapshot"));
     QCOMPARE(dialogs_->saveFilter, QString("BMP (*.bmp)"));
     QCOMPARE(form_->SimpleText(), QString());
 
@@ -839,6 +862,36 @@ class MainFormTest : public test::TWindowTestBase {
     QVERIFY2(QRegularExpression("^STATE_ROM-[0-9a-f]{16}\\.st3$").match(files[0]).hasMatch(),
              qPrintable(files[0]));
 
+    // An empty slot while the ROM runs: the frame rate soon covers the status text, the
+    // console keeps the message.
+    form_->Slots[5]->trigger();
+    form_->LoadState1->trigger();
+    QCOMPARE(form_->StatusBar1->currentMessage(), QString("Slot 5 holds no state of this ROM"));
+    QTRY_VERIFY(lines_.contains("Slot 5 holds no state of this ROM"));
+    form_->Slots[3]->trigger();
+
+    // Saved under a name without an extension, the state gets the states' own, which Load
+    // State From lists; a file of that name is replaced only when the user says so.
+    const QString named = QString::fromStdString((dir_->Path() / "mine").string());
+    dialogs_->answers.push_back(named);
+    form_->SaveStateAs1->trigger();
+    QCOMPARE(dialogs_->saveTitle, QString("Save State As"));
+    QVERIFY(!QFile::exists(named));
+    QVERIFY(QFile::exists(named + ".st"));
+    QVERIFY(QDir(QString::fromStdString(dir_->Path().string()))
+                .entryList({"*.st*"}, QDir::Files)
+                .contains("mine.st"));
+    const QDateTime first = QFileInfo(named + ".st").lastModified();
+    dialogs_->answerYes = false;
+    dialogs_->answers.push_back(named + ".");
+    form_->SaveStateAs1->trigger();
+    QCOMPARE(dialogs_->questions.size(), 1);
+    QVERIFY2(dialogs_->questions[0].contains("mine.st already exists"),
+             qPrintable(dialogs_->questions[0]));
+    QCOMPARE(QFileInfo(named + ".st").lastModified(), first);
+    QVERIFY(!QFile::exists(named + "."));
+    dialogs_->answerYes = true;
+
     form_->Pause1->trigger();
     form_->LoadState1->trigger();
     QCOMPARE(form_->SimpleText(), QString("State loaded from slot 3"));
@@ -956,6 +1009,46 @@ class MainFormTest : public test::TWindowTestBase {
     form_->SetConfiguration(&config);
     form_->Configuration1->trigger();
     QVERIFY(config.isVisible());
+
+    // Windows open over the main window, wherever they were before, and stay on its screen.
+    form_->move(300, 200);
+    const QPoint middle = form_->frameGeometry().center();
+    for (QWidget* window : {&credits, &config}) {
+      window->hide();
+      window->setGeometry(0, 0, 200, 100);
+    }
+    form_->VantorTeam1->trigger();
+    form_->Configuration1->trigger();
+    for (QWidget* window : {&credits, &config})
+      QVERIFY((window->frameGeometry().center() - middle).manhattanLength() <= 2);
+    config.hide();
+    form_->move(form_->screen()->availableGeometry().bottomRight() - QPoint(50, 50));
+    form_->Configuration1->trigger();
+    QVERIFY(form_->screen()->availableGeometry().contains(config.frameGeometry()));
+  }
+
+  // A file dialog shows its size, type and date columns whole, the name taking the rest.
+  void fileDialogsHaveRoomForTheirColumns() {
+    QFileDialog dialog(nullptr, "Save State As", QString::fromStdString(dir_->Path().string()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    WriteRom("a rather long name for a state file.st1", IdleRom());
+    FitFileDialog(dialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* details = dialog.findChild<QTreeView*>();
+    QVERIFY(details != nullptr);
+    QHeaderView* header = details->header();
+    QTRY_VERIFY(details->model()->rowCount(details->rootIndex()) > 0);
+    QApplication::processEvents();
+    const QModelIndex first = details->model()->index(0, 0, details->rootIndex());
+    for (int column = 1; column < header->count(); ++column) {
+      const QString text = first.siblingAtColumn(column).data().toString();
+      QVERIFY2(header->sectionSize(column) > details->fontMetrics().horizontalAdvance(text),
+               qPrintable(text));
+    }
+    QVERIFY(header->sectionSize(0) >= 200);
+    dialog.close();
   }
 };
 

@@ -236,6 +236,34 @@ class PartsTest : public QObject {
     InstallHost(nullptr);
   }
 
+  // A line the emulation thread repeats shows once, with a count that grows in place.
+  void consoleCountsARepeatedLine() {
+    test::TTestDialogs dialogs;
+    TQtHost host(dialogs);
+    InstallHost(&host);
+    TDbgWnd console;
+    host.SetLineSink([&](const QStringList& lines) { console.AddLines(lines); },
+                     [&](const QString& line) { console.ReplaceLastLine(line); });
+    const auto log = [](const char* line, int times) {
+      std::thread([=] {
+        for (int i = 0; i < times; ++i)
+          DbgAddLine(line);
+      }).join();
+    };
+    log("Opcode 3F", 10);
+    QTRY_COMPARE(console.DbgInfo->toPlainText(),
+                 QString::fromUtf8("Opcode 3F\n\u2026 repeated 9 times"));
+    log("Opcode 3F", 100000);
+    QTRY_COMPARE(console.DbgInfo->toPlainText(),
+                 QString::fromUtf8("Opcode 3F\n\u2026 repeated 100,009 times"));
+    log("next", 2);
+    DbgAddLine("next");  // the main thread's own lines are shown as they are
+    QTRY_COMPARE(console.DbgInfo->toPlainText(),
+                 QString::fromUtf8("Opcode 3F\n\u2026 repeated 100,009 times\nnext\n"
+                                   "\u2026 repeated 1 time\nnext"));
+    InstallHost(nullptr);
+  }
+
   void coreTextKeepsBytes() {
     QCOMPARE(CoreText("Loaded caf\xc3\xa9"), QString::fromUtf8("Loaded caf\xc3\xa9"));
     QCOMPARE(CoreText("Loaded \xe9t\xe9"), QString::fromLatin1("Loaded \xe9t\xe9"));

@@ -18,7 +18,9 @@ class TTestDialogs : public ui::TUserDialogs {
     openFilter = filter;
     return Next();
   }
-  std::optional<QString> ChooseSaveFile(QWidget*, const QString& filter) override {
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString& title,
+                                        const QString& filter) override {
+    saveTitle = title;
     saveFilter = filter;
     return Next();
   }
@@ -30,7 +32,7 @@ class TTestDialogs : public ui::TUserDialogs {
 
   // The next file dialogs' answers; a null string (or none left) means Cancel.
   QStringList answers;
-  QString openTitle, openFolder, openFilter, saveFilter;
+  QString openTitle, openFolder, openFilter, saveTitle, saveFilter;
   QStringList errors;
   QStringList questions;
   bool answerYes = true;
