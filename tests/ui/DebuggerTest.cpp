@@ -23,6 +23,7 @@
 #include "tests/support/RomBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/DebugLayout.h"
+#include "tests/ui/Patience.h"
 #include "tests/ui/WindowTestBase.h"
 #include "ui/DebugPlacement.h"
 #include "ui/MainForm.h"
@@ -78,7 +79,7 @@ class DebuggerTest : public test::TWindowTestBase {
   }
   // Waits for the run to stop by itself, as the windows learn of it.
   bool WaitForStop(QSignalSpy& stops, int count) {
-    return QTest::qWaitFor([&] { return stops.count() >= count; }, 20000);
+    return QTest::qWaitFor([&] { return stops.count() >= count; }, test::kPatienceMs);
   }
   uint32_t Pc() { return view_->Take(debugger_->ViewAddr).pc.Lo; }
   // The three windows as the program makes them, known to the main window.

@@ -15,6 +15,7 @@
 #include "memory/RomImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/DebugLayout.h"
+#include "tests/ui/Patience.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
@@ -72,7 +73,7 @@ class HighDpiTest : public QObject {
                                         dir_.Path().string().c_str() + QString("/Vantor64.ini"));
     host_->SetStatusSink([this](const QString& text) { form_->SetSimpleText(text); });
     form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get(), test::kPatienceMs));
     SetRendererWindows(form_->winId(), form_->winId());
   }
 
@@ -98,7 +99,7 @@ class HighDpiTest : public QObject {
     form_->ROMInfo1->trigger();
     auto* info = form_->findChild<TRomInfoDialog*>();
     QVERIFY(info != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(info));
+    QVERIFY(QTest::qWaitForWindowExposed(info, test::kPatienceMs));
     QCOMPARE(info->grab().toImage().size(), info->size() * 2);
     QVERIFY(info->width() < 800);
     info->hide();
@@ -111,7 +112,7 @@ class HighDpiTest : public QObject {
     form_->Button3Click();
     form_->UnloadROM1->trigger();
     const QImage startup = form_->StartupPicture().scaled(640, 480);
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), startup) < 8, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), startup) < 8, test::kPatienceMs);
 
     // The runner's picture of the bars, scaled by two: the whole area in device pixels.
     const QString reference = QString::fromStdString((dir_.Path() / "reference.png").string());
@@ -122,7 +123,7 @@ class HighDpiTest : public QObject {
     form_->LoadRomFile(kRom);
     form_->Button3Click();
     QTRY_VERIFY(RendererReady);
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), bars) < 3, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), bars) < 3, test::kPatienceMs);
     form_->Button4Click();
   }
 

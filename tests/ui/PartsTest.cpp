@@ -6,8 +6,12 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "common/DebugLog.h"
 #include "common/Host.h"
@@ -15,6 +19,7 @@
 #include "tests/support/CaptureHost.h"
 #include "tests/support/FifoRescue.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/Patience.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/Credits.h"
 #include "ui/Dialogs.h"
@@ -147,7 +152,7 @@ class PartsTest : public QObject {
     console.AddLines({"first", ""});
     console.AddLines({"Illegal CPU opcode at A4000040", "Opcode 3F"});
     console.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    QVERIFY(QTest::qWaitForWindowExposed(&console, test::kPatienceMs));
     const QString all("first\n\nIllegal CPU opcode at A4000040\nOpcode 3F");
     QCOMPARE(console.DbgInfo->toPlainText(), all);
 
@@ -201,22 +206,32 @@ class PartsTest : public QObject {
     TQtHost host(dialogs);
     InstallHost(&host);
     QStringList lines, statuses;
-    int batches = 0;
+    std::vector<qsizetype> batches;
     host.SetStatusSink([&](const QString& text) { statuses << text; });
     DbgAddLine("early");  // kept until a console exists
     host.SetLineSink([&](const QStringList& batch) {
       lines << batch;
-      ++batches;
+      batches.push_back(batch.size());
     });
     QCOMPARE(lines, QStringList({"early"}));
 
     constexpr int kCount = 20000;  // several times the queue's room
-    std::thread writer([] {
-      for (int i = 0; i < kCount; ++i)
+    std::atomic<int> written = 0;
+    std::thread writer([&written] {
+      for (int i = 0; i < kCount; ++i) {
         DbgAddLine(std::to_string(i));
+        ++written;
+      }
       SetStatusText("FPS = 60");
       ShowMessage("from the thread");
     });
+    // A batch's worth queued before the main thread looks, without serving events meanwhile:
+    // how many lines later drains find depends on how the two threads are scheduled, but this
+    // first one must take a whole batch at once.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (written < int{TQtHost::kBatchSize} && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    QVERIFY(written >= int{TQtHost::kBatchSize});
     // Lines arrive without a timer, and the window's other events get their turn meanwhile.
     int turns = 0;
     QTimer otherWork;
@@ -224,7 +239,7 @@ class PartsTest : public QObject {
     QObject::connect(&otherWork, &QTimer::timeout,
                      [&] { turns += lines.size() > 1 && lines.size() <= kCount; });
     otherWork.start();
-    QTRY_COMPARE_WITH_TIMEOUT(lines.size(), kCount + 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(lines.size(), kCount + 1, test::kPatienceMs);
     otherWork.stop();
     writer.join();
     QVERIFY(turns > 1);
@@ -232,7 +247,9 @@ class PartsTest : public QObject {
     QTRY_COMPARE(dialogs.errors, QStringList({"from the thread"}));
     for (int i = 0; i < kCount; ++i)
       QCOMPARE(lines[i + 1], QString::number(i));
-    QVERIFY(batches > 1 && batches < kCount / 10);
+    QVERIFY(batches.size() > 2);
+    QCOMPARE(batches[1], qsizetype{TQtHost::kBatchSize});
+    QVERIFY(*std::max_element(batches.begin(), batches.end()) <= qsizetype{TQtHost::kBatchSize});
     InstallHost(nullptr);
   }
 

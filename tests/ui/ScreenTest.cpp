@@ -16,6 +16,7 @@
 #include "memory/VideoInterface.h"
 #include "pixels/XLaters.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/Patience.h"
 #include "tests/ui/TestDialogs.h"
 #include "ui/MainForm.h"
 #include "ui/QtHost.h"
@@ -62,7 +63,7 @@ class TCoveringDialogs : public test::TTestDialogs {
     dialog.setAutoFillBackground(true);
     dialog.setGeometry(QRect(parent->mapToGlobal(QPoint(20, 30)), QSize(260, 180)));
     dialog.show();
-    if (QTest::qWaitForWindowExposed(&dialog)) QTest::qWait(200);
+    if (QTest::qWaitForWindowExposed(&dialog, test::kPatienceMs)) QTest::qWait(200);
     dialog.hide();
     return TTestDialogs::ChooseSaveFile(parent, title, filter);
   }
@@ -143,7 +144,7 @@ class ScreenTest : public QObject {
     form_->SetDebugConsole(console_.get());
     form_->SetDebugger(debugger_.get(), regs_.get());
     form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get(), test::kPatienceMs));
     SetRendererWindows(form_->winId(), form_->winId());
   }
 
@@ -177,7 +178,7 @@ class ScreenTest : public QObject {
     QTRY_VERIFY(RendererReady);
     const QImage expected = frame.scaled(640, 480, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     // Bars scaled by two: only the filter's seams at the edges may differ.
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), expected) < 3, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), expected) < 3, test::kPatienceMs);
     QVERIFY(form_->SimpleText().startsWith("FPS = "));
 
     // Save Snapshot: the same picture, not what the dialog left, under exactly the chosen name.
@@ -201,7 +202,7 @@ class ScreenTest : public QObject {
     QTRY_VERIFY(form_->Engine().Paused());
     form_->PaintBox1->hide();
     form_->PaintBox1->show();
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), expected) < 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), expected) < 3, test::kPatienceMs);
 
     // Close ROM brings the start-up picture back, stretched to the chosen size.
     form_->UnloadROM1->trigger();
@@ -222,7 +223,7 @@ class ScreenTest : public QObject {
     form_->ForceRender1->trigger();
     // While paused the frame buffer stands still.
     const QImage frame = FrameInMemory();
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), frame) < 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), frame) < 1, test::kPatienceMs);
 
     // A snapshot after the dialog closed holds that frame, and its text stays.
     const QString name = QString::fromStdString((dir_.Path() / "paused.bmp").string());
@@ -248,7 +249,7 @@ class ScreenTest : public QObject {
     for (QWidget* window :
          {static_cast<QWidget*>(debugger_.get()), static_cast<QWidget*>(regs_.get()),
           static_cast<QWidget*>(console_.get())})
-      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QVERIFY(QTest::qWaitForWindowExposed(window, test::kPatienceMs));
     debugger_->raise();
     debugger_->ScrollBar1->triggerAction(QAbstractSlider::SliderToMinimum);  // centre on PC
     const TTextView& view = *debugger_->Disassembly;
@@ -298,10 +299,10 @@ class ScreenTest : public QObject {
     QTRY_COMPARE(form_->PaintBox1->size(), QSize(320, 240));
     form_->LoadRomFile(kRom);
     form_->Button3Click();
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
     form_->ViewDebugger1->trigger();  // stops the run at its next instruction
     QTRY_VERIFY(form_->Engine().Paused());
-    QVERIFY(QTest::qWaitForWindowExposed(console_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(console_.get(), test::kPatienceMs));
     // The debugger's own windows beside the main window, the console over its drawing area.
     debugger_->move(form_->frameGeometry().bottomLeft() + QPoint(0, 40));
     regs_->move(form_->frameGeometry().topRight() + QPoint(40, 0));
@@ -309,12 +310,12 @@ class ScreenTest : public QObject {
     console_->raise();
     QTRY_VERIFY(!ShowsBars());
     console_->move(form_->frameGeometry().right() + 40, form_->y());
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
     // What the window system cleared while a step ran comes back at the stop that ends it.
     form_->PaintBox1->Clear();
     QTRY_VERIFY(!ShowsBars());
     debugger_->Step->click();
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
     debugger_->Button4Click();
     form_->UnloadROM1->trigger();
   }
@@ -327,7 +328,7 @@ class ScreenTest : public QObject {
     QTRY_COMPARE(form_->PaintBox1->size(), QSize(320, 240));
     form_->LoadRomFile(kRom);
     form_->Button3Click();
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
     const QRect normal = form_->geometry();
     const QRect screen = form_->screen()->geometry();
     for (int round = 0; round < 2; ++round) {
@@ -336,7 +337,7 @@ class ScreenTest : public QObject {
       const QWidget* client = form_->centralWidget();
       QTRY_COMPARE(form_->PaintBox1->geometry(), FullScreenPictureRect(client->size()));
       QVERIFY(form_->PaintBox1->width() < screen.width());  // the menu bar takes some height
-      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
       const QPoint at = client->mapTo(form_.get(), QPoint(0, 0));
       const QImage border =
           form_->screen()
@@ -345,12 +346,12 @@ class ScreenTest : public QObject {
       QVERIFY(MeanDifference(border, Black(border.size())) < 1);
       form_->FullScreen1->trigger();
       QTRY_COMPARE(form_->geometry(), normal);
-      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
       QVERIFY(form_->SimpleText().startsWith("FPS = "));
     }
     form_->Reset1->trigger();
     QTRY_VERIFY(RendererReady);
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
   }
 
   // The last ROM's picture goes when another is loaded; the new run has drawn nothing yet.
@@ -358,14 +359,15 @@ class ScreenTest : public QObject {
     form_->N320x2401->trigger();
     form_->LoadRomFile(kRom);
     form_->Button3Click();
-    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsBars(), test::kPatienceMs);
     form_->LoadRomFile(kDemoRom);
-    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), Black(QSize(320, 240))) < 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(MeanDifference(DrawingArea(), Black(QSize(320, 240))) < 1,
+                             test::kPatienceMs);
     // A window over it and gone again leaves no part of the old picture behind.
     QWidget cover(nullptr, Qt::Dialog);
     cover.setGeometry(QRect(form_->PaintBox1->mapToGlobal(QPoint(10, 10)), QSize(100, 80)));
     cover.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    QVERIFY(QTest::qWaitForWindowExposed(&cover, test::kPatienceMs));
     cover.hide();
     QTest::qWait(200);
     QVERIFY(MeanDifference(DrawingArea(), Black(QSize(320, 240))) < 1);
