@@ -78,17 +78,7 @@ _start:
 
   li    $t0, SP_CLEAR_HALT | SP_CLEAR_BROKE | SP_SET_INTR_BREAK
   sw    $t0, SP_STATUS
-  li    $v0, 100000                     /* wait for the SP interrupt */
-  lui   $t2, %hi(MI_INTR)
-1:
-  lw    $t3, %lo(MI_INTR)($t2)
-  andi  $t3, $t3, 1
-  bnez  $t3, 2f
-  nop
-  addiu $v0, $v0, -1
-  bnez  $v0, 1b
-  nop
-2:
+  wait_bit0 MI_INTR                     /* wait for the SP interrupt */
   result $v0, 11
   lw    $t0, SP_STATUS
   result $t0, 12
@@ -106,17 +96,7 @@ _start:
   sw    $t0, SP_STATUS
   lw    $t0, SP_STATUS                  /* running */
   result $t0, 15
-  li    $v0, 100000
-  lui   $t2, %hi(SP_STATUS)
-1:
-  lw    $t3, %lo(SP_STATUS)($t2)
-  andi  $t3, $t3, 1
-  bnez  $t3, 2f
-  nop
-  addiu $v0, $v0, -1
-  bnez  $v0, 1b
-  nop
-2:
+  wait_bit0 SP_STATUS
   result $v0, 16
   lw    $t0, SP_STATUS
   result $t0, 17

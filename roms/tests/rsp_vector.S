@@ -35,17 +35,7 @@ _start:
   sw    $zero, SP_PC
   li    $t0, SP_CLEAR_HALT | SP_CLEAR_BROKE
   sw    $t0, SP_STATUS
-  li    $v0, 100000
-  lui   $t2, %hi(SP_STATUS)
-1:
-  lw    $t3, %lo(SP_STATUS)($t2)
-  andi  $t3, $t3, 1
-  bnez  $t3, 2f
-  nop
-  addiu $v0, $v0, -1
-  bnez  $v0, 1b
-  nop
-2:
+  wait_bit0 SP_STATUS
   result $v0, 0
 
   la    $t0, expected
