@@ -28,14 +28,11 @@ inline bool KernelMode() {
 // exception has been raised. The unaligned forms pass a size of 1.
 inline std::optional<uint32_t> AccessAddress(uint32_t w, uint32_t size, TAccessKind kind) {
   const uint64_t address = sem::EffectiveAddress(Gpr[Rs(w)], SImm64(w));
-  if ((address & (size - 1)) != 0) [[unlikely]] {
-    RaiseAddressError(address, kind == TAccessKind::Store);
-    return std::nullopt;
-  }
-  // Most accesses are the kernel's to kseg0 and kseg1, which need no lookup.
-  if (address - kKernelUnmappedStart < kKernelUnmappedSize && KernelMode()) [[likely]]
+  // Most accesses are the kernel's aligned ones to kseg0 and kseg1, which need no lookup.
+  if ((address & (size - 1)) == 0 && address - kKernelUnmappedStart < kKernelUnmappedSize &&
+      KernelMode()) [[likely]]
     return static_cast<uint32_t>(address);
-  return TranslateAddress(address, kind);
+  return TranslateAddress(address, size, kind);
 }
 
 inline uint32_t ReadMapWord(uint32_t address) {

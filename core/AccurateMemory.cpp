@@ -102,31 +102,43 @@ TTranslation LookUpAddress(uint64_t address, TAccessKind kind) {
   }
 }
 
-std::optional<uint32_t> TranslateAddress(uint64_t address, TAccessKind kind) {
+TAccess CheckAccess(uint64_t address, uint32_t size, TAccessKind kind) {
+  if ((address & (size - 1)) != 0) return {TTranslation::AddressError, false, kind, 0, address};
   const TTranslation t = LookUpAddress(address, kind);
-  const bool store = kind == TAccessKind::Store;
-  switch (t.result) {
+  return {t.result, t.wide, kind, t.address, address};
+}
+
+void RaiseAccessFault(const TAccess& access) {
+  const bool store = access.kind == TAccessKind::Store;
+  switch (access.result) {
     case TTranslation::Mapped:
-      return t.address;
+      break;
     case TTranslation::AddressError:
-      RaiseAddressError(address, store);
+      RaiseAddressError(access.address, store);
       break;
     case TTranslation::Refill:
     case TTranslation::Invalid:
-      RaiseTlbException(address, store ? kExcTlbStore : kExcTlbLoad,
-                        t.result == TTranslation::Refill, t.wide);
+      RaiseTlbException(access.address, store ? kExcTlbStore : kExcTlbLoad,
+                        access.result == TTranslation::Refill, access.wide);
       break;
     case TTranslation::Modified:
-      RaiseTlbException(address, kExcTlbModified, false, t.wide);
+      RaiseTlbException(access.address, kExcTlbModified, false, access.wide);
       break;
   }
+}
+
+std::optional<uint32_t> TranslateAddress(uint64_t address, uint32_t size, TAccessKind kind) {
+  const TAccess access = CheckAccess(address, size, kind);
+  if (access.Mapped()) return access.mapAddress;
+  RaiseAccessFault(access);
   return std::nullopt;
 }
 
 void SetAccurateFetch(uint32_t pc) {
-  const TTranslation t = LookUpAddress(Sext32(pc), TAccessKind::Fetch);
-  FetchFaulted = (pc & 3) != 0 || t.result != TTranslation::Mapped;
-  InstrPtr = FetchFaulted ? &kNoWord : reinterpret_cast<const uint32_t*>(HostAddress(t.address));
+  const TAccess fetch = CheckAccess(Sext32(pc), 4, TAccessKind::Fetch);
+  FetchFaulted = !fetch.Mapped();
+  InstrPtr =
+      FetchFaulted ? &kNoWord : reinterpret_cast<const uint32_t*>(HostAddress(fetch.mapAddress));
 }
 
 void RefetchNext() {
@@ -134,10 +146,7 @@ void RefetchNext() {
 }
 
 void RaiseFetchFault() {
-  if ((PC.Lo & 3) != 0)
-    RaiseAddressError(Sext32(PC.Lo), false);
-  else
-    TranslateAddress(Sext32(PC.Lo), TAccessKind::Fetch);
+  RaiseAccessFault(CheckAccess(Sext32(PC.Lo), 4, TAccessKind::Fetch));
 }
 
 }  // namespace vantor
