@@ -35,14 +35,6 @@ inline std::optional<uint32_t> AccessAddress(uint32_t w, uint32_t size, TAccessK
   return TranslateAddress(address, size, kind);
 }
 
-inline uint32_t ReadMapWord(uint32_t address) {
-  const uint32_t page = address >> 12;
-  return ReadTable[page](page, address & 0xFFF);
-}
-inline void WriteMapWord(uint32_t address, uint32_t value) {
-  const uint32_t page = address >> 12;
-  WriteTable[page](page, address & 0xFFF, value);
-}
 // A double word is aligned to 8, so both of its words lie in one page.
 inline uint64_t ReadMapDouble(uint32_t address) {
   return uint64_t{ReadMapWord(address)} << 32 | ReadMapWord(address + 4);

@@ -15,11 +15,11 @@ namespace {
 // Reads host words of the page that holds a map address.
 auto ReadAt(uint32_t address) {
   const uint32_t page = address >> 12;
-  return [page](uint32_t offset) { return ReadTable[page](page, offset); };
+  return [page](uint32_t offset) { return MapRead(page, offset); };
 }
 auto WriteAt(uint32_t address) {
   const uint32_t page = address >> 12;
-  return [page](uint32_t offset, uint32_t value) { WriteTable[page](page, offset, value); };
+  return [page](uint32_t offset, uint32_t value) { MapWrite(page, offset, value); };
 }
 
 template <uint32_t kSize, typename TLoad>

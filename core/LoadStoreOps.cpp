@@ -26,10 +26,10 @@ Access Effective(uint32_t w) {
 }
 
 uint32_t Read(const Access& a, uint32_t offset) {
-  return ReadTable[a.page](a.page, offset);
+  return MapRead(a.page, offset);
 }
 void Write(const Access& a, uint32_t offset, uint32_t value) {
-  WriteTable[a.page](a.page, offset, value);
+  MapWrite(a.page, offset, value);
 }
 
 uint32_t RtLo(uint32_t w) {

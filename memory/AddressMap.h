@@ -72,6 +72,22 @@ inline uint8_t* HostAddress(uint32_t address) {
   return PageTable[address >> 12] + (address & 0xFFF);
 }
 
+// A word through a page's handlers, as the processor's loads and stores that may reach a
+// register read and write it (the handlers see page and offset; an offset past 0xFFC is kept
+// inside the page by them).
+inline uint32_t MapRead(uint32_t page, uint32_t offset) {
+  return ReadTable[page](page, offset);
+}
+inline void MapWrite(uint32_t page, uint32_t offset, uint32_t value) {
+  WriteTable[page](page, offset, value);
+}
+inline uint32_t ReadMapWord(uint32_t address) {
+  return MapRead(address >> 12, address & 0xFFF);
+}
+inline void WriteMapWord(uint32_t address, uint32_t value) {
+  MapWrite(address >> 12, address & 0xFFF, value);
+}
+
 // How many of `wanted` bytes from an emulated address lie in host-contiguous storage: pages
 // whose storage follows one another (RDRAM, the ROM image) count together; a lone 4 KB page or
 // the dummy page ends the run.
