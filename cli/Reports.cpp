@@ -8,10 +8,10 @@
 #include "common/HexText.h"
 #include "core/Accurate.h"
 #include "core/CpuState.h"
+#include "core/MemoryPeek.h"
 #include "core/RegisterNames.h"
 #include "debugger/Disassembler.h"
 #include "debugger/RspDisassembler.h"
-#include "memory/AddressMap.h"
 #include "memory/PlainPages.h"
 #include "pixels/XLaters.h"
 #include "rsp/Rsp.h"
@@ -52,16 +52,19 @@ void AddRspLines(std::vector<std::string>& lines) {
 
 // The word at an address as the debugger's view reads it.
 std::string InstructionText(uint32_t address) {
-  const uint32_t page = address >> 12;
-  const TReadHandler read = ReadTable[page];
-  if (read == nullptr) return "* ILLEGAL MEMORY! *";
-  if (read == IllegalRead) return "* UNMAPPED MEMORY! *";
-  // Showing SP_SEMAPHORE must not take it.
-  const TReadHandler peek = read == SpRead ? SpPeek : read;
-  const uint32_t word = peek(page, address & 0xFFF);
+  const TPeek peek = PeekWord(address, TAccessKind::Fetch);
+  switch (peek.result) {
+    case TPeek::NoMap:
+      return "* ILLEGAL MEMORY! *";
+    case TPeek::Unmapped:
+    case TPeek::Faulted:
+      return "* UNMAPPED MEMORY! *";
+    case TPeek::Read:
+      break;
+  }
   // In accurate mode IMEM holds the signal processor's code.
-  if (AccurateHardware && IsImemAddress(address)) return DisasmRspOpcode(word, address);
-  return DisasmOpcode(word, address);
+  if (AccurateHardware && IsImemAddress(address)) return DisasmRspOpcode(peek.word, address);
+  return DisasmOpcode(peek.word, address);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ inline constexpr uint32_t kViewLead = 64;
 // What a line of the view found at its address.
 enum class TViewWord : uint8_t {
   NoMap,     // no read handler: the address map has not been built yet
-  Unmapped,  // the unmapped-page handler, never called
+  Unmapped,  // the unmapped-page handler, never called, or a fetch there would fault
   Read       // the word the page's read handler returned
 };
 
@@ -43,9 +43,9 @@ struct TMachineSnapshot {
   std::array<uint32_t, kViewLines> words{};
 };
 
-// Copies the registers and reads the view's words from viewAddr - 64 on through the read
-// handlers (the SP registers' without taking the semaphore). Call it only where the machine may be
-// read (TEngine::Inspect).
+// Copies the registers and reads the view's words from viewAddr - 64 on as fetches would see
+// them, changing nothing (PeekWord; an address a fetch would fault on shows as Unmapped). Call it
+// only where the machine may be read (TEngine::Inspect).
 TMachineSnapshot TakeSnapshot(uint32_t viewAddr);
 
 }  // namespace vantor

@@ -152,6 +152,29 @@ TEST_F(CliTest, AccurateModeReportsTheSignalProcessorsRegisters) {
   EXPECT_EQ(Run("--steps 10 --regs " + Rom("rsp_microcode")).out.find("(RSP"), std::string::npos);
 }
 
+// The exceptions ROM ends with TLB entry 0 mapping virtual 0 onto physical 0x10000, where its
+// user code lies: the accurate disassembly of virtual 0 reads that code through the TLB.
+TEST_F(CliTest, AccurateDisassemblyReadsTlbMappedPages) {
+  const auto instructions = [this](const std::string& address) {
+    const Outcome outcome =
+        Run("--accurate --steps 40000 --disasm " + address + " 4 " + Rom("accurate_exceptions"));
+    EXPECT_EQ(outcome.exitCode, 0);
+    std::vector<std::string> texts;
+    for (size_t at = outcome.out.find("\n" + address + " : "); texts.size() < 4;) {
+      if (at == std::string::npos) break;
+      at = outcome.out.find(" : ", at) + 3;
+      const size_t end = outcome.out.find('\n', at);
+      texts.push_back(outcome.out.substr(at, end - at));
+      at = end;
+    }
+    return texts;
+  };
+  const std::vector<std::string> mapped = instructions("00000000");
+  ASSERT_EQ(mapped.size(), 4u);
+  EXPECT_EQ(mapped, instructions("80010000"));
+  EXPECT_NE(mapped.front(), "* UNMAPPED MEMORY! *");
+}
+
 TEST(CliUsageTest, TheManualPageDescribesEveryOption) {
   std::ifstream in(VANTOR_CLI_MAN_PAGE);
   ASSERT_TRUE(in) << VANTOR_CLI_MAN_PAGE;

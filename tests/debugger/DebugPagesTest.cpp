@@ -8,9 +8,12 @@
 #include <cmath>
 #include <limits>
 
+#include "common/StateFile.h"
 #include "core/Accurate.h"
+#include "core/AccurateExceptions.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
+#include "core/MachineImage.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/Disassembler.h"
 #include "debugger/RspDisassembler.h"
@@ -191,6 +194,49 @@ TEST_F(DebugPagesTest, TheAccurateViewReadsThroughTheTlbAndRaisesNothing) {
   EXPECT_TRUE(Has(view, {20, 150, "3FFFFFFC : * UNMAPPED MEMORY! *"}));
   EXPECT_EQ(Cop0Regs[CAUSE], cause);
   EXPECT_EQ(PC.Lo, 0xA4000040u);
+}
+
+// A user program's view in the accurate mode: its mapped page reads through the TLB with its
+// ASID; the entry's invalid half, a misaligned view and the kernel's segments show as unmapped;
+// and none of it changes the machine (COP0, the TLB, the clock, memory).
+TEST_F(DebugPagesTest, TheAccurateViewOfAUserProgramChangesNothing) {
+  UseAccurateHardware();
+  LoadRom(test::CodeRom({test::EncodeI(9, 9, 9, 1)}));
+  const uint32_t addiu = test::EncodeI(9, 9, 9, 1);
+  Poke(0x80010FFC, addiu);
+  for (TlbEntry& entry : Tlb) {
+    entry = TlbEntry{};
+    entry.Vpn2 = 0x7FFFF;  // matches nothing here
+  }
+  Tlb[5].Vpn2 = 0x00400000 >> 13;
+  Tlb[5].Asid = 7;
+  Tlb[5].EvenPfn = 0x10;
+  Tlb[5].EvenValid = 1;
+  Tlb[5].OddPfn = 0x11;     // not valid
+  Cop0Regs[STATUS] = 0x10;  // user mode
+  Cop0Regs[ENTRYHI] = 7;
+  const uint32_t raised = RaisedException;
+  const TStateImage before = CaptureMachine();
+
+  const TTextPage edge = DisassemblyPage(TakeSnapshot(0x00401000));
+  EXPECT_TRUE(Has(edge, {20, 150, "00400FFC : " + DisasmOpcode(addiu, 0x00400FFC)}));
+  EXPECT_TRUE(Has(edge, {20, 160, "00401000 : * UNMAPPED MEMORY! *"}));
+  for (const uint32_t unreadable : {0x00400002u, 0x80010FFCu, 0xA4001000u}) {
+    const TTextPage view = DisassemblyPage(TakeSnapshot(unreadable));
+    EXPECT_EQ(std::count_if(view.begin(), view.end(),
+                            [](const TTextItem& item) {
+                              return item.text.ends_with(" : * UNMAPPED MEMORY! *");
+                            }),
+              kViewLines)
+        << std::hex << unreadable;
+  }
+
+  const TStateImage after = CaptureMachine();
+  ASSERT_EQ(before.Sections.size(), after.Sections.size());
+  for (size_t i = 0; i < before.Sections.size(); ++i)
+    EXPECT_TRUE(before.Sections[i].Data == after.Sections[i].Data) << before.Sections[i].Name;
+  EXPECT_EQ(RaisedException, raised);
+  EXPECT_TRUE(host.Lines().empty());
 }
 
 TEST(FloatTextTest, SevenSignificantDigitsThreeDecimalsOrScientific) {
