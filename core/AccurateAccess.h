@@ -15,22 +15,11 @@
 
 namespace vantor::accurate {
 
-// kseg0 and kseg1 as 64-bit addresses.
-inline constexpr uint64_t kKernelUnmappedStart = 0xFFFFFFFF'80000000;
-inline constexpr uint64_t kKernelUnmappedSize = 0x40000000;
-
-inline bool KernelMode() {
-  const uint32_t status = Cop0Regs[STATUS];
-  return (status & (kStatusEXL | kStatusERL)) != 0 || ((status >> kStatusKsuShift) & 3) == 0;
-}
-
 // The map address of the access of `size` bytes the instruction makes, or nothing once its
 // exception has been raised. The unaligned forms pass a size of 1.
 inline std::optional<uint32_t> AccessAddress(uint32_t w, uint32_t size, TAccessKind kind) {
   const uint64_t address = sem::EffectiveAddress(Gpr[Rs(w)], SImm64(w));
-  // Most accesses are the kernel's aligned ones to kseg0 and kseg1, which need no lookup.
-  if ((address & (size - 1)) == 0 && address - kKernelUnmappedStart < kKernelUnmappedSize &&
-      KernelMode()) [[likely]]
+  if (DirectKernelAccess(address, size)) [[likely]]
     return static_cast<uint32_t>(address);
   return TranslateAddress(address, size, kind);
 }

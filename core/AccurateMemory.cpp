@@ -103,6 +103,8 @@ TTranslation LookUpAddress(uint64_t address, TAccessKind kind) {
 }
 
 TAccess CheckAccess(uint64_t address, uint32_t size, TAccessKind kind) {
+  if (DirectKernelAccess(address, size)) [[likely]]
+    return {TTranslation::Mapped, false, kind, static_cast<uint32_t>(address), address};
   if ((address & (size - 1)) != 0) return {TTranslation::AddressError, false, kind, 0, address};
   const TTranslation t = LookUpAddress(address, kind);
   return {t.result, t.wide, kind, t.address, address};

@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/AccurateExceptions.h"
+#include "core/CpuState.h"
+
 namespace vantor {
 
 enum class TAccessKind : uint8_t { Load, Store, Fetch };
@@ -34,6 +37,22 @@ struct TAccess {
   uint64_t address;     // the virtual address, which BadVAddr takes on a fault
   bool Mapped() const { return result == TTranslation::Mapped; }
 };
+
+// kseg0 and kseg1 as 64-bit addresses.
+inline constexpr uint64_t kKernelUnmappedStart = 0xFFFFFFFF'80000000;
+inline constexpr uint64_t kKernelUnmappedSize = 0x40000000;
+
+inline bool KernelMode() {
+  const uint32_t status = Cop0Regs[STATUS];
+  return (status & (kStatusEXL | kStatusERL)) != 0 || ((status >> kStatusKsuShift) & 3) == 0;
+}
+
+// An aligned access of the kernel to kseg0 or kseg1, which lands at its own address: most
+// accesses are, and they need no lookup.
+inline bool DirectKernelAccess(uint64_t address, uint32_t size) {
+  return (address & (size - 1)) == 0 && address - kKernelUnmappedStart < kKernelUnmappedSize &&
+         KernelMode();
+}
 
 // An access of `size` bytes (1, 2, 4 or 8; the unaligned forms pass 1) at a virtual address with
 // the current mode and ASID: a misaligned address is an address error, then LookUpAddress.
