@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "rdp/Coordinates.h"
+
 namespace vantor::rdp {
 
 namespace {
@@ -117,36 +119,6 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
 // Attributes wrap as the hardware's registers do.
 inline int32_t Step(int32_t value, int32_t step) {
   return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(step));
-}
-
-// Texture coordinates: s10.5 from the top of the attribute, or divided by W under perspective.
-inline int32_t Coordinate(int32_t value) {
-  return static_cast<int16_t>(value >> 16);
-}
-// Under perspective both coordinates are multiplied by one reciprocal of W, about 2^46 / W, so
-// that the product over 2^31 is the coordinate times 2^15 / W. As the hardware's divider does,
-// the reciprocal comes from a table: W is normalised to [1, 2), its top nine bits below the
-// leading one pick an entry of 2^40 / (512 + i), and the next sixteen bits interpolate to the
-// next entry.
-constexpr auto kReciprocals = [] {
-  std::array<uint32_t, 513> table{};
-  for (uint64_t i = 0; i <= 512; ++i)
-    table[i] = static_cast<uint32_t>(((uint64_t{1} << 41) / (512 + i) + 1) / 2);
-  return table;
-}();
-
-inline uint64_t PerspectiveReciprocal(int32_t w) {
-  const auto positive = static_cast<uint32_t>(w <= 0 ? 1 : w);
-  const auto shift = static_cast<uint32_t>(std::countl_zero(positive));
-  const uint32_t normal = positive << shift;
-  const uint32_t index = (normal >> 22) & 0x1FF, fraction = (normal >> 6) & 0xFFFF;
-  const uint64_t high = kReciprocals[index], low = kReciprocals[index + 1];
-  const uint64_t reciprocal = high - (((high - low) * fraction) >> 16);
-  return (reciprocal << shift) >> 16;
-}
-inline int32_t PerspectiveCoordinate(int32_t value, uint64_t reciprocal) {
-  const auto q = static_cast<int64_t>((static_cast<__int128>(value) * reciprocal) >> 31);
-  return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
 }
 
 struct TLod {
@@ -318,12 +290,17 @@ template <bool kPerspective>
   if constexpr (kPerspective) {
     // The reciprocals first, then the products: two short chains of work a pixel instead of one
     // long one, so that the processor overlaps more pixels.
-    uint64_t reciprocals[kBatch];
-    for (uint32_t n = 0; n < b.count; ++n)
-      reciprocals[n] = PerspectiveReciprocal(b.attr[n][kAttrW]);
+    int64_t factors[kBatch];
+    uint32_t shifts[kBatch];
     for (uint32_t n = 0; n < b.count; ++n) {
-      b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocals[n]);
-      b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocals[n]);
+      const TReciprocal reciprocal = PerspectiveReciprocal(b.attr[n][kAttrW]);
+      factors[n] = reciprocal.factor;
+      shifts[n] = reciprocal.shift;
+    }
+    for (uint32_t n = 0; n < b.count; ++n) {
+      const TReciprocal reciprocal{factors[n], shifts[n]};
+      b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocal);
+      b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocal);
     }
   } else {
     for (uint32_t n = 0; n < b.count; ++n) {
@@ -339,8 +316,8 @@ template <bool kPerspective>
     const int32_t belowS = Step(a[kAttrS], p.dy[kAttrS]), belowT = Step(a[kAttrT], p.dy[kAttrT]);
     int32_t sx, tx, sy, ty;
     if constexpr (kPerspective) {
-      const uint64_t nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
-      const uint64_t belowW = PerspectiveReciprocal(Step(a[kAttrW], p.dy[kAttrW]));
+      const TReciprocal nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
+      const TReciprocal belowW = PerspectiveReciprocal(Step(a[kAttrW], p.dy[kAttrW]));
       sx = PerspectiveCoordinate(nextS, nextW);
       tx = PerspectiveCoordinate(nextT, nextW);
       sy = PerspectiveCoordinate(belowS, belowW);
