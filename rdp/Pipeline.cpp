@@ -11,6 +11,7 @@
 #endif
 
 #include "rdp/Coordinates.h"
+#include "rdp/TexelLanes.h"
 
 namespace vantor::rdp {
 
@@ -356,6 +357,10 @@ void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel
   const uint32_t count = b.count;
   switch (sampler.fetch) {
     case TFetch::Rgba16:
+#if defined(__SSE2__)
+      if (p.bilinear)
+        return SampleBilinearLanes<TFetch::Rgba16>(sampler, p.midTexel, count, b.s, b.t, out);
+#endif
       return SampleAs<TFetch::Rgba16>(p, sampler, count, b.s, b.t, out);
     case TFetch::Rgba32:
       return SampleAs<TFetch::Rgba32>(p, sampler, count, b.s, b.t, out);
@@ -366,6 +371,10 @@ void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel
     case TFetch::Ia8:
       return SampleAs<TFetch::Ia8>(p, sampler, count, b.s, b.t, out);
     case TFetch::Ia16:
+#if defined(__SSE2__)
+      if (p.bilinear)
+        return SampleBilinearLanes<TFetch::Ia16>(sampler, p.midTexel, count, b.s, b.t, out);
+#endif
       return SampleAs<TFetch::Ia16>(p, sampler, count, b.s, b.t, out);
     case TFetch::I4:
       return SampleAs<TFetch::I4>(p, sampler, count, b.s, b.t, out);

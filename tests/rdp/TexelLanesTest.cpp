@@ -1,11 +1,15 @@
 // The texel stage's fast forms against plain ones over many random inputs: the perspective
-// divide against its 128-bit product.
+// divide against its 128-bit product, the bilinear sampler in lanes against the one a texel at
+// a time over random tiles, TMEM and coordinates.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
 #include "rdp/Coordinates.h"
+#include "rdp/RdpState.h"
+#include "rdp/TexelLanes.h"
+#include "rdp/Texture.h"
 
 namespace vantor::rdp {
 namespace {
@@ -42,6 +46,64 @@ TEST(TexelLanesTest, PerspectiveDivideMatchesTheWideProduct) {
               WidePerspectiveCoordinate(value, w))
         << "value " << value << " w " << w;
   }
+}
+
+TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
+#if defined(__SSE2__)
+  std::mt19937 random(11);
+  auto bits = [&](uint32_t count) { return static_cast<uint32_t>(random()) & ((1u << count) - 1); };
+  for (uint16_t& half : State.tmem)
+    half = static_cast<uint16_t>(random());
+  for (int round = 0; round < 3000; ++round) {
+    // Small tiles near the origin or anywhere in the 10.2 range, with every addressing mode.
+    TTile tile;
+    tile.format = (round & 1) != 0 ? kFormatIa : kFormatRgba;
+    tile.size = kSize16;
+    tile.tmem = bits(12) & ~7u;
+    tile.line = bits(9) * 8;
+    const bool near = (round & 2) != 0;
+    tile.sl = near ? bits(5) : bits(12);
+    tile.tl = near ? bits(5) : bits(12);
+    tile.sh = near ? tile.sl + bits(7) : bits(12);
+    tile.th = near ? tile.tl + bits(7) : bits(12);
+    tile.shiftS = bits(4);
+    tile.shiftT = bits(4);
+    tile.maskS = bits(4);
+    tile.maskT = bits(4);
+    tile.clampS = bits(1) != 0;
+    tile.clampT = bits(1) != 0;
+    tile.mirrorS = bits(1) != 0;
+    tile.mirrorT = bits(1) != 0;
+    const TSampler sampler = PrepareSampler(tile, TOtherModes{});
+    const bool midTexel = (round & 4) != 0;
+    // Coordinates around the tile, on the middle of texels now and then, or anywhere.
+    const uint32_t count = bits(6) + 1;
+    int32_t s[64], t[64];
+    for (uint32_t n = 0; n < count; ++n) {
+      const bool wide = bits(3) == 0;
+      s[n] = wide ? static_cast<int16_t>(random())
+                  : static_cast<int32_t>(tile.sl * 8 + bits(10)) - 256;
+      t[n] = wide ? static_cast<int16_t>(random())
+                  : static_cast<int32_t>(tile.tl * 8 + bits(10)) - 256;
+      if (bits(2) == 0) {
+        s[n] = (s[n] & ~31) | 16;
+        t[n] = (t[n] & ~31) | 16;
+      }
+    }
+    TTexel lanes[64];
+    if (sampler.fetch == TFetch::Rgba16)
+      SampleBilinearLanes<TFetch::Rgba16>(sampler, midTexel, count, s, t, lanes);
+    else
+      SampleBilinearLanes<TFetch::Ia16>(sampler, midTexel, count, s, t, lanes);
+    for (uint32_t n = 0; n < count; ++n)
+      ASSERT_EQ(lanes[n], sampler.fetch == TFetch::Rgba16
+                              ? SampleTextureAs<TFetch::Rgba16>(sampler, s[n], t[n], true, midTexel)
+                              : SampleTextureAs<TFetch::Ia16>(sampler, s[n], t[n], true, midTexel))
+          << "round " << round << " pixel " << n << " s " << s[n] << " t " << t[n];
+  }
+#else
+  GTEST_SKIP() << "no SSE2";
+#endif
 }
 
 }  // namespace

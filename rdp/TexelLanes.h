@@ -1,0 +1,165 @@
+// Bilinear filtering of 16-bit tiles (5-5-5-1 and IA 8-8) four pixels at a time in SSE2 lanes:
+// the tile's addressing (shift, clamp, mirror, wrap), the choice of the filter's triangle and
+// its weights, and the TMEM addresses in 32-bit lanes, the fetches scalar, then the decoding
+// and the weighing of the three texels in 16-bit lanes. Gives the bits SampleTextureAs gives.
+// Internal to rdp/.
+#pragma once
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+#include <bit>
+#include <cstdint>
+#include <utility>
+
+#include "rdp/RdpState.h"
+#include "rdp/Texture.h"
+
+namespace vantor::rdp {
+
+// One axis's addressing as lane constants.
+struct TAxisLanes {
+  __m128i shiftLeft, shiftRight, maskBits;  // shift counts
+  __m128i origin, max, beforeMax, mask;     // mask: all ones without wrapping
+  bool clamp, mirror;
+};
+
+inline TAxisLanes AxisLanes(const TAxis& axis) {
+  return {_mm_cvtsi32_si128(static_cast<int>(axis.shiftLeft)),
+          _mm_cvtsi32_si128(static_cast<int>(axis.shiftRight)),
+          _mm_cvtsi32_si128(static_cast<int>(axis.maskBits)),
+          _mm_set1_epi32(axis.origin),
+          _mm_set1_epi32(axis.max),
+          _mm_set1_epi32(axis.max - 1),
+          _mm_set1_epi32(axis.mask != 0 ? static_cast<int>(axis.mask) : -1),
+          axis.clamp,
+          axis.mirror};
+}
+
+inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// The texel index of the coordinate, wrapped, and of the next texel, and the fraction.
+inline void AxisTexels(const TAxisLanes& axis, __m128i c, __m128i& first, __m128i& next,
+                       __m128i& fraction) {
+  c = _mm_sub_epi32(_mm_sra_epi32(_mm_sll_epi32(c, axis.shiftLeft), axis.shiftRight), axis.origin);
+  __m128i texel = _mm_srai_epi32(c, 5);
+  fraction = _mm_and_si128(c, _mm_set1_epi32(31));
+  if (axis.clamp) {
+    const __m128i below = _mm_cmplt_epi32(texel, _mm_setzero_si128());
+    const __m128i above = _mm_cmpgt_epi32(texel, axis.beforeMax);
+    texel = _mm_andnot_si128(below, Select(above, axis.max, texel));
+    fraction = _mm_andnot_si128(_mm_or_si128(below, above), fraction);
+  }
+  auto wrap = [&](__m128i index) {
+    if (axis.mirror) {
+      const __m128i odd = _mm_slli_epi32(_mm_srl_epi32(index, axis.maskBits), 31);
+      index = _mm_xor_si128(index, _mm_srai_epi32(odd, 31));
+    }
+    return _mm_and_si128(index, axis.mask);
+  };
+  next = wrap(_mm_add_epi32(texel, _mm_set1_epi32(1)));
+  first = wrap(texel);
+}
+
+template <int... kLanes>
+inline __m128i FetchLanes(__m128i index, std::integer_sequence<int, kLanes...>) {
+  __m128i texels = _mm_setzero_si128();
+  ((texels = _mm_insert_epi16(texels, State.tmem[_mm_extract_epi16(index, kLanes)], kLanes)), ...);
+  return texels;
+}
+
+// Five bits to eight, repeating the top three below.
+inline __m128i Widen5(__m128i five) {
+  return _mm_or_si128(_mm_slli_epi16(five, 3), _mm_srli_epi16(five, 2));
+}
+
+// Three texels a pixel weighed and rounded, each channel's 16-bit lanes: the base and the texel
+// to S in `pair` (pixels 0-3, 4-7), the texel to T in the low half of `single`. The weights sum
+// to 32, so no lane passes 16 bits.
+inline __m128i WeighLanes(__m128i pair, __m128i single, __m128i pairWeights,
+                          __m128i singleWeights) {
+  const __m128i products = _mm_mullo_epi16(pair, pairWeights);
+  const __m128i sum =
+      _mm_add_epi16(_mm_add_epi16(products, _mm_srli_si128(products, 8)),
+                    _mm_add_epi16(_mm_mullo_epi16(single, singleWeights), _mm_set1_epi16(16)));
+  return _mm_srli_epi16(sum, 5);
+}
+
+// Bilinear texels of a 16-bit tile (kFetch Rgba16 or Ia16) at the s10.5 coordinates.
+template <TFetch kFetch>
+void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count, const int32_t* s,
+                         const int32_t* t, TTexel* out) {
+  static_assert(kFetch == TFetch::Rgba16 || kFetch == TFetch::Ia16);
+  const TAxisLanes axisS = AxisLanes(sampler.s), axisT = AxisLanes(sampler.t);
+  const __m128i tmem = _mm_set1_epi32(static_cast<int>(sampler.tmem));
+  const __m128i line = _mm_set1_epi32(static_cast<int>(sampler.line & 0xFFFF));
+  const __m128i one = _mm_set1_epi32(1), thirtyTwo = _mm_set1_epi32(32);
+  const __m128i sixteen = _mm_set1_epi32(16), addressMask = _mm_set1_epi32(0xFFF);
+  uint32_t n = 0;
+  for (; n + 4 <= count; n += 4) {
+    __m128i s0, s1, fs, t0, t1, ft;
+    AxisTexels(axisS, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n)), s0, s1, fs);
+    AxisTexels(axisT, _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + n)), t0, t1, ft);
+    // A row's address and its odd-row swap; only the address's low twelve bits count, so the
+    // row's product may be taken in sixteen bits.
+    const __m128i row0 = _mm_add_epi32(tmem, _mm_mullo_epi16(t0, line));
+    const __m128i row1 = _mm_add_epi32(tmem, _mm_mullo_epi16(t1, line));
+    const __m128i swap0 = _mm_slli_epi32(_mm_and_si128(t0, one), 2);
+    const __m128i swap1 = _mm_slli_epi32(_mm_and_si128(t1, one), 2);
+    auto address = [&](__m128i texel, __m128i row, __m128i swap) {
+      const __m128i at = _mm_xor_si128(_mm_add_epi32(row, _mm_slli_epi32(texel, 1)), swap);
+      return _mm_srli_epi32(_mm_and_si128(at, addressMask), 1);
+    };
+    // The upper-left triangle from the first texel, the lower-right one from the last.
+    const __m128i sum = _mm_add_epi32(fs, ft);
+    const __m128i upperLeft = _mm_cmplt_epi32(sum, thirtyTwo);
+    const __m128i base = Select(upperLeft, address(s0, row0, swap0), address(s1, row1, swap1));
+    const __m128i toS = address(s1, row0, swap0), toT = address(s0, row1, swap1);
+    const __m128i past = _mm_sub_epi32(sum, thirtyTwo);
+    const __m128i baseWeight = _mm_sub_epi32(_mm_xor_si128(past, upperLeft), upperLeft);
+    const __m128i toSWeight = Select(upperLeft, fs, _mm_sub_epi32(thirtyTwo, ft));
+    const __m128i toTWeight = Select(upperLeft, ft, _mm_sub_epi32(thirtyTwo, fs));
+    constexpr auto kEight = std::make_integer_sequence<int, 8>();
+    constexpr auto kFour = std::make_integer_sequence<int, 4>();
+    const __m128i pair = FetchLanes(_mm_packs_epi32(base, toS), kEight);
+    const __m128i single = FetchLanes(_mm_packs_epi32(toT, toT), kFour);
+    const __m128i pairWeights = _mm_packs_epi32(baseWeight, toSWeight);
+    const __m128i singleWeights = _mm_packs_epi32(toTWeight, toTWeight);
+    auto weigh = [&](auto channel) {
+      return WeighLanes(channel(pair), channel(single), pairWeights, singleWeights);
+    };
+    __m128i r, g, b, a;
+    if constexpr (kFetch == TFetch::Rgba16) {
+      const __m128i five = _mm_set1_epi16(31);
+      r = weigh([](__m128i v) { return Widen5(_mm_srli_epi16(v, 11)); });
+      g = weigh([&](__m128i v) { return Widen5(_mm_and_si128(_mm_srli_epi16(v, 6), five)); });
+      b = weigh([&](__m128i v) { return Widen5(_mm_and_si128(_mm_srli_epi16(v, 1), five)); });
+      a = weigh(
+          [](__m128i v) { return _mm_srli_epi16(_mm_srai_epi16(_mm_slli_epi16(v, 15), 15), 8); });
+    } else {
+      r = g = b = weigh([](__m128i v) { return _mm_srli_epi16(v, 8); });
+      a = weigh([](__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(0xFF)); });
+    }
+    const __m128i rg = _mm_unpacklo_epi16(r, g), ba = _mm_unpacklo_epi16(b, a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), _mm_unpacklo_epi32(rg, ba));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 2), _mm_unpackhi_epi32(rg, ba));
+    // The middle of four texels takes their average instead, as the plain sampler does.
+    if (midTexel) {
+      const __m128i middle =
+          _mm_and_si128(_mm_cmpeq_epi32(fs, sixteen), _mm_cmpeq_epi32(ft, sixteen));
+      for (int lanes = _mm_movemask_ps(_mm_castsi128_ps(middle)); lanes != 0; lanes &= lanes - 1) {
+        const uint32_t k =
+            n + static_cast<uint32_t>(std::countr_zero(static_cast<unsigned>(lanes)));
+        out[k] = SampleTextureAs<kFetch>(sampler, s[k], t[k], true, true);
+      }
+    }
+  }
+  for (; n < count; ++n)
+    out[n] = SampleTextureAs<kFetch>(sampler, s[n], t[n], true, midTexel);
+}
+
+}  // namespace vantor::rdp
+
+#endif
