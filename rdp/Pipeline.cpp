@@ -11,6 +11,7 @@
 #endif
 
 #include "rdp/Coordinates.h"
+#include "rdp/CoverageLanes.h"
 #include "rdp/TexelLanes.h"
 
 namespace vantor::rdp {
@@ -259,27 +260,82 @@ struct TBatch {
   uint8_t keep[kBatch];
 };
 
-// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
-// holds the attributes at x0 and is left at x1 + 1. The attributes step in locals, eight lanes the
-// compiler can keep in vector registers.
-void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
+// A span's attributes as they step from pixel to pixel, in two vectors of four.
+struct TAttrLanes {
+#if defined(__SSE2__)
+  __m128i low, high, stepLow, stepHigh;
+  TAttrLanes(const int32_t* at, const int32_t* step)
+      : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
+        high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 4))),
+        stepLow(_mm_loadu_si128(reinterpret_cast<const __m128i*>(step))),
+        stepHigh(_mm_loadu_si128(reinterpret_cast<const __m128i*>(step + 4))) {}
+  void Store(int32_t* to) const {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4), high);
+  }
+  void Step() {
+    low = _mm_add_epi32(low, stepLow);
+    high = _mm_add_epi32(high, stepHigh);
+  }
+#else
   uint32_t at[kAttrCount], step[kAttrCount];
-  std::memcpy(at, a, sizeof(at));
-  std::memcpy(step, p.dx, sizeof(step));
-  uint32_t n = b.count;
-  for (int32_t x = x0; x <= x1; ++x) {
-    const uint32_t cvg = (x >= span.fullStart && x <= span.fullEnd) ? 8 : CoverageAt(span, x);
-    if (cvg != 0) {
-      b.x[n] = x;
-      b.y[n] = span.y;
-      b.cvg[n] = cvg;
-      std::memcpy(b.attr[n], at, sizeof(at));
-      ++n;
-    }
+  TAttrLanes(const int32_t* from, const int32_t* by) {
+    std::memcpy(at, from, sizeof(at));
+    std::memcpy(step, by, sizeof(step));
+  }
+  void Store(int32_t* to) const {
+    std::memcpy(to, at, sizeof(at));
+  }
+  void Step() {
     for (uint32_t i = 0; i < kAttrCount; ++i)
       at[i] += step[i];
   }
-  std::memcpy(a, at, sizeof(at));
+#endif
+};
+
+// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
+// holds the attributes at x0 and is left at x1 + 1. The fully covered pixels between the edges
+// go in a loop of their own, without the coverage test.
+void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
+  TAttrLanes attr(a, p.dx);
+  uint32_t n = b.count;
+  const int32_t y = span.y;
+  auto edge = [&](int32_t from, int32_t to) {
+    if (from > to) return;
+#if defined(__SSE2__)
+    const TCoverageLanes coverage(span);
+#endif
+    for (int32_t x = from; x <= to; ++x) {
+#if defined(__SSE2__)
+      const uint32_t cvg = coverage.At(x);
+#else
+      const uint32_t cvg = CoverageAt(span, x);
+#endif
+      if (cvg != 0) {
+        b.x[n] = x;
+        b.y[n] = y;
+        b.cvg[n] = cvg;
+        attr.Store(b.attr[n]);
+        ++n;
+      }
+      attr.Step();
+    }
+  };
+  const int32_t fullFrom = std::max(x0, span.fullStart), fullTo = std::min(x1, span.fullEnd);
+  if (fullFrom <= fullTo) {
+    edge(x0, fullFrom - 1);
+    for (int32_t x = fullFrom; x <= fullTo; ++x, ++n) {
+      b.x[n] = x;
+      b.y[n] = y;
+      b.cvg[n] = 8;
+      attr.Store(b.attr[n]);
+      attr.Step();
+    }
+    edge(fullTo + 1, x1);
+  } else {
+    edge(x0, x1);
+  }
+  attr.Store(a);
   b.count = n;
 }
 

@@ -1,12 +1,15 @@
 // The texel stage's fast forms against plain ones over many random inputs: the perspective
 // divide against its 128-bit product, the bilinear sampler in lanes against the one a texel at
-// a time over random tiles, TMEM and coordinates.
+// a time over random tiles, TMEM and coordinates, and the edge pixels' coverage in lanes
+// against its loop over the sub-scanlines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
 #include "rdp/Coordinates.h"
+#include "rdp/CoverageLanes.h"
+#include "rdp/Pipeline.h"
 #include "rdp/RdpState.h"
 #include "rdp/TexelLanes.h"
 #include "rdp/Texture.h"
@@ -100,6 +103,27 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
                               ? SampleTextureAs<TFetch::Rgba16>(sampler, s[n], t[n], true, midTexel)
                               : SampleTextureAs<TFetch::Ia16>(sampler, s[n], t[n], true, midTexel))
           << "round " << round << " pixel " << n << " s " << s[n] << " t " << t[n];
+  }
+#else
+  GTEST_SKIP() << "no SSE2";
+#endif
+}
+
+TEST(TexelLanesTest, CoverageLanesMatchTheSubScanlineLoop) {
+#if defined(__SSE2__)
+  std::mt19937 random(5);
+  for (int round = 0; round < 20000; ++round) {
+    // Edges in eighths of a pixel around a few pixels, some rows empty or inverted.
+    TSpan span;
+    span.valid = random() & 15;
+    const int32_t base = static_cast<int32_t>(random() % 4096) - 64;
+    for (int k = 0; k < 4; ++k) {
+      span.left[k] = base + static_cast<int32_t>(random() % 48) - 8;
+      span.right[k] = span.left[k] + static_cast<int32_t>(random() % 64) - 8;
+    }
+    const TCoverageLanes lanes(span);
+    for (int32_t x = (base >> 3) - 2; x <= (base >> 3) + 10; ++x)
+      ASSERT_EQ(lanes.At(x), CoverageAt(span, x)) << "round " << round << " x " << x;
   }
 #else
   GTEST_SKIP() << "no SSE2";
