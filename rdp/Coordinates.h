@@ -17,11 +17,17 @@ inline int32_t Coordinate(int32_t value) {
 // that the product over 2^31 is the coordinate times 2^15 / W. As the hardware's divider does,
 // the reciprocal comes from a table: W is normalised to [1, 2), its top nine bits below the
 // leading one pick an entry of 2^40 / (512 + i), and the next sixteen bits interpolate to the
-// next entry.
+// next entry. Each entry keeps its step down to the next beside it.
+struct TReciprocalEntry {
+  uint32_t value, step;
+};
 inline constexpr auto kReciprocals = [] {
-  std::array<uint32_t, 513> table{};
-  for (uint64_t i = 0; i <= 512; ++i)
-    table[i] = static_cast<uint32_t>(((uint64_t{1} << 41) / (512 + i) + 1) / 2);
+  auto entry = [](uint64_t i) {
+    return static_cast<uint32_t>(((uint64_t{1} << 41) / (512 + i) + 1) / 2);
+  };
+  std::array<TReciprocalEntry, 512> table{};
+  for (uint64_t i = 0; i < 512; ++i)
+    table[i] = {entry(i), entry(i) - entry(i + 1)};
   return table;
 }();
 
@@ -39,15 +45,18 @@ inline TReciprocal PerspectiveReciprocal(int32_t w) {
   const auto shift = static_cast<uint32_t>(std::countl_zero(positive));
   const uint32_t normal = positive << shift;
   const uint32_t index = (normal >> 22) & 0x1FF, fraction = (normal >> 6) & 0xFFFF;
-  const uint64_t high = kReciprocals[index], low = kReciprocals[index + 1];
-  const uint64_t entry = high - (((high - low) * fraction) >> 16);
+  const TReciprocalEntry& at = kReciprocals[index];
+  const uint64_t entry = at.value - ((uint64_t{at.step} * fraction) >> 16);
   const uint32_t kept = std::min(shift, 16u);
   return {static_cast<int64_t>(entry >> (16 - kept)), 31 - (shift - kept)};
 }
 
+// The product clamped to sixteen bits, which it seldom passes.
 inline int32_t PerspectiveCoordinate(int32_t value, TReciprocal reciprocal) {
   const int64_t q = (int64_t{value} * reciprocal.factor) >> reciprocal.shift;
-  return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
+  if (static_cast<uint64_t>(q + 32768) > 65535) [[unlikely]]
+    return q < 0 ? -32768 : 32767;
+  return static_cast<int32_t>(q);
 }
 
 }  // namespace vantor::rdp

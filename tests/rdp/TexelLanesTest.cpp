@@ -17,13 +17,15 @@
 namespace vantor::rdp {
 namespace {
 
-// The reciprocal as a 46-bit factor, and the coordinate as its 128-bit product over 2^31.
+// The reciprocal as a 46-bit factor from entries of 2^40 / (512 + i), and the coordinate as its
+// 128-bit product over 2^31.
 int32_t WidePerspectiveCoordinate(int32_t value, int32_t w) {
   const auto positive = static_cast<uint32_t>(w <= 0 ? 1 : w);
   const auto shift = static_cast<uint32_t>(std::countl_zero(positive));
   const uint32_t normal = positive << shift;
   const uint32_t index = (normal >> 22) & 0x1FF, fraction = (normal >> 6) & 0xFFFF;
-  const uint64_t high = kReciprocals[index], low = kReciprocals[index + 1];
+  auto entry = [](uint64_t i) { return ((uint64_t{1} << 41) / (512 + i) + 1) / 2; };
+  const uint64_t high = entry(index), low = entry(index + 1);
   const uint64_t reciprocal = ((high - (((high - low) * fraction) >> 16)) << shift) >> 16;
   const auto q = static_cast<int64_t>((static_cast<__int128>(value) * reciprocal) >> 31);
   return static_cast<int32_t>(std::clamp<int64_t>(q, -32768, 32767));
