@@ -70,9 +70,12 @@ inline __m128i FetchLanes(__m128i index, std::integer_sequence<int, kLanes...>) 
   return texels;
 }
 
-// Five bits to eight, repeating the top three below.
-inline __m128i Widen5(__m128i five) {
-  return _mm_or_si128(_mm_slli_epi16(five, 3), _mm_srli_epi16(five, 2));
+// Five bits to eight, repeating the top three below: the field times 33 over 4, from the
+// field's bits kept in place at `low` by one high multiplication.
+template <int kLow>
+inline __m128i Widen5(__m128i texels) {
+  const __m128i field = _mm_and_si128(texels, _mm_set1_epi16(static_cast<int16_t>(31 << kLow)));
+  return _mm_mulhi_epu16(field, _mm_set1_epi16(static_cast<int16_t>(33 << (14 - kLow))));
 }
 
 // Three texels a pixel weighed and rounded, each channel's 16-bit lanes: the base and the texel
@@ -132,12 +135,12 @@ void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count,
     };
     __m128i r, g, b, a;
     if constexpr (kFetch == TFetch::Rgba16) {
-      const __m128i five = _mm_set1_epi16(31);
-      r = weigh([](__m128i v) { return Widen5(_mm_srli_epi16(v, 11)); });
-      g = weigh([&](__m128i v) { return Widen5(_mm_and_si128(_mm_srli_epi16(v, 6), five)); });
-      b = weigh([&](__m128i v) { return Widen5(_mm_and_si128(_mm_srli_epi16(v, 1), five)); });
-      a = weigh(
-          [](__m128i v) { return _mm_srli_epi16(_mm_srai_epi16(_mm_slli_epi16(v, 15), 15), 8); });
+      r = weigh([](__m128i v) { return Widen5<11>(v); });
+      g = weigh([](__m128i v) { return Widen5<6>(v); });
+      b = weigh([](__m128i v) { return Widen5<11>(_mm_slli_epi16(v, 10)); });
+      a = weigh([](__m128i v) {
+        return _mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(1)), _mm_set1_epi16(255));
+      });
     } else {
       r = g = b = weigh([](__m128i v) { return _mm_srli_epi16(v, 8); });
       a = weigh([](__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(0xFF)); });
