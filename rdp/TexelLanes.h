@@ -41,8 +41,8 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
 }
 
 // The texel index of the coordinate, wrapped, and of the next texel, and the fraction.
-inline void AxisTexels(const TAxisLanes& axis, __m128i c, __m128i& first, __m128i& next,
-                       __m128i& fraction) {
+[[gnu::always_inline]] inline void AxisTexels(const TAxisLanes& axis, __m128i c, __m128i& first,
+                                              __m128i& next, __m128i& fraction) {
   c = _mm_sub_epi32(_mm_sra_epi32(_mm_sll_epi32(c, axis.shiftLeft), axis.shiftRight), axis.origin);
   __m128i texel = _mm_srai_epi32(c, 5);
   fraction = _mm_and_si128(c, _mm_set1_epi32(31));
@@ -78,16 +78,88 @@ inline __m128i Widen5(__m128i texels) {
   return _mm_mulhi_epu16(field, _mm_set1_epi16(static_cast<int16_t>(33 << (14 - kLow))));
 }
 
-// Three texels a pixel weighed and rounded, each channel's 16-bit lanes: the base and the texel
-// to S in `pair` (pixels 0-3, 4-7), the texel to T in the low half of `single`. The weights sum
-// to 32, so no lane passes 16 bits.
-inline __m128i WeighLanes(__m128i pair, __m128i single, __m128i pairWeights,
-                          __m128i singleWeights) {
-  const __m128i products = _mm_mullo_epi16(pair, pairWeights);
-  const __m128i sum =
-      _mm_add_epi16(_mm_add_epi16(products, _mm_srli_si128(products, 8)),
-                    _mm_add_epi16(_mm_mullo_epi16(single, singleWeights), _mm_set1_epi16(16)));
-  return _mm_srli_epi16(sum, 5);
+// AxisTexels for eight pixels, the results in 16-bit lanes.
+[[gnu::always_inline]] inline void AxisEight(const TAxisLanes& axis, const int32_t* c,
+                                             __m128i& first, __m128i& next, __m128i& fraction) {
+  __m128i firstLow, nextLow, fractionLow, firstHigh, nextHigh, fractionHigh;
+  AxisTexels(axis, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c)), firstLow, nextLow,
+             fractionLow);
+  AxisTexels(axis, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 4)), firstHigh, nextHigh,
+             fractionHigh);
+  first = _mm_packs_epi32(firstLow, firstHigh);
+  next = _mm_packs_epi32(nextLow, nextHigh);
+  fraction = _mm_packs_epi32(fractionLow, fractionHigh);
+}
+
+// A tile's addressing as lane constants.
+struct TTileLanes {
+  TAxisLanes s, t;
+  __m128i tmem, line;  // in 16-bit lanes
+};
+
+// Eight pixels' texels. The texel indices and fractions come from 32-bit lanes, as clamping
+// compares whole coordinates; the rest is in 16-bit lanes, which every index and weight fits,
+// and an address's low twelve bits are all that count. Each channel is weighed and rounded on
+// its own: the weights sum to 32, so no lane passes 16 bits. Returns which pixels sit in the
+// middle of four texels, a bit each.
+template <TFetch kFetch>
+[[gnu::always_inline]] inline int FilterEight(const TTileLanes& tile, const int32_t* s,
+                                              const int32_t* t, TTexel* out) {
+  __m128i s0, s1, fs, t0, t1, ft;
+  AxisEight(tile.s, s, s0, s1, fs);
+  AxisEight(tile.t, t, t0, t1, ft);
+  // A row's address and its odd-row swap, then the texels' TMEM halfwords.
+  const __m128i one = _mm_set1_epi16(1), thirtyTwo = _mm_set1_epi16(32);
+  const __m128i row0 = _mm_add_epi16(tile.tmem, _mm_mullo_epi16(t0, tile.line));
+  const __m128i row1 = _mm_add_epi16(tile.tmem, _mm_mullo_epi16(t1, tile.line));
+  const __m128i swap0 = _mm_slli_epi16(_mm_and_si128(t0, one), 2);
+  const __m128i swap1 = _mm_slli_epi16(_mm_and_si128(t1, one), 2);
+  auto address = [&](__m128i texel, __m128i row, __m128i swap) {
+    const __m128i at = _mm_xor_si128(_mm_add_epi16(row, _mm_slli_epi16(texel, 1)), swap);
+    return _mm_srli_epi16(_mm_and_si128(at, _mm_set1_epi16(0xFFF)), 1);
+  };
+  // The upper-left triangle from the first texel, the lower-right one from the last.
+  const __m128i sum = _mm_add_epi16(fs, ft);
+  const __m128i upperLeft = _mm_cmplt_epi16(sum, thirtyTwo);
+  const __m128i past = _mm_sub_epi16(sum, thirtyTwo);
+  const __m128i sixteen = _mm_set1_epi16(16);
+  const __m128i middle = _mm_and_si128(_mm_cmpeq_epi16(fs, sixteen), _mm_cmpeq_epi16(ft, sixteen));
+  const __m128i baseAt = Select(upperLeft, address(s0, row0, swap0), address(s1, row1, swap1));
+  const __m128i toSAt = address(s1, row0, swap0), toTAt = address(s0, row1, swap1);
+  const __m128i baseWeight = _mm_sub_epi16(_mm_xor_si128(past, upperLeft), upperLeft);
+  const __m128i toSWeight = Select(upperLeft, fs, _mm_sub_epi16(thirtyTwo, ft));
+  const __m128i toTWeight = Select(upperLeft, ft, _mm_sub_epi16(thirtyTwo, fs));
+  constexpr auto kLanes = std::make_integer_sequence<int, 8>();
+  const __m128i base = FetchLanes(baseAt, kLanes);
+  const __m128i toS = FetchLanes(toSAt, kLanes);
+  const __m128i toT = FetchLanes(toTAt, kLanes);
+  auto weigh = [&](auto channel) {
+    const __m128i sum =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(channel(base), baseWeight),
+                                    _mm_mullo_epi16(channel(toS), toSWeight)),
+                      _mm_add_epi16(_mm_mullo_epi16(channel(toT), toTWeight), _mm_set1_epi16(16)));
+    return _mm_srli_epi16(sum, 5);
+  };
+  __m128i r, g, b, a;
+  if constexpr (kFetch == TFetch::Rgba16) {
+    r = weigh([](__m128i v) { return Widen5<11>(v); });
+    g = weigh([](__m128i v) { return Widen5<6>(v); });
+    b = weigh([](__m128i v) { return Widen5<11>(_mm_slli_epi16(v, 10)); });
+    a = weigh([](__m128i v) {
+      return _mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(1)), _mm_set1_epi16(255));
+    });
+  } else {
+    r = g = b = weigh([](__m128i v) { return _mm_srli_epi16(v, 8); });
+    a = weigh([](__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(0xFF)); });
+  }
+  const __m128i rgLow = _mm_unpacklo_epi16(r, g), baLow = _mm_unpacklo_epi16(b, a);
+  const __m128i rgHigh = _mm_unpackhi_epi16(r, g), baHigh = _mm_unpackhi_epi16(b, a);
+  auto* to = reinterpret_cast<__m128i*>(out);
+  _mm_storeu_si128(to, _mm_unpacklo_epi32(rgLow, baLow));
+  _mm_storeu_si128(to + 1, _mm_unpackhi_epi32(rgLow, baLow));
+  _mm_storeu_si128(to + 2, _mm_unpacklo_epi32(rgHigh, baHigh));
+  _mm_storeu_si128(to + 3, _mm_unpackhi_epi32(rgHigh, baHigh));
+  return _mm_movemask_epi8(_mm_packs_epi16(middle, middle)) & 0xFF;
 }
 
 // Bilinear texels of a 16-bit tile (kFetch Rgba16 or Ia16) at the s10.5 coordinates.
@@ -95,72 +167,33 @@ template <TFetch kFetch>
 void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count, const int32_t* s,
                          const int32_t* t, TTexel* out) {
   static_assert(kFetch == TFetch::Rgba16 || kFetch == TFetch::Ia16);
-  const TAxisLanes axisS = AxisLanes(sampler.s), axisT = AxisLanes(sampler.t);
-  const __m128i tmem = _mm_set1_epi32(static_cast<int>(sampler.tmem));
-  const __m128i line = _mm_set1_epi32(static_cast<int>(sampler.line & 0xFFFF));
-  const __m128i one = _mm_set1_epi32(1), thirtyTwo = _mm_set1_epi32(32);
-  const __m128i sixteen = _mm_set1_epi32(16), addressMask = _mm_set1_epi32(0xFFF);
+  const TTileLanes tile{AxisLanes(sampler.s), AxisLanes(sampler.t),
+                        _mm_set1_epi16(static_cast<int16_t>(sampler.tmem)),
+                        _mm_set1_epi16(static_cast<int16_t>(sampler.line))};
+  // The middle of four texels takes their average instead, as the plain sampler does.
+  auto middle = [&](uint32_t n, int lanes, uint32_t end) {
+    for (; lanes != 0; lanes &= lanes - 1) {
+      const uint32_t k = n + static_cast<uint32_t>(std::countr_zero(static_cast<unsigned>(lanes)));
+      if (k < end) out[k] = SampleTextureAs<kFetch>(sampler, s[k], t[k], true, true);
+    }
+  };
   uint32_t n = 0;
-  for (; n + 4 <= count; n += 4) {
-    __m128i s0, s1, fs, t0, t1, ft;
-    AxisTexels(axisS, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n)), s0, s1, fs);
-    AxisTexels(axisT, _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + n)), t0, t1, ft);
-    // A row's address and its odd-row swap; only the address's low twelve bits count, so the
-    // row's product may be taken in sixteen bits.
-    const __m128i row0 = _mm_add_epi32(tmem, _mm_mullo_epi16(t0, line));
-    const __m128i row1 = _mm_add_epi32(tmem, _mm_mullo_epi16(t1, line));
-    const __m128i swap0 = _mm_slli_epi32(_mm_and_si128(t0, one), 2);
-    const __m128i swap1 = _mm_slli_epi32(_mm_and_si128(t1, one), 2);
-    auto address = [&](__m128i texel, __m128i row, __m128i swap) {
-      const __m128i at = _mm_xor_si128(_mm_add_epi32(row, _mm_slli_epi32(texel, 1)), swap);
-      return _mm_srli_epi32(_mm_and_si128(at, addressMask), 1);
-    };
-    // The upper-left triangle from the first texel, the lower-right one from the last.
-    const __m128i sum = _mm_add_epi32(fs, ft);
-    const __m128i upperLeft = _mm_cmplt_epi32(sum, thirtyTwo);
-    const __m128i base = Select(upperLeft, address(s0, row0, swap0), address(s1, row1, swap1));
-    const __m128i toS = address(s1, row0, swap0), toT = address(s0, row1, swap1);
-    const __m128i past = _mm_sub_epi32(sum, thirtyTwo);
-    const __m128i baseWeight = _mm_sub_epi32(_mm_xor_si128(past, upperLeft), upperLeft);
-    const __m128i toSWeight = Select(upperLeft, fs, _mm_sub_epi32(thirtyTwo, ft));
-    const __m128i toTWeight = Select(upperLeft, ft, _mm_sub_epi32(thirtyTwo, fs));
-    constexpr auto kEight = std::make_integer_sequence<int, 8>();
-    constexpr auto kFour = std::make_integer_sequence<int, 4>();
-    const __m128i pair = FetchLanes(_mm_packs_epi32(base, toS), kEight);
-    const __m128i single = FetchLanes(_mm_packs_epi32(toT, toT), kFour);
-    const __m128i pairWeights = _mm_packs_epi32(baseWeight, toSWeight);
-    const __m128i singleWeights = _mm_packs_epi32(toTWeight, toTWeight);
-    auto weigh = [&](auto channel) {
-      return WeighLanes(channel(pair), channel(single), pairWeights, singleWeights);
-    };
-    __m128i r, g, b, a;
-    if constexpr (kFetch == TFetch::Rgba16) {
-      r = weigh([](__m128i v) { return Widen5<11>(v); });
-      g = weigh([](__m128i v) { return Widen5<6>(v); });
-      b = weigh([](__m128i v) { return Widen5<11>(_mm_slli_epi16(v, 10)); });
-      a = weigh([](__m128i v) {
-        return _mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(1)), _mm_set1_epi16(255));
-      });
-    } else {
-      r = g = b = weigh([](__m128i v) { return _mm_srli_epi16(v, 8); });
-      a = weigh([](__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(0xFF)); });
-    }
-    const __m128i rg = _mm_unpacklo_epi16(r, g), ba = _mm_unpacklo_epi16(b, a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), _mm_unpacklo_epi32(rg, ba));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 2), _mm_unpackhi_epi32(rg, ba));
-    // The middle of four texels takes their average instead, as the plain sampler does.
-    if (midTexel) {
-      const __m128i middle =
-          _mm_and_si128(_mm_cmpeq_epi32(fs, sixteen), _mm_cmpeq_epi32(ft, sixteen));
-      for (int lanes = _mm_movemask_ps(_mm_castsi128_ps(middle)); lanes != 0; lanes &= lanes - 1) {
-        const uint32_t k =
-            n + static_cast<uint32_t>(std::countr_zero(static_cast<unsigned>(lanes)));
-        out[k] = SampleTextureAs<kFetch>(sampler, s[k], t[k], true, true);
-      }
-    }
+  for (; n + 8 <= count; n += 8) {
+    const int lanes = FilterEight<kFetch>(tile, s + n, t + n, out + n);
+    if (midTexel) middle(n, lanes, count);
   }
-  for (; n < count; ++n)
-    out[n] = SampleTextureAs<kFetch>(sampler, s[n], t[n], true, midTexel);
+  if (n == count) return;
+  // The last few pixels through eight lanes of their own.
+  int32_t lastS[8] = {}, lastT[8] = {};
+  TTexel last[8];
+  for (uint32_t k = n; k < count; ++k) {
+    lastS[k - n] = s[k];
+    lastT[k - n] = t[k];
+  }
+  const int lanes = FilterEight<kFetch>(tile, lastS, lastT, last);
+  for (uint32_t k = n; k < count; ++k)
+    out[k] = last[k - n];
+  if (midTexel) middle(n, lanes, count);
 }
 
 }  // namespace vantor::rdp
