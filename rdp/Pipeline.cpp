@@ -345,17 +345,8 @@ void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32
 template <bool kPerspective>
 [[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
   if constexpr (kPerspective) {
-    // The reciprocals first, then the products: two short chains of work a pixel instead of one
-    // long one, so that the processor overlaps more pixels.
-    int64_t factors[kBatch];
-    uint32_t shifts[kBatch];
     for (uint32_t n = 0; n < b.count; ++n) {
       const TReciprocal reciprocal = PerspectiveReciprocal(b.attr[n][kAttrW]);
-      factors[n] = reciprocal.factor;
-      shifts[n] = reciprocal.shift;
-    }
-    for (uint32_t n = 0; n < b.count; ++n) {
-      const TReciprocal reciprocal{factors[n], shifts[n]};
       b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocal);
       b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocal);
     }
