@@ -748,7 +748,8 @@ uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   int32_t a[kAttrCount];
   std::memcpy(a, span.attr, sizeof(a));
   TBatch& b = batch;
-  const bool oneByOne = kDepth && ImagesOverlap(p, span);
+  // Images apart for every span cannot overlap in this one.
+  const bool oneByOne = kDepth && !p.spansApart && ImagesOverlap(p, span);
   if (oneByOne) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   uint32_t touched = 0;
   for (int32_t x0 = span.xStart; x0 <= span.xEnd;) {
