@@ -300,11 +300,10 @@ void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32
   TAttrLanes attr(a, p.dx);
   uint32_t n = b.count;
   const int32_t y = span.y;
-  auto edge = [&](int32_t from, int32_t to) {
-    if (from > to) return;
 #if defined(__SSE2__)
-    const TCoverageLanes coverage(span);
+  const TCoverageLanes coverage(span);
 #endif
+  auto edge = [&](int32_t from, int32_t to) {
     for (int32_t x = from; x <= to; ++x) {
 #if defined(__SSE2__)
       const uint32_t cvg = coverage.At(x);
