@@ -401,12 +401,12 @@ void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count, const
 
 void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {
   const uint32_t count = b.count;
+#if defined(__SSE2__)
+  if (p.bilinear && sampler.fetch != TFetch::Yuv16)
+    return SampleBilinearLanes(sampler, p.midTexel, count, b.s, b.t, out);
+#endif
   switch (sampler.fetch) {
     case TFetch::Rgba16:
-#if defined(__SSE2__)
-      if (p.bilinear)
-        return SampleBilinearLanes<TFetch::Rgba16>(sampler, p.midTexel, count, b.s, b.t, out);
-#endif
       return SampleAs<TFetch::Rgba16>(p, sampler, count, b.s, b.t, out);
     case TFetch::Rgba32:
       return SampleAs<TFetch::Rgba32>(p, sampler, count, b.s, b.t, out);
@@ -417,10 +417,6 @@ void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel
     case TFetch::Ia8:
       return SampleAs<TFetch::Ia8>(p, sampler, count, b.s, b.t, out);
     case TFetch::Ia16:
-#if defined(__SSE2__)
-      if (p.bilinear)
-        return SampleBilinearLanes<TFetch::Ia16>(sampler, p.midTexel, count, b.s, b.t, out);
-#endif
       return SampleAs<TFetch::Ia16>(p, sampler, count, b.s, b.t, out);
     case TFetch::I4:
       return SampleAs<TFetch::I4>(p, sampler, count, b.s, b.t, out);

@@ -1,7 +1,7 @@
-// Bilinear filtering of 16-bit tiles (5-5-5-1 and IA 8-8) four pixels at a time in SSE2 lanes:
+// Bilinear filtering eight pixels at a time in SSE2 lanes, for every kind of texel but YUV:
 // the tile's addressing (shift, clamp, mirror, wrap), the choice of the filter's triangle and
-// its weights, and the TMEM addresses in 32-bit lanes, the fetches scalar, then the decoding
-// and the weighing of the three texels in 16-bit lanes. Gives the bits SampleTextureAs gives.
+// its weights and the TMEM addresses in lanes, the fetches scalar, then the decoding and the
+// weighing of the three texels in lanes. Gives the bits SampleTextureAs gives.
 // Internal to rdp/.
 #pragma once
 
@@ -70,12 +70,114 @@ inline __m128i FetchLanes(__m128i index, std::integer_sequence<int, kLanes...>) 
   return texels;
 }
 
+inline __m128i Halves(__m128i index) {
+  return FetchLanes(index, std::make_integer_sequence<int, 8>());
+}
+
 // Five bits to eight, repeating the top three below: the field times 33 over 4, from the
 // field's bits kept in place at `low` by one high multiplication.
 template <int kLow>
 inline __m128i Widen5(__m128i texels) {
   const __m128i field = _mm_and_si128(texels, _mm_set1_epi16(static_cast<int16_t>(31 << kLow)));
   return _mm_mulhi_epu16(field, _mm_set1_epi16(static_cast<int16_t>(33 << (14 - kLow))));
+}
+
+// A texel's four channels, eight pixels in each.
+struct TChannels {
+  __m128i r, g, b, a;
+};
+
+inline TChannels Channels5551(__m128i texels) {
+  return {Widen5<11>(texels), Widen5<6>(texels), Widen5<11>(_mm_slli_epi16(texels, 10)),
+          _mm_mullo_epi16(_mm_and_si128(texels, _mm_set1_epi16(1)), _mm_set1_epi16(255))};
+}
+inline TChannels ChannelsIa88(__m128i texels) {
+  const __m128i i = _mm_srli_epi16(texels, 8);
+  return {i, i, i, _mm_and_si128(texels, _mm_set1_epi16(0xFF))};
+}
+inline TChannels Grey(__m128i i, __m128i a) {
+  return {i, i, i, a};
+}
+
+// The bytes at TMEM byte addresses, and the nibbles of bytes, the high one at even texels.
+inline __m128i Bytes(__m128i at) {
+  const __m128i halves = Halves(_mm_srli_epi16(at, 1));
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i odd = _mm_cmpeq_epi16(_mm_and_si128(at, one), one);
+  return Select(odd, _mm_and_si128(halves, _mm_set1_epi16(0xFF)), _mm_srli_epi16(halves, 8));
+}
+inline __m128i Nibbles(__m128i bytes, __m128i s) {
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i odd = _mm_cmpeq_epi16(_mm_and_si128(s, one), one);
+  return Select(odd, _mm_and_si128(bytes, _mm_set1_epi16(0xF)), _mm_srli_epi16(bytes, 4));
+}
+
+// A tile's addressing as lane constants, in 16-bit lanes but the axes'.
+struct TTileLanes {
+  TAxisLanes s, t;
+  __m128i tmem, line, palette;
+  bool tlutIa;
+};
+
+inline TChannels Palette(const TTileLanes& tile, __m128i index) {
+  const __m128i at = _mm_slli_epi16(_mm_and_si128(index, _mm_set1_epi16(0xFF)), 2);
+  const __m128i entries = Halves(_mm_add_epi16(at, _mm_set1_epi16(0x400)));
+  return tile.tlutIa ? ChannelsIa88(entries) : Channels5551(entries);
+}
+
+// The TMEM byte address of texel s in a row, before it is kept to TMEM: two bytes a texel (four
+// with the second half in the upper TMEM), one, or half of one.
+template <TFetch kFetch>
+inline __m128i TexelAddress(__m128i s, __m128i row, __m128i swap) {
+  __m128i offset;
+  if constexpr (kFetch == TFetch::Rgba16 || kFetch == TFetch::Ia16 || kFetch == TFetch::Rgba32)
+    offset = _mm_slli_epi16(s, 1);
+  else if constexpr (kFetch == TFetch::I8 || kFetch == TFetch::Ia8 || kFetch == TFetch::Tlut8)
+    offset = s;
+  else
+    offset = _mm_srli_epi16(s, 1);
+  return _mm_xor_si128(_mm_add_epi16(row, offset), swap);
+}
+
+// Eight texels from their addresses (and their s, for the nibble).
+template <TFetch kFetch>
+[[gnu::always_inline]] inline TChannels FetchEight(const TTileLanes& tile, __m128i at, __m128i s) {
+  const __m128i whole = _mm_set1_epi16(0xFFF), lower = _mm_set1_epi16(0x7FF);
+  const __m128i seventeen = _mm_set1_epi16(17);
+  if constexpr (kFetch == TFetch::Rgba16) {
+    return Channels5551(Halves(_mm_srli_epi16(_mm_and_si128(at, whole), 1)));
+  } else if constexpr (kFetch == TFetch::Ia16) {
+    return ChannelsIa88(Halves(_mm_srli_epi16(_mm_and_si128(at, whole), 1)));
+  } else if constexpr (kFetch == TFetch::Rgba32) {
+    const __m128i index = _mm_srli_epi16(_mm_and_si128(at, lower), 1);
+    const __m128i rg = Halves(index), ba = Halves(_mm_add_epi16(index, _mm_set1_epi16(0x400)));
+    const __m128i low = _mm_set1_epi16(0xFF);
+    return {_mm_srli_epi16(rg, 8), _mm_and_si128(rg, low), _mm_srli_epi16(ba, 8),
+            _mm_and_si128(ba, low)};
+  } else if constexpr (kFetch == TFetch::I8) {
+    const __m128i i = Bytes(_mm_and_si128(at, whole));
+    return Grey(i, i);
+  } else if constexpr (kFetch == TFetch::Ia8) {
+    const __m128i byte = Bytes(_mm_and_si128(at, whole));
+    return Grey(_mm_mullo_epi16(_mm_srli_epi16(byte, 4), seventeen),
+                _mm_mullo_epi16(_mm_and_si128(byte, _mm_set1_epi16(0xF)), seventeen));
+  } else if constexpr (kFetch == TFetch::Tlut8) {
+    return Palette(tile, Bytes(_mm_and_si128(at, lower)));
+  } else if constexpr (kFetch == TFetch::I4) {
+    const __m128i i = _mm_mullo_epi16(Nibbles(Bytes(_mm_and_si128(at, whole)), s), seventeen);
+    return Grey(i, i);
+  } else if constexpr (kFetch == TFetch::Ia4) {
+    const __m128i nibble = Nibbles(Bytes(_mm_and_si128(at, whole)), s);
+    const __m128i i = _mm_srli_epi16(nibble, 1);
+    const __m128i grey = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(i, 5), _mm_slli_epi16(i, 2)),
+                                      _mm_srli_epi16(i, 1));
+    return Grey(grey,
+                _mm_mullo_epi16(_mm_and_si128(nibble, _mm_set1_epi16(1)), _mm_set1_epi16(255)));
+  } else {
+    static_assert(kFetch == TFetch::Tlut4);
+    const __m128i nibble = Nibbles(Bytes(_mm_and_si128(at, lower)), s);
+    return Palette(tile, _mm_or_si128(tile.palette, nibble));
+  }
 }
 
 // AxisTexels for eight pixels, the results in 16-bit lanes.
@@ -91,12 +193,6 @@ inline __m128i Widen5(__m128i texels) {
   fraction = _mm_packs_epi32(fractionLow, fractionHigh);
 }
 
-// A tile's addressing as lane constants.
-struct TTileLanes {
-  TAxisLanes s, t;
-  __m128i tmem, line;  // in 16-bit lanes
-};
-
 // Eight pixels' texels. The texel indices and fractions come from 32-bit lanes, as clamping
 // compares whole coordinates; the rest is in 16-bit lanes, which every index and weight fits,
 // and an address's low twelve bits are all that count. Each channel is weighed and rounded on
@@ -108,50 +204,36 @@ template <TFetch kFetch>
   __m128i s0, s1, fs, t0, t1, ft;
   AxisEight(tile.s, s, s0, s1, fs);
   AxisEight(tile.t, t, t0, t1, ft);
-  // A row's address and its odd-row swap, then the texels' TMEM halfwords.
+  // A row's address and its odd-row swap, then the texels' addresses.
   const __m128i one = _mm_set1_epi16(1), thirtyTwo = _mm_set1_epi16(32);
   const __m128i row0 = _mm_add_epi16(tile.tmem, _mm_mullo_epi16(t0, tile.line));
   const __m128i row1 = _mm_add_epi16(tile.tmem, _mm_mullo_epi16(t1, tile.line));
   const __m128i swap0 = _mm_slli_epi16(_mm_and_si128(t0, one), 2);
   const __m128i swap1 = _mm_slli_epi16(_mm_and_si128(t1, one), 2);
-  auto address = [&](__m128i texel, __m128i row, __m128i swap) {
-    const __m128i at = _mm_xor_si128(_mm_add_epi16(row, _mm_slli_epi16(texel, 1)), swap);
-    return _mm_srli_epi16(_mm_and_si128(at, _mm_set1_epi16(0xFFF)), 1);
-  };
   // The upper-left triangle from the first texel, the lower-right one from the last.
   const __m128i sum = _mm_add_epi16(fs, ft);
   const __m128i upperLeft = _mm_cmplt_epi16(sum, thirtyTwo);
   const __m128i past = _mm_sub_epi16(sum, thirtyTwo);
   const __m128i sixteen = _mm_set1_epi16(16);
   const __m128i middle = _mm_and_si128(_mm_cmpeq_epi16(fs, sixteen), _mm_cmpeq_epi16(ft, sixteen));
-  const __m128i baseAt = Select(upperLeft, address(s0, row0, swap0), address(s1, row1, swap1));
-  const __m128i toSAt = address(s1, row0, swap0), toTAt = address(s0, row1, swap1);
+  const TChannels base = FetchEight<kFetch>(tile,
+                                            Select(upperLeft, TexelAddress<kFetch>(s0, row0, swap0),
+                                                   TexelAddress<kFetch>(s1, row1, swap1)),
+                                            Select(upperLeft, s0, s1));
+  const TChannels toS = FetchEight<kFetch>(tile, TexelAddress<kFetch>(s1, row0, swap0), s1);
+  const TChannels toT = FetchEight<kFetch>(tile, TexelAddress<kFetch>(s0, row1, swap1), s0);
   const __m128i baseWeight = _mm_sub_epi16(_mm_xor_si128(past, upperLeft), upperLeft);
   const __m128i toSWeight = Select(upperLeft, fs, _mm_sub_epi16(thirtyTwo, ft));
   const __m128i toTWeight = Select(upperLeft, ft, _mm_sub_epi16(thirtyTwo, fs));
-  constexpr auto kLanes = std::make_integer_sequence<int, 8>();
-  const __m128i base = FetchLanes(baseAt, kLanes);
-  const __m128i toS = FetchLanes(toSAt, kLanes);
-  const __m128i toT = FetchLanes(toTAt, kLanes);
-  auto weigh = [&](auto channel) {
+  auto weigh = [&](__m128i TChannels::*channel) {
     const __m128i sum =
-        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(channel(base), baseWeight),
-                                    _mm_mullo_epi16(channel(toS), toSWeight)),
-                      _mm_add_epi16(_mm_mullo_epi16(channel(toT), toTWeight), _mm_set1_epi16(16)));
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(base.*channel, baseWeight),
+                                    _mm_mullo_epi16(toS.*channel, toSWeight)),
+                      _mm_add_epi16(_mm_mullo_epi16(toT.*channel, toTWeight), _mm_set1_epi16(16)));
     return _mm_srli_epi16(sum, 5);
   };
-  __m128i r, g, b, a;
-  if constexpr (kFetch == TFetch::Rgba16) {
-    r = weigh([](__m128i v) { return Widen5<11>(v); });
-    g = weigh([](__m128i v) { return Widen5<6>(v); });
-    b = weigh([](__m128i v) { return Widen5<11>(_mm_slli_epi16(v, 10)); });
-    a = weigh([](__m128i v) {
-      return _mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(1)), _mm_set1_epi16(255));
-    });
-  } else {
-    r = g = b = weigh([](__m128i v) { return _mm_srli_epi16(v, 8); });
-    a = weigh([](__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(0xFF)); });
-  }
+  const __m128i r = weigh(&TChannels::r), g = weigh(&TChannels::g);
+  const __m128i b = weigh(&TChannels::b), a = weigh(&TChannels::a);
   const __m128i rgLow = _mm_unpacklo_epi16(r, g), baLow = _mm_unpacklo_epi16(b, a);
   const __m128i rgHigh = _mm_unpackhi_epi16(r, g), baHigh = _mm_unpackhi_epi16(b, a);
   auto* to = reinterpret_cast<__m128i*>(out);
@@ -162,14 +244,17 @@ template <TFetch kFetch>
   return _mm_movemask_epi8(_mm_packs_epi16(middle, middle)) & 0xFF;
 }
 
-// Bilinear texels of a 16-bit tile (kFetch Rgba16 or Ia16) at the s10.5 coordinates.
+// Bilinear texels of a tile at the s10.5 coordinates, for every kind of fetch but YUV.
 template <TFetch kFetch>
 void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count, const int32_t* s,
                          const int32_t* t, TTexel* out) {
-  static_assert(kFetch == TFetch::Rgba16 || kFetch == TFetch::Ia16);
-  const TTileLanes tile{AxisLanes(sampler.s), AxisLanes(sampler.t),
+  static_assert(kFetch != TFetch::Yuv16);
+  const TTileLanes tile{AxisLanes(sampler.s),
+                        AxisLanes(sampler.t),
                         _mm_set1_epi16(static_cast<int16_t>(sampler.tmem)),
-                        _mm_set1_epi16(static_cast<int16_t>(sampler.line))};
+                        _mm_set1_epi16(static_cast<int16_t>(sampler.line)),
+                        _mm_set1_epi16(static_cast<int16_t>(sampler.palette)),
+                        sampler.tlutIa};
   // The middle of four texels takes their average instead, as the plain sampler does.
   auto middle = [&](uint32_t n, int lanes, uint32_t end) {
     for (; lanes != 0; lanes &= lanes - 1) {
@@ -194,6 +279,36 @@ void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count,
   for (uint32_t k = n; k < count; ++k)
     out[k] = last[k - n];
   if (midTexel) middle(n, lanes, count);
+}
+
+// The same, dispatched once per batch on the tile's kind of fetch.
+inline void SampleBilinearLanes(const TSampler& sampler, bool midTexel, uint32_t count,
+                                const int32_t* s, const int32_t* t, TTexel* out) {
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+      return SampleBilinearLanes<TFetch::Rgba16>(sampler, midTexel, count, s, t, out);
+    case TFetch::Rgba32:
+      return SampleBilinearLanes<TFetch::Rgba32>(sampler, midTexel, count, s, t, out);
+    case TFetch::Ia4:
+      return SampleBilinearLanes<TFetch::Ia4>(sampler, midTexel, count, s, t, out);
+    case TFetch::Ia8:
+      return SampleBilinearLanes<TFetch::Ia8>(sampler, midTexel, count, s, t, out);
+    case TFetch::Ia16:
+      return SampleBilinearLanes<TFetch::Ia16>(sampler, midTexel, count, s, t, out);
+    case TFetch::I4:
+      return SampleBilinearLanes<TFetch::I4>(sampler, midTexel, count, s, t, out);
+    case TFetch::I8:
+      return SampleBilinearLanes<TFetch::I8>(sampler, midTexel, count, s, t, out);
+    case TFetch::Tlut4:
+      return SampleBilinearLanes<TFetch::Tlut4>(sampler, midTexel, count, s, t, out);
+    case TFetch::Tlut8:
+      return SampleBilinearLanes<TFetch::Tlut8>(sampler, midTexel, count, s, t, out);
+    case TFetch::Yuv16:
+    default:
+      for (uint32_t n = 0; n < count; ++n)
+        out[n] = SampleTextureAs<TFetch::Yuv16>(sampler, s[n], t[n], true, midTexel);
+      return;
+  }
 }
 
 }  // namespace vantor::rdp

@@ -1,7 +1,7 @@
 // The texel stage's fast forms against plain ones over many random inputs: the perspective
 // divide against its 128-bit product, the bilinear sampler in lanes against the one a texel at
-// a time over random tiles, TMEM and coordinates, and the edge pixels' coverage in lanes
-// against its loop over the sub-scanlines.
+// a time over random tiles of every kind, TMEM and coordinates, and the edge pixels' coverage in
+// lanes against its loop over the sub-scanlines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -59,11 +59,13 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
   auto bits = [&](uint32_t count) { return static_cast<uint32_t>(random()) & ((1u << count) - 1); };
   for (uint16_t& half : State.tmem)
     half = static_cast<uint16_t>(random());
-  for (int round = 0; round < 3000; ++round) {
-    // Small tiles near the origin or anywhere in the 10.2 range, with every addressing mode.
+  for (int round = 0; round < 20000; ++round) {
+    // Every kind of texel; small tiles near the origin or anywhere in the 10.2 range, with
+    // every addressing mode.
     TTile tile;
-    tile.format = (round & 1) != 0 ? kFormatIa : kFormatRgba;
-    tile.size = kSize16;
+    tile.format = bits(3);
+    tile.size = bits(2);
+    tile.palette = bits(4);
     tile.tmem = bits(12) & ~7u;
     tile.line = bits(9) * 8;
     const bool near = (round & 2) != 0;
@@ -79,7 +81,10 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
     tile.clampT = bits(1) != 0;
     tile.mirrorS = bits(1) != 0;
     tile.mirrorT = bits(1) != 0;
-    const TSampler sampler = PrepareSampler(tile, TOtherModes{});
+    TOtherModes modes;
+    modes.tlut = bits(1) != 0;
+    modes.tlutIa = bits(1) != 0;
+    const TSampler sampler = PrepareSampler(tile, modes);
     const bool midTexel = (round & 4) != 0;
     // Coordinates around the tile, on the middle of texels now and then, or anywhere.
     const uint32_t count = bits(6) + 1;
@@ -96,15 +101,11 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
       }
     }
     TTexel lanes[64];
-    if (sampler.fetch == TFetch::Rgba16)
-      SampleBilinearLanes<TFetch::Rgba16>(sampler, midTexel, count, s, t, lanes);
-    else
-      SampleBilinearLanes<TFetch::Ia16>(sampler, midTexel, count, s, t, lanes);
+    SampleBilinearLanes(sampler, midTexel, count, s, t, lanes);
     for (uint32_t n = 0; n < count; ++n)
-      ASSERT_EQ(lanes[n], sampler.fetch == TFetch::Rgba16
-                              ? SampleTextureAs<TFetch::Rgba16>(sampler, s[n], t[n], true, midTexel)
-                              : SampleTextureAs<TFetch::Ia16>(sampler, s[n], t[n], true, midTexel))
-          << "round " << round << " pixel " << n << " s " << s[n] << " t " << t[n];
+      ASSERT_EQ(lanes[n], SampleTexture(sampler, s[n], t[n], true, midTexel))
+          << "round " << round << " kind " << static_cast<int>(sampler.fetch) << " pixel " << n
+          << " s " << s[n] << " t " << t[n];
   }
 #else
   GTEST_SKIP() << "no SSE2";
