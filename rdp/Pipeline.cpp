@@ -296,7 +296,8 @@ struct TAttrLanes {
 // Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
 // holds the attributes at x0 and is left at x1 + 1. The fully covered pixels between the edges
 // go in a loop of their own, without the coverage test.
-void Gather(const TPipeline& p, const TSpan& span, int32_t x0, int32_t x1, int32_t* a, TBatch& b) {
+[[gnu::always_inline]] inline void Gather(const TPipeline& p, const TSpan& span, int32_t x0,
+                                          int32_t x1, int32_t* a, TBatch& b) {
   TAttrLanes attr(a, p.dx);
   uint32_t n = b.count;
   const int32_t y = span.y;
