@@ -432,15 +432,26 @@ void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel
 }
 
 // TEXEL0, and in two-cycle mode TEXEL1 from the next tile (or the level of detail's tiles).
+// Whether the combiner reads TEXEL1 or its alpha in either cycle: if not, two-cycle mode need
+// not fetch it.
+bool ReadsTexel1(const TPipeline& p) {
+  for (const TCombinerCycle& cycle : p.cycles)
+    for (int k = 0; k < 4; ++k)
+      for (const uint8_t in : {cycle.rgb[k], cycle.alpha[k]})
+        if (in == kInTexel1 || in == kInTexel1Alpha) return true;
+  return false;
+}
+
 template <bool kTwoCycle, bool kPerspective>
 void Texels(const TPipeline& p, TBatch& b) {
   Coordinates<kPerspective>(p, b);
+  const bool texel1 = kTwoCycle && ReadsTexel1(p);
   if (p.lod) {
     for (uint32_t n = 0; n < b.count; ++n) {
       const TSampler& first = p.samplers[b.tile0[n]];
       b.texel0[n] = TexelOf(SampleTexture(first, b.s[n], b.t[n], p.bilinear, p.midTexel),
                             first.yuv && p.convert[0]);
-      if constexpr (kTwoCycle) {
+      if (texel1) {
         const TSampler& second = p.samplers[b.tile1[n]];
         b.texel1[n] = TexelOf(SampleTexture(second, b.s[n], b.t[n], p.bilinear, p.midTexel),
                               second.yuv && p.convert[1]);
@@ -453,7 +464,7 @@ void Texels(const TPipeline& p, TBatch& b) {
   if (first.yuv && p.convert[0])
     for (uint32_t n = 0; n < b.count; ++n)
       b.texel0[n] = TexelOf(b.texel0[n], true);
-  if constexpr (kTwoCycle) {
+  if (texel1) {
     const TSampler& second = p.samplers[(p.tile + 1) & 7];
     Sample(p, second, b, b.texel1);
     if (second.yuv && p.convert[1])
