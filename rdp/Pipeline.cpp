@@ -403,8 +403,8 @@ void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count, const
 void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {
   const uint32_t count = b.count;
 #if defined(__SSE2__)
-  if (p.bilinear && sampler.fetch != TFetch::Yuv16)
-    return SampleBilinearLanes(sampler, p.midTexel, count, b.s, b.t, out);
+  if (sampler.fetch != TFetch::Yuv16)
+    return SampleLanes(sampler, p.bilinear, p.midTexel, count, b.s, b.t, out);
 #endif
   switch (sampler.fetch) {
     case TFetch::Rgba16:

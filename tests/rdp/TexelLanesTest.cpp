@@ -1,7 +1,7 @@
 // The texel stage's fast forms against plain ones over many random inputs: the perspective
-// divide against its 128-bit product, the bilinear sampler in lanes against the one a texel at
-// a time over random tiles of every kind, TMEM and coordinates, and the edge pixels' coverage in
-// lanes against its loop over the sub-scanlines.
+// divide against its 128-bit product, the sampler in lanes (filtered and nearest) against the
+// one a texel at a time over random tiles of every kind, TMEM and coordinates, and the edge
+// pixels' coverage in lanes against its loop over the sub-scanlines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,7 +53,7 @@ TEST(TexelLanesTest, PerspectiveDivideMatchesTheWideProduct) {
   }
 }
 
-TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
+TEST(TexelLanesTest, SamplerLanesMatchTheSamplerOfATexel) {
 #if defined(__SSE2__)
   std::mt19937 random(11);
   auto bits = [&](uint32_t count) { return static_cast<uint32_t>(random()) & ((1u << count) - 1); };
@@ -85,7 +85,7 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
     modes.tlut = bits(1) != 0;
     modes.tlutIa = bits(1) != 0;
     const TSampler sampler = PrepareSampler(tile, modes);
-    const bool midTexel = (round & 4) != 0;
+    const bool midTexel = (round & 4) != 0, bilinear = (round & 8) == 0;
     // Coordinates around the tile, on the middle of texels now and then, or anywhere.
     const uint32_t count = bits(6) + 1;
     int32_t s[64], t[64];
@@ -101,9 +101,9 @@ TEST(TexelLanesTest, BilinearLanesMatchTheSamplerOfATexel) {
       }
     }
     TTexel lanes[64];
-    SampleBilinearLanes(sampler, midTexel, count, s, t, lanes);
+    SampleLanes(sampler, bilinear, midTexel, count, s, t, lanes);
     for (uint32_t n = 0; n < count; ++n)
-      ASSERT_EQ(lanes[n], SampleTexture(sampler, s[n], t[n], true, midTexel))
+      ASSERT_EQ(lanes[n], SampleTexture(sampler, s[n], t[n], bilinear, midTexel))
           << "round " << round << " kind " << static_cast<int>(sampler.fetch) << " pixel " << n
           << " s " << s[n] << " t " << t[n];
   }
