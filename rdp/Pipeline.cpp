@@ -400,38 +400,48 @@ void SampleAs(const TPipeline& p, const TSampler& sampler, uint32_t count, const
     SampleAs<kFetch, false>(p, sampler, count, s, t, out);
 }
 
-void Sample(const TPipeline& p, const TSampler& sampler, const TBatch& b, TTexel* out) {
-  const uint32_t count = b.count;
+void Sample(const TPipeline& p, const TSampler& sampler, uint32_t count, const int32_t* s,
+            const int32_t* t, TTexel* out) {
 #if defined(__SSE2__)
   if (sampler.fetch != TFetch::Yuv16)
-    return SampleLanes(sampler, p.bilinear, p.midTexel, count, b.s, b.t, out);
-#endif
+    return SampleLanes(sampler, p.bilinear, p.midTexel, count, s, t, out);
+  return SampleAs<TFetch::Yuv16>(p, sampler, count, s, t, out);
+#else
   switch (sampler.fetch) {
     case TFetch::Rgba16:
-      return SampleAs<TFetch::Rgba16>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Rgba16>(p, sampler, count, s, t, out);
     case TFetch::Rgba32:
-      return SampleAs<TFetch::Rgba32>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Rgba32>(p, sampler, count, s, t, out);
     case TFetch::Yuv16:
-      return SampleAs<TFetch::Yuv16>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Yuv16>(p, sampler, count, s, t, out);
     case TFetch::Ia4:
-      return SampleAs<TFetch::Ia4>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Ia4>(p, sampler, count, s, t, out);
     case TFetch::Ia8:
-      return SampleAs<TFetch::Ia8>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Ia8>(p, sampler, count, s, t, out);
     case TFetch::Ia16:
-      return SampleAs<TFetch::Ia16>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Ia16>(p, sampler, count, s, t, out);
     case TFetch::I4:
-      return SampleAs<TFetch::I4>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::I4>(p, sampler, count, s, t, out);
     case TFetch::I8:
-      return SampleAs<TFetch::I8>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::I8>(p, sampler, count, s, t, out);
     case TFetch::Tlut4:
-      return SampleAs<TFetch::Tlut4>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Tlut4>(p, sampler, count, s, t, out);
     case TFetch::Tlut8:
     default:
-      return SampleAs<TFetch::Tlut8>(p, sampler, count, b.s, b.t, out);
+      return SampleAs<TFetch::Tlut8>(p, sampler, count, s, t, out);
   }
+#endif
 }
 
-// TEXEL0, and in two-cycle mode TEXEL1 from the next tile (or the level of detail's tiles).
+// The batch's pixels first to end - 1 from one tile, through the colour conversion when asked.
+void SampleRun(const TPipeline& p, const TSampler& sampler, bool convert, TBatch& b, uint32_t first,
+               uint32_t end, TTexel* out) {
+  Sample(p, sampler, end - first, b.s + first, b.t + first, out + first);
+  if (sampler.yuv && convert)
+    for (uint32_t n = first; n < end; ++n)
+      out[n] = TexelOf(out[n], true);
+}
+
 // Whether the combiner reads TEXEL1 or its alpha in either cycle: if not, two-cycle mode need
 // not fetch it.
 bool ReadsTexel1(const TPipeline& p) {
@@ -442,35 +452,26 @@ bool ReadsTexel1(const TPipeline& p) {
   return false;
 }
 
+// TEXEL0, and in two-cycle mode TEXEL1 from the next tile, or from the level of detail's tiles:
+// those are each pixel's own, and runs of pixels with the same tile are sampled together.
 template <bool kTwoCycle, bool kPerspective>
 void Texels(const TPipeline& p, TBatch& b) {
   Coordinates<kPerspective>(p, b);
   const bool texel1 = kTwoCycle && ReadsTexel1(p);
-  if (p.lod) {
-    for (uint32_t n = 0; n < b.count; ++n) {
-      const TSampler& first = p.samplers[b.tile0[n]];
-      b.texel0[n] = TexelOf(SampleTexture(first, b.s[n], b.t[n], p.bilinear, p.midTexel),
-                            first.yuv && p.convert[0]);
-      if (texel1) {
-        const TSampler& second = p.samplers[b.tile1[n]];
-        b.texel1[n] = TexelOf(SampleTexture(second, b.s[n], b.t[n], p.bilinear, p.midTexel),
-                              second.yuv && p.convert[1]);
-      }
-    }
+  if (!p.lod) {
+    SampleRun(p, p.samplers[p.tile], p.convert[0], b, 0, b.count, b.texel0);
+    if (texel1) SampleRun(p, p.samplers[(p.tile + 1) & 7], p.convert[1], b, 0, b.count, b.texel1);
     return;
   }
-  const TSampler& first = p.samplers[p.tile];
-  Sample(p, first, b, b.texel0);
-  if (first.yuv && p.convert[0])
-    for (uint32_t n = 0; n < b.count; ++n)
-      b.texel0[n] = TexelOf(b.texel0[n], true);
-  if (texel1) {
-    const TSampler& second = p.samplers[(p.tile + 1) & 7];
-    Sample(p, second, b, b.texel1);
-    if (second.yuv && p.convert[1])
-      for (uint32_t n = 0; n < b.count; ++n)
-        b.texel1[n] = TexelOf(b.texel1[n], true);
-  }
+  auto runs = [&](const uint8_t* tiles, bool convert, TTexel* out) {
+    for (uint32_t first = 0, end; first < b.count; first = end) {
+      for (end = first + 1; end < b.count && tiles[end] == tiles[first];)
+        ++end;
+      SampleRun(p, p.samplers[tiles[first]], convert, b, first, end, out);
+    }
+  };
+  runs(b.tile0, p.convert[0], b.texel0);
+  if (texel1) runs(b.tile1, p.convert[1], b.texel1);
 }
 
 // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two

@@ -53,6 +53,33 @@ TEST(TexelLanesTest, PerspectiveDivideMatchesTheWideProduct) {
   }
 }
 
+// The sampler of one texel, dispatched on the tile's kind of fetch.
+TTexel SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear, bool midTexel) {
+  switch (sampler.fetch) {
+    case TFetch::Rgba16:
+      return SampleTextureAs<TFetch::Rgba16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Rgba32:
+      return SampleTextureAs<TFetch::Rgba32>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Yuv16:
+      return SampleTextureAs<TFetch::Yuv16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia4:
+      return SampleTextureAs<TFetch::Ia4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia8:
+      return SampleTextureAs<TFetch::Ia8>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Ia16:
+      return SampleTextureAs<TFetch::Ia16>(sampler, s, t, bilinear, midTexel);
+    case TFetch::I4:
+      return SampleTextureAs<TFetch::I4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::I8:
+      return SampleTextureAs<TFetch::I8>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Tlut4:
+      return SampleTextureAs<TFetch::Tlut4>(sampler, s, t, bilinear, midTexel);
+    case TFetch::Tlut8:
+    default:
+      return SampleTextureAs<TFetch::Tlut8>(sampler, s, t, bilinear, midTexel);
+  }
+}
+
 TEST(TexelLanesTest, SamplerLanesMatchTheSamplerOfATexel) {
 #if defined(__SSE2__)
   std::mt19937 random(11);
