@@ -53,6 +53,7 @@ TEST(TexelLanesTest, PerspectiveDivideMatchesTheWideProduct) {
   }
 }
 
+#if defined(__SSE2__)
 // The sampler of one texel, dispatched on the tile's kind of fetch.
 TTexel SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinear, bool midTexel) {
   switch (sampler.fetch) {
@@ -79,6 +80,7 @@ TTexel SampleTexture(const TSampler& sampler, int32_t s, int32_t t, bool bilinea
       return SampleTextureAs<TFetch::Tlut8>(sampler, s, t, bilinear, midTexel);
   }
 }
+#endif
 
 TEST(TexelLanesTest, SamplerLanesMatchTheSamplerOfATexel) {
 #if defined(__SSE2__)
