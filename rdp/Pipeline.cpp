@@ -345,10 +345,15 @@ struct TAttrLanes {
 template <bool kPerspective>
 [[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
   if constexpr (kPerspective) {
+    // The reciprocals first, then the products: two short chains of work a pixel instead of one
+    // long one, so that the processor overlaps more pixels. One loop runs fewer instructions but
+    // measures slower.
+    TReciprocal reciprocals[kBatch];
+    for (uint32_t n = 0; n < b.count; ++n)
+      reciprocals[n] = PerspectiveReciprocal(b.attr[n][kAttrW]);
     for (uint32_t n = 0; n < b.count; ++n) {
-      const TReciprocal reciprocal = PerspectiveReciprocal(b.attr[n][kAttrW]);
-      b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocal);
-      b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocal);
+      b.s[n] = PerspectiveCoordinate(b.attr[n][kAttrS], reciprocals[n]);
+      b.t[n] = PerspectiveCoordinate(b.attr[n][kAttrT], reciprocals[n]);
     }
   } else {
     for (uint32_t n = 0; n < b.count; ++n) {
