@@ -59,6 +59,7 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
   first = wrap(texel);
 }
 
+// The TMEM halfwords at eight indices below 0x800, fetched one by one into the lanes.
 template <int... kLanes>
 inline __m128i FetchLanes(__m128i index, std::integer_sequence<int, kLanes...>) {
   __m128i texels = _mm_setzero_si128();
