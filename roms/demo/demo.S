@@ -134,6 +134,8 @@ exception:
 
   .text
 main:
+  li    $t0, 0x01000000                 /* FCR31.FS: the shading's tiny powers flush to zero */
+  ctc1  $t0, $31                        /* rather than trap as unimplemented on the console */
   sw    $zero, frame_count
   la    $t0, pad_command                /* the controller's block, where the SI copies take it */
   li    $t1, PAD_BLOCK
