@@ -2,7 +2,10 @@
 // arithmetic, rounding, conversion and compare instruction of the S, D, W and L formats, the
 // rounding mode of FCR31 and its cause and flag bits. The host computes each result in the
 // rounding mode FCR31 names and reports its IEEE-754 exceptions, which become the cause bits and
-// are added to the flags. Enables are stored but no exception reaches the program.
+// are added to the flags, or raise the floating-point exception when enabled. What the unit has
+// no hardware for raises the unimplemented operation exception instead: denormal and quiet NaN
+// operands, denormal or underflowing results unless FCR31.FS flushes them, and conversions to an
+// integer that does not fit.
 //
 // This file is built with -frounding-math, and operands and results pass through volatile
 // objects, so that the compiler neither folds an operation under the default rounding nor moves
@@ -35,6 +38,8 @@ enum : uint32_t { kFmtS = 16, kFmtD = 17, kFmtW = 20, kFmtL = 21 };
 constexpr uint32_t kFcr0Value = 0x00000A00;
 // FCR31 bits a program can write: FS, the condition, cause, enables, flags and rounding mode.
 constexpr uint32_t kFcr31Writable = 0x0183FFFF;
+// FS: results too small for a normal number are flushed instead of raising unimplemented.
+constexpr uint32_t kFcr31FlushToZero = 0x01000000;
 
 // Register access and NaN encodings of a precision, with the default NaN and the NaN test of the
 // default machine. In the r4300i's encoding a NaN with the top fraction bit set is signalling.
@@ -46,6 +51,8 @@ struct Fp<float> {
   static constexpr Bits kDefaultNan = fpu::kDefaultNanS;
   static constexpr Bits kSignalBit = 0x00400000;
   static constexpr Bits kSignBit = 0x80000000;
+  static constexpr Bits kExponent = 0x7F800000;
+  static constexpr Bits kMinNormal = 0x00800000;
   static bool IsNan(Bits bits) { return fpu::IsNanS(bits); }
   static Bits Read(uint32_t reg) { return Cop1Regs[reg]; }
   static void Write(uint32_t reg, Bits value) { Cop1Regs[reg] = value; }
@@ -56,6 +63,8 @@ struct Fp<double> {
   static constexpr Bits kDefaultNan = fpu::kDefaultNanD;
   static constexpr Bits kSignalBit = 0x00080000'00000000;
   static constexpr Bits kSignBit = 0x80000000'00000000;
+  static constexpr Bits kExponent = 0x7FF00000'00000000;
+  static constexpr Bits kMinNormal = 0x00100000'00000000;
   static bool IsNan(Bits bits) { return fpu::IsNanD(bits); }
   static Bits Read(uint32_t reg) { return AccurateFpr64(reg); }
   static void Write(uint32_t reg, Bits value) { WriteAccurateFpr64(reg, value); }
@@ -68,6 +77,15 @@ bool IsNan(typename Fp<T>::Bits bits) {
 template <typename T>
 bool IsSignalling(typename Fp<T>::Bits bits) {
   return IsNan<T>(bits) && (bits & Fp<T>::kSignalBit) != 0;
+}
+template <typename T>
+bool IsDenormal(typename Fp<T>::Bits bits) {
+  return (bits & Fp<T>::kExponent) == 0 && (bits & ~Fp<T>::kSignBit) != 0;
+}
+// Operands the arithmetic has no hardware for: denormals and quiet NaNs.
+template <typename T>
+bool Unusual(typename Fp<T>::Bits bits) {
+  return IsDenormal<T>(bits) || (IsNan<T>(bits) && !IsSignalling<T>(bits));
 }
 // Every NaN a computation produces is stored as the default NaN.
 template <typename T>
@@ -125,6 +143,27 @@ void Unimplemented(uint32_t) {
   RaiseException(kExcFloatingPoint);
 }
 
+// A result below the smallest normal number (denormal, or rounded to zero from a tiny value).
+// With FS set and neither underflow nor inexact enabled it is flushed, by the rounding mode, to
+// zero or the smallest normal number of its sign, and raises underflow and inexact; otherwise
+// the unit traps as unimplemented (false).
+template <typename T>
+bool Underflowed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
+  using F = Fp<T>;
+  if ((exceptions & kFpUnderflow) == 0 && !IsDenormal<T>(result)) return true;
+  const uint32_t trapping = (kFpUnderflow | kFpInexact) << kFcr31EnableShift;
+  if ((FCR31 & kFcr31FlushToZero) == 0 || (FCR31 & trapping) != 0) {
+    Unimplemented(0);
+    return false;
+  }
+  const typename F::Bits sign = result & F::kSignBit;
+  const uint32_t mode = FCR31 & kFcr31RoundingMode;
+  const bool away = (mode == 2 && sign == 0) || (mode == 3 && sign != 0);
+  result = sign | (away ? F::kMinNormal : 0);
+  exceptions |= kFpUnderflow | kFpInexact;
+  return true;
+}
+
 // fd = op(fs, ft) in the instruction's precision. A NaN operand gives the default NaN, and the
 // invalid-operation exception when it is signalling.
 template <typename T, typename Op>
@@ -132,6 +171,10 @@ void ArithmeticIn(uint32_t w, Op op, bool binary) {
   using F = Fp<T>;
   const auto a = F::Read(Fs(w));
   const auto b = binary ? F::Read(Ft(w)) : a;
+  if (Unusual<T>(a) || Unusual<T>(b)) {
+    Unimplemented(w);
+    return;
+  }
   if (IsNan<T>(a) || IsNan<T>(b)) {
     if (!Trapped(IsSignalling<T>(a) || IsSignalling<T>(b) ? kFpInvalid : 0u))
       F::Write(Fd(w), F::kDefaultNan);
@@ -147,7 +190,7 @@ void ArithmeticIn(uint32_t w, Op op, bool binary) {
     exceptions = HostOperation::Exceptions();
     result = Result<T>(r);
   }
-  if (!Trapped(exceptions)) F::Write(Fd(w), result);
+  if (Underflowed<T>(result, exceptions) && !Trapped(exceptions)) F::Write(Fd(w), result);
 }
 template <typename Op>
 void Arithmetic(uint32_t w, Op op, bool binary = true) {
@@ -164,13 +207,17 @@ void Arithmetic(uint32_t w, Op op, bool binary = true) {
   }
 }
 
-// ABS and NEG change only the sign of a number; a NaN becomes the default NaN.
+// ABS and NEG change only the sign of a number; a signalling NaN gives the default NaN.
 template <typename T>
 void SignIn(uint32_t w, bool absolute) {
   using F = Fp<T>;
   const auto a = F::Read(Fs(w));
+  if (Unusual<T>(a)) {
+    Unimplemented(w);
+    return;
+  }
   if (IsNan<T>(a)) {
-    if (!Trapped(IsSignalling<T>(a) ? kFpInvalid : 0u)) F::Write(Fd(w), F::kDefaultNan);
+    if (!Trapped(kFpInvalid)) F::Write(Fd(w), F::kDefaultNan);
     return;
   }
   if (!Trapped(0)) F::Write(Fd(w), absolute ? a & ~F::kSignBit : a ^ F::kSignBit);
@@ -207,38 +254,42 @@ double Round(double value, Rounding rounding) {
   }
 }
 
-// The source in S or D as a double (exact for both); false for another format.
+// The source in S or D as a double (exact for both); false, with the unimplemented operation
+// raised, for another format or an operand the unit cannot convert (a denormal or any NaN).
 bool FloatSource(uint32_t w, double& value) {
+  bool usable;
   switch (Fmt(w)) {
     case kFmtS:
+      usable = !IsDenormal<float>(Cop1Regs[Fs(w)]) && !IsNan<float>(Cop1Regs[Fs(w)]);
       value = std::bit_cast<float>(Cop1Regs[Fs(w)]);
-      return true;
+      break;
     case kFmtD:
+      usable = !IsDenormal<double>(AccurateFpr64(Fs(w))) && !IsNan<double>(AccurateFpr64(Fs(w)));
       value = std::bit_cast<double>(AccurateFpr64(Fs(w)));
-      return true;
+      break;
     default:
-      return false;
+      usable = false;
+      break;
   }
+  if (!usable) Unimplemented(w);
+  return usable;
 }
 
-// A NaN, an infinity or a value outside the integer format is an invalid operation and gives the
-// format's largest positive integer; any other rounded result that differs is inexact.
+// The unit converts only what fits the integer format: an infinity or a value that rounds
+// outside it raises the unimplemented operation exception. A rounded result that differs is
+// inexact.
 template <typename Int>
 void ToInteger(uint32_t w, Rounding rounding) {
   double value;
-  if (!FloatSource(w, value)) {
+  if (!FloatSource(w, value)) return;
+  constexpr double kLimit = -static_cast<double>(std::numeric_limits<Int>::min());
+  const double rounded = Round(value, rounding);
+  if (!(rounded >= -kLimit && rounded < kLimit)) {
     Unimplemented(w);
     return;
   }
-  constexpr double kLimit = -static_cast<double>(std::numeric_limits<Int>::min());
-  const double rounded = Round(value, rounding);
-  Int result = std::numeric_limits<Int>::max();
-  uint32_t exceptions = kFpInvalid;
-  if (rounded >= -kLimit && rounded < kLimit) {
-    result = static_cast<Int>(rounded);
-    exceptions = rounded != value ? kFpInexact : 0u;
-  }
-  if (Trapped(exceptions)) return;
+  const Int result = static_cast<Int>(rounded);
+  if (Trapped(rounded != value ? kFpInexact : 0u)) return;
   if constexpr (sizeof(Int) == 4)
     Cop1Regs[Fd(w)] = static_cast<uint32_t>(result);
   else
@@ -257,14 +308,17 @@ void Convert(uint32_t w, From source) {
     exceptions = HostOperation::Exceptions();
     result = Result<T>(r);
   }
-  if (!Trapped(exceptions)) Fp<T>::Write(Fd(w), result);
+  if (Underflowed<T>(result, exceptions) && !Trapped(exceptions)) Fp<T>::Write(Fd(w), result);
 }
 template <typename T, typename From>
 void ConvertFloat(uint32_t w) {
   const auto bits = Fp<From>::Read(Fs(w));
+  if (Unusual<From>(bits)) {
+    Unimplemented(w);
+    return;
+  }
   if (IsNan<From>(bits)) {
-    if (!Trapped(IsSignalling<From>(bits) ? kFpInvalid : 0u))
-      Fp<T>::Write(Fd(w), Fp<T>::kDefaultNan);
+    if (!Trapped(kFpInvalid)) Fp<T>::Write(Fd(w), Fp<T>::kDefaultNan);
     return;
   }
   Convert<T>(w, std::bit_cast<From>(bits));

@@ -6,8 +6,11 @@
    both vectors and under EXL, TLB invalid and modified, loads through mapped pages (4 KB and
    16 KB), ASID switches, an overwritten entry, TLBP, TLBR, Wired, Random and TLBWR, SYSCALL
    (also in a delay slot), BREAK (also under EXL, which keeps EPC and BD), the traps, overflow
-   of all six forms, reserved encodings, COP1 unusable and the FPU's exceptions. Words are recorded one after the other from RECORDS on; the registers an
-   instruction would have written are recorded after it to show that it wrote nothing. */
+   of all six forms, reserved encodings, COP1 unusable and the FPU's exceptions (an enabled IEEE
+   cause, and the unimplemented operation: reserved formats, denormal and quiet NaN operands,
+   unflushed underflow, conversions that do not fit). Words are recorded one after the other
+   from RECORDS on; the registers an instruction would have written are recorded after it to
+   show that it wrote nothing. */
 #include "vantor.inc"
 
 #define C0_INDEX $0
@@ -336,6 +339,51 @@ _start:
   ctc1  $zero, $31
   fault .word 0x46800000                /* 31: ADD in format W */
   cfc1  $t1, $31
+  rec   $t1
+
+  /* What the FPU has no hardware for traps as unimplemented, whatever the enables; the
+     destination ($f2) keeps its value. */
+  li    $t0, 0x3F800000                 /* 1.0 */
+  mtc1  $t0, $f6
+  li    $t0, 0x00000001                 /* the smallest denormal */
+  mtc1  $t0, $f8
+  li    $t0, 0x7FBFFFFF                 /* a quiet NaN (top fraction bit clear) */
+  mtc1  $t0, $f10
+  li    $t0, 0x0DA24260                 /* about 2^-100 */
+  mtc1  $t0, $f12
+  li    $t0, 0x4F000000                 /* 2^31 */
+  mtc1  $t0, $f14
+  li    $t0, 0xFF800000                 /* minus infinity */
+  mtc1  $t0, $f16
+  ctc1  $zero, $31
+  fault add.s $f2, $f6, $f8             /* 32: a denormal operand */
+  fault mul.s $f2, $f10, $f6            /* 33: a quiet NaN operand */
+  fault mul.s $f2, $f12, $f12           /* 34: an underflow with FS clear */
+  li    $t0, 0x01000100                 /* 35: FS set but underflow enabled */
+  ctc1  $t0, $31
+  fault mul.s $f2, $f12, $f12
+  ctc1  $zero, $31
+  fault cvt.w.s $f2, $f14               /* 36: 2^31 does not fit a word */
+  fault trunc.w.s $f2, $f16             /* 37: an infinity */
+  fault cvt.d.s $f2, $f8                /* 38: a denormal converted */
+  fault neg.s $f2, $f8                  /* 39: NEG of a denormal */
+  mfc1  $t1, $f2
+  rec   $t1
+  cfc1  $t1, $31
+  rec   $t1
+  mov.s $f4, $f8                        /* moves and compares take them */
+  c.eq.s $f8, $f8
+  cfc1  $t1, $31
+  rec   $t1
+  c.eq.s $f10, $f6
+  cfc1  $t1, $31
+  rec   $t1
+  mfc1  $t1, $f4
+  rec   $t1
+  li    $t0, 0x4EFFFFFF                 /* 2^31 - 128 converts */
+  mtc1  $t0, $f14
+  cvt.w.s $f2, $f14
+  mfc1  $t1, $f2
   rec   $t1
   ctc1  $zero, $31
 

@@ -3,12 +3,14 @@
    conditions on unordered, equal, less and greater operands, conversions to words in each
    rounding mode and the four explicit roundings on halfway values, conversions with 64-bit
    integers, a division in each rounding mode, the FCR31 cause and flag bits of division by
-   zero, overflow, invalid operation and underflow, and ABS. */
+   zero, overflow, invalid operation and underflow (flushed under FS in each rounding mode), and
+   ABS. */
 #include "vantor.inc"
 
 #define C0_STATUS $12
 #define STATUS_CU1 0x20000000
 #define FCR31 $31
+#define FS 0x01000000
 
 /* Loads single-precision bits into an FPU register; uses $t0. */
 .macro fconst reg, bits
@@ -179,10 +181,26 @@ _start:
   div.s $f20, $f26, $f26                /* invalid */
   cfc1  $t1, FCR31
   sw    $t1, 216($s0)
+  li    $t0, FS                         /* flush tiny results: underflow without a trap */
+  ctc1  $t0, FCR31
   fconst $f26, 0x0DA24260
   mul.s $f20, $f26, $f26                /* underflow */
   cfc1  $t1, FCR31
   sw    $t1, 220($s0)
+  swc1  $f20, 228($s0)
+  li    $t0, FS | 2                     /* toward plus infinity: the smallest normal number */
+  ctc1  $t0, FCR31
+  mul.s $f20, $f26, $f26
+  swc1  $f20, 232($s0)
+  li    $t0, FS | 3                     /* toward minus infinity, a negative result */
+  ctc1  $t0, FCR31
+  neg.s $f26, $f26
+  mul.s $f20, $f26, $f26
+  swc1  $f20, 236($s0)
+  fconst $f24, 0x0DA24260
+  mul.s $f20, $f26, $f24
+  swc1  $f20, 240($s0)
+  ctc1  $zero, FCR31
 
   fconst $f20, 0x12345678
   fconst $f26, 0xC0A00000

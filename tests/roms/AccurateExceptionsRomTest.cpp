@@ -97,6 +97,17 @@ TEST_F(AccurateExceptionsRomTest, EveryCaseRecordsWhatTheProcessorSets) {
   EXPECT_EQ(Next(), 0x00010800u) << "FCR31: cause V, no flag";
   ExpectFault("unimplemented operation", Cause(15));
   EXPECT_EQ(Next(), 0x00020000u) << "FCR31: cause E";
+  for (const char* unimplemented :
+       {"denormal operand", "quiet NaN operand", "underflow with FS clear",
+        "underflow enabled under FS", "CVT.W of 2^31", "TRUNC.W of an infinity",
+        "CVT.D of a denormal", "NEG of a denormal"})
+    ExpectFault(unimplemented, Cause(15));
+  EXPECT_EQ(Next(), 0x1234u) << "no trapped operation wrote its register";
+  EXPECT_EQ(Next(), 0x00020000u) << "FCR31: cause E alone, no flags";
+  EXPECT_EQ(Next(), 0x00800000u) << "C.EQ of a denormal with itself holds, nothing raised";
+  EXPECT_EQ(Next(), 0u) << "C.EQ with a quiet NaN: unordered, nothing raised";
+  EXPECT_EQ(Next(), 1u) << "MOV copies a denormal";
+  EXPECT_EQ(Next(), 0x7FFFFF80u) << "CVT.W of 2^31 - 128";
   EXPECT_EQ(Next(), 0xD0Eu) << "the program reached its end";
   EXPECT_TRUE(host.Lines().empty());
 }

@@ -170,7 +170,12 @@ TEST_F(AccurateRomTest, FloatingPointOnTheConsole) {
   EXPECT_EQ(Result(52), 0x00008020u);  // division by zero
   EXPECT_EQ(Result(53), 0x00005034u);  // overflow and inexact; flags accumulate
   EXPECT_EQ(Result(54), 0x00010074u);  // invalid
-  EXPECT_EQ(Result(55), 0x0000307Cu);  // underflow and inexact
+  // Under FS an underflow is flushed, by the rounding mode, to 0 or the smallest normal number.
+  EXPECT_EQ(Result(55), 0x0100300Cu);  // FS; underflow and inexact as cause and flags
+  EXPECT_EQ(Result(57), 0u);           // to nearest: +0
+  EXPECT_EQ(Result(58), 0x00800000u);  // up, positive: the smallest normal number
+  EXPECT_EQ(Result(59), 0u);           // down, positive: +0
+  EXPECT_EQ(Result(60), 0x80800000u);  // down, negative: minus the smallest normal number
   EXPECT_EQ(Result(56), 0x40A00000u);  // ABS.S of -5
   EXPECT_TRUE(host.Lines().empty());
 }
