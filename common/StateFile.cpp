@@ -87,7 +87,10 @@ std::string CheckFacts(std::span<const TSectionFacts> facts, std::span<const TSe
   for (const TSectionRule& rule : rules) {
     const auto found = std::find_if(facts.begin(), facts.end(),
                                     [&](const TSectionFacts& f) { return f.Name == rule.Name; });
-    if (found == facts.end()) return "its section " + rule.Name + " is missing";
+    if (found == facts.end()) {
+      if (rule.Optional) continue;
+      return "its section " + rule.Name + " is missing";
+    }
     if (found->Version != rule.Version)
       return "its section " + rule.Name + " has version " + std::to_string(found->Version) +
              ", which this program does not read";

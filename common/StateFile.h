@@ -52,12 +52,14 @@ struct TStateImage {
 };
 
 // What a reader expects of one section: the version it reads and its size once inflated, exactly
-// or, for a list, at most.
+// or, for a list, at most. An optional section may be missing (states written before it
+// existed); when present it must follow the rule.
 struct TSectionRule {
   std::string Name;
   uint32_t Version = 1;
   uint32_t Size = 0;
   bool AtMost = false;
+  bool Optional = false;
 };
 
 // A section as the file holds it, not yet inflated; Stored points into the file's bytes.

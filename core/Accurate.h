@@ -31,6 +31,22 @@ extern bool LLBit;
 // are Cop1Regs, so a single-precision register reads the same word under either setting.
 extern uint32_t Cop1Upper[32];
 
+// The upper words of the 64-bit COP0 registers (EntryHi, BadVAddr, Context, XContext, EPC and
+// ErrorEPC); the lower words are Cop0Regs, which the default machine keeps alone.
+extern uint32_t Cop0Upper[32];
+// Each TLB entry's EntryHi upper word (the region in bits 31-30, VPN2 bits 39-32 in 7-0) as it
+// differs from the one a 32-bit EntryHi gives (0, or 0xC00000FF with address bit 31): entries
+// the default machine or a 32-bit program wrote need nothing here.
+extern uint32_t TlbUpperChange[32];
+uint32_t TlbEntryUpper(uint32_t index);
+void SetTlbEntryUpper(uint32_t index, uint32_t upper);
+// The COP0 register `reg` with all 64 bits, and its write.
+uint64_t AccurateCop0(uint32_t reg);
+void SetAccurateCop0(uint32_t reg, uint64_t value);
+// The upper words as the 32-bit values sign-extended, and every TLB entry's as a 32-bit EntryHi
+// gives it (a new run or a state saved without them).
+void SignExtendCop0Upper();
+
 // Status.FR: 32 independent 64-bit registers when set, even/odd pairs when clear.
 inline constexpr uint32_t kStatusFR = 0x04000000;
 

@@ -37,6 +37,7 @@ uint64_t AccurateHi = 0;
 uint64_t AccurateLo = 0;
 bool LLBit = false;
 uint32_t Cop1Upper[32];
+uint32_t Cop0Upper[32];
 
 namespace {
 
@@ -131,14 +132,26 @@ uint32_t VideoClockHz() {
 constexpr uint32_t kIndexWritable = 0x0000003F;
 constexpr uint32_t kEntryLoWritable = 0x3FFFFFFF;
 constexpr uint32_t kPageMaskWritable = 0x01FFE000;
-constexpr uint32_t kEntryHiWritable = 0xFFFFE0FF;
+// EntryHi: the region (63-62), VPN2 (39-13) and the ASID.
+constexpr uint64_t kEntryHiWritable = 0xC00000FF'FFFFE0FF;
 
-uint32_t ReadCop0(uint32_t reg) {
-  return reg == RANDOM ? accurate::TlbRandom() : Cop0Regs[reg];
+// The registers that hold 64 bits; the others read sign-extended through DMFC0.
+constexpr uint32_t kWideCop0 =
+    1u << ENTRYHI | 1u << BADVADDR | 1u << CONTEXT | 1u << XCONTEXT | 1u << EPC | 1u << ERROREPC;
+
+bool Wide(uint32_t reg) {
+  return (kWideCop0 >> reg & 1) != 0;
 }
 
-// The registers are 32 bits wide here: DMTC0 keeps the low word, as MTC0 does.
-void WriteCop0(uint32_t reg, uint32_t value) {
+uint64_t ReadCop0(uint32_t reg) {
+  if (reg == RANDOM) return accurate::TlbRandom();
+  return Wide(reg) ? AccurateCop0(reg) : Sext32(Cop0Regs[reg]);
+}
+
+// MTC0 writes its 32-bit value sign-extended, DMTC0 all 64 bits; only the wide registers keep
+// the upper word.
+void WriteCop0(uint32_t reg, uint64_t wide) {
+  const uint32_t value = LowWord(wide);
   switch (reg) {
     case CAUSE:
       Cop0Regs[CAUSE] = (Cop0Regs[CAUSE] & ~kCauseSoftware) | (value & kCauseSoftware);
@@ -162,7 +175,7 @@ void WriteCop0(uint32_t reg, uint32_t value) {
       Cop0Regs[PAGEMASK] = value & kPageMaskWritable;
       return;
     case ENTRYHI:
-      Cop0Regs[ENTRYHI] = value & kEntryHiWritable;
+      SetAccurateCop0(ENTRYHI, wide & kEntryHiWritable);
       RefetchNext();  // the ASID names other entries
       return;
     case WIRED:
@@ -178,28 +191,39 @@ void WriteCop0(uint32_t reg, uint32_t value) {
       RefetchNext();  // the segments the fetch may use changed
       return;
     default:
-      Cop0Regs[reg] = value;
+      if (Wide(reg))
+        SetAccurateCop0(reg, wide);
+      else
+        Cop0Regs[reg] = value;
       return;
   }
 }
 
 void MFC0(uint32_t w) {
-  if (CoprocessorUsable(0)) Gpr[Rt(w)] = Sext32(ReadCop0(Rd(w)));
+  if (CoprocessorUsable(0)) Gpr[Rt(w)] = Sext32(LowWord(ReadCop0(Rd(w))));
 }
 void DMFC0(uint32_t w) {
-  if (CoprocessorUsable(0)) Gpr[Rt(w)] = Sext32(ReadCop0(Rd(w)));
+  if (CoprocessorUsable(0)) Gpr[Rt(w)] = ReadCop0(Rd(w));
 }
 void MTC0(uint32_t w) {
-  if (CoprocessorUsable(0)) WriteCop0(Rd(w), LowWord(Gpr[Rt(w)]));
+  if (CoprocessorUsable(0)) WriteCop0(Rd(w), Sext32(LowWord(Gpr[Rt(w)])));
+}
+void DMTC0(uint32_t w) {
+  if (CoprocessorUsable(0)) WriteCop0(Rd(w), Gpr[Rt(w)]);
 }
 
 // An error (ERL) takes precedence over an exception; the return breaks any load-linked sequence.
+// The program counter holds 32-bit addresses: a return address that is not one sign-extended
+// faults at its fetch.
 void ERET(uint32_t) {
   LLBit = false;
-  if ((Cop0Regs[STATUS] & kStatusERL) != 0)
+  const bool error = (Cop0Regs[STATUS] & kStatusERL) != 0;
+  const uint64_t target = AccurateCop0(error ? ERROREPC : EPC);
+  if (error)
     ReturnFromError();
   else
     ReturnFromException();
+  if (target != Sext32(LowWord(target))) RaiseUnreachableFetch(target);
 }
 
 template <size_t N>
@@ -232,7 +256,7 @@ const std::array<OpcodeHandler, 32> kCop0Table = [] {
   table[0] = MFC0;
   table[1] = DMFC0;
   table[4] = MTC0;
-  table[5] = MTC0;
+  table[5] = DMTC0;
   table[16] = Cop0Function;
   return table;
 }();
@@ -349,6 +373,7 @@ void AccurateReset() {
   Cop0Regs[PREVID] = kBootPrevId;
   Cop0Regs[EPC] = kNoReturnAddress;
   Cop0Regs[ERROREPC] = kNoReturnAddress;
+  SignExtendCop0Upper();
   AccurateHi = 0;
   AccurateLo = 0;
   LLBit = false;
@@ -373,6 +398,21 @@ void InstallAccurateHandlers() {
   SetAudioVideoClock(VideoClockHz());
   InstallRegisterHandlers();
   SetDpRegisterAccess(RdpReadRegister, RdpWriteRegister);
+}
+
+uint64_t AccurateCop0(uint32_t reg) {
+  return uint64_t{Cop0Upper[reg & 31]} << 32 | Cop0Regs[reg & 31];
+}
+void SetAccurateCop0(uint32_t reg, uint64_t value) {
+  Cop0Upper[reg & 31] = HighWord(value);
+  Cop0Regs[reg & 31] = LowWord(value);
+}
+
+void SignExtendCop0Upper() {
+  for (uint32_t reg = 0; reg < 32; ++reg)
+    Cop0Upper[reg] = HighWord(Sext32(Cop0Regs[reg]));
+  for (uint32_t& change : TlbUpperChange)
+    change = 0;
 }
 
 uint64_t AccurateFpr64(uint32_t reg) {

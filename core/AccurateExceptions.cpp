@@ -1,6 +1,7 @@
 #include "core/AccurateExceptions.h"
 
 #include "common/HexText.h"
+#include "core/Accurate.h"
 #include "core/CpuState.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
@@ -21,22 +22,23 @@ constexpr uint32_t kCauseCodeMask = 0x7C;
 constexpr uint32_t kCauseCeShift = 28;
 constexpr uint32_t kCauseCeMask = 0x30000000;
 
-// Context keeps its page table base in bits 31-23, XContext bits 63-33 (not held here).
+// Context keeps its page table base in bits 63-23, XContext in bits 63-33; XContext's bit 32
+// takes the region's high bit.
 constexpr uint32_t kContextBase = 0xFF800000;
+constexpr uint32_t kXContextRegionHigh = 1;
+// EntryHi's region and VPN2 (bits 63-62 and 39-13) as a TLB fault names them.
+constexpr uint64_t kEntryHiVpn = 0xC00000FF'FFFFE000;
+constexpr uint32_t kAsidMask = 0xFF;
 
-void Enter(uint32_t code, uint32_t coprocessor, uint32_t offset) {
+// Enters the vector at `offset` with the code in CAUSE; EPC and BD name the instruction given,
+// unless EXL was set already (a nested exception, which goes to the general vector).
+void EnterAt(uint32_t code, uint32_t coprocessor, uint32_t offset, uint64_t epc, bool delaySlot) {
   uint32_t& status = Cop0Regs[STATUS];
   uint32_t& cause = Cop0Regs[CAUSE];
   if ((status & kStatusEXL) == 0) {
-    if (BranchState == kBranchImmediate) {
-      cause |= kCauseBD;
-      Cop0Regs[EPC] = PC.Lo - 4;
-    } else {
-      cause &= ~kCauseBD;
-      Cop0Regs[EPC] = PC.Lo;
-    }
+    cause = delaySlot ? cause | kCauseBD : cause & ~kCauseBD;
+    SetAccurateCop0(EPC, epc);
   } else {
-    // A nested exception goes to the general vector and keeps EPC.
     offset = kGeneralOffset;
   }
   status |= kStatusEXL;
@@ -46,6 +48,13 @@ void Enter(uint32_t code, uint32_t coprocessor, uint32_t offset) {
   RaisedException = code;
 }
 
+// The current instruction is the one at PC, a delay slot when the branch before it has posted
+// its transfer.
+void Enter(uint32_t code, uint32_t coprocessor, uint32_t offset) {
+  const bool delaySlot = BranchState == kBranchImmediate;
+  EnterAt(code, coprocessor, offset, Sext32(delaySlot ? PC.Lo - 4 : PC.Lo), delaySlot);
+}
+
 }  // namespace
 
 void RaiseException(uint32_t code, uint32_t coprocessor) {
@@ -53,18 +62,24 @@ void RaiseException(uint32_t code, uint32_t coprocessor) {
 }
 
 void RaiseAddressError(uint64_t address, bool store) {
-  Cop0Regs[BADVADDR] = LowWord(address);
+  SetAccurateCop0(BADVADDR, address);
   Enter(store ? kExcAddressStore : kExcAddressLoad, 0, kGeneralOffset);
 }
 
+void RaiseUnreachableFetch(uint64_t address) {
+  SetAccurateCop0(BADVADDR, address);
+  EnterAt(kExcAddressLoad, 0, kGeneralOffset, address, false);
+}
+
 void RaiseTlbException(uint64_t address, uint32_t code, bool refill, bool wide) {
-  const uint32_t low = LowWord(address);
-  Cop0Regs[BADVADDR] = low;
-  Cop0Regs[CONTEXT] = (Cop0Regs[CONTEXT] & kContextBase) | (low >> 13) << 4;
-  // XContext's low word: the region's low bit (address bit 62) and address bits 39-13.
+  SetAccurateCop0(BADVADDR, address);
+  Cop0Regs[CONTEXT] = (Cop0Regs[CONTEXT] & kContextBase) | (LowWord(address) >> 13) << 4;
+  // XContext: the region (address bits 63-62) in bits 32-31, address bits 39-13 in 30-4.
   Cop0Regs[XCONTEXT] = static_cast<uint32_t>((address >> 62) & 1) << 31 |
                        static_cast<uint32_t>((address >> 13) & 0x7FFFFFF) << 4;
-  Cop0Regs[ENTRYHI] = (low & ~0x1FFFu) | (Cop0Regs[ENTRYHI] & 0xFF);
+  Cop0Upper[XCONTEXT] =
+      (Cop0Upper[XCONTEXT] & ~kXContextRegionHigh) | static_cast<uint32_t>(address >> 63);
+  SetAccurateCop0(ENTRYHI, (address & kEntryHiVpn) | (Cop0Regs[ENTRYHI] & kAsidMask));
   Enter(code, 0, refill ? (wide ? kWideRefillOffset : kRefillOffset) : kGeneralOffset);
 }
 
@@ -74,16 +89,16 @@ void TakeInterrupt() {
   switch (BranchState) {
     case kBranchNone:
       cause &= ~kCauseBD;
-      Cop0Regs[EPC] = PC.Lo + 4;
+      SetAccurateCop0(EPC, Sext32(PC.Lo + 4));
       break;
     case kBranchDelayed:
       // Returning runs the branch again, then its delay slot.
       cause |= kCauseBD;
-      Cop0Regs[EPC] = PC.Lo;
+      SetAccurateCop0(EPC, Sext32(PC.Lo));
       break;
     default:
       cause &= ~kCauseBD;
-      Cop0Regs[EPC] = BranchTarget;
+      SetAccurateCop0(EPC, Sext32(BranchTarget));
       break;
   }
   Cop0Regs[STATUS] |= kStatusEXL;

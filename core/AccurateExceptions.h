@@ -50,6 +50,10 @@ void RaiseException(uint32_t code, uint32_t coprocessor = 0);
 // An address error at a virtual address: BadVAddr holds it.
 void RaiseAddressError(uint64_t address, bool store);
 
+// An address error at the fetch from `address`, which a return (ERET) went to but the 32-bit
+// program counter cannot hold: EPC and BadVAddr name it.
+void RaiseUnreachableFetch(uint64_t address);
+
 // A TLB exception at a virtual address: BadVAddr, Context, XContext and EntryHi hold it. A refill
 // (no entry matched) outside EXL enters the TLB refill vector, the 64-bit one when `wide`.
 void RaiseTlbException(uint64_t address, uint32_t code, bool refill, bool wide);

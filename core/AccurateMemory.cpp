@@ -1,5 +1,6 @@
 #include "core/AccurateMemory.h"
 
+#include "core/Accurate.h"
 #include "core/AccurateExceptions.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
@@ -41,16 +42,18 @@ bool Wide(TPrivilege privilege) {
   }
 }
 
-// The TLB's entries hold 32-bit virtual page numbers: only addresses that are 32-bit values
-// sign-extended can match one.
+// An entry matches the address's region (bits 63-62) and VPN2 (bits 39-13) under its page
+// mask; the segment rules have checked the bits between.
+constexpr uint32_t kRegionAndHighVpn = 0xC00000FF;
+
 TTranslation LookUpTlb(uint64_t address, bool store, bool wide) {
   const uint32_t low = LowWord(address);
-  const bool compatible = address == Sext32(low);
+  const uint32_t upper = HighWord(address) & kRegionAndHighVpn;
   const uint32_t asid = Cop0Regs[ENTRYHI] & kAsidMask;
-  for (const TlbEntry& entry : Tlb) {
-    if (!compatible) break;
+  for (uint32_t i = 0; i < kTlbEntries; ++i) {
+    const TlbEntry& entry = Tlb[i];
     const uint32_t mask = entry.PageMask;
-    if (((low >> 13) & ~mask) != (entry.Vpn2 & ~mask)) continue;
+    if (((low >> 13) & ~mask) != (entry.Vpn2 & ~mask) || upper != TlbEntryUpper(i)) continue;
     if (entry.Global == 0 && entry.Asid != asid) continue;
     const bool odd = ((low >> 12) & (mask + 1)) != 0;
     const bool valid = (odd ? entry.OddValid : entry.EvenValid) != 0;

@@ -1,5 +1,6 @@
 // The accurate-hardware mode's TLB instructions: the 32 entries are read, written and probed as
 // the r4300i does, and translation (AccurateMemory.cpp) searches them on every mapped access.
+// An entry's region and VPN2 bits 39-32 (EntryHi's upper word) are kept beside it.
 #include <cstdint>
 
 #include "core/Accurate.h"
@@ -41,6 +42,7 @@ void Write(uint32_t index) {
       .OddDirty = static_cast<uint8_t>((lo1 >> 2) & 1),
       .OddValid = static_cast<uint8_t>((lo1 >> 1) & 1),
   };
+  SetTlbEntryUpper(index & kIndexMask, Cop0Upper[ENTRYHI]);
   // The page being fetched from may have been mapped by the old entry.
   RefetchNext();
 }
@@ -62,9 +64,11 @@ void RestartRandom() {
 }
 
 void TLBR(uint32_t) {
-  const TlbEntry& entry = Tlb[Cop0Regs[INDEX] & kIndexMask];
+  const uint32_t index = Cop0Regs[INDEX] & kIndexMask;
+  const TlbEntry& entry = Tlb[index];
   Cop0Regs[PAGEMASK] = entry.PageMask << 13;
-  Cop0Regs[ENTRYHI] = (entry.Vpn2 & ~entry.PageMask) << 13 | entry.Asid;
+  SetAccurateCop0(ENTRYHI, uint64_t{TlbEntryUpper(index)} << 32 |
+                               (entry.Vpn2 & ~entry.PageMask) << 13 | entry.Asid);
   Cop0Regs[ENTRYLO0] =
       EntryLo(entry.EvenPfn, entry.EvenCache, entry.EvenDirty, entry.EvenValid, entry.Global);
   Cop0Regs[ENTRYLO1] =
@@ -86,6 +90,7 @@ void TLBP(uint32_t) {
   for (uint32_t i = 0; i < kTlbEntries; ++i) {
     const TlbEntry& entry = Tlb[i];
     if (((hi >> 13) & ~entry.PageMask) != (entry.Vpn2 & ~entry.PageMask)) continue;
+    if (TlbEntryUpper(i) != Cop0Upper[ENTRYHI]) continue;
     if (entry.Global == 0 && entry.Asid != asid) continue;
     Cop0Regs[INDEX] = i;
     return;
@@ -94,3 +99,27 @@ void TLBP(uint32_t) {
 }
 
 }  // namespace vantor::accurate
+
+namespace vantor {
+
+uint32_t TlbUpperChange[32];
+
+namespace {
+
+// The upper word a 32-bit EntryHi gives: its sign extension, kept to the region and VPN2.
+uint32_t CompatibleUpper(uint32_t index) {
+  constexpr uint32_t kAddressBit31 = 0x40000;  // of VPN2, address bits 31-13
+  return (Tlb[index].Vpn2 & kAddressBit31) != 0 ? 0xC00000FF : 0;
+}
+
+}  // namespace
+
+uint32_t TlbEntryUpper(uint32_t index) {
+  return CompatibleUpper(index) ^ TlbUpperChange[index];
+}
+
+void SetTlbEntryUpper(uint32_t index, uint32_t upper) {
+  TlbUpperChange[index] = CompatibleUpper(index) ^ upper;
+}
+
+}  // namespace vantor

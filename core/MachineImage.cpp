@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -78,6 +79,12 @@ constexpr uint32_t kAccurateSize = 4 + 8 + 8 + 4 + 32 * 4;
 // when not pending), in kind order. Only states of the accurate mode have it.
 constexpr const char* kClockSection = "clock";
 constexpr uint32_t kClockSize = 8 + kEventKinds * 8;
+// The upper words of the accurate mode's 64-bit COP0 registers and of each TLB entry's EntryHi,
+// in states of the accurate mode only. States written before it hold 32-bit values, which the
+// upper words sign-extend.
+constexpr const char* kWideCop0Section = "cop0-upper";
+constexpr uint32_t kWideCop0Regs[] = {ENTRYHI, BADVADDR, CONTEXT, XCONTEXT, EPC, ERROREPC};
+constexpr uint32_t kWideCop0Size = (std::size(kWideCop0Regs) + kTlbEntries) * 4;
 // The audio interface's queue and timing, in states of the accurate mode only.
 constexpr const char* kAudioSection = "ai";
 
@@ -228,6 +235,26 @@ void RestoreAccurate(const TStateSection& section) {
     word = in.U32();
 }
 
+TStateSection CaptureWideCop0() {
+  TWriter out;
+  for (uint32_t reg : kWideCop0Regs)
+    out.U32(Cop0Upper[reg]);
+  for (uint32_t change : TlbUpperChange)
+    out.U32(change);
+  return {kWideCop0Section, 1, std::move(out.data)};
+}
+
+// After the CPU and the TLB: a state without the section gets their 32-bit values sign-extended.
+void RestoreWideCop0(const TStateSection* section) {
+  SignExtendCop0Upper();
+  if (section == nullptr) return;
+  TFieldReader in(section->Data);
+  for (uint32_t reg : kWideCop0Regs)
+    Cop0Upper[reg] = in.U32();
+  for (uint32_t& change : TlbUpperChange)
+    change = in.U32();
+}
+
 // Whether a state's mode section names the accurate mode.
 bool SavedInAccurateMode(const TStateImage& image) {
   const TStateSection* section = image.Find(kAccurateSection);
@@ -323,6 +350,7 @@ std::vector<TSectionRule> SectionRules(bool accurate) {
   };
   if (accurate) {
     rules.push_back({kClockSection, 1, kClockSize});
+    rules.push_back({kWideCop0Section, 1, kWideCop0Size, false, true});
     rules.push_back({kRdpStateSection, 1, static_cast<uint32_t>(RdpStateSize())});
     rules.push_back({kRspStateSection, 1, static_cast<uint32_t>(RspStateSize())});
     rules.push_back({kAudioSection, 1, AudioStateSize()});
@@ -395,6 +423,7 @@ TStateImage CaptureMachine() {
   image.Sections.push_back(CaptureAccurate());
   if (AccurateHardware) {
     image.Sections.push_back(CaptureClock());
+    image.Sections.push_back(CaptureWideCop0());
     image.Sections.push_back({kRdpStateSection, 1, RdpSaveState()});
     image.Sections.push_back({kRspStateSection, 1, RspSaveState()});
     image.Sections.push_back(CaptureAudio());
@@ -447,6 +476,7 @@ void RestoreMachine(const TStateImage& image) {
   if (AccurateHardware) {
     InstallAccurateHandlers();
     RestoreClock(*image.Find(kClockSection));
+    RestoreWideCop0(image.Find(kWideCop0Section));
     RdpRestoreState(image.Find(kRdpStateSection)->Data);
     RspRestoreState(image.Find(kRspStateSection)->Data);
     RestoreAudio(*image.Find(kAudioSection));

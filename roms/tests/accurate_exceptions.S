@@ -52,6 +52,27 @@
 99:
 .endm
 
+/* Records the 64-bit register \reg as two words, the high one first. */
+.macro rec64 reg
+  dsrl32 $at, \reg, 0
+  rec   $at
+  rec   \reg
+.endm
+
+/* Writes TLB entry \index of 4 KB pages, global, with the 64-bit EntryHi \hi. */
+.macro tlb_write64 index, hi, lo0
+  li    $t0, \index
+  mtc0  $t0, C0_INDEX
+  dli   $t0, \hi
+  dmtc0 $t0, C0_ENTRYHI
+  li    $t0, \lo0
+  mtc0  $t0, C0_ENTRYLO0
+  li    $t0, 1
+  mtc0  $t0, C0_ENTRYLO1
+  mtc0  $zero, C0_PAGEMASK
+  tlbwi
+.endm
+
 /* Writes TLB entry \index. */
 .macro tlb_write index, hi, lo0, lo1, mask
   li    $t0, \index
@@ -387,6 +408,86 @@ _start:
   rec   $t1
   ctc1  $zero, $31
 
+  /* 32-bit EntryHi values are sign-extended: an entry for kseg3 is in region 3. */
+  tlb_write 7, 0xE0000000, 0x81F, 0x001, 0
+  li    $t0, 0xE0000010
+  lw    $t1, 0($t0)
+  rec   $t1
+
+  /* 64-bit addressing (KX): the TLB matches the region and VPN2 bits 39-13. */
+  li    $t0, STATUS_KERNEL | STATUS_KX
+  mtc0  $t0, C0_STATUS
+  dli   $t0, -1
+  dmtc0 $t0, C0_ENTRYHI
+  dmfc0 $t1, C0_ENTRYHI                 /* only the fields that exist */
+  rec64 $t1
+  tlb_write64 5, 0xC000001234560000, 0x81F     /* xkseg, physical 0x20000 */
+  tlb_write64 6, 0x000000FF00004000, 0x85B     /* xuseg, physical 0x21000, clean */
+  dli   $t0, 0xC000001234560010
+  lw    $t1, 0($t0)
+  rec   $t1
+  dli   $t0, 0x000000FF00004020
+  lw    $t1, 0($t0)
+  rec   $t1
+  li    $t0, 0x4020
+  fault lw $t1, 0($t0)                  /* 40: the same low word in another segment */
+  dli   $t0, 0x000000FF00004020
+  fault sw $t1, 0($t0)                  /* 41: TLB modified at a 64-bit address */
+  dmfc0 $t1, C0_BADVADDR
+  rec64 $t1
+  dli   $t0, 0xFEDCBA9876543210
+  dmtc0 $t0, C0_CONTEXT
+  dli   $t0, 0x1234567800000000
+  dmtc0 $t0, C0_XCONTEXT
+  dli   $t0, 0xC00000345678A000
+  fault lw $t1, 0($t0)                  /* 42: XTLB refill in xkseg */
+  dmfc0 $t1, C0_BADVADDR
+  rec64 $t1
+  dmfc0 $t1, C0_ENTRYHI
+  rec64 $t1
+  dmfc0 $t1, C0_CONTEXT
+  rec64 $t1
+  dmfc0 $t1, C0_XCONTEXT
+  rec64 $t1
+  dli   $t0, 0x9000000000020010         /* xkphys: physical 0x20010 */
+  lw    $t1, 0($t0)
+  rec   $t1
+  dli   $t0, 0x9000000100000000
+  fault lw $t1, 0($t0)                  /* 43: xkphys past 32 physical bits */
+  dmfc0 $t1, C0_BADVADDR
+  rec64 $t1
+  dli   $t0, 0x4000010000000000
+  fault lw $t1, 0($t0)                  /* 44: past xsseg's 2^40 bytes */
+
+  /* TLBP and TLBR with the region. */
+  dli   $t0, 0xC000001234560000
+  dmtc0 $t0, C0_ENTRYHI
+  tlbp
+  mfc0  $t1, C0_INDEX
+  rec   $t1
+  dli   $t0, 0x0000001234560000
+  dmtc0 $t0, C0_ENTRYHI
+  tlbp
+  mfc0  $t1, C0_INDEX
+  srl   $t1, $t1, 31
+  rec   $t1
+  li    $t0, 5
+  mtc0  $t0, C0_INDEX
+  tlbr
+  dmfc0 $t1, C0_ENTRYHI
+  rec64 $t1
+
+  /* ERET in 32-bit mode to an EPC that is not a 32-bit address: its fetch faults. */
+  li    $t0, STATUS_KERNEL | STATUS_EXL
+  mtc0  $t0, C0_STATUS
+  dli   $s5, 0x0000000100000000         /* 45 */
+  dmtc0 $s5, C0_EPC
+  la    $s7, 1f
+  eret
+1:
+  dmfc0 $t1, C0_BADVADDR
+  rec64 $t1
+
   li    $t0, 0xD0E
   rec   $t0
   idle
@@ -408,8 +509,8 @@ stubs:
   jr    $k0
   li    $k1, 2
 
-/* Records CAUSE with the vector's number, EPC less $s5 and BadVAddr, then returns to $s7 in
-   kernel mode. */
+/* Records CAUSE with the vector's number, EPC less $s5 (64 bits) and BadVAddr, then returns to
+   $s7 in kernel mode. */
 handler:
   mfc0  $k0, C0_CAUSE
   lui   $at, 0xB000
@@ -417,8 +518,10 @@ handler:
   and   $k0, $k0, $at
   or    $k0, $k0, $k1
   rec   $k0
-  mfc0  $k0, C0_EPC
-  subu  $k0, $k0, $s5
+  dmfc0 $k0, C0_EPC                     /* all 64 bits: 0 only when both halves match */
+  dsubu $k0, $k0, $s5
+  dsrl32 $at, $k0, 0
+  or    $k0, $k0, $at
   rec   $k0
   mfc0  $k0, C0_BADVADDR
   rec   $k0

@@ -1,11 +1,15 @@
 // The accurate mode's segments by privilege and addressing width, and its exception vectors.
 #include <gtest/gtest.h>
 
+#include "common/StateFile.h"
+#include "core/Accurate.h"
 #include "core/AccurateExceptions.h"
 #include "core/AccurateMemory.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
+#include "core/MachineImage.h"
 #include "tests/support/Machine.h"
+#include "tests/support/RomBytes.h"
 
 namespace vantor {
 namespace {
@@ -133,6 +137,46 @@ TEST_F(AccurateAddressTest, RewritingTheRunningPagesEntryFetchesFromTheNewPage) 
   Step(2);
   EXPECT_EQ(Gpr[9], 0x100u);
   EXPECT_EQ(PC.Lo, 8u);
+}
+
+// The upper words of the 64-bit COP0 registers and of the TLB's EntryHi travel in the accurate
+// mode's states; a state saved before they existed gets its 32-bit values sign-extended, and
+// states of the default mode have no such section.
+TEST_F(AccurateAddressTest, StatesCarryTheUpperWordsOfTheWideRegisters) {
+  LoadRom(test::CodeRom({0}));
+  UseAccurateHardware();
+  SetAccurateCop0(EPC, 0x00000001'80000040);
+  SetAccurateCop0(ENTRYHI, 0xC0000012'34560005);
+  SetAccurateCop0(XCONTEXT, 0x12345679'9A2B3C50);
+  Tlb[3].Vpn2 = 0x7FFFF;  // address bit 31 set
+  SetTlbEntryUpper(3, 0x40000012);
+  const TStateImage saved = CaptureMachine();
+  ASSERT_EQ(CheckMachineImage(saved), "");
+  SignExtendCop0Upper();
+  RestoreMachine(saved);
+  EXPECT_EQ(AccurateCop0(EPC), 0x00000001'80000040u);
+  EXPECT_EQ(AccurateCop0(ENTRYHI), 0xC0000012'34560005u);
+  EXPECT_EQ(AccurateCop0(XCONTEXT), 0x12345679'9A2B3C50u);
+  EXPECT_EQ(TlbEntryUpper(3), 0x40000012u);
+
+  TStateImage older = saved;
+  std::erase_if(older.Sections, [](const TStateSection& s) { return s.Name == "cop0-upper"; });
+  ASSERT_EQ(CheckMachineImage(older), "");
+  RestoreMachine(older);
+  EXPECT_EQ(AccurateCop0(EPC), 0xFFFFFFFF'80000040u);
+  EXPECT_EQ(AccurateCop0(ENTRYHI), 0x00000000'34560005u);
+  EXPECT_EQ(TlbEntryUpper(3), 0xC00000FFu);  // a kseg3 entry: region 3
+
+  TStateImage cut = saved;
+  for (TStateSection& section : cut.Sections)
+    if (section.Name == "cop0-upper") section.Data.pop_back();
+  EXPECT_EQ(CheckMachineImage(cut), "its section cop0-upper has the wrong size");
+  AccurateHardware = false;
+  Reset();
+  TStateImage defaultState = CaptureMachine();
+  EXPECT_EQ(defaultState.Find("cop0-upper"), nullptr);
+  defaultState.Sections.push_back(*saved.Find("cop0-upper"));
+  EXPECT_NE(CheckMachineImage(defaultState).find("(cop0-upper)"), std::string::npos);
 }
 
 }  // namespace

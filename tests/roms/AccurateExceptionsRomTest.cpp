@@ -12,6 +12,11 @@ class AccurateExceptionsRomTest : public test::MachineTest {
  protected:
   // The records start at result word 64; Next reads them one after the other.
   uint32_t Next() { return Result(64 + next_++); }
+  // A 64-bit register recorded as two words, the high one first.
+  uint64_t Next64() {
+    const uint64_t high = Next();
+    return high << 32 | Next();
+  }
 
   // One handler record: CAUSE (with the vector's number in bits 1-0), EPC less the expected
   // address, BadVAddr.
@@ -108,6 +113,28 @@ TEST_F(AccurateExceptionsRomTest, EveryCaseRecordsWhatTheProcessorSets) {
   EXPECT_EQ(Next(), 0u) << "C.EQ with a quiet NaN: unordered, nothing raised";
   EXPECT_EQ(Next(), 1u) << "MOV copies a denormal";
   EXPECT_EQ(Next(), 0x7FFFFF80u) << "CVT.W of 2^31 - 128";
+
+  EXPECT_EQ(Next(), 0x11111111u) << "kseg3 through an entry written with a 32-bit EntryHi";
+  EXPECT_EQ(Next64(), 0xC00000FF'FFFFE0FFu) << "EntryHi keeps region, VPN2 and ASID";
+  EXPECT_EQ(Next(), 0x11111111u) << "xkseg through its region's entry";
+  EXPECT_EQ(Next(), 0x22222222u) << "xuseg through VPN2 bits 39-32";
+  ExpectFault("the low word alone in another segment", Cause(2, kWideRefill), 0x4020);
+  ExpectFault("TLB modified at a 64-bit address", Cause(1), 0x4020);
+  EXPECT_EQ(Next64(), 0x000000FF'00004020u) << "BadVAddr";
+  ExpectFault("XTLB refill in xkseg", Cause(2, kWideRefill), 0x5678A000);
+  EXPECT_EQ(Next64(), 0xC0000034'5678A000u) << "BadVAddr";
+  EXPECT_EQ(Next64(), 0xC0000034'5678A000u) << "EntryHi: region and VPN2, ASID 0";
+  EXPECT_EQ(Next64(), 0xFEDCBA98'762B3C50u) << "Context: PTEBase kept, address bits 31-13";
+  EXPECT_EQ(Next64(), 0x12345679'9A2B3C50u) << "XContext: PTEBase, region, bits 39-13";
+  EXPECT_EQ(Next(), 0x11111111u) << "xkphys";
+  ExpectFault("xkphys past 32 physical bits", Cause(4), 0);
+  EXPECT_EQ(Next64(), 0x90000001'00000000u) << "BadVAddr";
+  ExpectFault("past xsseg", Cause(4), 0);
+  EXPECT_EQ(Next(), 5u) << "TLBP matches the region";
+  EXPECT_EQ(Next(), 1u) << "TLBP of the same VPN2 in region 0 fails";
+  EXPECT_EQ(Next64(), 0xC0000012'34560000u) << "TLBR's EntryHi";
+  ExpectFault("ERET to a 64-bit EPC in 32-bit mode", Cause(4), 0);
+  EXPECT_EQ(Next64(), 0x00000001'00000000u) << "BadVAddr";
   EXPECT_EQ(Next(), 0xD0Eu) << "the program reached its end";
   EXPECT_TRUE(host.Lines().empty());
 }
