@@ -40,6 +40,9 @@ extern uint32_t Cop0Upper[32];
 extern uint32_t TlbUpperChange[32];
 uint32_t TlbEntryUpper(uint32_t index);
 void SetTlbEntryUpper(uint32_t index, uint32_t upper);
+// The clock's cycle at which Random last read 31 (reset and every write of Wired): Random
+// counts down from there, one step per cycle.
+extern uint64_t TlbRandomStart;
 // The COP0 register `reg` with all 64 bits, and its write.
 uint64_t AccurateCop0(uint32_t reg);
 void SetAccurateCop0(uint32_t reg, uint64_t value);

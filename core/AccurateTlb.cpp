@@ -19,9 +19,6 @@ constexpr uint32_t kProbeFailed = 0x80000000;
 constexpr uint32_t kAsidMask = 0xFF;
 constexpr uint32_t kEntryLoGlobal = 1;
 
-// The clock's cycle at which Random last read 31 (reset and every write of Wired).
-uint64_t randomStart = 0;
-
 void Write(uint32_t index) {
   const uint32_t hi = Cop0Regs[ENTRYHI];
   const uint32_t lo0 = Cop0Regs[ENTRYLO0];
@@ -56,11 +53,11 @@ uint32_t EntryLo(uint32_t pfn, uint32_t cache, uint8_t dirty, uint8_t valid, uin
 uint32_t TlbRandom() {
   const uint32_t wired = Cop0Regs[WIRED] & kIndexMask;
   const uint64_t span = kTlbEntries - wired;
-  return kIndexMask - static_cast<uint32_t>((MachineClock.Now() - randomStart) % span);
+  return kIndexMask - static_cast<uint32_t>((MachineClock.Now() - TlbRandomStart) % span);
 }
 
 void RestartRandom() {
-  randomStart = MachineClock.Now();
+  TlbRandomStart = MachineClock.Now();
 }
 
 void TLBR(uint32_t) {
@@ -103,6 +100,7 @@ void TLBP(uint32_t) {
 namespace vantor {
 
 uint32_t TlbUpperChange[32];
+uint64_t TlbRandomStart = 0;
 
 namespace {
 

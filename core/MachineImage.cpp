@@ -79,12 +79,13 @@ constexpr uint32_t kAccurateSize = 4 + 8 + 8 + 4 + 32 * 4;
 // when not pending), in kind order. Only states of the accurate mode have it.
 constexpr const char* kClockSection = "clock";
 constexpr uint32_t kClockSize = 8 + kEventKinds * 8;
-// The upper words of the accurate mode's 64-bit COP0 registers and of each TLB entry's EntryHi,
-// in states of the accurate mode only. States written before it hold 32-bit values, which the
-// upper words sign-extend.
-constexpr const char* kWideCop0Section = "cop0-upper";
+// What the accurate mode's COP0 holds beyond the default machine's: the upper words of its
+// 64-bit registers and of each TLB entry's EntryHi, and the cycle Random counts from. Only states
+// of the accurate mode have it; those written before it existed hold 32-bit values, which the
+// upper words sign-extend, and Random starts again at 31.
+constexpr const char* kWideCop0Section = "cop0-accurate";
 constexpr uint32_t kWideCop0Regs[] = {ENTRYHI, BADVADDR, CONTEXT, XCONTEXT, EPC, ERROREPC};
-constexpr uint32_t kWideCop0Size = (std::size(kWideCop0Regs) + kTlbEntries) * 4;
+constexpr uint32_t kWideCop0Size = (std::size(kWideCop0Regs) + kTlbEntries) * 4 + 8;
 // The audio interface's queue and timing, in states of the accurate mode only.
 constexpr const char* kAudioSection = "ai";
 
@@ -241,18 +242,21 @@ TStateSection CaptureWideCop0() {
     out.U32(Cop0Upper[reg]);
   for (uint32_t change : TlbUpperChange)
     out.U32(change);
+  out.U64(TlbRandomStart);
   return {kWideCop0Section, 1, std::move(out.data)};
 }
 
-// After the CPU and the TLB: a state without the section gets their 32-bit values sign-extended.
+// After the CPU, the TLB and the clock.
 void RestoreWideCop0(const TStateSection* section) {
   SignExtendCop0Upper();
+  TlbRandomStart = MachineClock.Now();
   if (section == nullptr) return;
   TFieldReader in(section->Data);
   for (uint32_t reg : kWideCop0Regs)
     Cop0Upper[reg] = in.U32();
   for (uint32_t& change : TlbUpperChange)
     change = in.U32();
+  TlbRandomStart = in.U64();
 }
 
 // Whether a state's mode section names the accurate mode.

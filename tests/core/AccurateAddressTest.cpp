@@ -5,6 +5,7 @@
 #include "core/Accurate.h"
 #include "core/AccurateExceptions.h"
 #include "core/AccurateMemory.h"
+#include "core/AccurateOps.h"
 #include "core/Cop0.h"
 #include "core/CpuState.h"
 #include "core/MachineImage.h"
@@ -160,7 +161,7 @@ TEST_F(AccurateAddressTest, StatesCarryTheUpperWordsOfTheWideRegisters) {
   EXPECT_EQ(TlbEntryUpper(3), 0x40000012u);
 
   TStateImage older = saved;
-  std::erase_if(older.Sections, [](const TStateSection& s) { return s.Name == "cop0-upper"; });
+  std::erase_if(older.Sections, [](const TStateSection& s) { return s.Name == "cop0-accurate"; });
   ASSERT_EQ(CheckMachineImage(older), "");
   RestoreMachine(older);
   EXPECT_EQ(AccurateCop0(EPC), 0xFFFFFFFF'80000040u);
@@ -169,14 +170,45 @@ TEST_F(AccurateAddressTest, StatesCarryTheUpperWordsOfTheWideRegisters) {
 
   TStateImage cut = saved;
   for (TStateSection& section : cut.Sections)
-    if (section.Name == "cop0-upper") section.Data.pop_back();
-  EXPECT_EQ(CheckMachineImage(cut), "its section cop0-upper has the wrong size");
+    if (section.Name == "cop0-accurate") section.Data.pop_back();
+  EXPECT_EQ(CheckMachineImage(cut), "its section cop0-accurate has the wrong size");
   AccurateHardware = false;
   Reset();
   TStateImage defaultState = CaptureMachine();
-  EXPECT_EQ(defaultState.Find("cop0-upper"), nullptr);
-  defaultState.Sections.push_back(*saved.Find("cop0-upper"));
-  EXPECT_NE(CheckMachineImage(defaultState).find("(cop0-upper)"), std::string::npos);
+  EXPECT_EQ(defaultState.Find("cop0-accurate"), nullptr);
+  defaultState.Sections.push_back(*saved.Find("cop0-accurate"));
+  EXPECT_NE(CheckMachineImage(defaultState).find("(cop0-accurate)"), std::string::npos);
+}
+
+// TLBWR's Random counts down with the clock from the cycle it last read 31; a restored state
+// goes on with the same sequence, whatever the phase was when it was restored.
+TEST_F(AccurateAddressTest, RandomKeepsItsPhaseThroughAState) {
+  LoadRom(test::CodeRom({0}));
+  UseAccurateHardware();
+  Cop0Regs[STATUS] = 0;
+  Cop0Regs[WIRED] = 5;
+  auto sequence = [] {
+    std::vector<uint32_t> values;
+    for (int i = 0; i < 40; ++i) {
+      Program(0x80001000, {0});
+      Step();
+      values.push_back(accurate::TlbRandom());
+    }
+    return values;
+  };
+  Program(0x80001000, {0});
+  Step(3);
+  accurate::RestartRandom();
+  Step(4);  // Random now reads 27
+  ASSERT_EQ(accurate::TlbRandom(), 27u);
+  const TStateImage saved = CaptureMachine();
+  const std::vector<uint32_t> first = sequence();
+  EXPECT_EQ(first[0], 26u);
+  EXPECT_EQ(first[21], 5u);  // 26 steps from 31: Wired
+  EXPECT_EQ(first[22], 31u);
+  accurate::RestartRandom();  // another phase
+  RestoreMachine(saved);
+  EXPECT_EQ(sequence(), first);
 }
 
 }  // namespace
