@@ -2,6 +2,7 @@
 
 #include "common/HexText.h"
 #include "core/Accurate.h"
+#include "core/AccurateMemory.h"
 #include "core/CpuState.h"
 #include "core/RegisterAccess.h"
 #include "core/Transfer.h"
@@ -81,6 +82,16 @@ void RaiseTlbException(uint64_t address, uint32_t code, bool refill, bool wide) 
       (Cop0Upper[XCONTEXT] & ~kXContextRegionHigh) | static_cast<uint32_t>(address >> 63);
   SetAccurateCop0(ENTRYHI, (address & kEntryHiVpn) | (Cop0Regs[ENTRYHI] & kAsidMask));
   Enter(code, 0, refill ? (wide ? kWideRefillOffset : kRefillOffset) : kGeneralOffset);
+}
+
+void EnterExceptionNow(uint32_t code) {
+  const uint32_t raised = RaisedException;
+  Enter(code, 0, kGeneralOffset);
+  RaisedException = raised;
+  // The transfer to the vector happens now, before the instruction at PC.
+  BranchState = kBranchNone;
+  PC.Lo = BranchTarget;
+  SetAccurateFetch(PC.Lo);
 }
 
 void TakeInterrupt() {

@@ -58,6 +58,11 @@ void RaiseUnreachableFetch(uint64_t address);
 // (no entry matched) outside EXL enters the TLB refill vector, the 64-bit one when `wide`.
 void RaiseTlbException(uint64_t address, uint32_t code, bool refill, bool wide);
 
+// An exception entered between two steps (the debugger's): the instruction at PC has not run,
+// and the next one to run is the vector's first. EPC and BD name the instruction at PC (or the
+// branch before its delay slot) unless EXL is set.
+void EnterExceptionNow(uint32_t code);
+
 // The interrupt exception at the end of a step, entered before the next instruction.
 void TakeInterrupt();
 

@@ -627,7 +627,13 @@ bool TEngine::ApplyRequests() {
     if (request & kPacingChanged) restartPacing_ = true;
     if (request & (kCaptureState | kRestoreState)) ApplyStateRequest(request);
     if (request & kJump) PostImmediateTransfer(jumpTarget_);
-    if (request & kException) EnterException(0);
+    if (request & kException) {
+      // The accurate machine enters it as its own exceptions do, before the next instruction.
+      if (AccurateHardware)
+        EnterExceptionNow(kExcInterrupt);
+      else
+        EnterException(0);
+    }
     if (request & kForceRender) PresentFrame();
     if (request & kDebugControl) ApplyDebugControl();
     if ((request & kSingleStep) && paused_) {

@@ -223,6 +223,53 @@ TEST_F(EngineDebugTest, JumpHereRunsTheCurrentInstructionThenTheTarget) {
   EXPECT_EQ(Look().t1, 0x11u);
 }
 
+// In the accurate mode "Jump to CEV" enters the exception as the processor's own do, before the
+// instruction at PC: from a delay slot EPC names the branch with BD set; under EXL EPC and BD stay;
+// with BEV the vector is the boot one. The vector's instruction is the next to run.
+TEST_F(EngineDebugTest, JumpToCevInAccurateModeEntersBeforeTheNextInstruction) {
+  Load(kCountingLoop);
+  engine.SetAccurateHardware(true);
+  engine.SetDebugControl(true, {});
+  engine.Start();
+  ASSERT_TRUE(NextStop());
+  Step();
+  Step();
+  ASSERT_EQ(Look().pc, kBase + 8);  // the jump's delay slot is next
+  struct {
+    uint32_t pc, epc, cause, status;
+  } seen{};
+  const auto look = [&] {
+    EXPECT_TRUE(engine.Inspect(
+        [&] {
+          seen = {PC.Lo, Cop0Regs[EPC], Cop0Regs[CAUSE], Cop0Regs[STATUS]};
+        },
+        30000));
+  };
+  engine.JumpToCev();
+  look();
+  EXPECT_EQ(seen.pc, 0x80000180u);
+  EXPECT_EQ(seen.epc, kBase + 4);
+  EXPECT_EQ(seen.cause & 0x8000007C, 0x80000000u);  // BD, interrupt code
+  EXPECT_NE(seen.status & kStatusEXL, 0u);
+  Step();  // the vector's first word (0: a nop), not the delay slot
+  EXPECT_EQ(Look().pc, 0x80000184u);
+
+  engine.JumpToCev();  // EXL set: EPC and BD stay
+  look();
+  EXPECT_EQ(seen.pc, 0x80000180u);
+  EXPECT_EQ(seen.epc, kBase + 4);
+  EXPECT_NE(seen.cause & kCauseBD, 0u);
+
+  EXPECT_TRUE(engine.Inspect(
+      [] { Cop0Regs[STATUS] = (Cop0Regs[STATUS] & ~kStatusEXL) | 0x00400000; }, 30000));
+  engine.JumpToCev();  // BEV: the boot vector; EPC names the vector's instruction
+  look();
+  EXPECT_EQ(seen.pc, 0xBFC00380u);
+  EXPECT_EQ(seen.epc, 0x80000180u);
+  EXPECT_EQ(seen.cause & kCauseBD, 0u);
+  EXPECT_EQ(Look().t1, 1u);  // the loop's add ran once, before all this
+}
+
 TEST_F(EngineDebugTest, BreakpointsSetWhileRunningTakeEffectAndClearingThemRunsOn) {
   Load(kCountingLoop);
   engine.Start();
