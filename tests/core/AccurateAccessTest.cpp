@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/Accurate.h"
 #include "core/AccurateAccess.h"
 #include "core/AccurateExceptions.h"
 #include "core/AccurateMemory.h"
@@ -34,16 +35,21 @@ uint32_t ViewOf(uint64_t physical) {
   return physical < 0x20000000 ? 0x80000000 + static_cast<uint32_t>(physical) : 0;
 }
 
-// The first entry whose page pair holds the address, for its ASID or global. Entries hold 32-bit
-// virtual page numbers, so an address outside the 32-bit space never matches.
+// Each entry's EntryHi upper word as FillTlb wrote it: the region (address bits 63-62) and VPN2
+// bits 39-32.
+std::array<uint32_t, kTlbEntries> entryUppers;
+
+// The first entry whose page pair holds the address, for its ASID or global: the region and
+// address bits 39-32 are the entry's, and bits 31-13 its VPN2 under the page mask.
 TExpected ModelTlb(uint64_t address, bool store, bool wide) {
-  if (address != static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(address))))
-    return {R::Refill, 0, wide};
   const auto a = static_cast<uint32_t>(address);
   const uint32_t asid = Cop0Regs[ENTRYHI] & 0xFF;
-  for (const TlbEntry& e : Tlb) {
+  for (uint32_t i = 0; i < kTlbEntries; ++i) {
+    const TlbEntry& e = Tlb[i];
     const uint32_t pageBytes = (e.PageMask + 1) * 0x1000;
     const uint32_t pairBytes = 2 * pageBytes;
+    if ((address >> 62) != (entryUppers[i] >> 30)) continue;
+    if ((address >> 32 & 0xFF) != (entryUppers[i] & 0xFF)) continue;
     if ((a & ~(pairBytes - 1)) != ((e.Vpn2 << 13) & ~(pairBytes - 1))) continue;
     if (e.Global == 0 && e.Asid != asid) continue;
     const bool odd = (a & pageBytes) != 0;
@@ -112,10 +118,14 @@ uint32_t ExpectedVector(const TExpected& e, bool exl) {
 constexpr uint32_t kPageMasks[] = {0x0, 0x3, 0xF, 0x3F, 0xFF, 0x3FF, 0xFFF};
 
 // Random entries around a few virtual regions, so that lookups hit, miss and find invalid and
-// clean halves; frames both inside and past the 512 MB the map shows.
+// clean halves; frames both inside and past the 512 MB the map shows. A third of the entries are
+// written with a 64-bit EntryHi (xuseg past 4 GB, xsseg, xkseg); the others as a 32-bit EntryHi
+// sign-extended gives them.
 void FillTlb(std::mt19937& random) {
   constexpr uint32_t kRegions[] = {0x00000000, 0x00400000, 0x7FFF0000, 0xC0000000, 0xE0000000};
-  for (TlbEntry& e : Tlb) {
+  constexpr uint32_t kWideUppers[] = {0x00000001, 0x000000FE, 0x40000012, 0xC0000003};
+  for (uint32_t i = 0; i < kTlbEntries; ++i) {
+    TlbEntry& e = Tlb[i];
     e = TlbEntry{};
     e.PageMask = kPageMasks[random() % std::size(kPageMasks)];
     const uint32_t region = kRegions[random() % std::size(kRegions)];
@@ -128,6 +138,9 @@ void FillTlb(std::mt19937& random) {
     e.OddValid = random() % 4 != 0;
     e.EvenDirty = random() % 2;
     e.OddDirty = random() % 2;
+    entryUppers[i] = (e.Vpn2 << 13 & 0x80000000) != 0 ? 0xC00000FF : 0;
+    if (random() % 3 == 0) entryUppers[i] = kWideUppers[random() % std::size(kWideUppers)];
+    SetTlbEntryUpper(i, entryUppers[i]);
   }
 }
 
@@ -136,8 +149,12 @@ uint64_t RandomAddress(std::mt19937& random) {
   const uint64_t high = random();
   switch (random() % 8) {
     case 0: {  // an entry's region
-      const uint32_t a = Tlb[random() % kTlbEntries].Vpn2 * 0x2000 + random() % 0x4000;
-      return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(a)));
+      const uint32_t i = random() % kTlbEntries;
+      const uint32_t a = Tlb[i].Vpn2 * 0x2000 + random() % 0x4000;
+      const uint32_t upper = entryUppers[i];
+      if (upper == 0 || upper == 0xC00000FF)  // written with a 32-bit EntryHi
+        return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(a)));
+      return uint64_t{upper} << 32 | a;
     }
     case 1:  // any 32-bit address, sign-extended
       return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(low)));
@@ -211,6 +228,10 @@ class AccurateAccessTest : public test::MachineTest {
             ? before.cop0[ENTRYHI]
             : (static_cast<uint32_t>(address) & ~0x1FFFu) | (before.cop0[ENTRYHI] & 0xFF);
     EXPECT_EQ(Cop0Regs[ENTRYHI], entryHi);
+    EXPECT_EQ(AccurateCop0(BADVADDR), address);
+    if (e.result != R::AddressError) {
+      EXPECT_EQ(AccurateCop0(ENTRYHI) >> 32, address >> 32 & 0xC00000FF);
+    }
     EXPECT_TRUE(std::memcmp(before.tlb.data(), Tlb, sizeof Tlb) == 0);
   }
 };
@@ -252,8 +273,9 @@ TEST_F(AccurateAccessTest, ThePureCheckAndTheRaisingPathsAgreeWithTheModel) {
       if (kind == TAccessKind::Fetch) {
         // The fetch of a 32-bit PC: the word there, or the fault at the next step.
         const auto pc = static_cast<uint32_t>(address);
-        const TExpected fetch =
-            Model(static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(pc))), 4, kind);
+        const auto fetchAddress =
+            static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(pc)));
+        const TExpected fetch = Model(fetchAddress, 4, kind);
         PC.Lo = pc;
         const TMachineCopy atPc = TMachineCopy::Take();
         SetAccurateFetch(pc);
@@ -265,7 +287,7 @@ TEST_F(AccurateAccessTest, ThePureCheckAndTheRaisingPathsAgreeWithTheModel) {
           fetched = fetch.mapAddress;
           EXPECT_EQ(reinterpret_cast<const uint8_t*>(InstrPtr), HostAddress(fetch.mapAddress));
         }
-        CheckRaised(fetched, fetch, pc, kind, atPc);
+        CheckRaised(fetched, fetch, fetchAddress, kind, atPc);
         FetchFaulted = false;
       } else {
         Gpr[kBase] = address;
