@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "rdp/Lanes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -74,49 +76,36 @@ void PrepareCombiner(TPipeline& p, int cycle) {
   }
 }
 
-#if !defined(__SSE2__)
-// (a - b) * c + d with the combiner's rounding, on all four lanes: sums past 8 bits clamp,
-// and the ninth bit tells an overflow (to 255) from a negative result (to 0).
-inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
-  const int32_t sum = (((a - b) * c) + d * 256 + 0x80) >> 8;
-  const int32_t wrapped = sum & 0x1FF;
-  if (wrapped < 0x100) return wrapped;
-  return wrapped >= 0x180 ? 0 : 255;
+#if defined(__SSE2__)
+// Two pixels' combiner inputs: each entry of the table holds one input of both. The colour
+// lanes come from one input, the alpha lane from another.
+[[gnu::always_inline]] inline __m128i Pick(const __m128i* in, uint8_t rgb, uint8_t alpha) {
+  const __m128i colorLanes = _mm_set1_epi64x(static_cast<int64_t>(kColorLanes));
+  return _mm_or_si128(_mm_and_si128(colorLanes, in[rgb]), _mm_andnot_si128(colorLanes, in[alpha]));
 }
-#endif
-
+[[gnu::always_inline]] inline __m128i Combine(const __m128i* in, const TCombinerCycle& cycle) {
+  return CombineLanes(
+      Pick(in, cycle.rgb[0], cycle.alpha[0]), Pick(in, cycle.rgb[1], cycle.alpha[1]),
+      Pick(in, cycle.rgb[2], cycle.alpha[2]), Pick(in, cycle.rgb[3], cycle.alpha[3]));
+}
+// Each pixel's alpha lane in all four of its lanes.
+[[gnu::always_inline]] inline __m128i AlphaBroadcast(__m128i pixels) {
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xFF), 0xFF);
+}
+#else
 [[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
   auto pick = [&](int k) {
     return (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);
   };
   const TTexel v[4] = {pick(0), pick(1), pick(2), pick(3)};
-#if defined(__SSE2__)
-  // Each lane's (a - b) beside its d, against its c beside 256: one multiply-add gives
-  // (a - b) * c + d * 256 for the four lanes.
-  const __m128i a = _mm_cvtsi64_si128(static_cast<int64_t>(v[0]));
-  const __m128i b = _mm_cvtsi64_si128(static_cast<int64_t>(v[1]));
-  const __m128i c = _mm_cvtsi64_si128(static_cast<int64_t>(v[2]));
-  const __m128i d = _mm_cvtsi64_si128(static_cast<int64_t>(v[3]));
-  const __m128i terms = _mm_unpacklo_epi16(_mm_sub_epi16(a, b), d);
-  const __m128i factors = _mm_unpacklo_epi16(c, _mm_set1_epi16(256));
-  const __m128i sum =
-      _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(terms, factors), _mm_set1_epi32(0x80)), 8);
-  const __m128i wrapped = _mm_and_si128(sum, _mm_set1_epi32(0x1FF));
-  const __m128i over = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0xFF));
-  const __m128i negative = _mm_cmpgt_epi32(wrapped, _mm_set1_epi32(0x17F));
-  const __m128i result =
-      _mm_or_si128(_mm_andnot_si128(over, wrapped),
-                   _mm_andnot_si128(negative, _mm_and_si128(over, _mm_set1_epi32(0xFF))));
-  return static_cast<TTexel>(_mm_cvtsi128_si64(_mm_packs_epi32(result, result)));
-#else
   TTexel out = 0;
   for (int lane = 0; lane < 4; ++lane)
     out |= static_cast<TTexel>(CombineChannel(Lane(v[0], lane), Lane(v[1], lane), Lane(v[2], lane),
                                               Lane(v[3], lane)))
            << (16 * lane);
   return out;
-#endif
 }
+#endif
 
 // Attributes wrap as the hardware's registers do.
 inline int32_t Step(int32_t value, int32_t step) {
@@ -194,19 +183,21 @@ inline int32_t FactorOf(int32_t alpha) {
   return (alpha + 1) >> 3;
 }
 
-// The shade colour from its attributes: the integer parts clamped to 0-255.
-[[gnu::always_inline]] inline TTexel ShadeOf(const int32_t* a) {
+// The shade colour from its attributes: the integer parts clamped to 0-255; in SSE2, of two
+// pixels.
 #if defined(__SSE2__)
-  const __m128i whole = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), 16);
-  const __m128i narrow = _mm_packs_epi32(whole, whole);
-  const __m128i clamped =
-      _mm_min_epi16(_mm_max_epi16(narrow, _mm_setzero_si128()), _mm_set1_epi16(255));
-  return static_cast<TTexel>(_mm_cvtsi128_si64(clamped));
+[[gnu::always_inline]] inline __m128i ShadeOf(const int32_t* a0, const int32_t* a1) {
+  const __m128i first = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a0)), 16);
+  const __m128i second = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a1)), 16);
+  const __m128i narrow = _mm_packs_epi32(first, second);
+  return _mm_min_epi16(_mm_max_epi16(narrow, _mm_setzero_si128()), _mm_set1_epi16(255));
+}
 #else
+inline TTexel ShadeOf(const int32_t* a) {
   auto clamp = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v >> 16, 0, 255)); };
   return Pack(clamp(a[0]), clamp(a[1]), clamp(a[2]), clamp(a[3]));
-#endif
 }
+#endif
 
 // A filtered texel into the combiner's inputs, through the colour conversion when asked.
 [[gnu::always_inline]] inline TTexel TexelOf(TTexel texel, bool convert) {
@@ -483,6 +474,64 @@ void Texels(const TPipeline& p, TBatch& b) {
 // starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode. kPlain: no input
 // reads noise, an alpha broadcast of the shade, the texels or the combined colour, or the LOD
 // fraction.
+#if defined(__SSE2__)
+// Two pixels at a time: an odd batch also combines the unused entry after its last pixel.
+template <bool kTexture, bool kTwoCycle, bool kPlain>
+void CombineAs(const TPipeline& p, TBatch& b) {
+  __m128i in[kInputs];
+  for (uint32_t i = 0; i < kInputs; ++i)
+    in[i] = _mm_set1_epi64x(static_cast<int64_t>(p.inputs[i]));
+  const TCombinerCycle first = p.cycles[0], last = p.cycles[1];
+  const bool needsShadeAlpha = p.needsShadeAlpha, needsNoise = p.needsNoise;
+  const bool needsTexelAlpha = p.needsTexelAlpha, needsCombinedAlpha = p.needsCombinedAlpha;
+  const bool lod = p.lod;
+  const uint32_t primitive = p.primitive;
+  // The inputs made from single values, broadcast to a pixel's four lanes, are made first for
+  // the whole batch and its unused last entry.
+  const uint32_t pairs = (b.count + 1) & ~1u;
+  alignas(16) TTexel noise[kBatch], lodFrac[kBatch];
+  if constexpr (!kPlain) {
+    if (needsNoise)
+      for (uint32_t n = 0; n < pairs; ++n)
+        noise[n] = Broadcast(static_cast<int32_t>(Noise(b.x[n], b.y[n], primitive) & 0xFF));
+    if (kTexture && lod)
+      for (uint32_t n = 0; n < pairs; ++n)
+        lodFrac[n] = Broadcast(b.lodFrac[n]);
+  }
+  auto load = [](const TTexel* pixels) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+  };
+  for (uint32_t n = 0; n < pairs; n += 2) {
+    const __m128i shade = ShadeOf(b.attr[n] + kAttrR, b.attr[n + 1] + kAttrR);
+    in[kInShade] = shade;
+    b.shadeAlpha[n] = _mm_extract_epi16(shade, 3);
+    b.shadeAlpha[n + 1] = _mm_extract_epi16(shade, 7);
+    if constexpr (!kPlain) {
+      if (needsShadeAlpha) in[kInShadeAlpha] = AlphaBroadcast(shade);
+      if (needsNoise) in[kInNoise] = load(noise + n);
+    }
+    if constexpr (kTexture) {
+      in[kInTexel0] = load(b.texel0 + n);
+      in[kInTexel1] = kTwoCycle ? load(b.texel1 + n) : in[kInTexel0];
+      if constexpr (!kPlain) {
+        if (needsTexelAlpha) {
+          in[kInTexel0Alpha] = AlphaBroadcast(in[kInTexel0]);
+          in[kInTexel1Alpha] = AlphaBroadcast(in[kInTexel1]);
+        }
+        if (lod) in[kInLodFrac] = load(lodFrac + n);
+      }
+    }
+    if constexpr (kTwoCycle) {
+      in[kInCombined] = _mm_setzero_si128();
+      in[kInCombinedAlpha] = _mm_setzero_si128();
+      in[kInCombined] = Combine(in, first);
+      if constexpr (!kPlain)
+        if (needsCombinedAlpha) in[kInCombinedAlpha] = AlphaBroadcast(in[kInCombined]);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.color + n), Combine(in, last));
+  }
+}
+#else
 template <bool kTexture, bool kTwoCycle, bool kPlain>
 void CombineAs(const TPipeline& p, TBatch& b) {
   alignas(16) TTexel in[kInputs];
@@ -516,6 +565,8 @@ void CombineAs(const TPipeline& p, TBatch& b) {
     b.color[n] = Combine(in, p.cycles[1]);
   }
 }
+
+#endif
 
 template <bool kTexture, bool kTwoCycle>
 void CombineBatch(const TPipeline& p, TBatch& b) {

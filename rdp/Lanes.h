@@ -1,0 +1,56 @@
+// The combiner's multiply-add and the 16-bit image's dither on two pixels at once, in the
+// SSE2 registers every x86-64 processor has: each pixel's four packed sixteen-bit channels
+// (see TTexel) fill half a register. The channel-by-channel forms beside them are the
+// reference for other processors and for the tests. Internal to rdp/.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vantor::rdp {
+
+// (a - b) * c + d with the combiner's rounding: sums past 8 bits clamp, and the ninth bit
+// tells an overflow (to 255) from a negative result (to 0).
+inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
+  const int32_t sum = (((a - b) * c) + d * 256 + 0x80) >> 8;
+  const int32_t wrapped = sum & 0x1FF;
+  if (wrapped < 0x100) return wrapped;
+  return wrapped >= 0x180 ? 0 : 255;
+}
+
+// A channel of 0-255 to five bits, rounded up where its low three bits exceed the dither value
+// d (0-7; 8: never) unless it is already at the top. As the offset 7 - d (0 for no dither)
+// added before the shift, the rounding carries exactly when the low bits exceed d.
+inline uint32_t DitherOffset(uint32_t d) {
+  return d >= 8 ? 0 : 7 - d;
+}
+inline uint32_t DitherChannel(uint32_t c, uint32_t offset) {
+  const uint32_t c5 = (c + offset) >> 3;
+  return c5 < 31 ? c5 : 31;
+}
+
+#if defined(__SSE2__)
+// CombineChannel on every lane. Only the sum's low nine bits matter, so sixteen-bit lanes
+// suffice: the product's bits 8 to 23 come from its two halves, the rounding's carry out of the
+// low byte through an unsigned average; then 0x80 shifts the overflow range (0x100-0x17F) below
+// the negative one, so that a saturating subtraction and a minimum clamp both.
+[[gnu::always_inline]] inline __m128i CombineLanes(__m128i a, __m128i b, __m128i c, __m128i d) {
+  const __m128i x = _mm_sub_epi16(a, b);
+  const __m128i low = _mm_mullo_epi16(x, c), high = _mm_mulhi_epi16(x, c);
+  const __m128i rounded = _mm_add_epi16(_mm_srli_epi16(_mm_avg_epu16(low, _mm_set1_epi16(0x7F)), 7),
+                                        _mm_slli_epi16(high, 8));
+  const __m128i sum = _mm_add_epi16(_mm_add_epi16(rounded, d), _mm_set1_epi16(0x80));
+  const __m128i wrapped = _mm_and_si128(sum, _mm_set1_epi16(0x1FF));
+  return _mm_min_epi16(_mm_subs_epu16(wrapped, _mm_set1_epi16(0x80)), _mm_set1_epi16(255));
+}
+
+// DitherChannel on every lane: channels 0-255, offsets 0-7.
+[[gnu::always_inline]] inline __m128i DitherLanes(__m128i c, __m128i offset) {
+  return _mm_min_epi16(_mm_srli_epi16(_mm_add_epi16(c, offset), 3), _mm_set1_epi16(31));
+}
+#endif
+
+}  // namespace vantor::rdp
