@@ -1,7 +1,8 @@
-// The combiner's multiply-add and the 16-bit image's dither on two pixels at once, in the
-// SSE2 registers every x86-64 processor has: each pixel's four packed sixteen-bit channels
-// (see TTexel) fill half a register. The channel-by-channel forms beside them are the
-// reference for other processors and for the tests. Internal to rdp/.
+// Arithmetic on several colour channels at once: the combiner's multiply-add on two pixels in
+// the SSE2 registers every x86-64 processor has (each pixel's four packed sixteen-bit channels,
+// see TTexel, fill half a register), with the channel-by-channel form beside it as the
+// reference for other processors and for the tests; and the 16-bit image's dither on a packed
+// colour. Internal to rdp/.
 #pragma once
 
 #include <cstdint>
@@ -21,15 +22,22 @@ inline int32_t CombineChannel(int32_t a, int32_t b, int32_t c, int32_t d) {
   return wrapped >= 0x180 ? 0 : 255;
 }
 
-// A channel of 0-255 to five bits, rounded up where its low three bits exceed the dither value
-// d (0-7; 8: never) unless it is already at the top. As the offset 7 - d (0 for no dither)
-// added before the shift, the rounding carries exactly when the low bits exceed d.
-inline uint32_t DitherOffset(uint32_t d) {
+// The 16-bit image's dither: each channel of 0-255 to five bits, rounded up where its low three
+// bits exceed the dither value d (0-7; 8: never) unless it is already at the top. As the offset
+// 7 - d (0 for none) added before the shift, the rounding carries exactly when the low bits
+// exceed d.
+constexpr uint32_t DitherOffset(uint32_t d) {
   return d >= 8 ? 0 : 7 - d;
 }
-inline uint32_t DitherChannel(uint32_t c, uint32_t offset) {
-  const uint32_t c5 = (c + offset) >> 3;
-  return c5 < 31 ? c5 : 31;
+// A colour's red, green and blue (the low bytes of a packed colour's lanes, see TTexel) as the
+// image's bits 15-11, 10-6 and 5-1, dithered by `offsets`, DitherOffset in each of the three
+// lanes. All three at once in the 64-bit word: a sum past 255 gives 32, which the bit above
+// the five takes back to 31; one multiplication then moves the channels beside each other
+// (its other products fall outside bits 33-47).
+inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
+  uint64_t five = (((color & 0x000000FF00FF00FF) + offsets) >> 3) & 0x0000003F003F003F;
+  five -= (five >> 5) & 0x0000000100010001;
+  return static_cast<uint32_t>(five * (uint64_t{1} << 43 | uint64_t{1} << 22 | 2) >> 32) & 0xFFFE;
 }
 
 #if defined(__SSE2__)
@@ -47,10 +55,6 @@ inline uint32_t DitherChannel(uint32_t c, uint32_t offset) {
   return _mm_min_epi16(_mm_subs_epu16(wrapped, _mm_set1_epi16(0x80)), _mm_set1_epi16(255));
 }
 
-// DitherChannel on every lane: channels 0-255, offsets 0-7.
-[[gnu::always_inline]] inline __m128i DitherLanes(__m128i c, __m128i offset) {
-  return _mm_min_epi16(_mm_srli_epi16(_mm_add_epi16(c, offset), 3), _mm_set1_epi16(31));
-}
 #endif
 
 }  // namespace vantor::rdp

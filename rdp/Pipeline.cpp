@@ -145,13 +145,6 @@ TLod LevelOfDetail(const TPipeline& p, int32_t s, int32_t t, int32_t sx, int32_t
   return {(p.tile + level) & 7, (p.tile + level + 1) & 7, frac};
 }
 
-// A channel to five bits, rounded up where its low bits exceed the dither value (8: never).
-inline uint32_t Dither(uint32_t c, uint32_t d) {
-  uint32_t c5 = c >> 3;
-  if ((c & 7) > d && c5 < 31) ++c5;
-  return c5;
-}
-
 // Where each depth exponent's range starts in the 18-bit range, and how far its mantissa is
 // shifted.
 constexpr uint32_t kDepthBase[8] = {0,       0x20000, 0x30000, 0x38000,
@@ -611,9 +604,49 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   b.kept = kept;
 }
 
+// RDRAM as the pixels of a primitive reach it: checked access by access, or (kInside) not at
+// all, where every pixel the scissor lets through lies inside it.
+template <bool kInside>
+struct TPixelMemory {
+  TRdramView ram;
+
+  [[gnu::always_inline]] uint32_t Read8(uint32_t address) const {
+    if constexpr (kInside) return ram.data[address ^ 3];
+    return ram.Read8(address);
+  }
+  [[gnu::always_inline]] uint32_t Read16(uint32_t address) const {
+    if constexpr (!kInside) return ram.Read16(address);
+    uint16_t value;
+    std::memcpy(&value, ram.data + ((address & ~1u) ^ 2), 2);
+    return value;
+  }
+  [[gnu::always_inline]] uint32_t Read32(uint32_t address) const {
+    if constexpr (!kInside) return ram.Read32(address);
+    uint32_t value;
+    std::memcpy(&value, ram.data + (address & ~3u), 4);
+    return value;
+  }
+  [[gnu::always_inline]] void Write8(uint32_t address, uint32_t value) const {
+    if constexpr (kInside)
+      ram.data[address ^ 3] = static_cast<uint8_t>(value);
+    else
+      ram.Write8(address, value);
+  }
+  [[gnu::always_inline]] void Write16(uint32_t address, uint32_t value) const {
+    if constexpr (!kInside) return ram.Write16(address, value);
+    const auto half = static_cast<uint16_t>(value);
+    std::memcpy(ram.data + ((address & ~1u) ^ 2), &half, 2);
+  }
+  [[gnu::always_inline]] void Write32(uint32_t address, uint32_t value) const {
+    if constexpr (!kInside) return ram.Write32(address, value);
+    std::memcpy(ram.data + (address & ~3u), &value, 4);
+  }
+};
+
 // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
 // depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
-void DepthTest(const TPipeline& p, TBatch& b) {
+template <bool kInside>
+void DepthTestIn(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   const bool primitiveDepth = m.zSourcePrim;
   const uint32_t zPrim = p.zPrim, dzExponent = p.dzExponent;
@@ -629,7 +662,7 @@ void DepthTest(const TPipeline& p, TBatch& b) {
     return;
   }
   const uint32_t zAddress = p.zAddress, width = p.colorWidth;
-  const TRdramView ram;
+  const TPixelMemory<kInside> ram;
   auto address = [&](uint32_t n) {
     return zAddress + (static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n])) * 2;
   };
@@ -650,15 +683,24 @@ void DepthTest(const TPipeline& p, TBatch& b) {
       const uint32_t n = b.keep[k];
       const uint32_t depth = depthOf(n);
       const uint32_t stored = ram.Read16(address(n));
-      if ((depth >> 2) <= (stored >> 2)) b.keep[kept++] = static_cast<uint8_t>(n);
+      // The pixel stays on the list; the count moves only when it passes.
+      b.keep[kept] = static_cast<uint8_t>(n);
+      kept += (depth >> 2) <= (stored >> 2) ? 1 : 0;
     }
   }
   b.kept = kept;
 }
 
+void DepthTest(const TPipeline& p, TBatch& b) {
+  if (p.depthInside)
+    DepthTestIn<true>(p, b);
+  else
+    DepthTestIn<false>(p, b);
+}
+
 // The colour image's pixel as the blender reads it, and its coverage.
-template <uint32_t kSize>
-[[gnu::always_inline]] inline TTexel ReadMemory(const TRdramView& ram, uint32_t address,
+template <uint32_t kSize, typename TMemory>
+[[gnu::always_inline]] inline TTexel ReadMemory(const TMemory& ram, uint32_t address,
                                                 uint32_t& memCvg) {
   if constexpr (kSize == kSize16) {
     const uint32_t old = ram.Read16(address);
@@ -674,12 +716,21 @@ template <uint32_t kSize>
   }
 }
 
+// The dither offsets (see DitherOffset) by (y & 3) * 4 + (x & 3), in the colour lanes.
+template <const uint8_t* kMatrix>
+constexpr auto kDitherOffsets = [] {
+  std::array<TTexel, 16> offsets{};
+  for (uint32_t i = 0; i < 16; ++i)
+    offsets[i] = DitherOffset(kMatrix == nullptr ? 8 : kMatrix[i]) * (kLaneOnes >> 16);
+  return offsets;
+}();
+
 // The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
 // image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
 // the writes to memory could alias anything, and the compiler would read them again for every
 // pixel. kPass: without blending and without memory, the pixel's own colour goes to memory as
 // it is.
-template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass>
+template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside>
 void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
@@ -690,11 +741,11 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   const uint32_t cvgDest = m.cvgDest, primitive = p.primitive;
   const int32_t fogAlpha = State.fog.a;
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
-  const TRdramView ram;
+  const TPixelMemory<kInside> ram;
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
-  // The dither values by (y & 3) * 4 + (x & 3); 8 is none.
-  static constexpr uint8_t kNoDither[16] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
-  const uint8_t* dither = m.rgbDither == 0 ? kMagicSquare : m.rgbDither == 1 ? kBayer : kNoDither;
+  const TTexel* dither = m.rgbDither == 0   ? kDitherOffsets<kMagicSquare>.data()
+                         : m.rgbDither == 1 ? kDitherOffsets<kBayer>.data()
+                                            : kDitherOffsets<nullptr>.data();
   for (uint32_t k = 0; k < b.kept; ++k) {
     const uint32_t n = b.keep[k];
     const int32_t x = b.x[n], y = b.y[n];
@@ -735,24 +786,28 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
         break;
     }
     const bool writeColor = !colorOnCvg || coverage + memCvg > 7;
-    const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
-    const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
-    const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
     if constexpr (kSize == kSize16) {
       uint32_t value;
       if (writeColor) {
-        const uint32_t d = noiseDither ? Noise(x, y, primitive) & 7 : dither[(y & 3) * 4 + (x & 3)];
-        value = Dither(red, d) << 11 | Dither(green, d) << 6 | Dither(blue, d) << 1 | newCvg >> 2;
+        const TTexel offsets = noiseDither
+                                   ? DitherOffset(Noise(x, y, primitive) & 7) * (kLaneOnes >> 16)
+                                   : dither[(y & 3) * 4 + (x & 3)];
+        value = Dithered555(blended, offsets) | newCvg >> 2;
       } else {
         value = (ram.Read16(address) & ~1u) | newCvg >> 2;
       }
       ram.Write16(address, value);
-    } else if constexpr (kSize == kSize32) {
-      const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
-                                        : (ram.Read32(address) & ~0xFFu) | newCvg << 5;
-      ram.Write32(address, value);
-    } else if (writeColor) {
-      ram.Write8(address, red);
+    } else {
+      const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
+      if constexpr (kSize == kSize32) {
+        const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
+        const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
+        const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
+                                          : (ram.Read32(address) & ~0xFFu) | newCvg << 5;
+        ram.Write32(address, value);
+      } else if (writeColor) {
+        ram.Write8(address, red);
+      }
     }
     if (zUpdate) ram.Write16(zAddress + pixel * 2, b.depth[n]);
   }
@@ -760,12 +815,20 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
 
 template <bool kTwoCycle, bool kDepth, bool kPass>
 void WriteAs(const TPipeline& p, const TBatch& b) {
-  if (p.colorSize == kSize16)
-    WriteLanes<kSize16, kTwoCycle, kDepth, kPass>(p, b);
-  else if (p.colorSize == kSize32)
-    WriteLanes<kSize32, kTwoCycle, kDepth, kPass>(p, b);
-  else
-    WriteLanes<kSize8, kTwoCycle, kDepth, kPass>(p, b);
+  if (p.colorInside && (!kDepth || p.depthInside)) {
+    if (p.colorSize == kSize16)
+      WriteLanes<kSize16, kTwoCycle, kDepth, kPass, true>(p, b);
+    else if (p.colorSize == kSize32)
+      WriteLanes<kSize32, kTwoCycle, kDepth, kPass, true>(p, b);
+    else
+      WriteLanes<kSize8, kTwoCycle, kDepth, kPass, true>(p, b);
+  } else if (p.colorSize == kSize16) {
+    WriteLanes<kSize16, kTwoCycle, kDepth, kPass, false>(p, b);
+  } else if (p.colorSize == kSize32) {
+    WriteLanes<kSize32, kTwoCycle, kDepth, kPass, false>(p, b);
+  } else {
+    WriteLanes<kSize8, kTwoCycle, kDepth, kPass, false>(p, b);
+  }
 }
 
 template <bool kTwoCycle, bool kDepth>
@@ -926,6 +989,12 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.spansApart =
       !p.depthTest ||
       (rowsApart && (colorEnd <= (p.zAddress & ~3u) || depthEnd <= (p.colorAddress & ~3u)));
+  // The last pixel the scissor lets through: rows below its bottom and pixels right of its
+  // right edge are never drawn.
+  const uint64_t lastPixel = (rows - 1) * p.colorWidth + (right == 0 ? 0 : (right * 2 - 1) >> 3);
+  const uint64_t size = RdramSize();
+  p.colorInside = p.colorAddress + (lastPixel + 1) * colorBytes + 4 <= size;
+  p.depthInside = p.zAddress + (lastPixel + 1) * 2 + 4 <= size;
   p.span = kSpanFunctions[index];
   p.flush = kFlushFunctions[index];
 }

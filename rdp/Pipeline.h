@@ -100,6 +100,9 @@ struct TPipeline {
   uint32_t primitive = 0;
   bool depthTest = false;
   bool spansApart = true;  // no span's writes reach memory another span's depth test reads
+  // Every pixel the scissor lets through lies inside RDRAM in the colour image, in the depth
+  // image: their accesses need no check of their own.
+  bool colorInside = false, depthInside = false;
   // The span and flush functions for this primitive's modes.
   TSpanFunction span = nullptr;
   TFlushFunction flush = nullptr;
