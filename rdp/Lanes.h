@@ -1,8 +1,8 @@
 // Arithmetic on several colour channels at once: the combiner's multiply-add on two pixels in
 // the SSE2 registers every x86-64 processor has (each pixel's four packed sixteen-bit channels,
 // see TTexel, fill half a register), with the channel-by-channel form beside it as the
-// reference for other processors and for the tests; and the 16-bit image's dither on a packed
-// colour. Internal to rdp/.
+// reference for other processors and for the tests; depth's compression on four pixels; and
+// the 16-bit image's dither on a packed colour. Internal to rdp/.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +53,26 @@ inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
   const __m128i sum = _mm_add_epi16(_mm_add_epi16(rounded, d), _mm_set1_epi16(0x80));
   const __m128i wrapped = _mm_and_si128(sum, _mm_set1_epi16(0x1FF));
   return _mm_min_epi16(_mm_subs_epu16(wrapped, _mm_set1_epi16(0x80)), _mm_set1_epi16(255));
+}
+
+// Four 18-bit depths, one a 32-bit lane, in memory's sixteen bits (see CompressDepth), `low`
+// (the slope's two bits) below: the exponent counts the thresholds a depth reaches, and the
+// mantissa's shift right by 6 - exponent (0 from 7 on) is a multiplication by a power of two
+// (exact in floats below 2^24) before a shift by 6.
+[[gnu::always_inline]] inline __m128i CompressLanes(__m128i z18, __m128i low) {
+  auto reaches = [&](int32_t start) { return _mm_cmpgt_epi32(z18, _mm_set1_epi32(start - 1)); };
+  const __m128i exponent = _mm_sub_epi32(
+      _mm_setzero_si128(),
+      _mm_add_epi32(
+          _mm_add_epi32(_mm_add_epi32(reaches(0x20000), reaches(0x30000)),
+                        _mm_add_epi32(reaches(0x38000), reaches(0x3C000))),
+          _mm_add_epi32(_mm_add_epi32(reaches(0x3E000), reaches(0x3F000)), reaches(0x3F800))));
+  const __m128i scale = _mm_slli_epi32(
+      _mm_add_epi32(_mm_min_epi16(exponent, _mm_set1_epi32(6)), _mm_set1_epi32(127)), 23);
+  const __m128i shifted =
+      _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(z18), _mm_castsi128_ps(scale)));
+  const __m128i mantissa = _mm_and_si128(_mm_srli_epi32(shifted, 6), _mm_set1_epi32(0x7FF));
+  return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(exponent, 13), _mm_slli_epi32(mantissa, 2)), low);
 }
 
 #endif

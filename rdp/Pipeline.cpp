@@ -239,6 +239,7 @@ struct TBatch {
   int32_t shadeAlpha[kBatch];
   uint32_t coverage[kBatch];
   int32_t alpha[kBatch];
+  uint32_t pixel[kBatch];  // in the images, y * width + x
   uint32_t depth[kBatch];  // the new depth in memory's form
   uint32_t kept = 0;       // pixels still drawn, by their place in the batch
   uint8_t keep[kBatch];
@@ -570,17 +571,38 @@ void CombineBatch(const TPipeline& p, TBatch& b) {
 }
 
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
-// pixels left go on the batch's list.
+// pixels left go on the batch's list. Each pixel's place in the images is worked out here.
 void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
+  const uint32_t width = p.colorWidth;
+#if defined(__SSE2__)
+  // Four at a time (and the unused entries after the last pixel): x and y (below 1024) side by
+  // side in sixteen-bit halves, multiplied by 1 and the width and added in one instruction.
+  const uint32_t quads = (b.count + 3) & ~3u;
+  const __m128i factors = _mm_set1_epi32(static_cast<int32_t>(1 | width << 16));
+  for (uint32_t n = 0; n < quads; n += 4) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.x + n));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.y + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.pixel + n),
+                     _mm_madd_epi16(_mm_or_si128(x, _mm_slli_epi32(y, 16)), factors));
+  }
+#else
+  for (uint32_t n = 0; n < b.count; ++n)
+    b.pixel[n] = static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n]);
+#endif
   uint32_t kept = 0;
   if (!m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare) {
-    for (uint32_t n = 0; n < b.count; ++n) {
-      b.coverage[n] = b.cvg[n];
+    static constexpr auto kEvery = [] {
+      std::array<uint8_t, kBatch> every{};
+      for (uint32_t n = 0; n < kBatch; ++n)
+        every[n] = static_cast<uint8_t>(n);
+      return every;
+    }();
+    std::memcpy(b.coverage, b.cvg, b.count * sizeof(b.cvg[0]));
+    std::memcpy(b.keep, kEvery.data(), b.count);
+    for (uint32_t n = 0; n < b.count; ++n)
       b.alpha[n] = Lane(b.color[n], 3);
-      b.keep[kept++] = static_cast<uint8_t>(n);
-    }
-    b.kept = kept;
+    b.kept = b.count;
     return;
   }
   for (uint32_t n = 0; n < b.count; ++n) {
@@ -648,31 +670,39 @@ struct TPixelMemory {
 template <bool kInside>
 void DepthTestIn(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
-  const bool primitiveDepth = m.zSourcePrim;
-  const uint32_t zPrim = p.zPrim, dzExponent = p.dzExponent;
-  auto depthOf = [&](uint32_t n) {
-    const uint32_t z18 =
-        primitiveDepth ? zPrim
-                       : static_cast<uint32_t>(std::clamp(b.attr[n][kAttrZ] >> 13, 0, 0x3FFFF));
-    return b.depth[n] = Compress(z18, dzExponent);
-  };
-  if (!m.zCompare) {
+  const uint32_t dzExponent = p.dzExponent;
+  if (m.zSourcePrim) {
+    const uint32_t depth = Compress(p.zPrim, dzExponent);
     for (uint32_t k = 0; k < b.kept; ++k)
-      depthOf(b.keep[k]);
-    return;
+      b.depth[b.keep[k]] = depth;
+  } else {
+    // Every pixel's, four at a time (and the unused entries after the last pixel).
+#if defined(__SSE2__)
+    const uint32_t quads = (b.count + 3) & ~3u;
+    const __m128i low = _mm_set1_epi32(static_cast<int32_t>(dzExponent >> 2));
+    for (uint32_t n = 0; n < quads; n += 4) {
+      const __m128i z = _mm_srai_epi32(_mm_setr_epi32(b.attr[n][kAttrZ], b.attr[n + 1][kAttrZ],
+                                                      b.attr[n + 2][kAttrZ], b.attr[n + 3][kAttrZ]),
+                                       13);
+      const __m128i z18 = _mm_andnot_si128(_mm_srai_epi32(z, 31), z);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.depth + n), CompressLanes(z18, low));
+    }
+#else
+    for (uint32_t n = 0; n < b.count; ++n)
+      b.depth[n] =
+          Compress(static_cast<uint32_t>(std::max(b.attr[n][kAttrZ] >> 13, 0)), dzExponent);
+#endif
   }
-  const uint32_t zAddress = p.zAddress, width = p.colorWidth;
+  if (!m.zCompare) return;
+  const uint32_t zAddress = p.zAddress;
   const TPixelMemory<kInside> ram;
-  auto address = [&](uint32_t n) {
-    return zAddress + (static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n])) * 2;
-  };
   uint32_t kept = 0;
   if (m.zMode == kZDecal) {
     const uint32_t dz18 = p.dz18;
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
-      const uint32_t z = Decompress(depthOf(n));
-      const uint32_t stored = ram.Read16(address(n));
+      const uint32_t z = Decompress(b.depth[n]);
+      const uint32_t stored = ram.Read16(zAddress + b.pixel[n] * 2);
       const uint32_t memZ = Decompress(stored);
       const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
       const uint32_t diff = z > memZ ? z - memZ : memZ - z;
@@ -681,11 +711,10 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
   } else {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
-      const uint32_t depth = depthOf(n);
-      const uint32_t stored = ram.Read16(address(n));
+      const uint32_t stored = ram.Read16(zAddress + b.pixel[n] * 2);
       // The pixel stays on the list; the count moves only when it passes.
       b.keep[kept] = static_cast<uint8_t>(n);
-      kept += (depth >> 2) <= (stored >> 2) ? 1 : 0;
+      kept += (b.depth[n] >> 2) <= (stored >> 2) ? 1 : 0;
     }
   }
   b.kept = kept;
@@ -716,6 +745,21 @@ template <uint32_t kSize, typename TMemory>
   }
 }
 
+// The coverage written to memory from the pixel's and memory's.
+[[gnu::always_inline]] inline uint32_t CoverageOut(uint32_t cvgDest, uint32_t coverage,
+                                                   uint32_t memCvg) {
+  switch (cvgDest) {
+    case kCvgClamp:
+      return std::min(coverage + memCvg, 7u);
+    case kCvgWrap:
+      return (coverage + memCvg) & 7;
+    case kCvgZap:
+      return 7;
+    default:
+      return memCvg;
+  }
+}
+
 // The dither offsets (see DitherOffset) by (y & 3) * 4 + (x & 3), in the colour lanes.
 template <const uint8_t* kMatrix>
 constexpr auto kDitherOffsets = [] {
@@ -734,7 +778,7 @@ template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside>
 void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
-  const uint32_t width = p.colorWidth, colorAddress = p.colorAddress, zAddress = p.zAddress;
+  const uint32_t colorAddress = p.colorAddress, zAddress = p.zAddress;
   const bool imageRead = m.imageRead, forceBlend = m.forceBlend, antialias = m.antialias;
   const bool colorOnCvg = m.colorOnCvg, zUpdate = kDepth && m.zUpdate;
   const bool noiseDither = m.rgbDither == 2;
@@ -746,10 +790,17 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TTexel* dither = m.rgbDither == 0   ? kDitherOffsets<kMagicSquare>.data()
                          : m.rgbDither == 1 ? kDitherOffsets<kBayer>.data()
                                             : kDitherOffsets<nullptr>.data();
+  // Without memory the coverage written and whether the colour is depend on the pixel's
+  // coverage (0-8) alone: the coverage, and 8 where the colour is written.
+  uint8_t passCoverage[9] = {};
+  if constexpr (kPass)
+    for (uint32_t coverage = 0; coverage <= 8; ++coverage)
+      passCoverage[coverage] = static_cast<uint8_t>(CoverageOut(cvgDest, coverage, 0) |
+                                                    (!colorOnCvg || coverage > 7 ? 8 : 0));
   for (uint32_t k = 0; k < b.kept; ++k) {
     const uint32_t n = b.keep[k];
     const int32_t x = b.x[n], y = b.y[n];
-    const uint32_t pixel = static_cast<uint32_t>(y) * width + static_cast<uint32_t>(x);
+    const uint32_t pixel = b.pixel[n];
     const uint32_t address = colorAddress + pixel * kBytes;
     const uint32_t coverage = b.coverage[n];
     const TTexel color = b.color[n];
@@ -771,21 +822,14 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
     }
     // Coverage into memory, then the colour.
     uint32_t newCvg;
-    switch (cvgDest) {
-      case kCvgClamp:
-        newCvg = std::min(coverage + memCvg, 7u);
-        break;
-      case kCvgWrap:
-        newCvg = (coverage + memCvg) & 7;
-        break;
-      case kCvgZap:
-        newCvg = 7;
-        break;
-      default:
-        newCvg = memCvg;
-        break;
+    bool writeColor;
+    if constexpr (kPass) {
+      newCvg = passCoverage[coverage] & 7;
+      writeColor = passCoverage[coverage] > 7;
+    } else {
+      newCvg = CoverageOut(cvgDest, coverage, memCvg);
+      writeColor = !colorOnCvg || coverage + memCvg > 7;
     }
-    const bool writeColor = !colorOnCvg || coverage + memCvg > 7;
     if constexpr (kSize == kSize16) {
       uint32_t value;
       if (writeColor) {

@@ -1,11 +1,12 @@
-// The two-pixel SSE2 form of the combiner's multiply-add against the channel-by-channel one over
-// a million random inputs, and the packed dither against the plain rounding rule over every
-// channel value and dither value.
+// The SSE2 forms against the plain ones: the combiner's multiply-add on two pixels over a
+// million random inputs, depth's compression on four over every depth; and the packed dither
+// against the plain rounding rule over every channel value and dither value.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "rdp/Lanes.h"
+#include "rdp/Pipeline.h"
 
 namespace vantor::test {
 namespace {
@@ -64,6 +65,22 @@ TEST(RdpLanes, TwoPixelsCombineAsEachChannelAlone) {
       ASSERT_EQ(out[lane], CombineChannel(in[0][lane], in[1][lane], in[2][lane], in[3][lane]))
           << in[0][lane] << " " << in[1][lane] << " " << in[2][lane] << " " << in[3][lane];
   }
+}
+
+TEST(RdpLanes, FourDepthsCompressAsEachAlone) {
+  // Every 18-bit depth, with each of the slope's exponents' top bits.
+  for (uint32_t dzExponent = 0; dzExponent < 16; dzExponent += 4)
+    for (uint32_t z = 0; z < 0x40000; z += 4) {
+      int32_t out[4];
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(out),
+          CompressLanes(_mm_setr_epi32(static_cast<int32_t>(z), static_cast<int32_t>(z + 1),
+                                       static_cast<int32_t>(z + 2), static_cast<int32_t>(z + 3)),
+                        _mm_set1_epi32(static_cast<int32_t>(dzExponent >> 2))));
+      for (uint32_t lane = 0; lane < 4; ++lane)
+        ASSERT_EQ(static_cast<uint32_t>(out[lane]), CompressDepth(z + lane, dzExponent))
+            << z + lane;
+    }
 }
 #endif
 
