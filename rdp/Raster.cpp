@@ -1,6 +1,7 @@
 #include "rdp/Raster.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "rdp/Pipeline.h"
 #include "rdp/RdpState.h"
@@ -22,6 +23,14 @@ int32_t Mul(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
+// By value, so that the compiler keeps both in registers.
+int32_t Min(int32_t a, int32_t b) {
+  return a < b ? a : b;
+}
+int32_t Max(int32_t a, int32_t b) {
+  return a > b ? a : b;
+}
+
 // Interlaced scissoring keeps only the lines of one parity.
 bool RowKept(int32_t y) {
   const TScissor& sc = State.scissor;
@@ -30,8 +39,8 @@ bool RowKept(int32_t y) {
 
 // Walks the edges of a primitive scanline by scanline, four sub-scanlines each, and hands every
 // scanline with samples to `draw` as a span with its attributes at its first pixel.
-template <typename TDraw>
-TDrawWork WalkEdges(const TPrimitive& p, TDraw&& draw) {
+template <bool kLeftMajor, typename TDraw>
+TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   const TScissor& sc = State.scissor;
   const int32_t yTop = p.yh & ~3;
   const int32_t first = std::max(yTop, static_cast<int32_t>(sc.yh & ~3u));
@@ -52,33 +61,80 @@ TDrawWork WalkEdges(const TPrimitive& p, TDraw&& draw) {
         Add(static_cast<uint32_t>(p.attr[i]), Mul(p.de[i], (first >> 2) - rowTop)));
   TDrawWork work;
   TSpan span;
+  // Sub-scanlines from yqFirst to before yqEnd lie inside the primitive and the scissor; the
+  // scalars the loop needs are locals, as the drawing function could change what they came from.
+  const int32_t yqFirst = std::max(p.yh, static_cast<int32_t>(sc.yh));
+  const int32_t yqEnd = std::min(p.yl, static_cast<int32_t>(sc.yl));
+  const int32_t ym = p.ym, xl = p.xl;
+  // One sub-scanline's edges, clipped, into the span.
+  auto edges = [&](int k) {
+    const int32_t a = static_cast<int32_t>(major) >> 13, b = static_cast<int32_t>(minor) >> 13;
+    span.left[k] = Max(kLeftMajor ? a : b, clipLeft);
+    span.right[k] = Min(kLeftMajor ? b : a, clipRight);
+  };
   for (int32_t y = first >> 2; y * 4 < end; ++y) {
     const auto majorPixel = static_cast<int32_t>(major) >> 16;
-    span.valid = 0;
-    int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
-    for (int k = 0; k < 4; ++k) {
-      const int32_t yq = y * 4 + k;
-      if (!low && yq >= p.ym) {
-        low = true;
-        minor = Add(static_cast<uint32_t>(p.xl), Mul(dxl, yq - p.ym));
+    const int32_t yq0 = y * 4;
+    int32_t minLeft, maxRight, maxLeft, minRight;
+    if (yq0 >= yqFirst && yq0 + 4 <= yqEnd && (low || yq0 + 3 < ym)) {
+      // All four sub-scanlines inside, on the same minor edge: no decisions but the samples'.
+      const int32_t minorStep = low ? dxl : dxm;
+      int32_t l[4], r[4];
+      auto sub = [&](int k) {
+        const int32_t a = static_cast<int32_t>(major) >> 13;
+        const int32_t b = static_cast<int32_t>(minor) >> 13;
+        l[k] = Max(kLeftMajor ? a : b, clipLeft);
+        r[k] = Min(kLeftMajor ? b : a, clipRight);
+        major = Add(major, dxh);
+        minor = Add(minor, minorStep);
+      };
+      sub(0);
+      sub(1);
+      sub(2);
+      sub(3);
+      span.valid = (l[0] < r[0] ? 1u : 0) | (l[1] < r[1] ? 2u : 0) | (l[2] < r[2] ? 4u : 0) |
+                   (l[3] < r[3] ? 8u : 0);
+      std::memcpy(span.left, l, sizeof(l));
+      std::memcpy(span.right, r, sizeof(r));
+      if (span.valid == 0xF) {
+        minLeft = Min(Min(l[0], l[1]), Min(l[2], l[3]));
+        maxLeft = Max(Max(l[0], l[1]), Max(l[2], l[3]));
+        minRight = Min(Min(r[0], r[1]), Min(r[2], r[3]));
+        maxRight = Max(Max(r[0], r[1]), Max(r[2], r[3]));
+      } else {
+        minLeft = minRight = INT32_MAX;
+        maxLeft = maxRight = INT32_MIN;
+        for (int k = 0; k < 4; ++k)
+          if ((span.valid & (1u << k)) != 0) {
+            minLeft = Min(minLeft, l[k]);
+            maxLeft = Max(maxLeft, l[k]);
+            minRight = Min(minRight, r[k]);
+            maxRight = Max(maxRight, r[k]);
+          }
       }
-      if (yq >= p.yh && yq < p.yl && yq >= static_cast<int32_t>(sc.yh) &&
-          yq < static_cast<int32_t>(sc.yl)) {
-        const int32_t a = static_cast<int32_t>(major) >> 13, b = static_cast<int32_t>(minor) >> 13;
-        const int32_t left = std::max(p.leftMajor ? a : b, clipLeft);
-        const int32_t right = std::min(p.leftMajor ? b : a, clipRight);
-        if (left < right) {
-          span.valid |= 1u << k;
-          span.left[k] = left;
-          span.right[k] = right;
-          minLeft = std::min(minLeft, left);
-          maxLeft = std::max(maxLeft, left);
-          maxRight = std::max(maxRight, right);
-          minRight = std::min(minRight, right);
+    } else {
+      span.valid = 0;
+      minLeft = minRight = INT32_MAX;
+      maxLeft = maxRight = INT32_MIN;
+      for (int k = 0; k < 4; ++k) {
+        const int32_t yq = yq0 + k;
+        if (!low && yq >= ym) {
+          low = true;
+          minor = Add(static_cast<uint32_t>(xl), Mul(dxl, yq - ym));
         }
+        if (yq >= yqFirst && yq < yqEnd) {
+          edges(k);
+          if (span.left[k] < span.right[k]) {
+            span.valid |= 1u << k;
+            minLeft = Min(minLeft, span.left[k]);
+            maxLeft = Max(maxLeft, span.left[k]);
+            maxRight = Max(maxRight, span.right[k]);
+            minRight = Min(minRight, span.right[k]);
+          }
+        }
+        major = Add(major, dxh);
+        minor = Add(minor, low ? dxl : dxm);
       }
-      major = Add(major, dxh);
-      minor = Add(minor, low ? dxl : dxm);
     }
     ++work.rows;
     if (span.valid != 0 && RowKept(y)) {
@@ -101,6 +157,11 @@ TDrawWork WalkEdges(const TPrimitive& p, TDraw&& draw) {
       rowAttr[i] = static_cast<int32_t>(Add(static_cast<uint32_t>(rowAttr[i]), p.de[i]));
   }
   return work;
+}
+
+template <typename TDraw>
+TDrawWork WalkEdges(const TPrimitive& p, TDraw&& draw) {
+  return p.leftMajor ? WalkEdgesAs<true>(p, draw) : WalkEdgesAs<false>(p, draw);
 }
 
 uint32_t PixelIndex(int32_t x, int32_t y) {
