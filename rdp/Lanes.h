@@ -55,6 +55,16 @@ inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
   return _mm_min_epi16(_mm_subs_epu16(wrapped, _mm_set1_epi16(0x80)), _mm_set1_epi16(255));
 }
 
+// Dithered555 on two pixels: their bits as the 32-bit lanes 0 and 2.
+[[gnu::always_inline]] inline __m128i DitherLanes(__m128i colors, __m128i offsets) {
+  const __m128i channels = _mm_and_si128(colors, _mm_set1_epi16(0xFF));
+  const __m128i five =
+      _mm_min_epi16(_mm_srli_epi16(_mm_add_epi16(channels, offsets), 3), _mm_set1_epi16(31));
+  // Red times 2^11 plus green times 2^6 beside blue times 2, then the two added.
+  const __m128i halves = _mm_madd_epi16(five, _mm_set1_epi64x(0x0000000200400800));
+  return _mm_add_epi32(halves, _mm_srli_epi64(halves, 32));
+}
+
 // Four 18-bit depths, one a 32-bit lane, in memory's sixteen bits (see CompressDepth), `low`
 // (the slope's two bits) below: the exponent counts the thresholds a depth reaches, and the
 // mantissa's shift right by 6 - exponent (0 from 7 on) is a multiplication by a power of two

@@ -239,9 +239,11 @@ struct TBatch {
   int32_t shadeAlpha[kBatch];
   uint32_t coverage[kBatch];
   int32_t alpha[kBatch];
-  uint32_t pixel[kBatch];  // in the images, y * width + x
-  uint32_t depth[kBatch];  // the new depth in memory's form
-  uint32_t kept = 0;       // pixels still drawn, by their place in the batch
+  uint32_t pixel[kBatch];   // in the images, y * width + x
+  uint32_t corner[kBatch];  // (y & 3) * 4 + (x & 3), the place in the dither matrices
+  uint32_t bits[kBatch];    // a 16-bit image's colour bits, for colours that go there as they are
+  uint32_t depth[kBatch];   // the new depth in memory's form
+  uint32_t kept = 0;        // pixels still drawn, by their place in the batch
   uint8_t keep[kBatch];
 };
 
@@ -571,7 +573,8 @@ void CombineBatch(const TPipeline& p, TBatch& b) {
 }
 
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
-// pixels left go on the batch's list. Each pixel's place in the images is worked out here.
+// pixels left go on the batch's list. Each pixel's places in the images and in the dither
+// matrices are worked out here.
 void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   const uint32_t width = p.colorWidth;
@@ -585,10 +588,16 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
     const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.y + n));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(b.pixel + n),
                      _mm_madd_epi16(_mm_or_si128(x, _mm_slli_epi32(y, 16)), factors));
+    const __m128i three = _mm_set1_epi32(3);
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(b.corner + n),
+        _mm_or_si128(_mm_and_si128(x, three), _mm_slli_epi32(_mm_and_si128(y, three), 2)));
   }
 #else
-  for (uint32_t n = 0; n < b.count; ++n)
+  for (uint32_t n = 0; n < b.count; ++n) {
     b.pixel[n] = static_cast<uint32_t>(b.y[n]) * width + static_cast<uint32_t>(b.x[n]);
+    b.corner[n] = static_cast<uint32_t>((b.y[n] & 3) * 4 + (b.x[n] & 3));
+  }
 #endif
   uint32_t kept = 0;
   if (!m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare) {
@@ -769,13 +778,37 @@ constexpr auto kDitherOffsets = [] {
   return offsets;
 }();
 
+// The 16-bit image's colour bits of every pixel whose colour goes to memory as it is, dithered
+// (and of the unused entry after the last pixel): two at a time in SSE2.
+void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
+  const bool noise = p.modes.rgbDither == 2;
+  const uint32_t primitive = p.primitive;
+  auto offsets = [&](uint32_t n) {
+    return noise ? DitherOffset(Noise(b.x[n], b.y[n], primitive) & 7) * (kLaneOnes >> 16)
+                 : dither[b.corner[n]];
+  };
+#if defined(__SSE2__)
+  const uint32_t pairs = (b.count + 1) & ~1u;
+  for (uint32_t n = 0; n < pairs; n += 2) {
+    const __m128i bits = DitherLanes(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.color + n)),
+        _mm_set_epi64x(static_cast<int64_t>(offsets(n + 1)), static_cast<int64_t>(offsets(n))));
+    b.bits[n] = static_cast<uint32_t>(_mm_cvtsi128_si32(bits));
+    b.bits[n + 1] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bits, 8)));
+  }
+#else
+  for (uint32_t n = 0; n < b.count; ++n)
+    b.bits[n] = Dithered555(b.color[n], offsets(n));
+#endif
+}
+
 // The blender, the coverage and the writes of the pixels left: colour (dithered in a 16-bit
 // image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
 // the writes to memory could alias anything, and the compiler would read them again for every
 // pixel. kPass: without blending and without memory, the pixel's own colour goes to memory as
 // it is.
 template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside>
-void WriteLanes(const TPipeline& p, const TBatch& b) {
+void WriteLanes(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
   const uint32_t colorAddress = p.colorAddress, zAddress = p.zAddress;
@@ -790,6 +823,7 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
   const TTexel* dither = m.rgbDither == 0   ? kDitherOffsets<kMagicSquare>.data()
                          : m.rgbDither == 1 ? kDitherOffsets<kBayer>.data()
                                             : kDitherOffsets<nullptr>.data();
+  if constexpr (kPass && kSize == kSize16) DitherBatch(p, b, dither);
   // Without memory the coverage written and whether the colour is depend on the pixel's
   // coverage (0-8) alone: the coverage, and 8 where the colour is written.
   uint8_t passCoverage[9] = {};
@@ -832,7 +866,9 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
     }
     if constexpr (kSize == kSize16) {
       uint32_t value;
-      if (writeColor) {
+      if (kPass && writeColor) {
+        value = b.bits[n] | newCvg >> 2;
+      } else if (writeColor) {
         const TTexel offsets = noiseDither
                                    ? DitherOffset(Noise(x, y, primitive) & 7) * (kLaneOnes >> 16)
                                    : dither[(y & 3) * 4 + (x & 3)];
@@ -858,7 +894,7 @@ void WriteLanes(const TPipeline& p, const TBatch& b) {
 }
 
 template <bool kTwoCycle, bool kDepth, bool kPass>
-void WriteAs(const TPipeline& p, const TBatch& b) {
+void WriteAs(const TPipeline& p, TBatch& b) {
   if (p.colorInside && (!kDepth || p.depthInside)) {
     if (p.colorSize == kSize16)
       WriteLanes<kSize16, kTwoCycle, kDepth, kPass, true>(p, b);
@@ -876,7 +912,7 @@ void WriteAs(const TPipeline& p, const TBatch& b) {
 }
 
 template <bool kTwoCycle, bool kDepth>
-void Write(const TPipeline& p, const TBatch& b) {
+void Write(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   if (!kTwoCycle && !m.imageRead && !m.forceBlend && !m.antialias && p.blend[0].p == 0)
     WriteAs<false, kDepth, true>(p, b);

@@ -1,6 +1,7 @@
 // The SSE2 forms against the plain ones: the combiner's multiply-add on two pixels over a
-// million random inputs, depth's compression on four over every depth; and the packed dither
-// against the plain rounding rule over every channel value and dither value.
+// million random inputs, the dither on two over random colours, depth's compression on four
+// over every depth; and the packed dither against the plain rounding rule over every channel
+// value and dither value.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -64,6 +65,23 @@ TEST(RdpLanes, TwoPixelsCombineAsEachChannelAlone) {
     for (int lane = 0; lane < 8; ++lane)
       ASSERT_EQ(out[lane], CombineChannel(in[0][lane], in[1][lane], in[2][lane], in[3][lane]))
           << in[0][lane] << " " << in[1][lane] << " " << in[2][lane] << " " << in[3][lane];
+  }
+}
+
+TEST(RdpLanes, TwoPixelsDitherAsEachAlone) {
+  std::mt19937 engine(29);
+  for (int round = 0; round < 100000; ++round) {
+    uint64_t colors[2], offsets[2];
+    for (int pixel = 0; pixel < 2; ++pixel) {
+      colors[pixel] = uint64_t{engine()} << 32 | engine();
+      offsets[pixel] = DitherOffset(engine() % 9) * uint64_t{0x0000000100010001};
+    }
+    uint32_t out[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     DitherLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colors)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets))));
+    ASSERT_EQ(out[0], Dithered555(colors[0], offsets[0])) << std::hex << colors[0];
+    ASSERT_EQ(out[2], Dithered555(colors[1], offsets[1])) << std::hex << colors[1];
   }
 }
 
