@@ -201,22 +201,29 @@ inline TTexel ShadeOf(const int32_t* a) {
 
 // One cycle of the blender on packed colours: (P * A + M * B) over 32, or over A + B at an
 // antialiased edge, each channel wrapping at 8 bits.
-TTexel BlendCycle(const TBlenderCycle& cycle, const TTexel (&sources)[4],
-                  const int32_t (&alphas)[4], uint32_t memCvg, bool divide) {
+[[gnu::always_inline]] inline TTexel BlendCycle(const TBlenderCycle& cycle,
+                                                const TTexel (&sources)[4],
+                                                const int32_t (&alphas)[4], uint32_t memCvg,
+                                                bool divide) {
   const TTexel pIn = sources[cycle.p], mIn = sources[cycle.m];
   const int32_t af = FactorOf(alphas[cycle.a]);
   const int32_t bf = cycle.b == 0   ? 32 - af
                      : cycle.b == 1 ? static_cast<int32_t>(memCvg + 1) * 4
                      : cycle.b == 2 ? 32
                                     : 0;
+  if (!divide) {
+    // The three channels at once: colours are 0-255 and the factors at most 32, so each
+    // channel's sum stays below 2^14, inside its lane.
+    constexpr TTexel kRgb = 0x000000FF00FF00FF;
+    const TTexel sum =
+        (pIn & kRgb) * static_cast<uint32_t>(af) + (mIn & kRgb) * static_cast<uint32_t>(bf);
+    return (sum >> 5) & kRgb;
+  }
   uint32_t out[3];
   for (int lane = 0; lane < 3; ++lane) {
     const int32_t pv = Lane(pIn, lane), mv = Lane(mIn, lane);
     const int32_t sum = pv * af + mv * bf;
-    if (divide)
-      out[lane] = static_cast<uint32_t>(af + bf != 0 ? (sum / (af + bf)) & 0xFF : pv);
-    else
-      out[lane] = static_cast<uint32_t>((sum >> 5) & 0xFF);
+    out[lane] = static_cast<uint32_t>(af + bf != 0 ? (sum / (af + bf)) & 0xFF : pv);
   }
   return Pack(out[0], out[1], out[2], 0);
 }
