@@ -79,14 +79,18 @@ void PrepareCombiner(TPipeline& p, int cycle) {
 #if defined(__SSE2__)
 // Two pixels' combiner inputs: each entry of the table holds one input of both. The colour
 // lanes come from one input, the alpha lane from another.
+// kSame: the two are the same input.
+template <bool kSame>
 [[gnu::always_inline]] inline __m128i Pick(const __m128i* in, uint8_t rgb, uint8_t alpha) {
+  if constexpr (kSame) return in[rgb];
   const __m128i colorLanes = _mm_set1_epi64x(static_cast<int64_t>(kColorLanes));
   return _mm_or_si128(_mm_and_si128(colorLanes, in[rgb]), _mm_andnot_si128(colorLanes, in[alpha]));
 }
+template <bool kSame>
 [[gnu::always_inline]] inline __m128i Combine(const __m128i* in, const TCombinerCycle& cycle) {
   return CombineLanes(
-      Pick(in, cycle.rgb[0], cycle.alpha[0]), Pick(in, cycle.rgb[1], cycle.alpha[1]),
-      Pick(in, cycle.rgb[2], cycle.alpha[2]), Pick(in, cycle.rgb[3], cycle.alpha[3]));
+      Pick<kSame>(in, cycle.rgb[0], cycle.alpha[0]), Pick<kSame>(in, cycle.rgb[1], cycle.alpha[1]),
+      Pick<kSame>(in, cycle.rgb[2], cycle.alpha[2]), Pick<kSame>(in, cycle.rgb[3], cycle.alpha[3]));
 }
 // Each pixel's alpha lane in all four of its lanes.
 [[gnu::always_inline]] inline __m128i AlphaBroadcast(__m128i pixels) {
@@ -479,7 +483,7 @@ void Texels(const TPipeline& p, TBatch& b) {
 // fraction.
 #if defined(__SSE2__)
 // Two pixels at a time: an odd batch also combines the unused entry after its last pixel.
-template <bool kTexture, bool kTwoCycle, bool kPlain>
+template <bool kTexture, bool kTwoCycle, bool kPlain, bool kSame>
 void CombineAs(const TPipeline& p, TBatch& b) {
   __m128i in[kInputs];
   for (uint32_t i = 0; i < kInputs; ++i)
@@ -527,15 +531,15 @@ void CombineAs(const TPipeline& p, TBatch& b) {
     if constexpr (kTwoCycle) {
       in[kInCombined] = _mm_setzero_si128();
       in[kInCombinedAlpha] = _mm_setzero_si128();
-      in[kInCombined] = Combine(in, first);
+      in[kInCombined] = Combine<kSame>(in, first);
       if constexpr (!kPlain)
         if (needsCombinedAlpha) in[kInCombinedAlpha] = AlphaBroadcast(in[kInCombined]);
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.color + n), Combine(in, last));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.color + n), Combine<kSame>(in, last));
   }
 }
 #else
-template <bool kTexture, bool kTwoCycle, bool kPlain>
+template <bool kTexture, bool kTwoCycle, bool kPlain, bool kSame>
 void CombineAs(const TPipeline& p, TBatch& b) {
   alignas(16) TTexel in[kInputs];
   std::memcpy(in, p.inputs, sizeof(in));
@@ -573,10 +577,12 @@ void CombineAs(const TPipeline& p, TBatch& b) {
 
 template <bool kTexture, bool kTwoCycle>
 void CombineBatch(const TPipeline& p, TBatch& b) {
-  if (!p.needsShadeAlpha && !p.needsNoise && !p.needsTexelAlpha && !p.needsCombinedAlpha && !p.lod)
-    CombineAs<kTexture, kTwoCycle, true>(p, b);
+  if (p.needsShadeAlpha || p.needsNoise || p.needsTexelAlpha || p.needsCombinedAlpha || p.lod)
+    CombineAs<kTexture, kTwoCycle, false, false>(p, b);
+  else if (p.samePicks)
+    CombineAs<kTexture, kTwoCycle, true, true>(p, b);
   else
-    CombineAs<kTexture, kTwoCycle, false>(p, b);
+    CombineAs<kTexture, kTwoCycle, true, false>(p, b);
 }
 
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
@@ -1025,6 +1031,10 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
   PrepareCombiner(p, 0);
   PrepareCombiner(p, 1);
+  auto same = [](const TCombinerCycle& c) {
+    return std::equal(std::begin(c.rgb), std::end(c.rgb), std::begin(c.alpha));
+  };
+  p.samePicks = same(p.cycles[1]) && (!p.twoCycle || same(p.cycles[0]));
   const bool texture = primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle;
   p.tile = primitive.tile & 7;
   p.levels = primitive.levels;

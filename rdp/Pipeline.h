@@ -83,6 +83,8 @@ struct TPipeline {
   bool twoCycle = false, needsNoise = false, lod = false;
   // Which alpha broadcasts the combiner reads, so that a pixel makes only those.
   bool needsShadeAlpha = false, needsTexelAlpha = false, needsCombinedAlpha = false;
+  // Every operand of the cycles run takes its colour and its alpha from the same input.
+  bool samePicks = false;
   // Texturing.
   TSampler samplers[8];
   uint32_t tile = 0, levels = 0;
