@@ -703,8 +703,9 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
     const uint32_t quads = (b.count + 3) & ~3u;
     const __m128i low = _mm_set1_epi32(static_cast<int32_t>(dzExponent >> 2));
     for (uint32_t n = 0; n < quads; n += 4) {
-      const __m128i z = _mm_srai_epi32(_mm_setr_epi32(b.attr[n][kAttrZ], b.attr[n + 1][kAttrZ],
-                                                      b.attr[n + 2][kAttrZ], b.attr[n + 3][kAttrZ]),
+      auto depth = [&](uint32_t i) { return _mm_cvtsi32_si128(b.attr[n + i][kAttrZ]); };
+      const __m128i z = _mm_srai_epi32(_mm_unpacklo_epi64(_mm_unpacklo_epi32(depth(0), depth(1)),
+                                                          _mm_unpacklo_epi32(depth(2), depth(3))),
                                        13);
       const __m128i z18 = _mm_andnot_si128(_mm_srai_epi32(z, 31), z);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(b.depth + n), CompressLanes(z18, low));
