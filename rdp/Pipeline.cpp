@@ -716,7 +716,7 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
           Compress(static_cast<uint32_t>(std::max(b.attr[n][kAttrZ] >> 13, 0)), dzExponent);
 #endif
   }
-  if (!m.zCompare) return;
+  if (!m.zCompare || p.compareInWriter) return;
   const uint32_t zAddress = p.zAddress;
   const TPixelMemory<kInside> ram;
   uint32_t kept = 0;
@@ -820,8 +820,9 @@ void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
 // image) with its coverage, then depth. The modes and RDRAM's view are read into locals first:
 // the writes to memory could alias anything, and the compiler would read them again for every
 // pixel. kPass: without blending and without memory, the pixel's own colour goes to memory as
-// it is.
-template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside>
+// it is. kCompare: the depth test's compare is done here, each pixel's just before its writes
+// (the batch's pixels share no memory, so the order changes nothing).
+template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside, bool kCompare>
 void WriteLanes(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
@@ -849,6 +850,8 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
     const uint32_t n = b.keep[k];
     const int32_t x = b.x[n], y = b.y[n];
     const uint32_t pixel = b.pixel[n];
+    if constexpr (kCompare)
+      if ((b.depth[n] >> 2) > (ram.Read16(zAddress + pixel * 2) >> 2)) continue;
     const uint32_t address = colorAddress + pixel * kBytes;
     const uint32_t coverage = b.coverage[n];
     const TTexel color = b.color[n];
@@ -885,7 +888,7 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
       } else if (writeColor) {
         const TTexel offsets = noiseDither
                                    ? DitherOffset(Noise(x, y, primitive) & 7) * (kLaneOnes >> 16)
-                                   : dither[(y & 3) * 4 + (x & 3)];
+                                   : dither[b.corner[n]];
         value = Dithered555(blended, offsets) | newCvg >> 2;
       } else {
         value = (ram.Read16(address) & ~1u) | newCvg >> 2;
@@ -907,31 +910,32 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
   }
 }
 
-template <bool kTwoCycle, bool kDepth, bool kPass>
+template <bool kTwoCycle, bool kDepth, bool kPass, bool kCompare>
 void WriteAs(const TPipeline& p, TBatch& b) {
   if (p.colorInside && (!kDepth || p.depthInside)) {
     if (p.colorSize == kSize16)
-      WriteLanes<kSize16, kTwoCycle, kDepth, kPass, true>(p, b);
+      WriteLanes<kSize16, kTwoCycle, kDepth, kPass, true, kCompare>(p, b);
     else if (p.colorSize == kSize32)
-      WriteLanes<kSize32, kTwoCycle, kDepth, kPass, true>(p, b);
+      WriteLanes<kSize32, kTwoCycle, kDepth, kPass, true, kCompare>(p, b);
     else
-      WriteLanes<kSize8, kTwoCycle, kDepth, kPass, true>(p, b);
+      WriteLanes<kSize8, kTwoCycle, kDepth, kPass, true, kCompare>(p, b);
   } else if (p.colorSize == kSize16) {
-    WriteLanes<kSize16, kTwoCycle, kDepth, kPass, false>(p, b);
+    WriteLanes<kSize16, kTwoCycle, kDepth, kPass, false, kCompare>(p, b);
   } else if (p.colorSize == kSize32) {
-    WriteLanes<kSize32, kTwoCycle, kDepth, kPass, false>(p, b);
+    WriteLanes<kSize32, kTwoCycle, kDepth, kPass, false, kCompare>(p, b);
   } else {
-    WriteLanes<kSize8, kTwoCycle, kDepth, kPass, false>(p, b);
+    WriteLanes<kSize8, kTwoCycle, kDepth, kPass, false, kCompare>(p, b);
   }
 }
 
 template <bool kTwoCycle, bool kDepth>
 void Write(const TPipeline& p, TBatch& b) {
-  const TOtherModes& m = p.modes;
-  if (!kTwoCycle && !m.imageRead && !m.forceBlend && !m.antialias && p.blend[0].p == 0)
-    WriteAs<false, kDepth, true>(p, b);
+  if (!p.pass)
+    WriteAs<kTwoCycle, kDepth, false, false>(p, b);
+  else if (kDepth && p.compareInWriter)
+    WriteAs<false, kDepth, true, kDepth>(p, b);
   else
-    WriteAs<kTwoCycle, kDepth, false>(p, b);
+    WriteAs<false, kDepth, true, false>(p, b);
 }
 
 // Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
@@ -1036,6 +1040,7 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
     return std::equal(std::begin(c.rgb), std::end(c.rgb), std::begin(c.alpha));
   };
   p.samePicks = same(p.cycles[1]) && (!p.twoCycle || same(p.cycles[0]));
+  p.pass = !p.twoCycle && !m.imageRead && !m.forceBlend && !m.antialias && m.blendP[0] == 0;
   const bool texture = primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle;
   p.tile = primitive.tile & 7;
   p.levels = primitive.levels;
@@ -1069,6 +1074,7 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
               0xFFFF;
   p.primitive = State.primitiveCount;
   p.depthTest = m.zCompare || m.zUpdate;
+  p.compareInWriter = p.pass && m.zCompare && m.zMode != kZDecal;
   const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
   p.dzExponent = DepthSlopeExponent(dz);
   p.dz18 = dz << 3;

@@ -105,6 +105,9 @@ struct TPipeline {
   // Every pixel the scissor lets through lies inside RDRAM in the colour image, in the depth
   // image: their accesses need no check of their own.
   bool colorInside = false, depthInside = false;
+  // Colours go to memory as they are (no blending, no memory read); then the writer also does
+  // the depth test's compare where it is not decal's.
+  bool pass = false, compareInWriter = false;
   // The span and flush functions for this primitive's modes.
   TSpanFunction span = nullptr;
   TFlushFunction flush = nullptr;
