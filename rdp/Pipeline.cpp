@@ -622,8 +622,10 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
     }();
     std::memcpy(b.coverage, b.cvg, b.count * sizeof(b.cvg[0]));
     std::memcpy(b.keep, kEvery.data(), b.count);
-    for (uint32_t n = 0; n < b.count; ++n)
-      b.alpha[n] = Lane(b.color[n], 3);
+    // Only the blender reads the alpha.
+    if (!p.pass)
+      for (uint32_t n = 0; n < b.count; ++n)
+        b.alpha[n] = Lane(b.color[n], 3);
     b.kept = b.count;
     return;
   }
