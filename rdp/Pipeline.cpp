@@ -785,14 +785,17 @@ template <uint32_t kSize, typename TMemory>
   }
 }
 
-// The dither offsets (see DitherOffset) by (y & 3) * 4 + (x & 3), in the colour lanes.
-template <const uint8_t* kMatrix>
-constexpr auto kDitherOffsets = [] {
+// The dither offsets (see DitherOffset) by (y & 3) * 4 + (x & 3), in the colour lanes; all 0
+// without dither.
+constexpr std::array<TTexel, 16> DitherOffsets(const uint8_t (&matrix)[16]) {
   std::array<TTexel, 16> offsets{};
   for (uint32_t i = 0; i < 16; ++i)
-    offsets[i] = DitherOffset(kMatrix == nullptr ? 8 : kMatrix[i]) * (kLaneOnes >> 16);
+    offsets[i] = DitherOffset(matrix[i]) * (kLaneOnes >> 16);
   return offsets;
-}();
+}
+constexpr std::array<TTexel, 16> kMagicSquareOffsets = DitherOffsets(kMagicSquare);
+constexpr std::array<TTexel, 16> kBayerOffsets = DitherOffsets(kBayer);
+constexpr std::array<TTexel, 16> kNoDitherOffsets = {};
 
 // The 16-bit image's colour bits of every pixel whose colour goes to memory as it is, dithered
 // (and of the unused entry after the last pixel): two at a time in SSE2.
@@ -837,9 +840,9 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
   const TPixelMemory<kInside> ram;
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
-  const TTexel* dither = m.rgbDither == 0   ? kDitherOffsets<kMagicSquare>.data()
-                         : m.rgbDither == 1 ? kDitherOffsets<kBayer>.data()
-                                            : kDitherOffsets<nullptr>.data();
+  const TTexel* dither = m.rgbDither == 0   ? kMagicSquareOffsets.data()
+                         : m.rgbDither == 1 ? kBayerOffsets.data()
+                                            : kNoDitherOffsets.data();
   if constexpr (kPass && kSize == kSize16) DitherBatch(p, b, dither);
   // Without memory the coverage written and whether the colour is depend on the pixel's
   // coverage (0-8) alone: the coverage, and 8 where the colour is written.
