@@ -491,7 +491,7 @@ void CombineAs(const TPipeline& p, TBatch& b) {
   const TCombinerCycle first = p.cycles[0], last = p.cycles[1];
   const bool needsShadeAlpha = p.needsShadeAlpha, needsNoise = p.needsNoise;
   const bool needsTexelAlpha = p.needsTexelAlpha, needsCombinedAlpha = p.needsCombinedAlpha;
-  const bool lod = p.lod;
+  const bool lod = p.lod, pass = p.pass;
   const uint32_t primitive = p.primitive;
   // The inputs made from single values, broadcast to a pixel's four lanes, are made first for
   // the whole batch and its unused last entry.
@@ -511,8 +511,10 @@ void CombineAs(const TPipeline& p, TBatch& b) {
   for (uint32_t n = 0; n < pairs; n += 2) {
     const __m128i shade = ShadeOf(b.attr[n] + kAttrR, b.attr[n + 1] + kAttrR);
     in[kInShade] = shade;
-    b.shadeAlpha[n] = _mm_extract_epi16(shade, 3);
-    b.shadeAlpha[n + 1] = _mm_extract_epi16(shade, 7);
+    if (!pass) {  // only the blender reads it
+      b.shadeAlpha[n] = _mm_extract_epi16(shade, 3);
+      b.shadeAlpha[n + 1] = _mm_extract_epi16(shade, 7);
+    }
     if constexpr (!kPlain) {
       if (needsShadeAlpha) in[kInShadeAlpha] = AlphaBroadcast(shade);
       if (needsNoise) in[kInNoise] = load(noise + n);
