@@ -28,7 +28,6 @@ TTexel PackColor(const TColor& c) {
               static_cast<uint32_t>(c.a));
 }
 constexpr TTexel kColorLanes = 0x0000FFFFFFFFFFFF;
-constexpr TTexel kAlphaLane = ~kColorLanes;
 
 // Combiner inputs by select value, as the set-combine command numbers them.
 uint8_t SubA(uint32_t sel) {
@@ -97,6 +96,8 @@ template <bool kSame>
   return _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xFF), 0xFF);
 }
 #else
+constexpr TTexel kAlphaLane = ~kColorLanes;
+
 [[gnu::always_inline]] inline TTexel Combine(const TTexel* in, const TCombinerCycle& cycle) {
   auto pick = [&](int k) {
     return (in[cycle.rgb[k]] & kColorLanes) | (in[cycle.alpha[k]] & kAlphaLane);

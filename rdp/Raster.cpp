@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "rdp/Pipeline.h"
 #include "rdp/RdpState.h"
@@ -204,36 +205,58 @@ struct TRawTexel {
   uint32_t bits;  // 8, 16 or 32
 };
 
-TRawTexel RawTexel(const TSampler& sampler, int32_t s, int32_t t) {
+// The fetch of a kind, chosen once for a row.
+template <TFetch kFetch>
+[[gnu::always_inline]] inline TRawTexel RawTexelAs(const TSampler& sampler, int32_t s, int32_t t) {
   const int32_t cs = TileCoordinate(sampler.s, s) >> 5, ct = TileCoordinate(sampler.t, t) >> 5;
   const uint32_t ws = WrapTexel(sampler.s, ClampTexel(sampler.s, cs));
   const uint32_t wt = WrapTexel(sampler.t, ClampTexel(sampler.t, ct));
   const uint32_t row = sampler.tmem + wt * sampler.line;
   const uint32_t swap = (wt & 1) << 2;
-  switch (sampler.fetch) {
+  if constexpr (kFetch == TFetch::Rgba16 || kFetch == TFetch::Ia16 || kFetch == TFetch::Yuv16) {
+    return {State.tmem[(((row + ws * 2) ^ swap) & 0xFFF) >> 1], 16};
+  } else if constexpr (kFetch == TFetch::Rgba32) {
+    const uint32_t at = ((row + ws * 2) ^ swap) & 0x7FF;
+    return {static_cast<uint32_t>(State.tmem[at >> 1]) << 16 | State.tmem[(at | 0x800) >> 1], 32};
+  } else if constexpr (kFetch == TFetch::Tlut8) {
+    return {State.tmem[(0x800 + TmemByte(((row + ws) ^ swap) & 0x7FF) * 8) >> 1], 16};
+  } else if constexpr (kFetch == TFetch::Tlut4) {
+    const uint32_t byte = TmemByte(((row + (ws >> 1)) ^ swap) & 0x7FF);
+    const uint32_t index = sampler.palette | ((ws & 1) != 0 ? byte & 0xF : byte >> 4);
+    return {State.tmem[(0x800 + index * 8) >> 1], 16};
+  } else if constexpr (kFetch == TFetch::I4 || kFetch == TFetch::Ia4) {
+    const uint32_t byte = TmemByte((row + (ws >> 1)) ^ swap);
+    return {((ws & 1) != 0 ? byte & 0xF : byte >> 4) * 0x11, 8};
+  } else {
+    return {TmemByte((row + ws) ^ swap), 8};
+  }
+}
+
+// Calls f with the fetch kind of the sampler as a compile-time constant.
+template <typename TFunction>
+[[gnu::always_inline]] inline auto WithFetch(TFetch fetch, TFunction&& f) {
+  switch (fetch) {
     case TFetch::Rgba16:
     case TFetch::Ia16:
     case TFetch::Yuv16:
-      return {State.tmem[(((row + ws * 2) ^ swap) & 0xFFF) >> 1], 16};
-    case TFetch::Rgba32: {
-      const uint32_t at = ((row + ws * 2) ^ swap) & 0x7FF;
-      return {static_cast<uint32_t>(State.tmem[at >> 1]) << 16 | State.tmem[(at | 0x800) >> 1], 32};
-    }
+      return f(std::integral_constant<TFetch, TFetch::Rgba16>{});
+    case TFetch::Rgba32:
+      return f(std::integral_constant<TFetch, TFetch::Rgba32>{});
     case TFetch::Tlut8:
-      return {State.tmem[(0x800 + TmemByte(((row + ws) ^ swap) & 0x7FF) * 8) >> 1], 16};
-    case TFetch::Tlut4: {
-      const uint32_t byte = TmemByte(((row + (ws >> 1)) ^ swap) & 0x7FF);
-      const uint32_t index = sampler.palette | ((ws & 1) != 0 ? byte & 0xF : byte >> 4);
-      return {State.tmem[(0x800 + index * 8) >> 1], 16};
-    }
+      return f(std::integral_constant<TFetch, TFetch::Tlut8>{});
+    case TFetch::Tlut4:
+      return f(std::integral_constant<TFetch, TFetch::Tlut4>{});
     case TFetch::I4:
-    case TFetch::Ia4: {
-      const uint32_t byte = TmemByte((row + (ws >> 1)) ^ swap);
-      return {((ws & 1) != 0 ? byte & 0xF : byte >> 4) * 0x11, 8};
-    }
+    case TFetch::Ia4:
+      return f(std::integral_constant<TFetch, TFetch::I4>{});
     default:
-      return {TmemByte((row + ws) ^ swap), 8};
+      return f(std::integral_constant<TFetch, TFetch::I8>{});
   }
+}
+
+TRawTexel RawTexel(const TSampler& sampler, int32_t s, int32_t t) {
+  return WithFetch(sampler.fetch,
+                   [&](auto kind) { return RawTexelAs<decltype(kind)::value>(sampler, s, t); });
 }
 
 uint32_t Expand16To32(uint32_t texel) {
@@ -290,9 +313,12 @@ void CopyRow(const TSampler& sampler, int32_t y, int32_t x0, int32_t x1, uint32_
   const TImage image = State.colorImage;
   const bool alphaTest = State.modes.alphaCompare;
   uint32_t pixel = PixelIndex(x0, y);
-  for (int32_t x = x0; x <= x1; ++x, ++pixel, s += ds, t += dt)
-    CopyTexel(ram, image, alphaTest, pixel,
-              RawTexel(sampler, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16)));
+  WithFetch(sampler.fetch, [&](auto kind) {
+    for (int32_t x = x0; x <= x1; ++x, ++pixel, s += ds, t += dt)
+      CopyTexel(ram, image, alphaTest, pixel,
+                RawTexelAs<decltype(kind)::value>(sampler, static_cast<int16_t>(s >> 16),
+                                                  static_cast<int16_t>(t >> 16)));
+  });
 }
 
 // Fill and copy modes draw rectangles whole pixels, both corners included, without sub-pixels.
