@@ -77,8 +77,7 @@ void PrepareCombiner(TPipeline& p, int cycle) {
 
 #if defined(__SSE2__)
 // Two pixels' combiner inputs: each entry of the table holds one input of both. The colour
-// lanes come from one input, the alpha lane from another.
-// kSame: the two are the same input.
+// lanes come from one input, the alpha lane from another (kSame: the same one).
 template <bool kSame>
 [[gnu::always_inline]] inline __m128i Pick(const __m128i* in, uint8_t rgb, uint8_t alpha) {
   if constexpr (kSame) return in[rgb];
@@ -481,7 +480,7 @@ void Texels(const TPipeline& p, TBatch& b) {
 // The colour combiner: one-cycle mode runs the second cycle's equation; the first cycle of two
 // starts without a combined colour. TEXEL1 is TEXEL0 in one-cycle mode. kPlain: no input
 // reads noise, an alpha broadcast of the shade, the texels or the combined colour, or the LOD
-// fraction.
+// fraction. kSame: every operand takes its colour and its alpha from one input.
 #if defined(__SSE2__)
 // Two pixels at a time: an odd batch also combines the unused entry after its last pixel.
 template <bool kTexture, bool kTwoCycle, bool kPlain, bool kSame>

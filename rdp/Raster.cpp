@@ -67,11 +67,11 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   const int32_t yqFirst = std::max(p.yh, static_cast<int32_t>(sc.yh));
   const int32_t yqEnd = std::min(p.yl, static_cast<int32_t>(sc.yl));
   const int32_t ym = p.ym, xl = p.xl;
-  // One sub-scanline's edges, clipped, into the span.
-  auto edges = [&](int k) {
+  // The clipped edges of the sub-scanline the walk is on.
+  auto edges = [&](int32_t& left, int32_t& right) {
     const int32_t a = static_cast<int32_t>(major) >> 13, b = static_cast<int32_t>(minor) >> 13;
-    span.left[k] = Max(kLeftMajor ? a : b, clipLeft);
-    span.right[k] = Min(kLeftMajor ? b : a, clipRight);
+    left = Max(kLeftMajor ? a : b, clipLeft);
+    right = Min(kLeftMajor ? b : a, clipRight);
   };
   for (int32_t y = first >> 2; y * 4 < end; ++y) {
     const auto majorPixel = static_cast<int32_t>(major) >> 16;
@@ -82,10 +82,7 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
       const int32_t minorStep = low ? dxl : dxm;
       int32_t l[4], r[4];
       auto sub = [&](int k) {
-        const int32_t a = static_cast<int32_t>(major) >> 13;
-        const int32_t b = static_cast<int32_t>(minor) >> 13;
-        l[k] = Max(kLeftMajor ? a : b, clipLeft);
-        r[k] = Min(kLeftMajor ? b : a, clipRight);
+        edges(l[k], r[k]);
         major = Add(major, dxh);
         minor = Add(minor, minorStep);
       };
@@ -124,7 +121,7 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
           minor = Add(static_cast<uint32_t>(xl), Mul(dxl, yq - ym));
         }
         if (yq >= yqFirst && yq < yqEnd) {
-          edges(k);
+          edges(span.left[k], span.right[k]);
           if (span.left[k] < span.right[k]) {
             span.valid |= 1u << k;
             minLeft = Min(minLeft, span.left[k]);
