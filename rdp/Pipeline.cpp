@@ -653,7 +653,8 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
 }
 
 // RDRAM as the pixels of a primitive reach it: checked access by access, or (kInside) not at
-// all, where every pixel the scissor lets through lies inside it.
+// all, where every pixel the scissor lets through lies inside it and the image starts on a word,
+// so that each access is aligned to its size already.
 template <bool kInside>
 struct TPixelMemory {
   TRdramView ram;
@@ -665,13 +666,13 @@ struct TPixelMemory {
   [[gnu::always_inline]] uint32_t Read16(uint32_t address) const {
     if constexpr (!kInside) return ram.Read16(address);
     uint16_t value;
-    std::memcpy(&value, ram.data + ((address & ~1u) ^ 2), 2);
+    std::memcpy(&value, ram.data + (address ^ 2), 2);
     return value;
   }
   [[gnu::always_inline]] uint32_t Read32(uint32_t address) const {
     if constexpr (!kInside) return ram.Read32(address);
     uint32_t value;
-    std::memcpy(&value, ram.data + (address & ~3u), 4);
+    std::memcpy(&value, ram.data + address, 4);
     return value;
   }
   [[gnu::always_inline]] void Write8(uint32_t address, uint32_t value) const {
@@ -683,11 +684,11 @@ struct TPixelMemory {
   [[gnu::always_inline]] void Write16(uint32_t address, uint32_t value) const {
     if constexpr (!kInside) return ram.Write16(address, value);
     const auto half = static_cast<uint16_t>(value);
-    std::memcpy(ram.data + ((address & ~1u) ^ 2), &half, 2);
+    std::memcpy(ram.data + (address ^ 2), &half, 2);
   }
   [[gnu::always_inline]] void Write32(uint32_t address, uint32_t value) const {
     if constexpr (!kInside) return ram.Write32(address, value);
-    std::memcpy(ram.data + (address & ~3u), &value, 4);
+    std::memcpy(ram.data + address, &value, 4);
   }
 };
 
@@ -1104,8 +1105,9 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   // right edge are never drawn.
   const uint64_t lastPixel = (rows - 1) * p.colorWidth + (right == 0 ? 0 : (right * 2 - 1) >> 3);
   const uint64_t size = RdramSize();
-  p.colorInside = p.colorAddress + (lastPixel + 1) * colorBytes + 4 <= size;
-  p.depthInside = p.zAddress + (lastPixel + 1) * 2 + 4 <= size;
+  p.colorInside =
+      (p.colorAddress & 3) == 0 && p.colorAddress + (lastPixel + 1) * colorBytes + 4 <= size;
+  p.depthInside = (p.zAddress & 3) == 0 && p.zAddress + (lastPixel + 1) * 2 + 4 <= size;
   p.span = kSpanFunctions[index];
   p.flush = kFlushFunctions[index];
 }

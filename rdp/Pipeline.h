@@ -102,8 +102,8 @@ struct TPipeline {
   uint32_t primitive = 0;
   bool depthTest = false;
   bool spansApart = true;  // no span's writes reach memory another span's depth test reads
-  // Every pixel the scissor lets through lies inside RDRAM in the colour image, in the depth
-  // image: their accesses need no check of their own.
+  // The colour image, the depth image starts on a word and every pixel the scissor lets
+  // through lies inside RDRAM: their accesses need no check of their own.
   bool colorInside = false, depthInside = false;
   // Colours go to memory as they are (no blending, no memory read); then the writer also does
   // the depth test's compare where it is not decal's.
