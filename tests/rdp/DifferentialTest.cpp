@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "memory/PlainPages.h"
 #include "rdp/Raster.h"
 #include "rdp/Rdp.h"
 #include "tests/rdp/RdpCommands.h"
@@ -24,12 +25,14 @@ class RdpDifferentialTest : public RdpTest {
   // Draws the random list of each seed with the rasterizer and with the model from the same
   // memory and compares the images; `overlapping` puts the depth image inside the colour image,
   // `width` is the images' width in pixels; `wrapsOnly` gives tiles that only wrap.
+  // `colorAddress` is where the colour image starts.
   static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth,
-                               bool wrapsOnly = false);
-  static std::vector<uint32_t> Snapshot() {
+                               bool wrapsOnly = false, uint32_t colorAddress = kColorAddress);
+  // The words from the colour image's and from the depth image's.
+  static std::vector<uint32_t> Snapshot(uint32_t colorAddress) {
     std::vector<uint32_t> words;
     for (uint32_t i = 0; i < kColorBytes; i += 4)
-      words.push_back(PeekWord(kColorAddress + i));
+      words.push_back(PeekWord((colorAddress & ~3u) + i));
     for (uint32_t i = 0; i < kDepthBytes; i += 4)
       words.push_back(PeekWord(kDepthAddress + i));
     return words;
@@ -109,10 +112,11 @@ void RandomTriangle(TRandom& r, TCommands& list) {
 }
 
 // `wrapsOnly`: the tiles neither shift, clamp nor mirror (their masks stay random).
-TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width, bool wrapsOnly) {
+TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, uint32_t width,
+                     bool wrapsOnly) {
   TCommands list;
   const uint32_t size = r.Chance(55) ? 2 : r.Chance(75) ? 3 : 1;
-  list.push_back(SetColorImage(0, size, width, kColorAddress));
+  list.push_back(SetColorImage(0, size, width, colorAddress));
   list.push_back(SetZImage(depthAddress));
   if (r.Chance(60)) {
     list.push_back(SetScissor(0, 0, Q(kWidth), Q(kWidth)));
@@ -216,34 +220,35 @@ TCommands RandomList(TRandom& r, uint32_t depthAddress, uint32_t width, bool wra
 }
 
 void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width,
-                                           bool wrapsOnly) {
+                                           bool wrapsOnly, uint32_t colorAddress) {
+  const uint32_t colorWords = colorAddress & ~3u;
   for (uint32_t seed = 1; seed <= seeds; ++seed) {
     TRandom r{std::mt19937(seed)};
     for (uint32_t i = 0; i < kColorBytes; i += 4)
-      PokeWord(kColorAddress + i, r());
+      PokeWord(colorWords + i, r());
     // Depth images hold small and large values alike.
     for (uint32_t i = 0; i < kDepthBytes; i += 4)
       PokeWord(kDepthAddress + i, r() & (r.Chance(50) ? 0xFFFFFFFF : 0x3FFF3FFF));
     for (uint32_t i = 0; i < kTextureBytes; i += 4)
       PokeWord(kTextureAddress + i, r());
-    const std::vector<uint32_t> before = Snapshot();
+    const std::vector<uint32_t> before = Snapshot(colorAddress);
     // Overlapping images: the depth image a few pixels or rows on from the colour image's
     // start, so that a pixel's depth shares memory with another pixel's colour.
     const uint32_t depthAddress =
-        overlapping ? kColorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
-    const TCommands list = RandomList(r, depthAddress, width, wrapsOnly);
+        overlapping ? colorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
+    const TCommands list = RandomList(r, colorAddress, depthAddress, width, wrapsOnly);
     RdpReset();
     Run(list);
-    const std::vector<uint32_t> fast = Snapshot();
+    const std::vector<uint32_t> fast = Snapshot(colorAddress);
     for (uint32_t i = 0; i < kColorBytes; i += 4)
-      PokeWord(kColorAddress + i, before[i / 4]);
+      PokeWord(colorWords + i, before[i / 4]);
     for (uint32_t i = 0; i < kDepthBytes; i += 4)
       PokeWord(kDepthAddress + i, before[(kColorBytes + i) / 4]);
     RdpReset();
     rdp::PrimitiveDrawer = ReferenceDraw;
     Run(list);
     rdp::PrimitiveDrawer = nullptr;
-    const std::vector<uint32_t> model = Snapshot();
+    const std::vector<uint32_t> model = Snapshot(colorAddress);
     for (size_t i = 0; i < fast.size(); ++i) {
       if (fast[i] == model[i]) continue;
       const bool depth = i * 4 >= kColorBytes;
@@ -275,6 +280,14 @@ TEST_F(RdpDifferentialTest, RowsWiderThanTheImagesDrawAsThePixelByPixelModel) {
 // Tiles that only wrap take a sampler of their own.
 TEST_F(RdpDifferentialTest, TilesThatOnlyWrapDrawAsThePixelByPixelModel) {
   CompareWithModel(300, false, kWidth, true);
+}
+
+// Pixels go to memory unchecked where the images start on a word and every pixel the scissor
+// lets through lies inside RDRAM; a colour image off a word, or reaching past RDRAM's end, takes
+// the checked way, which drops what lies outside.
+TEST_F(RdpDifferentialTest, ImagesOffAWordOrPastTheEndOfRdramDrawAsThePixelByPixelModel) {
+  CompareWithModel(150, false, kWidth, false, kColorAddress + 2);
+  CompareWithModel(150, false, kWidth, false, RDRAM->Size - kColorBytes / 2);
 }
 
 }  // namespace
