@@ -847,13 +847,8 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
                          : m.rgbDither == 1 ? kBayerOffsets.data()
                                             : kNoDitherOffsets.data();
   if constexpr (kPass && kSize == kSize16) DitherBatch(p, b, dither);
-  // Without memory the coverage written and whether the colour is depend on the pixel's
-  // coverage (0-8) alone: the coverage, and 8 where the colour is written.
-  uint8_t passCoverage[9] = {};
-  if constexpr (kPass)
-    for (uint32_t coverage = 0; coverage <= 8; ++coverage)
-      passCoverage[coverage] = static_cast<uint8_t>(CoverageOut(cvgDest, coverage, 0) |
-                                                    (!colorOnCvg || coverage > 7 ? 8 : 0));
+  uint8_t passCoverage[9];
+  std::memcpy(passCoverage, p.passCoverage, sizeof(passCoverage));
   for (uint32_t k = 0; k < b.kept; ++k) {
     const uint32_t n = b.keep[k];
     const int32_t x = b.x[n], y = b.y[n];
@@ -1083,6 +1078,11 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.primitive = State.primitiveCount;
   p.depthTest = m.zCompare || m.zUpdate;
   p.compareInWriter = p.pass && m.zCompare && m.zMode != kZDecal;
+  // Without memory the coverage written and whether the colour is depend on the pixel's
+  // coverage alone.
+  for (uint32_t coverage = 0; coverage <= 8; ++coverage)
+    p.passCoverage[coverage] = static_cast<uint8_t>(CoverageOut(m.cvgDest, coverage, 0) |
+                                                    (!m.colorOnCvg || coverage > 7 ? 8 : 0));
   const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
   p.dzExponent = DepthSlopeExponent(dz);
   p.dz18 = dz << 3;
