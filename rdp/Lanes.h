@@ -66,17 +66,16 @@ inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
 }
 
 // Four 18-bit depths, one a 32-bit lane, in memory's sixteen bits (see CompressDepth), `low`
-// (the slope's two bits) below: the exponent counts the thresholds a depth reaches, and the
-// mantissa's shift right by 6 - exponent (0 from 7 on) is a multiplication by a power of two
-// (exact in floats below 2^24) before a shift by 6.
+// (the slope's two bits) below. The exponent counts the depth's leading ones, up to 7: the
+// leading zeros of its complement, whose float's exponent field gives them (a complement of 0
+// gives more than 7). The mantissa's shift right by 6 - exponent (0 from 7 on) is a
+// multiplication by a power of two (exact in floats below 2^24) before a shift by 6.
 [[gnu::always_inline]] inline __m128i CompressLanes(__m128i z18, __m128i low) {
-  auto reaches = [&](int32_t start) { return _mm_cmpgt_epi32(z18, _mm_set1_epi32(start - 1)); };
-  const __m128i exponent = _mm_sub_epi32(
-      _mm_setzero_si128(),
-      _mm_add_epi32(
-          _mm_add_epi32(_mm_add_epi32(reaches(0x20000), reaches(0x30000)),
-                        _mm_add_epi32(reaches(0x38000), reaches(0x3C000))),
-          _mm_add_epi32(_mm_add_epi32(reaches(0x3E000), reaches(0x3F000)), reaches(0x3F800))));
+  const __m128i complement = _mm_sub_epi32(_mm_set1_epi32(0x3FFFF), z18);
+  const __m128i field = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(complement)), 23);
+  // 17 - (field - 127) leading ones, at most 7 (the lanes' upper halves are 0).
+  const __m128i exponent =
+      _mm_min_epi16(_mm_sub_epi32(_mm_set1_epi32(144), field), _mm_set1_epi32(7));
   const __m128i scale = _mm_slli_epi32(
       _mm_add_epi32(_mm_min_epi16(exponent, _mm_set1_epi32(6)), _mm_set1_epi32(127)), 23);
   const __m128i shifted =
