@@ -6,14 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "rdp/Lanes.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "rdp/Coordinates.h"
 #include "rdp/CoverageLanes.h"
+#include "rdp/PixelLanes.h"
 #include "rdp/TexelLanes.h"
 
 namespace vantor::rdp {

@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "rdp/Lanes.h"
 #include "rdp/Pipeline.h"
+#include "rdp/PixelLanes.h"
 
 namespace vantor::test {
 namespace {
@@ -21,7 +21,7 @@ uint32_t RoundedFive(uint32_t c, uint32_t d) {
   return c5;
 }
 
-TEST(RdpLanes, ThePackedDitherRoundsEachChannelAsTheRuleDoes) {
+TEST(PixelLanesTest, ThePackedDitherRoundsEachChannelAsTheRuleDoes) {
   // Every value of each channel under every dither value, beside random others; the lanes'
   // upper bytes and the alpha lane must not matter.
   std::mt19937 engine(29);
@@ -48,7 +48,7 @@ __m128i Load(const int16_t (&lanes)[8]) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
 }
 
-TEST(RdpLanes, TwoPixelsCombineAsEachChannelAlone) {
+TEST(PixelLanesTest, TwoPixelsCombineAsEachChannelAlone) {
   // The inputs reach from the signed nine-bit constants to 256 (ONE); every fourth set is
   // drawn from the edges of that range, where the clamps and the ninth bit act.
   std::mt19937 engine(29);
@@ -68,7 +68,7 @@ TEST(RdpLanes, TwoPixelsCombineAsEachChannelAlone) {
   }
 }
 
-TEST(RdpLanes, TwoPixelsDitherAsEachAlone) {
+TEST(PixelLanesTest, TwoPixelsDitherAsEachAlone) {
   std::mt19937 engine(29);
   for (int round = 0; round < 100000; ++round) {
     uint64_t colors[2], offsets[2];
@@ -85,7 +85,7 @@ TEST(RdpLanes, TwoPixelsDitherAsEachAlone) {
   }
 }
 
-TEST(RdpLanes, FourDepthsCompressAsEachAlone) {
+TEST(PixelLanesTest, FourDepthsCompressAsEachAlone) {
   // Every 18-bit depth, with each of the slope's exponents' top bits.
   for (uint32_t dzExponent = 0; dzExponent < 16; dzExponent += 4)
     for (uint32_t z = 0; z < 0x40000; z += 4) {
