@@ -1,12 +1,14 @@
 // The texel stage's fast forms against plain ones over many random inputs: the perspective
-// divide against its 128-bit product, the sampler in lanes (filtered and nearest) against the
-// one a texel at a time over random tiles of every kind, TMEM and coordinates, and the edge
-// pixels' coverage in lanes against its loop over the sub-scanlines.
+// divide against its 128-bit product, and in lanes against the divide of a pixel; the sampler in
+// lanes (filtered and nearest) against the one a texel at a time over random tiles of every
+// kind, TMEM and coordinates; and the edge pixels' coverage in lanes against its loop over the
+// sub-scanlines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
+#include "rdp/CoordinateLanes.h"
 #include "rdp/Coordinates.h"
 #include "rdp/CoverageLanes.h"
 #include "rdp/Pipeline.h"
@@ -50,6 +52,53 @@ TEST(TexelLanesTest, PerspectiveDivideMatchesTheWideProduct) {
     ASSERT_EQ(PerspectiveCoordinate(value, PerspectiveReciprocal(w)),
               WidePerspectiveCoordinate(value, w))
         << "value " << value << " w " << w;
+  }
+}
+
+TEST(TexelLanesTest, PerspectiveLanesMatchTheDivideOfAPixel) {
+  if (!kPerspectiveLanes) GTEST_SKIP() << "no AVX2";
+  std::mt19937 random(13);
+  // W of every magnitude, zero and negative now and then, coordinates of every magnitude and
+  // sign, rows of one to 64 pixels, with and without a step to the neighbours.
+  auto magnitude = [&] {
+    const uint32_t bits = random() % 33;
+    const uint32_t value = random() & ((bits >= 32 ? 0u : 1u << bits) - 1);
+    return static_cast<int32_t>(value | (bits == 0 || bits >= 32 ? 0 : 1u << (bits - 1)));
+  };
+  const int32_t extremes[] = {0, 1, -1, INT32_MAX, INT32_MIN, 0x7FFF0000, -0x8000, 0x400000};
+  for (int round = 0; round < 20000; ++round) {
+    int32_t attr[64][kAttrCount] = {}, step[kAttrCount] = {};
+    const uint32_t count = random() % 64 + 1;
+    for (uint32_t n = 0; n < count; ++n) {
+      for (const uint32_t k : {kAttrS, kAttrT, kAttrW})
+        attr[n][k] = (random() & 1) != 0 ? -magnitude() : magnitude();
+      if (random() % 4 != 0) attr[n][kAttrW] = std::abs(attr[n][kAttrW]);
+      if (random() % 16 == 0) attr[n][kAttrW] = extremes[random() % 8];
+      if (random() % 16 == 0) attr[n][kAttrS] = extremes[random() % 8];
+    }
+    if ((round & 1) != 0)
+      for (const uint32_t k : {kAttrS, kAttrT, kAttrW})
+        step[k] = static_cast<int32_t>(random()) >> (random() % 32);
+    int32_t s[64], t[64];
+    std::fill(std::begin(s), std::end(s), 0x5A5A5A5A);
+    std::fill(std::begin(t), std::end(t), 0x5A5A5A5A);
+    PerspectiveLanes(count, attr, step, s, t);
+    for (uint32_t n = 0; n < 64; ++n) {
+      if (n >= count) {
+        ASSERT_EQ(s[n], 0x5A5A5A5A) << "written past the pixels, round " << round;
+        ASSERT_EQ(t[n], 0x5A5A5A5A) << "written past the pixels, round " << round;
+        continue;
+      }
+      auto add = [&](uint32_t k) {
+        return static_cast<int32_t>(static_cast<uint32_t>(attr[n][k]) +
+                                    static_cast<uint32_t>(step[k]));
+      };
+      const TReciprocal reciprocal = PerspectiveReciprocal(add(kAttrW));
+      ASSERT_EQ(s[n], PerspectiveCoordinate(add(kAttrS), reciprocal))
+          << "round " << round << " s " << add(kAttrS) << " w " << add(kAttrW);
+      ASSERT_EQ(t[n], PerspectiveCoordinate(add(kAttrT), reciprocal))
+          << "round " << round << " t " << add(kAttrT) << " w " << add(kAttrW);
+    }
   }
 }
 
