@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "rdp/CoordinateLanes.h"
 #include "rdp/Coordinates.h"
 #include "rdp/CoverageLanes.h"
 #include "rdp/PixelLanes.h"
@@ -336,11 +337,33 @@ struct TAttrLanes {
   b.count = n;
 }
 
+// Each pixel's tiles and LOD fraction from its coordinates and those at the next pixel and one
+// scanline down.
+void Lods(const TPipeline& p, TBatch& b, const int32_t* sx, const int32_t* tx, const int32_t* sy,
+          const int32_t* ty) {
+  for (uint32_t n = 0; n < b.count; ++n) {
+    const TLod lod = LevelOfDetail(p, b.s[n], b.t[n], sx[n], tx[n], sy[n], ty[n]);
+    b.tile0[n] = static_cast<uint8_t>(lod.tile0);
+    b.tile1[n] = static_cast<uint8_t>(lod.tile1);
+    b.lodFrac[n] = lod.frac;
+  }
+}
+
+constexpr int32_t kNoStep[kAttrCount] = {};
+
 // Texture coordinates, and with the level of detail on, each pixel's tiles and LOD fraction.
 // Forced inline: GCC 12 at -O2 drops the call of the affine form as a separate function, and the
 // texels then read coordinates never written (the texture tests catch it).
 template <bool kPerspective>
 [[gnu::always_inline]] inline void Coordinates(const TPipeline& p, TBatch& b) {
+  int32_t sx[kBatch], tx[kBatch], sy[kBatch], ty[kBatch];
+  if (kPerspective && kPerspectiveLanes) {
+    PerspectiveLanes(b.count, b.attr, kNoStep, b.s, b.t);
+    if (!p.lod) return;
+    PerspectiveLanes(b.count, b.attr, p.dx, sx, tx);
+    PerspectiveLanes(b.count, b.attr, p.dy, sy, ty);
+    return Lods(p, b, sx, tx, sy, ty);
+  }
   if constexpr (kPerspective) {
     // The reciprocals first, then the products: two short chains of work a pixel instead of one
     // long one, so that the processor overlaps more pixels. One loop runs fewer instructions but
@@ -364,25 +387,21 @@ template <bool kPerspective>
     const int32_t* a = b.attr[n];
     const int32_t nextS = Step(a[kAttrS], p.dx[kAttrS]), nextT = Step(a[kAttrT], p.dx[kAttrT]);
     const int32_t belowS = Step(a[kAttrS], p.dy[kAttrS]), belowT = Step(a[kAttrT], p.dy[kAttrT]);
-    int32_t sx, tx, sy, ty;
     if constexpr (kPerspective) {
       const TReciprocal nextW = PerspectiveReciprocal(Step(a[kAttrW], p.dx[kAttrW]));
       const TReciprocal belowW = PerspectiveReciprocal(Step(a[kAttrW], p.dy[kAttrW]));
-      sx = PerspectiveCoordinate(nextS, nextW);
-      tx = PerspectiveCoordinate(nextT, nextW);
-      sy = PerspectiveCoordinate(belowS, belowW);
-      ty = PerspectiveCoordinate(belowT, belowW);
+      sx[n] = PerspectiveCoordinate(nextS, nextW);
+      tx[n] = PerspectiveCoordinate(nextT, nextW);
+      sy[n] = PerspectiveCoordinate(belowS, belowW);
+      ty[n] = PerspectiveCoordinate(belowT, belowW);
     } else {
-      sx = Coordinate(nextS);
-      tx = Coordinate(nextT);
-      sy = Coordinate(belowS);
-      ty = Coordinate(belowT);
+      sx[n] = Coordinate(nextS);
+      tx[n] = Coordinate(nextT);
+      sy[n] = Coordinate(belowS);
+      ty[n] = Coordinate(belowT);
     }
-    const TLod lod = LevelOfDetail(p, b.s[n], b.t[n], sx, tx, sy, ty);
-    b.tile0[n] = static_cast<uint8_t>(lod.tile0);
-    b.tile1[n] = static_cast<uint8_t>(lod.tile1);
-    b.lodFrac[n] = lod.frac;
   }
+  Lods(p, b, sx, tx, sy, ty);
 }
 
 // The batch's texels from one tile, its kind of fetch and its addressing chosen once.
