@@ -1,5 +1,7 @@
 #include "rdp/CoordinateLanes.h"
 
+#include <cstring>
+
 #include "rdp/Coordinates.h"
 
 #if defined(__x86_64__)
@@ -62,12 +64,25 @@ namespace {
   return _mm256_blendv_epi8(q, low, _mm256_cmpgt_epi64(low, q));
 }
 
-// One attribute of eight rows, eight attributes apart; the lanes not asked for get `source`.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Gather(const int32_t* at, __m256i lanes,
-                                                                  __m256i source) {
-  const __m256i rows = _mm256_setr_epi32(0, 8, 16, 24, 32, 40, 48, 56);
-  static_assert(kAttrCount == 8, "the rows are eight attributes apart");
-  return _mm256_mask_i32gather_epi32(source, at, rows, lanes, 4);
+// S, T and W of eight attribute rows, a 4x4 transposition of each half: the rows' S, T, W and
+// Z are four neighbours.
+struct TRows {
+  __m256i s, t, w;
+};
+// Row k's S, T, W and Z in the low half, row k + 4's in the high half.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Pair(const int32_t (*attr)[kAttrCount],
+                                                                int k) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(attr[k + 4] + kAttrS),
+                             reinterpret_cast<const __m128i*>(attr[k] + kAttrS));
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline TRows Transpose(
+    const int32_t (*attr)[kAttrCount]) {
+  static_assert(kAttrS == 4 && kAttrT == 5 && kAttrW == 6, "S, T and W are neighbours");
+  const __m256i r04 = Pair(attr, 0), r15 = Pair(attr, 1), r26 = Pair(attr, 2), r37 = Pair(attr, 3);
+  const __m256i st01 = _mm256_unpacklo_epi32(r04, r15), st23 = _mm256_unpacklo_epi32(r26, r37);
+  const __m256i wz01 = _mm256_unpackhi_epi32(r04, r15), wz23 = _mm256_unpackhi_epi32(r26, r37);
+  return {_mm256_unpacklo_epi64(st01, st23), _mm256_unpackhi_epi64(st01, st23),
+          _mm256_unpacklo_epi64(wz01, wz23)};
 }
 
 // Eight coordinates: the even lanes, then the odd lanes moved down, each with its shift as a
@@ -80,31 +95,48 @@ namespace {
   return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
 }
 
+// Eight pixels' coordinates from their attribute rows.
+[[gnu::target("avx2"), gnu::always_inline]] inline void Block(const int32_t (*attr)[kAttrCount],
+                                                              __m256i stepS, __m256i stepT,
+                                                              __m256i stepW, __m256i& s,
+                                                              __m256i& t) {
+  const TRows rows = Transpose(attr);
+  __m256i factor, productShift;
+  Reciprocals(_mm256_add_epi32(rows.w, stepW), factor, productShift);
+  const __m256i sign = _mm256_set1_epi64x(INT64_MIN);
+  const __m256i shiftEven = _mm256_and_si256(productShift, _mm256_set1_epi64x(0xFFFFFFFF));
+  const __m256i shiftOdd = _mm256_srli_epi64(productShift, 32);
+  const __m256i biasEven = _mm256_srlv_epi64(sign, shiftEven);
+  const __m256i biasOdd = _mm256_srlv_epi64(sign, shiftOdd);
+  const __m256i factorOdd = _mm256_srli_epi64(factor, 32);
+  s = Coordinates(_mm256_add_epi32(rows.s, stepS), factor, factorOdd, shiftEven, shiftOdd, biasEven,
+                  biasOdd);
+  t = Coordinates(_mm256_add_epi32(rows.t, stepT), factor, factorOdd, shiftEven, shiftOdd, biasEven,
+                  biasOdd);
+}
+
 [[gnu::target("avx2")]] void PerspectiveLanesAvx2(uint32_t count, const int32_t (*attr)[kAttrCount],
                                                   const int32_t* step, int32_t* s, int32_t* t) {
   const __m256i stepS = _mm256_set1_epi32(step[kAttrS]), stepT = _mm256_set1_epi32(step[kAttrT]);
   const __m256i stepW = _mm256_set1_epi32(step[kAttrW]);
-  const __m256i sign = _mm256_set1_epi64x(INT64_MIN), low32 = _mm256_set1_epi64x(0xFFFFFFFF);
-  for (uint32_t n = 0; n < count; n += 8) {
-    // The last pixels fetch and store only the lanes they have.
-    const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count - n)),
-                                             _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    const int32_t* row = attr[n];
-    const __m256i w = _mm256_add_epi32(Gather(row + kAttrW, lanes, _mm256_set1_epi32(1)), stepW);
-    const __m256i vs = _mm256_add_epi32(Gather(row + kAttrS, lanes, _mm256_setzero_si256()), stepS);
-    const __m256i vt = _mm256_add_epi32(Gather(row + kAttrT, lanes, _mm256_setzero_si256()), stepT);
-    __m256i factor, productShift;
-    Reciprocals(w, factor, productShift);
-    const __m256i shiftEven = _mm256_and_si256(productShift, low32);
-    const __m256i shiftOdd = _mm256_srli_epi64(productShift, 32);
-    const __m256i biasEven = _mm256_srlv_epi64(sign, shiftEven);
-    const __m256i biasOdd = _mm256_srlv_epi64(sign, shiftOdd);
-    const __m256i factorOdd = _mm256_srli_epi64(factor, 32);
-    _mm256_maskstore_epi32(
-        s + n, lanes, Coordinates(vs, factor, factorOdd, shiftEven, shiftOdd, biasEven, biasOdd));
-    _mm256_maskstore_epi32(
-        t + n, lanes, Coordinates(vt, factor, factorOdd, shiftEven, shiftOdd, biasEven, biasOdd));
+  uint32_t n = 0;
+  for (; n + 8 <= count; n += 8) {
+    __m256i ss, ts;
+    Block(attr + n, stepS, stepT, stepW, ss, ts);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(s + n), ss);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + n), ts);
   }
+  if (n == count) return;
+  // The last pixels from a copy of their rows.
+  int32_t rest[8][kAttrCount] = {};
+  std::memcpy(rest, attr + n, (count - n) * sizeof(rest[0]));
+  alignas(32) int32_t restS[8], restT[8];
+  __m256i ss, ts;
+  Block(rest, stepS, stepT, stepW, ss, ts);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(restS), ss);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(restT), ts);
+  std::memcpy(s + n, restS, (count - n) * sizeof(int32_t));
+  std::memcpy(t + n, restT, (count - n) * sizeof(int32_t));
 }
 
 }  // namespace
