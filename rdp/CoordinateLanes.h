@@ -8,7 +8,8 @@
 
 namespace vantor::rdp {
 
-// Whether this processor runs PerspectiveLanes; without it the divide goes a pixel at a time.
+// Whether this processor runs PerspectiveLanes (and VANTOR_NO_AVX2 is not set); without it the
+// divide goes a pixel at a time.
 extern const bool kPerspectiveLanes;
 
 // s and t of `count` pixels from their attribute rows, each row's S, T and W plus `step`'s (all
