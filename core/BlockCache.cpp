@@ -8,12 +8,17 @@
 
 namespace vantor {
 
-TBlockCache BlockCache;
+TBlockCache BlockCache(DecodeFastOp);
+TBlockCache AccurateBlockCache(DecodeAccurateFastOp);
 
 void Redecode(TFastOp& op, uint32_t pc) {
   uint32_t word;
   std::memcpy(&word, HostAddress(pc), sizeof word);
   op = DecodeFastOp(word, pc);
+}
+
+void RedecodeAccurate(TFastOp& op, uint32_t word, uint32_t pc) {
+  op = DecodeAccurateFastOp(word, pc);
 }
 
 void TBlockCache::Clear() {
@@ -28,8 +33,8 @@ TCodePage& TBlockCache::Find(uint32_t virtualPage) {
     auto page = std::make_unique<TCodePage>();
     // The zero word decodes alike at every address but the page's last.
     const uint32_t base = virtualPage << 12;
-    std::fill(std::begin(page->ops), std::end(page->ops), DecodeFastOp(0, base));
-    page->ops[kWordsPerPage - 1] = DecodeFastOp(0, base + kPageSize - 4);
+    std::fill(std::begin(page->ops), std::end(page->ops), decode_(0, base));
+    page->ops[kWordsPerPage - 1] = decode_(0, base + kPageSize - 4);
     found = pages_.emplace(virtualPage, std::move(page)).first;
   }
   lastPage_ = virtualPage;

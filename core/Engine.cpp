@@ -368,6 +368,7 @@ void TEngine::Execute() {
   AccurateHardware = runAccurate_;
   CpuReset();
   BlockCache.Clear();
+  AccurateBlockCache.Clear();
   if (AccurateHardware) {
     // Each accurate run starts its own time line at cycle 0; the mode's reset puts the first
     // events on it.
@@ -430,7 +431,7 @@ void TEngine::Loop() {
     if (debugActive_)
       ended = DebugLoop();
     else if (AccurateHardware)
-      ended = FastLoop<true, false>();
+      ended = runExact_ ? FastLoop<true, false>() : FastLoop<true, true>();
     else if (runExact_)
       ended = FastLoop<false, false>();
     else
@@ -455,12 +456,12 @@ bool TEngine::FastLoop() {
     }
     bool frameDue;
     if constexpr (kBlocks) {
-      steps += RunFastSteps(limit - steps, frameDue);
+      steps += RunFastSteps<kAccurate>(limit - steps, frameDue);
     } else {
       ++steps;
       frameDue = CpuStep<kAccurate>();
-      if constexpr (kAccurate) steps += TakeSkippedCycles();
     }
+    if constexpr (kAccurate) steps += TakeSkippedCycles();
     if (frameDue) [[unlikely]] {
       stepsExecuted_ = steps;
       if (FrameFellDue()) return true;

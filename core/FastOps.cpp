@@ -4,287 +4,15 @@
 #include <iterator>
 
 #include "core/Cop0.h"
-#include "core/Cop1.h"
-#include "core/Cop1Ops.h"
-#include "core/CpuState.h"
-#include "core/FloatSemantics.h"
+#include "core/FastHandlers.h"
 #include "core/InstrFields.h"
 #include "core/Instructions.h"
-#include "core/Semantics.h"
-#include "memory/AddressMap.h"
-#include "memory/PlainPages.h"
 
-namespace vantor {
+namespace vantor::fast {
 
-namespace {
-
-// Where the writes to r0 of a block's instructions go; never read.
 uint64_t DiscardedWrite;
 
-using Binary = uint64_t (*)(uint64_t, uint64_t);
-using Shift = uint64_t (*)(uint64_t, uint32_t);
-using Condition = bool (*)(uint64_t, uint64_t);
-
-// The handlers below are the steps the threaded handlers are made of (always inlined there), and
-// are also called on their own for a delay slot.
-[[gnu::always_inline]] inline uint32_t Nop(const TFastOp&, uint32_t index) {
-  return index + 1;
-}
-[[gnu::always_inline]] inline uint32_t Stop(const TFastOp&, uint32_t) {
-  return kStopBefore;
-}
-
-template <Binary F>
-[[gnu::always_inline]] inline uint32_t RegReg(const TFastOp& op, uint32_t index) {
-  *op.d = F(*op.s, *op.t);
-  return index + 1;
-}
-template <Binary F>
-[[gnu::always_inline]] inline uint32_t RegImm(const TFastOp& op, uint32_t index) {
-  *op.d = F(*op.s, Sext32(op.imm));
-  return index + 1;
-}
-template <Shift F>
-[[gnu::always_inline]] inline uint32_t ShiftSa(const TFastOp& op, uint32_t index) {
-  *op.d = F(*op.t, op.imm);
-  return index + 1;
-}
-template <Binary F>
-[[gnu::always_inline]] inline uint32_t MulDiv(const TFastOp& op, uint32_t index) {
-  MulDivTemp = F(*op.s, *op.t);
-  return index + 1;
-}
-template <uint64_t (*F)(uint64_t)>
-[[gnu::always_inline]] inline uint32_t MoveFrom(const TFastOp& op, uint32_t index) {
-  *op.d = F(MulDivTemp);
-  return index + 1;
-}
-
-// COP1: the register words were found once, at decode.
-template <fpu::Step F>
-[[gnu::always_inline]] inline uint32_t Float(const TFastOp& op, uint32_t index) {
-  F(op.fd, op.fs, op.ft);
-  return index + 1;
-}
-[[gnu::always_inline]] inline uint32_t MoveToCop1(const TFastOp& op, uint32_t index) {
-  *op.fd = fpu::WordToCop1(*op.t);
-  return index + 1;
-}
-[[gnu::always_inline]] inline uint32_t MoveFromCop1(const TFastOp& op, uint32_t index) {
-  *op.d = fpu::WordFromCop1(*op.fs);
-  return index + 1;
-}
-// The BC1 branches as conditions of the branch handlers below, which pass them rs and rt unused.
-bool Cop1True(uint64_t, uint64_t) {
-  return fpu::Condition();
-}
-bool Cop1False(uint64_t, uint64_t) {
-  return !fpu::Condition();
-}
-
-// Inside a block, loads and stores reach only pages whose handlers are plain memory, whose words
-// are the host words of the page's storage; any other page ends the block before the access.
-struct TPlainRead {
-  const uint8_t* page;
-  uint32_t operator()(uint32_t offset) const { return PageWord(page, offset); }
-};
-struct TPlainWrite {
-  uint8_t* page;
-  void operator()(uint32_t offset, uint32_t value) const { SetPageWord(page, offset, value); }
-};
-
-uint32_t Address(const TFastOp& op) {
-  return sem::EffectiveAddress(LowWord(*op.s), op.imm);
-}
-
-template <uint64_t (*F)(uint32_t, TPlainRead)>
-[[gnu::always_inline]] inline uint32_t Load(const TFastOp& op, uint32_t index) {
-  const uint32_t address = Address(op);
-  const uint32_t page = address >> 12;
-  if (ReadTable[page] != RamRead) return kStopBefore;
-  *op.d = F(address & 0xFFF, TPlainRead{PageTable[page]});
-  return index + 1;
-}
-
-using Storer = void (*)(uint8_t* page, uint32_t offset, uint64_t value);
-void StoreWord(uint8_t* page, uint32_t offset, uint64_t value) {
-  sem::StoreWord(offset, value, TPlainWrite{page});
-}
-void StoreDouble(uint8_t* page, uint32_t offset, uint64_t value) {
-  sem::StoreDouble(offset, value, TPlainWrite{page});
-}
-
-// Byte and halfword stores need a plain page too: one into a register page (MI_INTR) must run
-// as a single step, whose end sees the interrupt line change.
-template <Storer F>
-[[gnu::always_inline]] inline uint32_t Store(const TFastOp& op, uint32_t index) {
-  const uint32_t address = Address(op);
-  const uint32_t page = address >> 12;
-  if (WriteTable[page] != RamWrite) return kStopBefore;
-  F(PageTable[page], address & 0xFFF, *op.t);
-  return index + 1;
-}
-
-// Conditional branches: imm is the address past the delay slot, where a linking branch links
-// and a likely branch not taken goes on. The condition is read before the link is written.
-template <Condition F>
-[[gnu::always_inline]] inline uint32_t Branch(const TFastOp& op, uint32_t index) {
-  if (!F(*op.s, *op.t)) return index + 1;
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-template <Condition F>
-[[gnu::always_inline]] inline uint32_t BranchLikely(const TFastOp& op, uint32_t index) {
-  if (!F(*op.s, *op.t)) {
-    BranchTarget = op.imm;
-    return index + 2;
-  }
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-template <Condition F>
-[[gnu::always_inline]] inline uint32_t BranchLink(const TFastOp& op, uint32_t index) {
-  if (!F(*op.s, *op.t)) return index + 1;
-  *op.d = Sext32(op.imm);
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-template <Condition F>
-[[gnu::always_inline]] inline uint32_t BranchLinkLikely(const TFastOp& op, uint32_t index) {
-  if (!F(*op.s, *op.t)) {
-    BranchTarget = op.imm;
-    return index + 2;
-  }
-  *op.d = Sext32(op.imm);
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-[[gnu::always_inline]] inline uint32_t Jump(const TFastOp& op, uint32_t) {
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-[[gnu::always_inline]] inline uint32_t JumpLink(const TFastOp& op, uint32_t) {
-  *op.d = Sext32(op.imm);
-  BranchTarget = op.target;
-  return kTransferTaken;
-}
-[[gnu::always_inline]] inline uint32_t JumpRegister(const TFastOp& op, uint32_t) {
-  BranchTarget = LowWord(*op.s);
-  return kTransferTaken;
-}
-// The target is read after the link is written, so rd = rs continues at the link address.
-[[gnu::always_inline]] inline uint32_t JumpRegisterLink(const TFastOp& op, uint32_t) {
-  *op.d = Sext32(op.imm);
-  BranchTarget = LowWord(*op.s);
-  return kTransferTaken;
-}
-
-// The instructions without a handler of their own here run through their single-step handler,
-// after the same page checks.
-[[gnu::always_inline]] inline uint32_t ThroughPlain(const TFastOp& op, uint32_t index) {
-  op.exact(op.word);
-  Gpr[0] = 0;
-  return index + 1;
-}
-[[gnu::always_inline]] inline uint32_t ThroughLoad(const TFastOp& op, uint32_t index) {
-  if (ReadTable[Address(op) >> 12] != RamRead) return kStopBefore;
-  return ThroughPlain(op, index);
-}
-[[gnu::always_inline]] inline uint32_t ThroughStore(const TFastOp& op, uint32_t index) {
-  if (WriteTable[Address(op) >> 12] != RamWrite) return kStopBefore;
-  return ThroughPlain(op, index);
-}
-[[gnu::always_inline]] inline uint32_t ThroughLoadStore(const TFastOp& op, uint32_t index) {
-  const uint32_t page = Address(op) >> 12;
-  if (ReadTable[page] != RamRead || WriteTable[page] != RamWrite) return kStopBefore;
-  return ThroughPlain(op, index);
-}
-// A transfer reads PC (target holds the instruction's address) and posts its transfer.
-[[gnu::always_inline]] inline uint32_t ThroughTransfer(const TFastOp& op, uint32_t index) {
-  PC.Lo = op.target;
-  op.exact(op.word);
-  Gpr[0] = 0;
-  const uint32_t posted = BranchState;
-  BranchState = kBranchNone;
-  if (posted == kBranchDelayed) return kTransferTaken;
-  return posted == kBranchImmediate ? index + 2 : index + 1;
-}
-
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left);
-
-// The call of the next handler is a tail call: optimised builds jump from handler to handler
-// without growing the stack; unoptimised ones nest at most one call per step of the block
-// (kMaxBlockSteps). kFollows: H always goes on with the following word, and the entry is not the
-// page's last, so the next index needs no test.
-template <TFastHandler H, bool kFollows>
-uint32_t Threaded(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
-  const uint32_t next = H(op, index);
-  if ((!kFollows && next >= kWordsPerPage) || --left == 0) [[unlikely]] {
-    if (next == kTransferTaken) {
-      // The common case first: a target on the page, with the zero word in the delay slot.
-      if (op.targetIndex != kNoIndex && left > 2 && StorageWord(run.storage, index + 1) == 0) {
-        const TFastOp& following = run.ops[op.targetIndex];
-        if (following.word == StorageWord(run.storage, op.targetIndex)) [[likely]]
-          return following.threaded(following, op.targetIndex, run, left - 2);
-        run.left = left - 2;
-        run.index = index;
-        return kTransferDone;
-      }
-      return TakeTransfer(op, index, run, left);
-    }
-    run.left = left;
-    run.index = index;
-    return next;
-  }
-  // Entries of one page are consecutive: the next one is found from this one.
-  const TFastOp& following = (&op)[next - index];
-  if (following.word != StorageWord(run.storage, next)) [[unlikely]] {
-    run.left = left;
-    run.index = index;
-    return next;
-  }
-  return following.threaded(following, next, run, left);
-}
-
-// A taken transfer at index runs its delay slot and goes on at the target when the slot is on
-// the page, current, no transfer itself and allowed in a block, and the target is on the page;
-// otherwise the runner finishes the transfer.
-uint32_t TakeTransfer(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
-  run.index = index;
-  run.left = left;
-  const uint32_t slot = index + 1;
-  if (slot == kWordsPerPage || left < 2) return kTransferTaken;
-  // The zero word, the usual filler of a delay slot, does nothing whatever its entry holds.
-  const uint32_t slotWord = StorageWord(run.storage, slot);
-  if (slotWord != 0) {
-    const TFastOp& slotOp = run.ops[slot];
-    if (slotOp.word != slotWord || slotOp.transfer) return kTransferTaken;
-    if (slotOp.run(slotOp, slot) == kStopBefore) return kTransferTaken;
-  }
-  left -= 2;
-  run.left = left;
-  if (left == 0) return kTransferDone;
-  uint32_t next = op.targetIndex;
-  if (next == kNoIndex) {  // a jump through a register
-    const uint32_t target = BranchTarget & ~3u;
-    if ((target >> 12) != run.virtualPage) return kTransferDone;
-    next = (target & 0xFFF) >> 2;
-  }
-  const TFastOp& following = run.ops[next];
-  if (following.word != StorageWord(run.storage, next)) return kTransferDone;
-  return following.threaded(following, next, run, left);
-}
-
-struct THandlers {
-  TFastHandler run;
-  TThreadedHandler threaded;
-  TThreadedHandler threadedAtPageEnd;
-};
-template <TFastHandler H>
-constexpr THandlers kHandlers{H, Threaded<H, false>, Threaded<H, false>};
-// For handlers that always go on with the following word.
-template <TFastHandler H>
-constexpr THandlers kFollowingHandlers{H, Threaded<H, true>, Threaded<H, false>};
+namespace {
 
 // How an instruction's fields become the entry's operands.
 enum class TForm : uint8_t {
@@ -571,29 +299,57 @@ void SetOperands(TFastOp& op, TForm form, uint32_t word, uint32_t pc) {
   }
 }
 
-void Set(TFastOp& op, const THandlers& handlers, uint32_t pc) {
-  op.run = handlers.run;
-  op.threaded = (pc & 0xFFF) == kPageSize - 4 ? handlers.threadedAtPageEnd : handlers.threaded;
-}
+// The instructions whose single-step handler is the same in the accurate mode's decode tables:
+// their fast entries serve both machines. J is among them but for its jump to itself, which the
+// accurate mode's decoder runs as a single step.
+constexpr OpcodeHandler kShared[] = {
+    ADDU,  SUBU,   AND,    OR,      XOR,     NOR,   SLT,  SLTU,  DADDU,  DSUBU,  SLLV,
+    SRLV,  SRAV,   DSLLV,  DSRLV,   DSRAV,   ADDIU, SLTI, SLTIU, DADDIU, ANDI,   ORI,
+    XORI,  LUI,    SLL,    SRL,     SRA,     DSLL,  DSRL, DSRA,  DSLL32, DSRL32, DSRA32,
+    BEQ,   BNE,    BLEZ,   BGTZ,    BLTZ,    BGEZ,  BEQL, BNEL,  BLEZL,  BGTZL,  BLTZL,
+    BGEZL, BLTZAL, BGEZAL, BLTZALL, BGEZALL, J,     JAL,  JR,    JALR,
+};
 
 }  // namespace
 
-TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
+TFastOp BlankEntry(uint32_t word) {
   TFastOp op{};
   op.word = word;
   op.d = &DiscardedWrite;
   op.s = &Gpr[0];
   op.t = &Gpr[0];
   op.targetIndex = kNoIndex;
+  return op;
+}
+
+bool DecodeShared(TFastOp& op, uint32_t word, uint32_t pc, bool accurate) {
+  const OpcodeHandler handler = FinalHandler(word);
+  if (!OneOf(handler, kShared)) return false;
+  const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
+                                [handler](const TFastForm& f) { return f.exact == handler; });
+  op.transfer = OneOf(handler, kTransfers);
+  Set(op, own->fast, pc, accurate);
+  SetOperands(op, own->form, word, pc);
+  return true;
+}
+
+}  // namespace vantor::fast
+
+namespace vantor {
+
+using namespace fast;
+
+TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
+  TFastOp op = BlankEntry(word);
   if (word == 0) {
-    Set(op, kFollowingHandlers<Nop>, pc);
+    Set(op, kFollowingHandlers<Nop>, pc, false);
     return op;
   }
   const OpcodeHandler handler = FinalHandler(word);
   op.transfer = OneOf(handler, kTransfers);
   // A jump to itself counts the rest of the frame at once.
   if (OneOf(handler, kSingleStepOnly) || (handler == ops::J && JumpDest(word, pc) == pc)) {
-    Set(op, kHandlers<Stop>, pc);
+    Set(op, kHandlers<Stop>, pc, false);
     return op;
   }
   if (Op(word) == 0x11) {
@@ -603,7 +359,7 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
                                   });
     if (own != std::end(kFloatForms)) {
       auto reg = [](uint32_t r, bool pair) { return &Cop1Regs[pair ? r & 30 : r]; };
-      Set(op, own->fast, pc);
+      Set(op, own->fast, pc, false);
       op.fd = reg(Fd(word), own->pairD);
       op.fs = reg(Fs(word), own->pairS);
       op.ft = reg(Ft(word), own->pairS);
@@ -613,7 +369,7 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   const auto own = std::find_if(std::begin(kFastForms), std::end(kFastForms),
                                 [handler](const TFastForm& f) { return f.exact == handler; });
   if (own != std::end(kFastForms)) {
-    Set(op, own->fast, pc);
+    Set(op, own->fast, pc, false);
     SetOperands(op, own->form, word, pc);
     return op;
   }
@@ -621,16 +377,16 @@ TFastOp DecodeFastOp(uint32_t word, uint32_t pc) {
   op.s = &Gpr[Rs(word)];
   op.imm = SImm32(word);
   if (op.transfer) {
-    Set(op, kHandlers<ThroughTransfer>, pc);
+    Set(op, kHandlers<ThroughTransfer>, pc, false);
     op.target = pc;
   } else if (OneOf(handler, kLoads)) {
-    Set(op, kHandlers<ThroughLoad>, pc);
+    Set(op, kHandlers<ThroughLoad>, pc, false);
   } else if (OneOf(handler, kStores)) {
-    Set(op, kHandlers<ThroughStore>, pc);
+    Set(op, kHandlers<ThroughStore>, pc, false);
   } else if (OneOf(handler, kReadModifyWrites)) {
-    Set(op, kHandlers<ThroughLoadStore>, pc);
+    Set(op, kHandlers<ThroughLoadStore>, pc, false);
   } else {
-    Set(op, kFollowingHandlers<ThroughPlain>, pc);
+    Set(op, kFollowingHandlers<ThroughPlain>, pc, false);
   }
   return op;
 }

@@ -41,6 +41,9 @@ inline constexpr uint32_t kStopBefore = 0xFFFFFFFF;
 inline constexpr uint32_t kTransferTaken = 0xFFFFFFFE;
 // A transfer and its delay slot ran: the block goes on at BranchTarget.
 inline constexpr uint32_t kTransferDone = 0xFFFFFFFD;
+// The instruction raised an exception (the accurate mode): the step is done, and the block ends
+// with the exception's transfer posted.
+inline constexpr uint32_t kRaised = 0xFFFFFFFC;
 
 inline constexpr uint16_t kNoIndex = 0xFFFF;
 
@@ -84,7 +87,8 @@ inline uint32_t StorageWord(const uint8_t* storage, size_t index) {
   return word;
 }
 
-// The entry for a word found at address pc.
+// The entry for a word found at address pc, for the default machine and for the accurate mode.
 TFastOp DecodeFastOp(uint32_t word, uint32_t pc);
+TFastOp DecodeAccurateFastOp(uint32_t word, uint32_t pc);
 
 }  // namespace vantor

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include "cli/InputScript.h"
@@ -48,6 +49,8 @@ class CliTest : public ::testing::Test {
   static std::string Rom(const std::string& name) {
     return std::string(VANTOR_ROM_DIR) + "/" + name + ".z64";
   }
+  void ExpectExactRunsMatchBlockRuns(const std::string& mode,
+                                     std::initializer_list<std::string> roms);
   test::TempDir dir;
 };
 
@@ -446,28 +449,41 @@ TEST_F(CliTest, TheWavFileHoldsEveryFramePlayedAtItsRate) {
   EXPECT_TRUE(std::equal(part.begin(), part.end(), expected.begin()));
 }
 
-TEST_F(CliTest, ExactRunsMatchTheDefaultRun) {
+// The exact path and the block runner print and write the same: registers, main memory, the
+// last frame and (in the accurate mode) the sound, at step and frame limits.
+void CliTest::ExpectExactRunsMatchBlockRuns(const std::string& mode,
+                                            std::initializer_list<std::string> roms) {
   for (const std::string limit : {"--steps 1", "--steps 625001", "--frames 2"}) {
-    for (const std::string rom : {"demo", "cop0_timer", "dma_payload"}) {
-      SCOPED_TRACE(limit + " " + rom);
+    for (const std::string& rom : roms) {
+      SCOPED_TRACE(mode + limit + " " + rom);
       std::string outputs[2];
       std::string dumps[2];
       for (int exact = 0; exact < 2; ++exact) {
         const std::string dump = (dir.Path() / "dump.bin").string();
         const std::string snapshot = (dir.Path() / "frame.png").string();
-        std::filesystem::remove(dump);
-        std::filesystem::remove(snapshot);
-        const Outcome outcome = Run((exact ? "--exact " : "") + limit + " --regs --dump-rdram " +
-                                    dump + " --snapshot " + snapshot + " " + Rom(rom));
+        const std::string sound = (dir.Path() / "sound.wav").string();
+        for (const std::string& file : {dump, snapshot, sound})
+          std::filesystem::remove(file);
+        const Outcome outcome =
+            Run(mode + (exact ? "--exact " : "") + limit + " --regs --dump-rdram " + dump +
+                " --snapshot " + snapshot + " --wav " + sound + " " + Rom(rom));
         ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
         // The run's closing line names its duration.
         outputs[exact] = outcome.out.substr(0, outcome.out.find("Emulated "));
-        dumps[exact] = Slurp(dump) + Slurp(snapshot);
+        dumps[exact] = Slurp(dump) + Slurp(snapshot) + Slurp(sound);
       }
       EXPECT_EQ(outputs[0], outputs[1]);
       EXPECT_TRUE(dumps[0] == dumps[1]);
     }
   }
+}
+
+TEST_F(CliTest, ExactRunsMatchTheDefaultRun) {
+  ExpectExactRunsMatchBlockRuns("", {"demo", "cop0_timer", "dma_payload"});
+}
+
+TEST_F(CliTest, ExactRunsMatchTheBlockRunInTheAccurateMode) {
+  ExpectExactRunsMatchBlockRuns("--accurate ", {"video_picture", "rdp_lists", "audio_ntsc"});
 }
 
 TEST(CliOptionsTest, ParsesEveryOption) {

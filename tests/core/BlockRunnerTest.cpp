@@ -2,7 +2,9 @@
 // stop for or carry through exactly (transfers at page ends, branches in delay slots, likely
 // branches, self-modifying stores, COP0 moves, COP1 arithmetic on special values, ERET, TLBWI,
 // cartridge DMA, MI_INTR byte stores, unaligned accesses), run from the same state on both paths
-// must leave the same machine.
+// must leave the same machine. In the accurate mode the same programs also raise every kind of
+// exception inside blocks (overflow, traps, reserved instructions, misaligned and TLB-refused
+// accesses, an unusable COP1) and run a block up to the next event of the machine clock.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +12,8 @@
 #include <cstring>
 #include <random>
 
+#include "core/Accurate.h"
+#include "core/AccurateClock.h"
 #include "core/BlockCache.h"
 #include "core/BlockRunner.h"
 #include "core/Cop1.h"
@@ -152,17 +156,22 @@ class RandomProgram {
   }
 
   // The same machine, program and registers for a given seed.
-  void Install() {
+  void Install(bool accurate) {
     InitMemoryMap();
     CpuReset();
     BlockCache.Clear();
-    // The mapped view of the code pages, through TLB entry 1.
+    AccurateBlockCache.Clear();
+    if (accurate) {
+      MachineClock.Reset();
+      AccurateReset();
+    }
+    // The mapped view of the code pages, through TLB entry 1: valid, not writable.
     Cop0Regs[INDEX] = 1;
     Cop0Regs[ENTRYHI] = kMappedCodeStart & ~0x1FFF;
     Cop0Regs[ENTRYLO0] = (0x10 << 6) | 2;
     Cop0Regs[ENTRYLO1] = (kMappedSecondPage >> 12 << 6) | 2;
     Cop0Regs[PAGEMASK] = 0;
-    ExecuteOpcode(0x42000002);
+    (accurate ? AccurateOpcodeTable[0x10] : OpcodeTable[0x10])(0x42000002);
     // Half the transfers get the zero word as their delay slot, as compilers fill slots they
     // cannot use: the block runner takes those transfers on its shortest path.
     uint32_t previous = 0;
@@ -173,9 +182,20 @@ class RandomProgram {
     }
     for (uint32_t i = kFirstPageWords; i < kCodeWords; ++i)
       PokeWord(kMappedSecondPage + 4 * (i - kFirstPageWords), Instruction(i));
-    // An exception handler that acknowledges the timer and returns.
-    PokeWord(0x80000180, 0x40805800);  // mtc0 $zero, COMPARE
-    PokeWord(0x80000184, 0x42000018);  // eret
+    // An exception handler that acknowledges the timer and returns; in the accurate mode, at the
+    // TLB refill vectors too, past the instruction that raised the exception.
+    if (accurate) {
+      for (uint32_t vector : {0x80000000u, 0x80000080u, 0x80000180u}) {
+        PokeWord(vector, 0x401A7000);       // mfc0 $k0, EPC
+        PokeWord(vector + 4, 0x275A0004);   // addiu $k0, $k0, 4
+        PokeWord(vector + 8, 0x409A7000);   // mtc0 $k0, EPC
+        PokeWord(vector + 12, 0x40805800);  // mtc0 $zero, COMPARE
+        PokeWord(vector + 16, 0x42000018);  // eret
+      }
+    } else {
+      PokeWord(0x80000180, 0x40805800);  // mtc0 $zero, COMPARE
+      PokeWord(0x80000184, 0x42000018);  // eret
+    }
     static constexpr uint32_t kBases[] = {0x80010F80, 0xA0010FF8, 0x80011FFC, 0xA4300008,
                                           0xA4600000, 0x80000100, 0xB0000000, 0x00010F80};
     for (uint32_t r = 1; r < 32; ++r)
@@ -186,13 +206,23 @@ class RandomProgram {
     for (uint32_t& reg : Cop1Regs)
       reg = FloatWord();
     FCR31 = Below(2) == 0 ? 0 : kFcr31Condition;
-    Cop0Regs[STATUS] = Below(2) == 0 ? 0x8401 : 0x34000000;
+    // The accurate mode's: the boot value, interrupts enabled with COP1 usable, user mode, under
+    // EXL, and COP1 unusable with 32-bit addressing.
+    static constexpr uint32_t kAccurateStatus[] = {0x241000E0, 0x3400FF01, 0x200000F0, 0x24000002,
+                                                   0x00008401};
+    Cop0Regs[STATUS] = accurate        ? kAccurateStatus[Below(std::size(kAccurateStatus))]
+                       : Below(2) == 0 ? 0x8401
+                                       : 0x34000000;
     Cop0Regs[COMPARE] = Below(4) == 0 ? 0 : 1 + Below(600);
     Cop0Regs[COUNT] = Below(100);
     ViCounter = 1 + static_cast<int32_t>(Below(3000));
+    if (accurate) ScheduleCompare();
     const uint32_t start = Below(4) == 0 ? kMappedCodeStart : kCodeStart;
     PC.Lo = start;
-    SetInstrPtr(start);
+    if (accurate)
+      SetAccurateFetch(start);
+    else
+      SetInstrPtr(start);
     BranchState = kBranchNone;
   }
 
@@ -202,10 +232,11 @@ class RandomProgram {
 
 class BlockRunnerTest : public test::MachineTest {
  protected:
-  TMachineImage RunProgram(uint32_t seed, bool blocks, uint64_t steps) {
+  TMachineImage RunProgram(uint32_t seed, bool accurate, bool blocks, uint64_t steps) {
     persistent.Restore();
     host.Clear();
-    RandomProgram(seed).Install();
+    AccurateHardware = accurate;
+    RandomProgram(seed).Install(accurate);
     std::vector<uint64_t> frames;
     uint64_t done = 0;
     if (blocks)
@@ -227,11 +258,13 @@ class BlockRunnerTest : public test::MachineTest {
 TEST_F(BlockRunnerTest, RandomProgramsLeaveTheSameMachineOnBothPaths) {
   const char* wanted = std::getenv("VANTOR_FUZZ_PROGRAMS");
   const uint32_t programs = wanted != nullptr ? static_cast<uint32_t>(std::atoi(wanted)) : 150;
-  for (uint32_t seed = 1; seed <= programs; ++seed) {
-    const TMachineImage exact = RunProgram(seed, false, 4000);
-    const TMachineImage fast = RunProgram(seed, true, 4000);
-    ASSERT_EQ(test::FirstDifference(exact, fast), "") << "program " << seed;
-  }
+  for (bool accurate : {false, true})
+    for (uint32_t seed = 1; seed <= programs; ++seed) {
+      const TMachineImage exact = RunProgram(seed, accurate, false, 4000);
+      const TMachineImage fast = RunProgram(seed, accurate, true, 4000);
+      ASSERT_EQ(test::FirstDifference(exact, fast), "")
+          << "program " << seed << (accurate ? " in the accurate mode" : "");
+    }
 }
 
 // A loop whose branch is the last word of a TLB-mapped page, its delay slot the first word of the
@@ -270,6 +303,69 @@ TEST_F(BlockRunnerTest, ADelaySlotOnTheNextPageComesFromThatPagesStorage) {
   EXPECT_EQ(Gpr[9], 333u);
   const TMachineImage fast = run(true);
   EXPECT_EQ(test::FirstDifference(exact, fast), "");
+}
+
+// In the accurate mode, a trap in the delay slot of a taken branch and a SYSCALL in the last word
+// of a page raise their exceptions inside a block: the block ends with EPC naming the branch and
+// CAUSE.BD set for the first, EPC naming the SYSCALL for the second, as on the single step. The
+// handler resumes past the branch and its slot, or past the SYSCALL, and counts in s0.
+TEST_F(BlockRunnerTest, ExceptionsInADelaySlotAndInAPagesLastWordEndTheBlockAsTheStepDoes) {
+  auto run = [this](bool blocks, uint64_t steps) {
+    persistent.Restore();
+    host.Clear();
+    AccurateHardware = true;
+    InitMemoryMap();
+    CpuReset();
+    AccurateBlockCache.Clear();
+    MachineClock.Reset();
+    AccurateReset();
+    const uint32_t handler[] = {
+        0x401A7000,              // mfc0 $k0, EPC
+        0x401B6800,              // mfc0 $k1, CAUSE
+        IType(0x01, 27, 1, 2),   // bgez $k1 (no BD), past the second addiu
+        IType(0x09, 26, 26, 4),  // addiu $k0, $k0, 4
+        IType(0x09, 26, 26, 4),  // addiu $k0, $k0, 4
+        0x409A7000,              // mtc0 $k0, EPC
+        IType(0x09, 16, 16, 1),  // addiu $s0, $s0, 1
+        0x42000018,              // eret
+    };
+    for (uint32_t i = 0; i < std::size(handler); ++i)
+      PokeWord(0x80000180 + 4 * i, handler[i]);
+    PokeWord(0x80011FF0, IType(0x09, 9, 9, 1));                         // addiu $t1, $t1, 1
+    PokeWord(0x80011FF4, IType(0x04, 0, 0, -2));                        // b back to the addiu
+    PokeWord(0x80011FF8, RType(0x34, 0, 0, 0));                         // the slot: teq $0, $0
+    PokeWord(0x80011FFC, 0x0000000C);                                   // syscall
+    PokeWord(0x80012000, 0x08000000 | (0x80011FF0 >> 2 & 0x03FFFFFF));  // j 0x80011FF0
+    PokeWord(0x80012004, 0);
+    PC.Lo = 0x80011FF0;
+    SetAccurateFetch(PC.Lo);
+    BranchState = kBranchNone;
+    std::vector<uint64_t> frames;
+    uint64_t done = 0;
+    if (blocks)
+      test::RunFastSteps(steps, done, frames);
+    else
+      test::RunExactSteps(steps, done, frames);
+    return test::CaptureMachine(host, frames);
+  };
+  // Right after the trap in the slot, after the SYSCALL, then after 47 rounds of 21 steps.
+  for (uint64_t steps : {3u, 4u, 12u, 13u, 987u}) {
+    const TMachineImage exact = run(false, steps);
+    if (steps == 3) {
+      EXPECT_EQ(PC.Lo, 0x80000180u);
+      EXPECT_EQ(Cop0Regs[EPC], 0x80011FF4u);
+      EXPECT_NE(Cop0Regs[CAUSE] & kCauseBD, 0u);
+    }
+    if (steps == 12) {
+      EXPECT_EQ(PC.Lo, 0x80000180u);
+      EXPECT_EQ(Cop0Regs[EPC], 0x80011FFCu);
+      EXPECT_EQ(Cop0Regs[CAUSE] & kCauseBD, 0u);
+    }
+    const TMachineImage fast = run(true, steps);
+    EXPECT_EQ(test::FirstDifference(exact, fast), "") << "after " << steps << " steps";
+  }
+  EXPECT_EQ(Gpr[9], 47u);
+  EXPECT_EQ(Gpr[16], 94u);
 }
 
 }  // namespace

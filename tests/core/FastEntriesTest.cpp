@@ -2,12 +2,17 @@
 // each encoding gets a program that runs it once per operand combination and stores what it
 // wrote, so that every fast entry (and any added later) is proven against its exact handler on
 // negative values, shift amounts 0, 1, 31 (32, 33 and 63 in the "32" forms), the overflow
-// limits and the special floating-point values.
+// limits and the special floating-point values. Each program runs in both modes: in the accurate
+// mode a handler at the exception vector resumes past the instruction that raised one, so the
+// variants after an overflow, a trap or a misaligned access still run.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "core/Accurate.h"
+#include "core/AccurateClock.h"
+#include "core/AccurateMemory.h"
 #include "core/BlockCache.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
@@ -207,12 +212,22 @@ void Cop1Variants(TestProgram& p, uint32_t fmt, uint32_t funct) {
 
 class FastEntriesTest : public test::MachineTest {
  protected:
-  test::TMachineImage Run(const TestProgram& program, bool blocks) {
+  test::TMachineImage Run(const TestProgram& program, bool accurate, bool blocks) {
     persistent.Restore();
     host.Clear();
+    AccurateHardware = accurate;
     InitMemoryMap();
     CpuReset();
     BlockCache.Clear();
+    AccurateBlockCache.Clear();
+    if (accurate) {
+      MachineClock.Reset();
+      AccurateReset();
+      Program(0x80000180, {0x401A7000,    // mfc0 $k0, EPC
+                           0x275A0004,    // addiu $k0, $k0, 4
+                           0x409A7000,    // mtc0 $k0, EPC
+                           0x42000018});  // eret
+    }
     for (size_t i = 0; i < program.words.size(); ++i)
       Poke(kCode + 4 * static_cast<uint32_t>(i), program.words[i]);
     const uint32_t end = kCode + 4 * static_cast<uint32_t>(program.words.size());
@@ -230,9 +245,11 @@ class FastEntriesTest : public test::MachineTest {
     Cop0Regs[STATUS] = 0x34000000;
     ViCounter = FramePeriod;
     JumpTo(kCode);
+    if (accurate) SetAccurateFetch(kCode);
     std::vector<uint64_t> frames;
     uint64_t done = 0;
-    const uint64_t steps = program.words.size() + 8;
+    // Room for a visit to the handler after every instruction.
+    const uint64_t steps = (accurate ? 6 : 1) * program.words.size() + 8;
     if (blocks)
       test::RunFastSteps(steps, done, frames);
     else
@@ -242,9 +259,13 @@ class FastEntriesTest : public test::MachineTest {
 
   void Expect(const TestProgram& program, const std::string& what) {
     ASSERT_LT(program.words.size() * 4, 0x100000u) << what;
-    const test::TMachineImage exact = Run(program, false);
-    const test::TMachineImage fast = Run(program, true);
-    EXPECT_EQ(test::FirstDifference(exact, fast), "") << what;
+    for (bool accurate : {false, true}) {
+      const test::TMachineImage exact = Run(program, accurate, false);
+      const test::TMachineImage fast = Run(program, accurate, true);
+      EXPECT_EQ(test::FirstDifference(exact, fast), "")
+          << what << (accurate ? " in the accurate mode" : "");
+    }
+    AccurateHardware = false;
   }
 
   void SetUp() override {

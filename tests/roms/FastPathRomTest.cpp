@@ -1,11 +1,13 @@
-// Every ROM of the build, run from reset on the single-step path and on the block runner, leaves
-// the same machine behind at every step limit: registers, memories, console lines and the steps
-// at which frames fell due.
+// Every ROM of the build, run from reset on the single-step path and on the block runner, in the
+// default machine and in the accurate-hardware mode, leaves the same machine behind at every step
+// limit: registers, memories, console lines, the steps at which frames fell due and, in the
+// accurate mode, the machine clock with every pending event.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
+#include "core/Accurate.h"
 #include "core/BlockCache.h"
 #include "core/CpuState.h"
 #include "tests/support/Machine.h"
@@ -18,22 +20,36 @@ using test::TMachineImage;
 
 class FastPathRomTest : public test::MachineTest {
  protected:
-  // Images at each limit, from reset, on one path.
-  std::vector<TMachineImage> Run(const std::string& path, bool blocks) {
+  // Runs from reset on one path and hands the image at each limit to `check`.
+  template <typename TCheck>
+  void Run(const std::string& path, bool accurate, bool blocks, TCheck check) {
     persistent.Restore();
+    if (accurate) UseAccurateHardware();
     LoadRomFile(path);
     BlockCache.Clear();
-    std::vector<TMachineImage> images;
+    AccurateBlockCache.Clear();
     std::vector<uint64_t> frames;
     uint64_t done = 0;
-    for (uint64_t limit : kLimits) {
+    for (size_t i = 0; i < std::size(kLimits); ++i) {
+      const uint64_t steps = kLimits[i] > done ? kLimits[i] - done : 0;
       if (blocks)
-        test::RunFastSteps(limit - done, done, frames);
+        test::RunFastSteps(steps, done, frames);
       else
-        test::RunExactSteps(limit - done, done, frames);
-      images.push_back(test::CaptureMachine(host, frames));
+        test::RunExactSteps(steps, done, frames);
+      check(i, test::CaptureMachine(host, frames));
     }
-    return images;
+    AccurateHardware = false;
+  }
+
+  // Both paths of one mode from the same start.
+  void Compare(const std::filesystem::path& rom, bool accurate) {
+    SCOPED_TRACE(rom.filename().string() + (accurate ? " (accurate mode)" : ""));
+    std::vector<TMachineImage> exact;
+    Run(rom, accurate, false,
+        [&](size_t, TMachineImage image) { exact.push_back(std::move(image)); });
+    Run(rom, accurate, true, [&](size_t i, const TMachineImage& fast) {
+      EXPECT_EQ(test::FirstDifference(exact[i], fast), "") << "after " << kLimits[i] << " steps";
+    });
   }
 
   // Step and frame limits: none, the first few, odd primes, either side of a frame, and
@@ -55,11 +71,8 @@ TEST_F(FastPathRomTest, EveryRomLeavesTheSameMachineOnBothPathsAtEveryLimit) {
   std::sort(roms.begin(), roms.end());
   ASSERT_GE(roms.size(), 10u);
   for (const auto& rom : roms) {
-    SCOPED_TRACE(rom.filename().string());
-    const std::vector<TMachineImage> exact = Run(rom, false);
-    const std::vector<TMachineImage> fast = Run(rom, true);
-    for (size_t i = 0; i < exact.size(); ++i)
-      EXPECT_EQ(test::FirstDifference(exact[i], fast[i]), "") << "after " << kLimits[i] << " steps";
+    Compare(rom, false);
+    Compare(rom, true);
   }
 }
 

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/Accurate.h"
+#include "core/AccurateClock.h"
+#include "core/AccurateExceptions.h"
+#include "core/AccurateMemory.h"
 #include "core/BlockRunner.h"
 #include "core/Cop0.h"
 #include "core/Cop1.h"
@@ -32,6 +36,17 @@ TMachineImage CaptureMachine(const CaptureHost& host, std::vector<uint64_t> fram
   image.fcr31 = FCR31;
   image.viCounter = ViCounter;
   image.miIntr = *MI_INTR;
+  image.accurateHi = AccurateHi;
+  image.accurateLo = AccurateLo;
+  image.llBit = LLBit;
+  std::copy(std::begin(Cop1Upper), std::end(Cop1Upper), image.cop1Upper.begin());
+  const TScheduler::TSaved clock = MachineClock.Save();
+  image.now = clock.now;
+  image.events.assign(clock.when.begin(), clock.when.end());
+  const auto* tlb = reinterpret_cast<const uint8_t*>(Tlb);
+  image.tlb.assign(tlb, tlb + sizeof Tlb);
+  image.fetchFaulted = FetchFaulted;
+  image.raisedException = RaisedException;
   image.rdram = Bytes(RDRAM);
   image.dmem = Bytes(DMEMPage);
   image.imem = Bytes(IMEMPage);
@@ -50,6 +65,14 @@ std::string FirstDifference(const TMachineImage& a, const TMachineImage& b) {
   if (a.cop1 != b.cop1 || a.fcr31 != b.fcr31) return "COP1 registers";
   if (a.viCounter != b.viCounter) return "ViCounter";
   if (a.miIntr != b.miIntr) return "MI_INTR";
+  if (a.accurateHi != b.accurateHi || a.accurateLo != b.accurateLo) return "HI and LO";
+  if (a.llBit != b.llBit) return "LLbit";
+  if (a.cop1Upper != b.cop1Upper) return "upper FPU words";
+  if (a.now != b.now) return "machine clock";
+  if (a.events != b.events) return "pending events";
+  if (a.tlb != b.tlb) return "TLB";
+  if (a.fetchFaulted != b.fetchFaulted) return "fetch fault";
+  if (a.raisedException != b.raisedException) return "last exception";
   if (a.rdram != b.rdram) return "RDRAM";
   if (a.dmem != b.dmem || a.imem != b.imem) return "SP memories";
   if (a.lines != b.lines) return "console lines";
@@ -57,19 +80,31 @@ std::string FirstDifference(const TMachineImage& a, const TMachineImage& b) {
   return {};
 }
 
+namespace {
+
+uint64_t SkippedCycles() {
+  return AccurateHardware ? TakeSkippedCycles() : 0;
+}
+
+}  // namespace
+
 void RunExactSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames) {
-  for (uint64_t i = 0; i < steps; ++i) {
+  const uint64_t end = done + steps;
+  while (done < end) {
     ++done;
-    if (CpuStep()) frames.push_back(done);
+    const bool frameDue = AccurateHardware ? CpuStep<true>() : CpuStep<false>();
+    done += SkippedCycles();
+    if (frameDue) frames.push_back(done);
   }
 }
 
 void RunFastSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames) {
-  while (steps > 0) {
+  const uint64_t end = done + steps;
+  while (done < end) {
     bool frameDue = false;
-    const uint32_t ran = vantor::RunFastSteps(steps, frameDue);
-    steps -= ran;
-    done += ran;
+    done += AccurateHardware ? vantor::RunFastSteps<true>(end - done, frameDue)
+                             : vantor::RunFastSteps<false>(end - done, frameDue);
+    done += SkippedCycles();
     if (frameDue) frames.push_back(done);
   }
 }
@@ -91,6 +126,7 @@ void TPersistentState::Restore() const {
   BranchTarget = branchTarget_;
   MulDivTemp = mulDiv_;
   std::memcpy(DummyPage->Data, dummyPage_.data(), dummyPage_.size());
+  RaisedException = kNoException;
 }
 
 }  // namespace vantor::test

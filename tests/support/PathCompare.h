@@ -22,6 +22,17 @@ struct TMachineImage {
   uint32_t fcr31;
   int32_t viCounter;
   uint32_t miIntr;
+  // The accurate mode's own state: HI and LO, the link bit, the upper FPU words, the machine
+  // clock with every pending event, the TLB, the fetch and the last exception raised.
+  uint64_t accurateHi;
+  uint64_t accurateLo;
+  bool llBit;
+  std::array<uint32_t, 32> cop1Upper;
+  uint64_t now;
+  std::vector<uint64_t> events;
+  std::vector<uint8_t> tlb;
+  bool fetchFaulted;
+  uint32_t raisedException;
   std::vector<uint8_t> rdram;
   std::vector<uint8_t> dmem;
   std::vector<uint8_t> imem;
@@ -37,8 +48,9 @@ TMachineImage CaptureMachine(const CaptureHost& host, std::vector<uint64_t> fram
 // Names the first part of the machine in which two images differ; empty when they agree.
 std::string FirstDifference(const TMachineImage& a, const TMachineImage& b);
 
-// Runs `steps` steps on one path, adding the step number of each due frame to `frames`;
-// `done` counts the steps of the run so far.
+// Runs `steps` steps on one path in the machine's mode, adding the step number of each due frame
+// to `frames`; `done` counts the steps of the run so far. In the accurate mode the cycles an idle
+// loop skipped count as steps, as the engine counts them, so a run may end a little past `steps`.
 void RunExactSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames);
 void RunFastSteps(uint64_t steps, uint64_t& done, std::vector<uint64_t>& frames);
 
