@@ -532,4 +532,9 @@ void Cop1Op(uint32_t w) {
   if (CoprocessorUsable(1)) kCop1Table[Fmt(w)](w);
 }
 
+OpcodeHandler Cop1Handler(uint32_t w) {
+  const OpcodeHandler handler = kCop1Table[Fmt(w)];
+  return handler == Function ? kFunctionTable[Funct(w)] : handler;
+}
+
 }  // namespace vantor::accurate

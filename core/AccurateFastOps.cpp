@@ -11,6 +11,7 @@
 #include "core/Accurate.h"
 #include "core/AccurateExceptions.h"
 #include "core/AccurateMemory.h"
+#include "core/AccurateOps.h"
 #include "core/FastHandlers.h"
 #include "core/InstrFields.h"
 #include "core/RegisterAccess.h"
@@ -21,14 +22,15 @@ using namespace fast;
 
 namespace {
 
-// Runs the instruction through the mode's single-step handler, at its own address (target) for
+// Runs the instruction through a single-step handler of the mode, at its own address (target) for
 // an exception's EPC. RaisedException tells whether it raised one; it keeps its value otherwise,
 // as on the single step.
-[[gnu::always_inline]] inline uint32_t Through(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t RunHandler(OpcodeHandler handler, const TFastOp& op,
+                                                  uint32_t index) {
   PC.Lo = op.target;
   const uint32_t last = RaisedException;
   RaisedException = kNoException;
-  AccurateOpcodeTable[op.word >> 26](op.word);
+  handler(op.word);
   Gpr[0] = 0;
   if (RaisedException != kNoException) [[unlikely]]
     return kRaised;
@@ -36,8 +38,20 @@ namespace {
   return index + 1;
 }
 
+[[gnu::always_inline]] inline uint32_t Through(const TFastOp& op, uint32_t index) {
+  return RunHandler(AccurateOpcodeTable[op.word >> 26], op, index);
+}
+
 bool Cop1Usable() {
   return (Cop0Regs[STATUS] & kStatusCU1) != 0;
+}
+
+// The rest of COP1 (arithmetic, conversions, compares, the control and double-word moves), which
+// may raise the floating-point exception: straight to the handler Cop1Op would run (exact) while
+// COP1 is usable.
+[[gnu::always_inline]] inline uint32_t Cop1Through(const TFastOp& op, uint32_t index) {
+  if (!Cop1Usable()) return kStopBefore;
+  return RunHandler(op.exact, op, index);
 }
 
 // The 64-bit address of a load or store.
@@ -286,8 +300,13 @@ TFastOp DecodeAccurateFastOp(uint32_t word, uint32_t pc) {
     return op;
   }
   if (DecodeShared(op, word, pc, true)) return op;
-  Set(op, kHandlers<Through>, pc, true);
   op.target = pc;
+  if (Op(word) == 0x11) {
+    Set(op, kHandlers<Cop1Through>, pc, true);
+    op.exact = accurate::Cop1Handler(word);
+  } else {
+    Set(op, kHandlers<Through>, pc, true);
+  }
   return op;
 }
 

@@ -40,6 +40,8 @@ void SDC1(uint32_t w);
 
 // The COP1 decoder of the mode (primary opcode 0x11).
 void Cop1Op(uint32_t w);
+// The handler Cop1Op runs for a word once COP1 is usable (the block runner calls it directly).
+OpcodeHandler Cop1Handler(uint32_t w);
 
 // Loads and stores that check their address and may fault (AccurateLoadStore.cpp).
 void LB(uint32_t w);
