@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "core/AccurateClock.h"
+#include "core/AccurateMemory.h"
 #include "core/BlockCache.h"
 #include "core/Cpu.h"
 #include "core/FastHandlers.h"
+#include "core/RegisterAccess.h"
 
 namespace vantor {
 
@@ -124,9 +126,27 @@ leave:
   return steps;
 }
 
+// Whether the accurate mode's fetch takes PC's whole page from one storage at the words' own
+// offsets, the storage InstrPtr points into: kseg0 and kseg1 do, a TLB-mapped page does when its
+// first and last words translate a page apart (an address past physical memory reads elsewhere).
+bool FetchedAsOnePage(uint32_t pc) {
+  const uint32_t offset = pc & 0xFFF;
+  uint32_t first = pc - offset;
+  if (first - 0x80000000u >= 0x40000000u) {
+    const TTranslation base = LookUpAddress(Sext32(first), TAccessKind::Fetch);
+    const TTranslation last = LookUpAddress(Sext32(first + kPageSize - 4), TAccessKind::Fetch);
+    if (base.result != TTranslation::Mapped || last.result != TTranslation::Mapped ||
+        last.address != base.address + kPageSize - 4)
+      return false;
+    first = base.address;
+  }
+  return InstrPtr == reinterpret_cast<const uint32_t*>(HostAddress(first) + offset);
+}
+
 // Whether COUNT, CAUSE and EPC stay as they are at the end of every step of a block: no
 // interrupt is due and IP2 already mirrors the interrupt lines. No transfer is pending, and the
-// fetch pointer is the one PC's page gives (in the accurate mode: the fetch did not fault).
+// fetch pointer is the one PC's page gives (in the accurate mode: the fetch did not fault and
+// takes the page from one storage).
 template <bool kAccurate>
 bool BlockMayStart() {
   if (InterruptPending()) return false;
@@ -134,7 +154,7 @@ bool BlockMayStart() {
   if (((Cop0Regs[CAUSE] & kCauseIP2) != 0) != (lines != 0)) return false;
   if (BranchState != kBranchNone) return false;
   if constexpr (kAccurate)
-    return !FetchFaulted;
+    return !FetchFaulted && FetchedAsOnePage(PC.Lo);
   else
     return InstrPtr == reinterpret_cast<const uint32_t*>(HostAddress(PC.Lo));
 }

@@ -368,5 +368,48 @@ TEST_F(BlockRunnerTest, ExceptionsInADelaySlotAndInAPagesLastWordEndTheBlockAsTh
   EXPECT_EQ(Gpr[16], 94u);
 }
 
+// A TLB entry that maps a code page past physical memory: the accurate mode's fetch then reads
+// every transfer's target from the start of the page the map shows there, not at the target's
+// offset, so the page is not one storage at its words' offsets. A block must not run it from
+// the storage's offsets: the loop below counts t0 and t1 alike only as the single step runs it.
+TEST_F(BlockRunnerTest, AMappedCodePageFetchedFromElsewhereRunsAsTheStepRunsIt) {
+  auto run = [this](bool blocks) {
+    persistent.Restore();
+    host.Clear();
+    AccurateHardware = true;
+    InitMemoryMap();
+    CpuReset();
+    AccurateBlockCache.Clear();
+    MachineClock.Reset();
+    AccurateReset();
+    Cop0Regs[INDEX] = 1;
+    Cop0Regs[ENTRYHI] = 0x00400000;
+    Cop0Regs[ENTRYLO0] = 0x20000 << 6 | 3;  // frame 0x20000000, valid, global
+    Cop0Regs[ENTRYLO1] = 0x20001 << 6 | 3;
+    Cop0Regs[PAGEMASK] = 0;
+    AccurateOpcodeTable[0x10](0x42000002);        // tlbwi
+    const uint32_t nothing = 0x00000000;          // where the map shows what lies past memory
+    PokeWord(nothing, IType(0x09, 8, 8, 1));      // addiu $t0, $t0, 1
+    PokeWord(nothing + 4, IType(0x04, 0, 0, 1));  // b to two words on
+    PokeWord(nothing + 8, IType(0x09, 9, 9, 1));  // the slot: addiu $t1, $t1, 1
+    PokeWord(nothing + 12, 0);
+    PC.Lo = 0x00400000;
+    SetAccurateFetch(PC.Lo);
+    BranchState = kBranchNone;
+    std::vector<uint64_t> frames;
+    uint64_t done = 0;
+    if (blocks)
+      test::RunFastSteps(300, done, frames);
+    else
+      test::RunExactSteps(300, done, frames);
+    return test::CaptureMachine(host, frames);
+  };
+  const TMachineImage exact = run(false);
+  EXPECT_EQ(Gpr[8], 100u);
+  EXPECT_EQ(Gpr[9], 100u);
+  const TMachineImage fast = run(true);
+  EXPECT_EQ(test::FirstDifference(exact, fast), "");
+}
+
 }  // namespace
 }  // namespace vantor
