@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Accurate.h"
 #include "core/Cop1.h"
 #include "core/Cpu.h"
 #include "tests/support/InstrEncoder.h"
@@ -427,6 +428,27 @@ TEST_F(Cop1Test, HostPreparationRestoresNearestRoundingAndMasksTraps) {
   EXPECT_EQ(Cop1Regs[5], 0x7F800000u);
   Exec(Cop1Arith(kS, kDiv, 4, 4, 5));
   EXPECT_EQ(Cop1Regs[5], kDefaultNanS);
+}
+
+// The accurate mode's cause bits come from the host's exception flags of the instruction's own
+// operation, whatever other host code left in either of the host's floating-point units (the
+// x87 one through long double, the SSE one through double).
+TEST_F(Cop1Test, AccurateCauseBitsIgnoreHostFlagsLeftByOtherCode) {
+  UseAccurateHardware();
+  FCR31 = 0;
+  Cop1Regs[0] = Bits(1.0f);
+  Cop1Regs[1] = Bits(2.0f);
+  for (int unit = 0; unit < 2; ++unit) {
+    volatile long double wideOne = 1.0L, wideZero = 0.0L;
+    volatile double one = 1.0, three = 3.0;
+    if (unit == 0) [[maybe_unused]]
+      volatile long double wide = wideOne / wideZero;
+    else [[maybe_unused]]
+      volatile double third = one / three;
+    AccurateOpcodeTable[0x11](Cop1Arith(kS, kAdd, 1, 0, 2));  // exact: no exception
+    EXPECT_EQ(Cop1Regs[2], Bits(3.0f));
+    EXPECT_EQ(FCR31, 0u) << (unit == 0 ? "after x87 code" : "after SSE code");
+  }
 }
 
 }  // namespace
