@@ -43,8 +43,6 @@ TMachineImage CaptureMachine(const CaptureHost& host, std::vector<uint64_t> fram
   const TScheduler::TSaved clock = MachineClock.Save();
   image.now = clock.now;
   image.events.assign(clock.when.begin(), clock.when.end());
-  const auto* tlb = reinterpret_cast<const uint8_t*>(Tlb);
-  image.tlb.assign(tlb, tlb + sizeof Tlb);
   image.fetchFaulted = FetchFaulted;
   image.raisedException = RaisedException;
   image.rdram = Bytes(RDRAM);
@@ -70,7 +68,6 @@ std::string FirstDifference(const TMachineImage& a, const TMachineImage& b) {
   if (a.cop1Upper != b.cop1Upper) return "upper FPU words";
   if (a.now != b.now) return "machine clock";
   if (a.events != b.events) return "pending events";
-  if (a.tlb != b.tlb) return "TLB";
   if (a.fetchFaulted != b.fetchFaulted) return "fetch fault";
   if (a.raisedException != b.raisedException) return "last exception";
   if (a.rdram != b.rdram) return "RDRAM";

@@ -23,14 +23,13 @@ struct TMachineImage {
   int32_t viCounter;
   uint32_t miIntr;
   // The accurate mode's own state: HI and LO, the link bit, the upper FPU words, the machine
-  // clock with every pending event, the TLB, the fetch and the last exception raised.
+  // clock with every pending event, the fetch and the last exception raised.
   uint64_t accurateHi;
   uint64_t accurateLo;
   bool llBit;
   std::array<uint32_t, 32> cop1Upper;
   uint64_t now;
   std::vector<uint64_t> events;
-  std::vector<uint8_t> tlb;
   bool fetchFaulted;
   uint32_t raisedException;
   std::vector<uint8_t> rdram;
