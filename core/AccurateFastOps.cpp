@@ -71,31 +71,56 @@ template <TAccessKind kKind, uint32_t kSize, bool kReadsToo>
   return Through(op, index);
 }
 
-template <uint64_t (*F)(uint32_t, TPlainRead), uint32_t kSize>
-[[gnu::always_inline]] inline uint32_t Load(const TFastOp& op, uint32_t index) {
-  const uint64_t address = DataAddress(op);
-  if (!DirectKernelAccess(address, kSize)) [[unlikely]]
-    return Translated<TAccessKind::Load, kSize, false>(op, index);
-  const uint32_t page = static_cast<uint32_t>(address) >> 12;
+// The kernel's aligned access to kseg0 or kseg1 (DirectKernelAccess), inline; a page that is not
+// plain memory runs as a single step.
+template <uint64_t (*F)(uint32_t, TPlainRead)>
+[[gnu::always_inline]] inline uint32_t DirectLoad(const TFastOp& op, uint32_t index) {
+  const auto address = static_cast<uint32_t>(DataAddress(op));
+  const uint32_t page = address >> 12;
   if (ReadTable[page] != RamRead) return kStopBefore;
   *op.d = F(address & 0xFFF, TPlainRead{PageTable[page]});
   return index + 1;
 }
-
-template <Storer F, uint32_t kSize>
-[[gnu::always_inline]] inline uint32_t Store(const TFastOp& op, uint32_t index) {
-  const uint64_t address = DataAddress(op);
-  if (!DirectKernelAccess(address, kSize)) [[unlikely]]
-    return Translated<TAccessKind::Store, kSize, false>(op, index);
-  const uint32_t page = static_cast<uint32_t>(address) >> 12;
+template <Storer F>
+[[gnu::always_inline]] inline uint32_t DirectStore(const TFastOp& op, uint32_t index) {
+  const auto address = static_cast<uint32_t>(DataAddress(op));
+  const uint32_t page = address >> 12;
   if (WriteTable[page] != RamWrite) return kStopBefore;
   F(PageTable[page], address & 0xFFF, *op.t);
   return index + 1;
 }
 
+// A load or store: the direct access, or the checked one.
+template <TFastHandler kDirect, TFastHandler kChecked, uint32_t kSize>
+[[gnu::always_inline]] inline uint32_t Access(const TFastOp& op, uint32_t index) {
+  if (DirectKernelAccess(DataAddress(op), kSize)) [[likely]]
+    return kDirect(op, index);
+  return kChecked(op, index);
+}
+// Its threaded form chooses between the two threaded handlers, so that the direct path, which
+// calls nothing, keeps no stack frame for the checked one's calls.
+template <TFastHandler kDirect, TFastHandler kChecked, uint32_t kSize>
+uint32_t ThreadedAccess(const TFastOp& op, uint32_t index, TBlockRun& run, uint32_t left) {
+  if (DirectKernelAccess(DataAddress(op), kSize)) [[likely]]
+    return Threaded<kDirect, false, true>(op, index, run, left);
+  return Threaded<kChecked, false, true>(op, index, run, left);
+}
+template <TFastHandler kDirect, TFastHandler kChecked, uint32_t kSize>
+constexpr THandlers kAccessHandlers{
+    Access<kDirect, kChecked, kSize>,
+    {{nullptr, nullptr},  // the accurate mode's alone
+     {ThreadedAccess<kDirect, kChecked, kSize>, ThreadedAccess<kDirect, kChecked, kSize>}}};
+
+template <uint64_t (*F)(uint32_t, TPlainRead), uint32_t kSize>
+constexpr THandlers kLoad =
+    kAccessHandlers<DirectLoad<F>, Translated<TAccessKind::Load, kSize, false>, kSize>;
+template <Storer F, uint32_t kSize>
+constexpr THandlers kStore =
+    kAccessHandlers<DirectStore<F>, Translated<TAccessKind::Store, kSize, false>, kSize>;
+
 // The unaligned forms, LL/SC and the like: the access checked, then the single-step handler.
 template <TAccessKind kKind, uint32_t kSize, bool kReadsToo>
-[[gnu::always_inline]] inline uint32_t Access(const TFastOp& op, uint32_t index) {
+[[gnu::always_inline]] inline uint32_t Checked(const TFastOp& op, uint32_t index) {
   return Translated<kKind, kSize, kReadsToo>(op, index);
 }
 template <TAccessKind kKind, uint32_t kSize>
@@ -186,29 +211,29 @@ constexpr TAccurateForm kForms[] = {
   {0x00, 0x12, kFollowingHandlers<MoveFromHiLo<&AccurateLo>>, TOperands::RegReg},
   {0x00, 0x11, kFollowingHandlers<MoveToHiLo<&AccurateHi>>, TOperands::RegReg},
   {0x00, 0x13, kFollowingHandlers<MoveToHiLo<&AccurateLo>>, TOperands::RegReg},
-  {0x20, kAny, kHandlers<Load<sem::LoadByte<TPlainRead>, 1>>, TOperands::Memory},
-  {0x24, kAny, kHandlers<Load<sem::LoadByteU<TPlainRead>, 1>>, TOperands::Memory},
-  {0x21, kAny, kHandlers<Load<sem::LoadHalf<TPlainRead>, 2>>, TOperands::Memory},
-  {0x25, kAny, kHandlers<Load<sem::LoadHalfU<TPlainRead>, 2>>, TOperands::Memory},
-  {0x23, kAny, kHandlers<Load<sem::LoadWord<TPlainRead>, 4>>, TOperands::Memory},
-  {0x27, kAny, kHandlers<Load<sem::LoadWordU<TPlainRead>, 4>>, TOperands::Memory},
-  {0x37, kAny, kHandlers<Load<sem::LoadDouble<TPlainRead>, 8>>, TOperands::Memory},
-  {0x28, kAny, kHandlers<Store<sem::StoreByte, 1>>, TOperands::Memory},
-  {0x29, kAny, kHandlers<Store<sem::StoreHalf, 2>>, TOperands::Memory},
-  {0x2B, kAny, kHandlers<Store<StoreWord, 4>>, TOperands::Memory},
-  {0x3F, kAny, kHandlers<Store<StoreDouble, 8>>, TOperands::Memory},
-  {0x22, kAny, kHandlers<Access<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LWL
-  {0x26, kAny, kHandlers<Access<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LWR
-  {0x1A, kAny, kHandlers<Access<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LDL
-  {0x1B, kAny, kHandlers<Access<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LDR
-  {0x30, kAny, kHandlers<Access<TAccessKind::Load, 4, false>>, TOperands::Memory},   // LL
-  {0x34, kAny, kHandlers<Access<TAccessKind::Load, 8, false>>, TOperands::Memory},   // LLD
-  {0x2A, kAny, kHandlers<Access<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SWL
-  {0x2E, kAny, kHandlers<Access<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SWR
-  {0x2C, kAny, kHandlers<Access<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SDL
-  {0x2D, kAny, kHandlers<Access<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SDR
-  {0x38, kAny, kHandlers<Access<TAccessKind::Store, 4, false>>, TOperands::Memory},  // SC
-  {0x3C, kAny, kHandlers<Access<TAccessKind::Store, 8, false>>, TOperands::Memory},  // SCD
+  {0x20, kAny, kLoad<sem::LoadByte<TPlainRead>, 1>, TOperands::Memory},
+  {0x24, kAny, kLoad<sem::LoadByteU<TPlainRead>, 1>, TOperands::Memory},
+  {0x21, kAny, kLoad<sem::LoadHalf<TPlainRead>, 2>, TOperands::Memory},
+  {0x25, kAny, kLoad<sem::LoadHalfU<TPlainRead>, 2>, TOperands::Memory},
+  {0x23, kAny, kLoad<sem::LoadWord<TPlainRead>, 4>, TOperands::Memory},
+  {0x27, kAny, kLoad<sem::LoadWordU<TPlainRead>, 4>, TOperands::Memory},
+  {0x37, kAny, kLoad<sem::LoadDouble<TPlainRead>, 8>, TOperands::Memory},
+  {0x28, kAny, kStore<sem::StoreByte, 1>, TOperands::Memory},
+  {0x29, kAny, kStore<sem::StoreHalf, 2>, TOperands::Memory},
+  {0x2B, kAny, kStore<StoreWord, 4>, TOperands::Memory},
+  {0x3F, kAny, kStore<StoreDouble, 8>, TOperands::Memory},
+  {0x22, kAny, kHandlers<Checked<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LWL
+  {0x26, kAny, kHandlers<Checked<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LWR
+  {0x1A, kAny, kHandlers<Checked<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LDL
+  {0x1B, kAny, kHandlers<Checked<TAccessKind::Load, 1, false>>, TOperands::Memory},   // LDR
+  {0x30, kAny, kHandlers<Checked<TAccessKind::Load, 4, false>>, TOperands::Memory},   // LL
+  {0x34, kAny, kHandlers<Checked<TAccessKind::Load, 8, false>>, TOperands::Memory},   // LLD
+  {0x2A, kAny, kHandlers<Checked<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SWL
+  {0x2E, kAny, kHandlers<Checked<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SWR
+  {0x2C, kAny, kHandlers<Checked<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SDL
+  {0x2D, kAny, kHandlers<Checked<TAccessKind::Store, 1, true>>, TOperands::Memory},   // SDR
+  {0x38, kAny, kHandlers<Checked<TAccessKind::Store, 4, false>>, TOperands::Memory},  // SC
+  {0x3C, kAny, kHandlers<Checked<TAccessKind::Store, 8, false>>, TOperands::Memory},  // SCD
   {0x31, kAny, kHandlers<Cop1Access<TAccessKind::Load, 4>>, TOperands::Memory},   // LWC1
   {0x35, kAny, kHandlers<Cop1Access<TAccessKind::Load, 8>>, TOperands::Memory},   // LDC1
   {0x39, kAny, kHandlers<Cop1Access<TAccessKind::Store, 4>>, TOperands::Memory},  // SWC1
