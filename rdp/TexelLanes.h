@@ -1,7 +1,8 @@
 // Texture sampling eight pixels at a time in SSE2 lanes, for every kind of texel but YUV: the
 // tile's addressing (shift, clamp, mirror, wrap), the bilinear filter's triangle and weights
 // and the TMEM addresses in lanes, the fetches scalar, then the decoding and the weighing of
-// the texels in lanes. Gives the bits SampleTexture gives. Internal to rdp/.
+// the texels in lanes; compiled for AVX2 as well, which processors that have it run. Gives the
+// bits SampleTexture gives. Internal to rdp/.
 #pragma once
 
 #include <cstdint>
