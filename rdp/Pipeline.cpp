@@ -819,7 +819,8 @@ constexpr std::array<TTexel, 16> kBayerOffsets = DitherOffsets(kBayer);
 constexpr std::array<TTexel, 16> kNoDitherOffsets = {};
 
 // The 16-bit image's colour bits of every pixel whose colour goes to memory as it is, dithered
-// (and of the unused entry after the last pixel): two at a time in SSE2.
+// (and of the unused entries after the last pixel): four at a time in SSE2 with a matrix, two
+// with noise.
 void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
   const bool noise = p.modes.rgbDither == 2;
   const uint32_t primitive = p.primitive;
@@ -828,6 +829,20 @@ void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
                  : dither[b.corner[n]];
   };
 #if defined(__SSE2__)
+  if (!noise) {
+    auto colors = [&](uint32_t n) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.color + n));
+    };
+    auto offsetPair = [&](uint32_t n) {
+      return _mm_set_epi64x(static_cast<int64_t>(dither[b.corner[n + 1]]),
+                            static_cast<int64_t>(dither[b.corner[n]]));
+    };
+    const uint32_t quads = (b.count + 3) & ~3u;
+    for (uint32_t n = 0; n < quads; n += 4)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.bits + n),
+                       DitherFour(colors(n), offsetPair(n), colors(n + 2), offsetPair(n + 2)));
+    return;
+  }
   const uint32_t pairs = (b.count + 1) & ~1u;
   for (uint32_t n = 0; n < pairs; n += 2) {
     const __m128i bits = DitherLanes(

@@ -65,6 +65,15 @@ inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
   return _mm_add_epi32(halves, _mm_srli_epi64(halves, 32));
 }
 
+// Dithered555 on four pixels, their colours and offsets two a vector: their bits as the four
+// 32-bit lanes.
+[[gnu::always_inline]] inline __m128i DitherFour(__m128i colorsLow, __m128i offsetsLow,
+                                                 __m128i colorsHigh, __m128i offsetsHigh) {
+  const __m128 low = _mm_castsi128_ps(DitherLanes(colorsLow, offsetsLow));
+  const __m128 high = _mm_castsi128_ps(DitherLanes(colorsHigh, offsetsHigh));
+  return _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
 // Four 18-bit depths, one a 32-bit lane, in memory's sixteen bits (see CompressDepth), `low`
 // (the slope's two bits) below. The exponent counts the depth's leading ones, up to 7: the
 // leading zeros of its complement, whose float's exponent field gives them (a complement of 0

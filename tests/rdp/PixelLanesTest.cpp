@@ -85,6 +85,26 @@ TEST(PixelLanesTest, TwoPixelsDitherAsEachAlone) {
   }
 }
 
+TEST(PixelLanesTest, FourPixelsDitherAsEachAlone) {
+  std::mt19937 engine(31);
+  for (int round = 0; round < 100000; ++round) {
+    uint64_t colors[4], offsets[4];
+    for (int pixel = 0; pixel < 4; ++pixel) {
+      colors[pixel] = uint64_t{engine()} << 32 | engine();
+      offsets[pixel] = DitherOffset(engine() % 9) * uint64_t{0x0000000100010001};
+    }
+    auto pair = [](const uint64_t* from) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    };
+    uint32_t out[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     DitherFour(pair(colors), pair(offsets), pair(colors + 2), pair(offsets + 2)));
+    for (int pixel = 0; pixel < 4; ++pixel)
+      ASSERT_EQ(out[pixel], Dithered555(colors[pixel], offsets[pixel]))
+          << std::hex << colors[pixel] << " pixel " << pixel;
+  }
+}
+
 TEST(PixelLanesTest, FourDepthsCompressAsEachAlone) {
   // Every 18-bit depth, with each of the slope's exponents' top bits.
   for (uint32_t dzExponent = 0; dzExponent < 16; dzExponent += 4)
