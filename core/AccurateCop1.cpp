@@ -10,10 +10,6 @@
 // This file is built with -frounding-math, and operands and results pass through volatile
 // objects, so that the compiler neither folds an operation under the default rounding nor moves
 // it across the calls that set the rounding mode and read the host's exception flags.
-#if defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
-
 #include <bit>
 #include <cfenv>
 #include <cmath>
@@ -110,42 +106,66 @@ bool Trapped(uint32_t exceptions) {
   return false;
 }
 
-// Clears the host's exception flags, as feclearexcept(FE_ALL_EXCEPT) does. On x86-64 every float
-// and double operation here runs on the SSE unit, whose flags are MXCSR's low bits (the FE_ values
-// name the same bits); the x87 unit's flags, set only by library code that uses it, are cleared
-// through the library when one is set, which spares the slow save and load of its environment on
-// every instruction.
-void ClearHostExceptions() {
 #if defined(__x86_64__)
-  uint16_t x87Status;
-  asm volatile("fnstsw %0" : "=am"(x87Status));
-  if ((x87Status & FE_ALL_EXCEPT) == 0) {
-    _mm_setcsr(_mm_getcsr() & ~static_cast<uint32_t>(FE_ALL_EXCEPT));
-    // The operation's operands are read after this point.
-    asm volatile("" ::: "memory");
-    return;
-  }
-#endif
-  std::feclearexcept(FE_ALL_EXCEPT);
+constexpr uint32_t kMxcsrFlags = FE_ALL_EXCEPT;
+constexpr uint32_t kMxcsrRoundingShift = 3;
+constexpr uint32_t kMxcsrRounding = 0x6000;
+static_assert((FE_TOWARDZERO << kMxcsrRoundingShift) == kMxcsrRounding);
+
+// Volatile, with memory clobbered, so that neither moves across the volatile operands and result.
+uint32_t ReadMxcsr() {
+  uint32_t csr;
+  asm volatile("stmxcsr %0" : "=m"(csr)::"memory");
+  return csr;
 }
+void WriteMxcsr(uint32_t csr) {
+  asm volatile("ldmxcsr %0" ::"m"(csr) : "memory");
+}
+#endif
 
 // One host operation in FCR31's rounding mode, with the host's exception flags cleared before it
 // and read after it. The thread goes back to round-to-nearest when the scope ends.
+//
+// On x86-64 every float and double operation here runs on the SSE unit, whose rounding control
+// and exception flags live in MXCSR (the flags are the FE_ values' bits, the rounding control the
+// FE_ rounding values shifted left by 3). Reading MXCSR is cheap, writing it is slow, so it is
+// written only when its flags or rounding mode differ from the ones the operation needs; in a
+// run of instructions that raise nothing in round-to-nearest it is never written. The x87 unit's
+// flags, set only by library code that uses it, are cleared through the library when one is set;
+// the operation itself cannot set them, so afterwards only MXCSR is read.
 class HostOperation {
  public:
   HostOperation() : mode_(FCR31 & kFcr31RoundingMode) {
     static constexpr int kHostModes[4] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
+#if defined(__x86_64__)
+    uint16_t x87Status;
+    asm volatile("fnstsw %0" : "=am"(x87Status));
+    if ((x87Status & FE_ALL_EXCEPT) != 0) std::feclearexcept(FE_ALL_EXCEPT);
+    const uint32_t csr = ReadMxcsr();
+    const uint32_t wanted = (csr & ~(kMxcsrRounding | kMxcsrFlags)) |
+                            static_cast<uint32_t>(kHostModes[mode_]) << kMxcsrRoundingShift;
+    if (wanted != csr) WriteMxcsr(wanted);
+#else
     if (mode_ != 0) std::fesetround(kHostModes[mode_]);
-    ClearHostExceptions();
+    std::feclearexcept(FE_ALL_EXCEPT);
+#endif
   }
   ~HostOperation() {
+#if defined(__x86_64__)
+    if (mode_ != 0) WriteMxcsr(ReadMxcsr() & ~kMxcsrRounding);
+#else
     if (mode_ != 0) std::fesetround(FE_TONEAREST);
+#endif
   }
   HostOperation(const HostOperation&) = delete;
   HostOperation& operator=(const HostOperation&) = delete;
 
   static uint32_t Exceptions() {
+#if defined(__x86_64__)
+    const uint32_t raised = ReadMxcsr();
+#else
     const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+#endif
     uint32_t exceptions = 0;
     if (raised & FE_INEXACT) exceptions |= kFpInexact;
     if (raised & FE_UNDERFLOW) exceptions |= kFpUnderflow;
