@@ -131,16 +131,13 @@ void WriteMxcsr(uint32_t csr) {
 // FE_ rounding values shifted left by 3). Reading MXCSR is cheap, writing it is slow, so it is
 // written only when its flags or rounding mode differ from the ones the operation needs; in a
 // run of instructions that raise nothing in round-to-nearest it is never written. The x87 unit's
-// flags, set only by library code that uses it, are cleared through the library when one is set;
-// the operation itself cannot set them, so afterwards only MXCSR is read.
+// flags, which library code using it may leave set, are neither cleared nor read: no operation
+// here runs on that unit.
 class HostOperation {
  public:
   HostOperation() : mode_(FCR31 & kFcr31RoundingMode) {
     static constexpr int kHostModes[4] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
 #if defined(__x86_64__)
-    uint16_t x87Status;
-    asm volatile("fnstsw %0" : "=am"(x87Status));
-    if ((x87Status & FE_ALL_EXCEPT) != 0) std::feclearexcept(FE_ALL_EXCEPT);
     const uint32_t csr = ReadMxcsr();
     const uint32_t wanted = (csr & ~(kMxcsrRounding | kMxcsrFlags)) |
                             static_cast<uint32_t>(kHostModes[mode_]) << kMxcsrRoundingShift;

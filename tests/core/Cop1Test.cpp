@@ -2,7 +2,9 @@
 
 #include <bit>
 #include <cfenv>
+#include <cmath>
 #include <cstdio>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -448,6 +450,109 @@ TEST_F(Cop1Test, AccurateCauseBitsIgnoreHostFlagsLeftByOtherCode) {
     AccurateOpcodeTable[0x11](Cop1Arith(kS, kAdd, 1, 0, 2));  // exact: no exception
     EXPECT_EQ(Cop1Regs[2], Bits(3.0f));
     EXPECT_EQ(FCR31, 0u) << (unit == 0 ? "after x87 code" : "after SSE code");
+  }
+}
+
+// Random operands through every operation the host computes, in every rounding mode, after
+// other code left no host flags, SSE flags or x87 flags: FCR31 and the result match a reference
+// that sets the rounding mode, clears and reads the flags through <cfenv> around the same
+// operation. NaN and denormal operands, which never reach the host, are left out.
+class AccurateHostOperationTest : public Cop1Test {
+ protected:
+  template <typename T, typename Bits>
+  static T Operand(std::mt19937_64& random) {
+    const uint64_t bits = random();
+    const T magnitudes[4] = {T(0), std::numeric_limits<T>::infinity(), T(bits % 64), T(1)};
+    if (bits % 8 < 4) return std::copysign(magnitudes[bits % 4], bits & 16 ? T(-1) : T(1));
+    const T value = std::bit_cast<T>(static_cast<Bits>(bits >> 1));
+    return std::isnormal(value) ? value : T(1);
+  }
+  // Leaves flags in the host's SSE unit (double) or x87 unit (long double).
+  template <typename Wide>
+  static void LeaveHostFlags() {
+    volatile Wide one = 1, zero = 0, huge = std::numeric_limits<Wide>::max();
+    [[maybe_unused]] volatile Wide flags[] = {one / zero, zero / zero, huge * huge, one / 3};
+  }
+  // Runs the instruction on the accurate unit and checks it against the reference result and
+  // flags of the same operation.
+  template <typename R>
+  void Check(uint32_t word, uint32_t mode, int leftover, R (*operation)(), const char* what) {
+    static constexpr int kModes[4] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
+    std::fesetround(kModes[mode]);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    volatile R expected = operation();
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    std::fesetround(FE_TONEAREST);
+    uint32_t cause = 0;
+    for (auto [host, bit] : {std::pair{FE_INEXACT, kFpInexact},
+                             {FE_UNDERFLOW, kFpUnderflow},
+                             {FE_OVERFLOW, kFpOverflow},
+                             {FE_DIVBYZERO, kFpDivByZero},
+                             {FE_INVALID, kFpInvalid}})
+      if (raised & host) cause |= bit;
+    if (leftover == 1) LeaveHostFlags<double>();
+    if (leftover == 2) LeaveHostFlags<long double>();
+    FCR31 = mode;
+    WriteAccurateFpr64(4, 0x5A5A5A5A'5A5A5A5A);
+    AccurateOpcodeTable[0x11](word);
+    const R value = expected;
+    const bool tiny = value != 0 && std::fabs(value) < std::numeric_limits<R>::min();
+    const uint64_t bits = sizeof(R) == 4 ? Cop1Regs[4] : AccurateFpr64(4);
+    const std::string where = std::string(what) + " mode " + std::to_string(mode) + " leftover " +
+                              std::to_string(leftover);
+    if ((cause & kFpUnderflow) != 0 || tiny) {
+      EXPECT_EQ(FCR31, mode | kFcr31Unimplemented) << where;
+      EXPECT_EQ(bits, sizeof(R) == 4 ? 0x5A5A5A5Au : 0x5A5A5A5A'5A5A5A5Au) << where;
+      return;
+    }
+    EXPECT_EQ(FCR31, mode | cause << kFcr31CauseShift | cause << kFcr31FlagShift) << where;
+    if (std::isnan(value))
+      EXPECT_EQ(bits, sizeof(R) == 4 ? kDefaultNanS : kDefaultNanD) << where;
+    else
+      EXPECT_EQ(bits, Bits(value)) << where;
+  }
+};
+
+TEST_F(AccurateHostOperationTest, FlagsAndResultsMatchTheHostsOwnOfTheOperation) {
+  UseAccurateHardware();
+  std::mt19937_64 random(64);
+  static volatile double a, b;
+  static volatile int64_t integer;
+  constexpr uint32_t kArith[5] = {kAdd, kSub, kMul, kDiv, kSqrt};
+  using D = double (*)();
+  using S = float (*)();
+  const D doubleOps[5] = {[] { return a + b; }, [] { return a - b; }, [] { return a * b; },
+                          [] { return a / b; }, [] { return std::sqrt(a); }};
+  const S floatOps[5] = {[] { return float(a) + float(b); }, [] { return float(a) - float(b); },
+                         [] { return float(a) * float(b); }, [] { return float(a) / float(b); },
+                         [] { return std::sqrt(float(a)); }};
+  for (int round = 0; round < 300; ++round) {
+    for (uint32_t mode = 0; mode < 4; ++mode) {
+      for (int leftover = 0; leftover < 3; ++leftover) {
+        a = Operand<double, uint64_t>(random);
+        b = Operand<double, uint64_t>(random);
+        integer = static_cast<int64_t>(random()) >> (random() % 64);
+        WriteAccurateFpr64(0, Bits(a));
+        WriteAccurateFpr64(2, Bits(b));
+        WriteAccurateFpr64(6, static_cast<uint64_t>(integer));
+        for (int op = 0; op < 5; ++op)
+          Check(Cop1Arith(kD, kArith[op], 2, 0, 4), mode, leftover, doubleOps[op], "double");
+        Check(
+            Cop1Arith(kD, kCvtS, 0, 0, 4), mode, leftover, +[] { return float(a); }, "cvt.s.d");
+        Check(
+            Cop1Arith(kL, kCvtD, 0, 6, 4), mode, leftover, +[] { return double(integer); },
+            "cvt.d.l");
+        Check(
+            Cop1Arith(kL, kCvtS, 0, 6, 4), mode, leftover, +[] { return float(integer); },
+            "cvt.s.l");
+        a = Operand<float, uint32_t>(random);
+        b = Operand<float, uint32_t>(random);
+        Cop1Regs[0] = Bits(float(a));
+        Cop1Regs[2] = Bits(float(b));
+        for (int op = 0; op < 5; ++op)
+          Check(Cop1Arith(kS, kArith[op], 2, 0, 4), mode, leftover, floatOps[op], "float");
+      }
+    }
   }
 }
 
