@@ -10,6 +10,7 @@
 // This file is built with -frounding-math, and operands and results pass through volatile
 // objects, so that the compiler neither folds an operation under the default rounding nor moves
 // it across the calls that set the rounding mode and read the host's exception flags.
+#include <array>
 #include <bit>
 #include <cfenv>
 #include <cmath>
@@ -159,20 +160,28 @@ class HostOperation {
 
   static uint32_t Exceptions() {
 #if defined(__x86_64__)
-    const uint32_t raised = ReadMxcsr();
+    return kCauses[ReadMxcsr() & kMxcsrFlags];
 #else
-    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    return kCauses[std::fetestexcept(FE_ALL_EXCEPT)];
 #endif
-    uint32_t exceptions = 0;
-    if (raised & FE_INEXACT) exceptions |= kFpInexact;
-    if (raised & FE_UNDERFLOW) exceptions |= kFpUnderflow;
-    if (raised & FE_OVERFLOW) exceptions |= kFpOverflow;
-    if (raised & FE_DIVBYZERO) exceptions |= kFpDivByZero;
-    if (raised & FE_INVALID) exceptions |= kFpInvalid;
-    return exceptions;
   }
 
  private:
+  // The cause bits of each combination of the host's FE_ flags.
+  static constexpr std::array<uint8_t, FE_ALL_EXCEPT + 1> kCauses = [] {
+    std::array<uint8_t, FE_ALL_EXCEPT + 1> causes{};
+    for (uint32_t raised = 0; raised <= FE_ALL_EXCEPT; ++raised) {
+      uint32_t exceptions = 0;
+      if (raised & FE_INEXACT) exceptions |= kFpInexact;
+      if (raised & FE_UNDERFLOW) exceptions |= kFpUnderflow;
+      if (raised & FE_OVERFLOW) exceptions |= kFpOverflow;
+      if (raised & FE_DIVBYZERO) exceptions |= kFpDivByZero;
+      if (raised & FE_INVALID) exceptions |= kFpInvalid;
+      causes[raised] = static_cast<uint8_t>(exceptions);
+    }
+    return causes;
+  }();
+
   uint32_t mode_;
 };
 
