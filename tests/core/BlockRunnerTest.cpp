@@ -237,6 +237,27 @@ class BlockRunnerTest : public test::MachineTest {
     host.Clear();
     AccurateHardware = accurate;
     RandomProgram(seed).Install(accurate);
+    return Run(blocks, steps);
+  }
+
+  // A machine just reset in the given mode with its block cache empty, for a test's program.
+  void FreshMachine(bool accurate) {
+    persistent.Restore();
+    host.Clear();
+    AccurateHardware = accurate;
+    InitMemoryMap();
+    CpuReset();
+    if (accurate) {
+      AccurateBlockCache.Clear();
+      MachineClock.Reset();
+      AccurateReset();
+    } else {
+      BlockCache.Clear();
+    }
+  }
+
+  // The machine after `steps` steps on the block runner or on the exact path.
+  TMachineImage Run(bool blocks, uint64_t steps) {
     std::vector<uint64_t> frames;
     uint64_t done = 0;
     if (blocks)
@@ -273,11 +294,7 @@ TEST_F(BlockRunnerTest, RandomProgramsLeaveTheSameMachineOnBothPaths) {
 // empty slot).
 TEST_F(BlockRunnerTest, ADelaySlotOnTheNextPageComesFromThatPagesStorage) {
   auto run = [this](bool blocks) {
-    persistent.Restore();
-    host.Clear();
-    InitMemoryMap();
-    CpuReset();
-    BlockCache.Clear();
+    FreshMachine(false);
     Cop0Regs[INDEX] = 1;
     Cop0Regs[ENTRYHI] = 0x00010000;
     Cop0Regs[ENTRYLO0] = (0x10 << 6) | 2;
@@ -291,13 +308,7 @@ TEST_F(BlockRunnerTest, ADelaySlotOnTheNextPageComesFromThatPagesStorage) {
     PC.Lo = 0x00010FF8;
     SetInstrPtr(PC.Lo);
     BranchState = kBranchNone;
-    std::vector<uint64_t> frames;
-    uint64_t done = 0;
-    if (blocks)
-      test::RunFastSteps(999, done, frames);
-    else
-      test::RunExactSteps(999, done, frames);
-    return test::CaptureMachine(host, frames);
+    return Run(blocks, 999);
   };
   const TMachineImage exact = run(false);
   EXPECT_EQ(Gpr[9], 333u);
@@ -311,14 +322,7 @@ TEST_F(BlockRunnerTest, ADelaySlotOnTheNextPageComesFromThatPagesStorage) {
 // handler resumes past the branch and its slot, or past the SYSCALL, and counts in s0.
 TEST_F(BlockRunnerTest, ExceptionsInADelaySlotAndInAPagesLastWordEndTheBlockAsTheStepDoes) {
   auto run = [this](bool blocks, uint64_t steps) {
-    persistent.Restore();
-    host.Clear();
-    AccurateHardware = true;
-    InitMemoryMap();
-    CpuReset();
-    AccurateBlockCache.Clear();
-    MachineClock.Reset();
-    AccurateReset();
+    FreshMachine(true);
     const uint32_t handler[] = {
         0x401A7000,              // mfc0 $k0, EPC
         0x401B6800,              // mfc0 $k1, CAUSE
@@ -340,13 +344,7 @@ TEST_F(BlockRunnerTest, ExceptionsInADelaySlotAndInAPagesLastWordEndTheBlockAsTh
     PC.Lo = 0x80011FF0;
     SetAccurateFetch(PC.Lo);
     BranchState = kBranchNone;
-    std::vector<uint64_t> frames;
-    uint64_t done = 0;
-    if (blocks)
-      test::RunFastSteps(steps, done, frames);
-    else
-      test::RunExactSteps(steps, done, frames);
-    return test::CaptureMachine(host, frames);
+    return Run(blocks, steps);
   };
   // Right after the trap in the slot, after the SYSCALL, then after 47 rounds of 21 steps.
   for (uint64_t steps : {3u, 4u, 12u, 13u, 987u}) {
@@ -374,14 +372,7 @@ TEST_F(BlockRunnerTest, ExceptionsInADelaySlotAndInAPagesLastWordEndTheBlockAsTh
 // the storage's offsets: the loop below counts t0 and t1 alike only as the single step runs it.
 TEST_F(BlockRunnerTest, AMappedCodePageFetchedFromElsewhereRunsAsTheStepRunsIt) {
   auto run = [this](bool blocks) {
-    persistent.Restore();
-    host.Clear();
-    AccurateHardware = true;
-    InitMemoryMap();
-    CpuReset();
-    AccurateBlockCache.Clear();
-    MachineClock.Reset();
-    AccurateReset();
+    FreshMachine(true);
     Cop0Regs[INDEX] = 1;
     Cop0Regs[ENTRYHI] = 0x00400000;
     Cop0Regs[ENTRYLO0] = 0x20000 << 6 | 3;  // frame 0x20000000, valid, global
@@ -396,13 +387,7 @@ TEST_F(BlockRunnerTest, AMappedCodePageFetchedFromElsewhereRunsAsTheStepRunsIt) 
     PC.Lo = 0x00400000;
     SetAccurateFetch(PC.Lo);
     BranchState = kBranchNone;
-    std::vector<uint64_t> frames;
-    uint64_t done = 0;
-    if (blocks)
-      test::RunFastSteps(300, done, frames);
-    else
-      test::RunExactSteps(300, done, frames);
-    return test::CaptureMachine(host, frames);
+    return Run(blocks, 300);
   };
   const TMachineImage exact = run(false);
   EXPECT_EQ(Gpr[8], 100u);
