@@ -19,6 +19,7 @@
 
 #include "core/Accurate.h"
 #include "core/AccurateExceptions.h"
+#include "core/AccurateInexact.h"
 #include "core/AccurateOps.h"
 #include "core/Cop1.h"
 #include "core/Cop1Ops.h"
@@ -213,13 +214,45 @@ bool Underflowed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
   return true;
 }
 
+template <HostArithmetic kOp, typename T>
+T Compute(T x, T y) {
+  if constexpr (kOp == HostArithmetic::kAdd) return x + y;
+  if constexpr (kOp == HostArithmetic::kSub) return x - y;
+  if constexpr (kOp == HostArithmetic::kMul) return x * y;
+  if constexpr (kOp == HostArithmetic::kDiv) return x / y;
+  if constexpr (kOp == HostArithmetic::kSqrt) return std::sqrt(x);
+}
+
+// The operation in round-to-nearest where RoundedToNearest can tell whether it rounded and so
+// that it raised nothing else: its result and exceptions come without reading or clearing the
+// host's flags, which stay as earlier operations left them (true). The host rounds to nearest
+// here: PrepareHostFloatingPoint sets it so and every HostOperation restores it.
+template <HostArithmetic kOp, typename T>
+bool ComputedInSoftware(typename Fp<T>::Bits a, typename Fp<T>::Bits b,
+                        typename Fp<T>::Bits& result, uint32_t& exceptions) {
+#if defined(__x86_64__)
+  if ((FCR31 & kFcr31RoundingMode) != 0) return false;
+  volatile T x = std::bit_cast<T>(a);
+  volatile T y = std::bit_cast<T>(b);
+  volatile T r = Compute<kOp, T>(x, y);
+  const Rounding rounding = RoundedToNearest<kOp, T>(x, y, r);
+  if (rounding == Rounding::kUnknown) return false;
+  exceptions = rounding == Rounding::kRounded ? kFpInexact : 0;
+  result = Result<T>(r);
+  return true;
+#else
+  return false;
+#endif
+}
+
 // fd = op(fs, ft) in the instruction's precision. A NaN operand gives the default NaN, and the
 // invalid-operation exception when it is signalling.
-template <typename T, typename Op>
-void ArithmeticIn(uint32_t w, Op op, bool binary) {
+template <HostArithmetic kOp, typename T>
+void ArithmeticIn(uint32_t w) {
   using F = Fp<T>;
+  constexpr bool kBinary = kOp != HostArithmetic::kSqrt;
   const auto a = F::Read(Fs(w));
-  const auto b = binary ? F::Read(Ft(w)) : a;
+  const auto b = kBinary ? F::Read(Ft(w)) : a;
   if (Unusual<T>(a) || Unusual<T>(b)) {
     Unimplemented(w);
     return;
@@ -231,24 +264,24 @@ void ArithmeticIn(uint32_t w, Op op, bool binary) {
   }
   uint32_t exceptions;
   typename F::Bits result;
-  {
+  if (!ComputedInSoftware<kOp, T>(a, b, result, exceptions)) {
     HostOperation host;
     volatile T x = std::bit_cast<T>(a);
     volatile T y = std::bit_cast<T>(b);
-    volatile T r = op(x, y);
+    volatile T r = Compute<kOp, T>(x, y);
     exceptions = HostOperation::Exceptions();
     result = Result<T>(r);
   }
   if (Underflowed<T>(result, exceptions) && !Trapped(exceptions)) F::Write(Fd(w), result);
 }
-template <typename Op>
-void Arithmetic(uint32_t w, Op op, bool binary = true) {
+template <HostArithmetic kOp>
+void Arithmetic(uint32_t w) {
   switch (Fmt(w)) {
     case kFmtS:
-      ArithmeticIn<float>(w, op, binary);
+      ArithmeticIn<kOp, float>(w);
       break;
     case kFmtD:
-      ArithmeticIn<double>(w, op, binary);
+      ArithmeticIn<kOp, double>(w);
       break;
     default:
       Unimplemented(w);
@@ -398,20 +431,19 @@ void CompareIn(uint32_t w) {
 }
 
 void ADD(uint32_t w) {
-  Arithmetic(w, [](auto a, auto b) { return a + b; });
+  Arithmetic<HostArithmetic::kAdd>(w);
 }
 void SUB(uint32_t w) {
-  Arithmetic(w, [](auto a, auto b) { return a - b; });
+  Arithmetic<HostArithmetic::kSub>(w);
 }
 void MUL(uint32_t w) {
-  Arithmetic(w, [](auto a, auto b) { return a * b; });
+  Arithmetic<HostArithmetic::kMul>(w);
 }
 void DIV(uint32_t w) {
-  Arithmetic(w, [](auto a, auto b) { return a / b; });
+  Arithmetic<HostArithmetic::kDiv>(w);
 }
 void SQRT(uint32_t w) {
-  Arithmetic(
-      w, [](auto a, auto) { return std::sqrt(a); }, false);
+  Arithmetic<HostArithmetic::kSqrt>(w);
 }
 void ABS(uint32_t w) {
   Sign(w, true);
