@@ -511,21 +511,35 @@ class AccurateHostOperationTest : public Cop1Test {
     else
       EXPECT_EQ(bits, Bits(value)) << where;
   }
+  // ADD, SUB, MUL, DIV and SQRT of a and b in double (fs f0, ft f2), then of a and b as floats.
+  void CheckArithmetic(uint32_t mode, int leftover) {
+    static constexpr uint32_t kArith[5] = {kAdd, kSub, kMul, kDiv, kSqrt};
+    using D = double (*)();
+    using S = float (*)();
+    static constexpr D kDoubleOps[5] = {[] { return a + b; }, [] { return a - b; },
+                                        [] { return a * b; }, [] { return a / b; },
+                                        [] { return std::sqrt(a); }};
+    static constexpr S kFloatOps[5] = {
+        [] { return float(a) + float(b); }, [] { return float(a) - float(b); },
+        [] { return float(a) * float(b); }, [] { return float(a) / float(b); },
+        [] { return std::sqrt(float(a)); }};
+    WriteAccurateFpr64(0, Bits(a));
+    WriteAccurateFpr64(2, Bits(b));
+    for (int op = 0; op < 5; ++op)
+      Check(Cop1Arith(kD, kArith[op], 2, 0, 4), mode, leftover, kDoubleOps[op], "double");
+    if (float(a) != a || float(b) != b) return;
+    Cop1Regs[0] = Bits(float(a));
+    Cop1Regs[2] = Bits(float(b));
+    for (int op = 0; op < 5; ++op)
+      Check(Cop1Arith(kS, kArith[op], 2, 0, 4), mode, leftover, kFloatOps[op], "float");
+  }
+  static inline volatile double a, b;
 };
 
 TEST_F(AccurateHostOperationTest, FlagsAndResultsMatchTheHostsOwnOfTheOperation) {
   UseAccurateHardware();
   std::mt19937_64 random(64);
-  static volatile double a, b;
   static volatile int64_t integer;
-  constexpr uint32_t kArith[5] = {kAdd, kSub, kMul, kDiv, kSqrt};
-  using D = double (*)();
-  using S = float (*)();
-  const D doubleOps[5] = {[] { return a + b; }, [] { return a - b; }, [] { return a * b; },
-                          [] { return a / b; }, [] { return std::sqrt(a); }};
-  const S floatOps[5] = {[] { return float(a) + float(b); }, [] { return float(a) - float(b); },
-                         [] { return float(a) * float(b); }, [] { return float(a) / float(b); },
-                         [] { return std::sqrt(float(a)); }};
   for (int round = 0; round < 300; ++round) {
     for (uint32_t mode = 0; mode < 4; ++mode) {
       for (int leftover = 0; leftover < 3; ++leftover) {
@@ -533,10 +547,7 @@ TEST_F(AccurateHostOperationTest, FlagsAndResultsMatchTheHostsOwnOfTheOperation)
         b = Operand<double, uint64_t>(random);
         integer = static_cast<int64_t>(random()) >> (random() % 64);
         WriteAccurateFpr64(0, Bits(a));
-        WriteAccurateFpr64(2, Bits(b));
         WriteAccurateFpr64(6, static_cast<uint64_t>(integer));
-        for (int op = 0; op < 5; ++op)
-          Check(Cop1Arith(kD, kArith[op], 2, 0, 4), mode, leftover, doubleOps[op], "double");
         Check(
             Cop1Arith(kD, kCvtS, 0, 0, 4), mode, leftover, +[] { return float(a); }, "cvt.s.d");
         Check(
@@ -545,12 +556,68 @@ TEST_F(AccurateHostOperationTest, FlagsAndResultsMatchTheHostsOwnOfTheOperation)
         Check(
             Cop1Arith(kL, kCvtS, 0, 6, 4), mode, leftover, +[] { return float(integer); },
             "cvt.s.l");
+        CheckArithmetic(mode, leftover);
         a = Operand<float, uint32_t>(random);
         b = Operand<float, uint32_t>(random);
-        Cop1Regs[0] = Bits(float(a));
-        Cop1Regs[2] = Bits(float(b));
-        for (int op = 0; op < 5; ++op)
-          Check(Cop1Arith(kS, kArith[op], 2, 0, 4), mode, leftover, floatOps[op], "float");
+        CheckArithmetic(mode, leftover);
+      }
+    }
+  }
+}
+
+// Operands where the unit tells rounding from the operands in round-to-nearest, and where it
+// stops: magnitudes near the bounds of that (2^-900 and 2^1000 for doubles, 2^-100 and 2^100
+// for floats) and near the limits of the formats, few significant bits so that products,
+// quotients, roots and sums of far exponents come out exact as often as rounded, dividends that
+// are products of the divisor and squares under the roots. Run again with VANTOR_NO_FMA=1 for
+// hosts without a fused multiply-add.
+TEST_F(AccurateHostOperationTest, ExactAndRoundedResultsNearTheBoundsMatchTheHost) {
+  UseAccurateHardware();
+  std::mt19937_64 random(900);
+  static constexpr int kDoubleExponents[] = {-1022, -1000, -961, -901, -900, -899, -452,
+                                             -451,  -450,  -1,   0,    1,    511,  512,
+                                             999,   1000,  1001, 1022, 1023};
+  static constexpr int kFloatExponents[] = {-126, -113, -101, -100, -99, -51, -50, -1,
+                                            0,    1,    63,   64,   99,  100, 101, 127};
+  // A number of exponent `exponent`: odd, with few or all significant bits of the format.
+  const auto near = [&random](int exponent, int digits) {
+    const uint64_t bits = random();
+    const int width = bits % 4 == 0 ? digits : 1 + static_cast<int>(bits >> 60) % 6;
+    const double mantissa = static_cast<double>((bits >> 4 & ((uint64_t{1} << width) - 1)) |
+                                                uint64_t{1} << (width - 1) | 1);
+    const double value = std::ldexp(bits & 2 ? -mantissa : mantissa, exponent - width + 1);
+    return std::isnormal(value) ? value : 1.0;
+  };
+  for (int round = 0; round < 150; ++round) {
+    const bool single = round % 2 != 0;
+    const int digits = single ? 24 : 53;
+    const int* exponents = single ? kFloatExponents : kDoubleExponents;
+    const size_t count = single ? std::size(kFloatExponents) : std::size(kDoubleExponents);
+    const int ea = exponents[random() % count];
+    // b near a bound too, far below a (sums that round or not), or near 1 / a (products near 1).
+    const uint64_t pick = random();
+    const int eb = pick % 3 == 0   ? exponents[pick / 3 % count]
+                   : pick % 3 == 1 ? ea - static_cast<int>(pick / 3 % (digits + 8))
+                                   : -ea + static_cast<int>(pick / 3 % 3) - 1;
+    const double x = single ? float(near(ea, digits)) : near(ea, digits);
+    const double y = single ? float(near(eb, digits)) : near(eb, digits);
+    const double product = single ? double(float(x) * float(y)) : x * y;
+    const double square = single ? double(float(x) * float(x)) : x * x;
+    const std::pair<double, double> pairs[] = {
+        {x, y}, {y, x}, {product, y}, {std::fabs(square), x}};
+    for (auto [first, second] : pairs) {
+      // Denormal operands never reach the host.
+      const auto usable = [single](double value) {
+        return single ? std::fpclassify(float(value)) != FP_SUBNORMAL
+                      : std::fpclassify(value) != FP_SUBNORMAL;
+      };
+      if (!std::isfinite(first) || !usable(first) || !usable(second)) continue;
+      for (uint32_t mode = 0; mode < 4; ++mode) {
+        for (int leftover = 0; leftover < 3; ++leftover) {
+          a = first;
+          b = second;
+          CheckArithmetic(mode, leftover);
+        }
       }
     }
   }
