@@ -7,9 +7,10 @@
 // operands, denormal or underflowing results unless FCR31.FS flushes them, and conversions to an
 // integer that does not fit.
 //
-// This file is built with -frounding-math, and operands and results pass through volatile
-// objects, so that the compiler neither folds an operation under the default rounding nor moves
-// it across the calls that set the rounding mode and read the host's exception flags.
+// This file is built with -frounding-math, and the operands and results of host operations pass
+// through volatile objects, so that the compiler neither folds an operation under the default
+// rounding nor moves it across the calls that set the rounding mode and read the host's exception
+// flags. Operations whose rounding RoundedToNearest tells touch neither and need no volatile.
 #include <array>
 #include <bit>
 #include <cfenv>
@@ -198,9 +199,8 @@ void Unimplemented(uint32_t) {
 // zero or the smallest normal number of its sign, and raises underflow and inexact; otherwise
 // the unit traps as unimplemented (false).
 template <typename T>
-bool Underflowed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
+bool Flushed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
   using F = Fp<T>;
-  if ((exceptions & kFpUnderflow) == 0 && !IsDenormal<T>(result)) return true;
   const uint32_t trapping = (kFpUnderflow | kFpInexact) << kFcr31EnableShift;
   if ((FCR31 & kFcr31FlushToZero) == 0 || (FCR31 & trapping) != 0) {
     Unimplemented(0);
@@ -212,6 +212,13 @@ bool Underflowed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
   result = sign | (away ? F::kMinNormal : 0);
   exceptions |= kFpUnderflow | kFpInexact;
   return true;
+}
+// Whether the instruction goes on with its result: always unless it underflowed. Inlined, as
+// the common case is one test.
+template <typename T>
+[[gnu::always_inline]] inline bool Underflowed(typename Fp<T>::Bits& result, uint32_t& exceptions) {
+  if ((exceptions & kFpUnderflow) == 0 && !IsDenormal<T>(result)) return true;
+  return Flushed<T>(result, exceptions);
 }
 
 template <HostArithmetic kOp, typename T>
@@ -232,9 +239,9 @@ bool ComputedInSoftware(typename Fp<T>::Bits a, typename Fp<T>::Bits b,
                         typename Fp<T>::Bits& result, uint32_t& exceptions) {
 #if defined(__x86_64__)
   if ((FCR31 & kFcr31RoundingMode) != 0) return false;
-  volatile T x = std::bit_cast<T>(a);
-  volatile T y = std::bit_cast<T>(b);
-  volatile T r = Compute<kOp, T>(x, y);
+  const T x = std::bit_cast<T>(a);
+  const T y = std::bit_cast<T>(b);
+  const T r = Compute<kOp, T>(x, y);
   const Rounding rounding = RoundedToNearest<kOp, T>(x, y, r);
   if (rounding == Rounding::kUnknown) return false;
   exceptions = rounding == Rounding::kRounded ? kFpInexact : 0;
