@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "core/Cop1Ops.h"
+#include "core/CpuState.h"
 #include "core/Interpreter.h"
 
 namespace vantor {
@@ -81,7 +83,20 @@ void InstallAccurateHandlers();
 
 // The 64-bit floating-point register as Status.FR lays it out. Under FR = 1 every register holds
 // 64 bits, its high word in Cop1Upper; under FR = 0 it is the default machine's even-odd pair.
-uint64_t AccurateFpr64(uint32_t reg);
-void WriteAccurateFpr64(uint32_t reg, uint64_t value);
+// Inline: every COP1 operation reads and writes through them.
+inline uint64_t AccurateFpr64(uint32_t reg) {
+  reg &= 31;
+  if ((Cop0Regs[STATUS] & kStatusFR) != 0) return uint64_t{Cop1Upper[reg]} << 32 | Cop1Regs[reg];
+  return cop1::ReadPair(reg);
+}
+inline void WriteAccurateFpr64(uint32_t reg, uint64_t value) {
+  reg &= 31;
+  if ((Cop0Regs[STATUS] & kStatusFR) != 0) {
+    Cop1Upper[reg] = static_cast<uint32_t>(value >> 32);
+    Cop1Regs[reg] = static_cast<uint32_t>(value);
+  } else {
+    cop1::WritePair(reg, value);
+  }
+}
 
 }  // namespace vantor

@@ -415,19 +415,4 @@ void SignExtendCop0Upper() {
     change = 0;
 }
 
-uint64_t AccurateFpr64(uint32_t reg) {
-  reg &= 31;
-  if ((Cop0Regs[STATUS] & kStatusFR) != 0) return uint64_t{Cop1Upper[reg]} << 32 | Cop1Regs[reg];
-  return cop1::ReadPair(reg);
-}
-void WriteAccurateFpr64(uint32_t reg, uint64_t value) {
-  reg &= 31;
-  if ((Cop0Regs[STATUS] & kStatusFR) != 0) {
-    Cop1Upper[reg] = HighWord(value);
-    Cop1Regs[reg] = LowWord(value);
-  } else {
-    cop1::WritePair(reg, value);
-  }
-}
-
 }  // namespace vantor
