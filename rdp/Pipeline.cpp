@@ -670,43 +670,53 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   b.kept = kept;
 }
 
-// RDRAM as the pixels of a primitive reach it: checked access by access, or (kInside) not at
-// all, where every pixel the scissor lets through lies inside it and the image starts on a word,
-// so that each access is aligned to its size already.
-template <bool kInside>
-struct TPixelMemory {
+// One image's pixels in RDRAM by their numbers, kBytes each: checked access by access, or
+// (kInside) not at all, where every pixel the scissor lets through lies inside RDRAM and the
+// image starts on a word. Then a pixel's bytes lie at its number flipped within its word (the
+// words hold their bytes in the other order), so the accesses need no address arithmetic of
+// their own beyond the image's start.
+template <uint32_t kBytes, bool kInside>
+struct TImagePixels {
+  static constexpr uint32_t kFlip = 4 / kBytes - 1;
   TRdramView ram;
+  uint32_t address;
+  uint8_t* start;
 
-  [[gnu::always_inline]] uint32_t Read8(uint32_t address) const {
-    if constexpr (kInside) return ram.data[address ^ 3];
-    return ram.Read8(address);
+  // `begin`: the image's first byte where it lies inside.
+  TImagePixels(uint32_t image, uint8_t* begin) : address(image), start(begin) {}
+
+  [[gnu::always_inline]] uint32_t Read(uint32_t pixel) const {
+    if constexpr (!kInside) {
+      const uint32_t at = address + pixel * kBytes;
+      if constexpr (kBytes == 1) return ram.Read8(at);
+      if constexpr (kBytes == 2) return ram.Read16(at);
+      if constexpr (kBytes == 4) return ram.Read32(at);
+    } else if constexpr (kBytes == 1) {
+      return start[pixel ^ kFlip];
+    } else if constexpr (kBytes == 2) {
+      uint16_t value;
+      std::memcpy(&value, start + size_t{pixel ^ kFlip} * 2, 2);
+      return value;
+    } else {
+      uint32_t value;
+      std::memcpy(&value, start + size_t{pixel} * 4, 4);
+      return value;
+    }
   }
-  [[gnu::always_inline]] uint32_t Read16(uint32_t address) const {
-    if constexpr (!kInside) return ram.Read16(address);
-    uint16_t value;
-    std::memcpy(&value, ram.data + (address ^ 2), 2);
-    return value;
-  }
-  [[gnu::always_inline]] uint32_t Read32(uint32_t address) const {
-    if constexpr (!kInside) return ram.Read32(address);
-    uint32_t value;
-    std::memcpy(&value, ram.data + address, 4);
-    return value;
-  }
-  [[gnu::always_inline]] void Write8(uint32_t address, uint32_t value) const {
-    if constexpr (kInside)
-      ram.data[address ^ 3] = static_cast<uint8_t>(value);
-    else
-      ram.Write8(address, value);
-  }
-  [[gnu::always_inline]] void Write16(uint32_t address, uint32_t value) const {
-    if constexpr (!kInside) return ram.Write16(address, value);
-    const auto half = static_cast<uint16_t>(value);
-    std::memcpy(ram.data + (address ^ 2), &half, 2);
-  }
-  [[gnu::always_inline]] void Write32(uint32_t address, uint32_t value) const {
-    if constexpr (!kInside) return ram.Write32(address, value);
-    std::memcpy(ram.data + address, &value, 4);
+  [[gnu::always_inline]] void Write(uint32_t pixel, uint32_t value) const {
+    if constexpr (!kInside) {
+      const uint32_t at = address + pixel * kBytes;
+      if constexpr (kBytes == 1) ram.Write8(at, value);
+      if constexpr (kBytes == 2) ram.Write16(at, value);
+      if constexpr (kBytes == 4) ram.Write32(at, value);
+    } else if constexpr (kBytes == 1) {
+      start[pixel ^ kFlip] = static_cast<uint8_t>(value);
+    } else if constexpr (kBytes == 2) {
+      const auto half = static_cast<uint16_t>(value);
+      std::memcpy(start + size_t{pixel ^ kFlip} * 2, &half, 2);
+    } else {
+      std::memcpy(start + size_t{pixel} * 4, &value, 4);
+    }
   }
 };
 
@@ -740,15 +750,14 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
 #endif
   }
   if (!m.zCompare || p.compareInWriter) return;
-  const uint32_t zAddress = p.zAddress;
-  const TPixelMemory<kInside> ram;
+  const TImagePixels<2, kInside> depthImage(p.zAddress, p.depthStart);
   uint32_t kept = 0;
   if (m.zMode == kZDecal) {
     const uint32_t dz18 = p.dz18;
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
       const uint32_t z = Decompress(b.depth[n]);
-      const uint32_t stored = ram.Read16(zAddress + b.pixel[n] * 2);
+      const uint32_t stored = depthImage.Read(b.pixel[n]);
       const uint32_t memZ = Decompress(stored);
       const uint32_t memDz = (1u << ((stored & 3) << 2)) << 3;
       const uint32_t diff = z > memZ ? z - memZ : memZ - z;
@@ -757,7 +766,7 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
   } else {
     for (uint32_t k = 0; k < b.kept; ++k) {
       const uint32_t n = b.keep[k];
-      const uint32_t stored = ram.Read16(zAddress + b.pixel[n] * 2);
+      const uint32_t stored = depthImage.Read(b.pixel[n]);
       // The pixel stays on the list; the count moves only when it passes.
       b.keep[kept] = static_cast<uint8_t>(n);
       kept += (b.depth[n] >> 2) <= (stored >> 2) ? 1 : 0;
@@ -774,20 +783,20 @@ void DepthTest(const TPipeline& p, TBatch& b) {
 }
 
 // The colour image's pixel as the blender reads it, and its coverage.
-template <uint32_t kSize, typename TMemory>
-[[gnu::always_inline]] inline TTexel ReadMemory(const TMemory& ram, uint32_t address,
+template <uint32_t kSize, typename TImage>
+[[gnu::always_inline]] inline TTexel ReadMemory(const TImage& image, uint32_t pixel,
                                                 uint32_t& memCvg) {
   if constexpr (kSize == kSize16) {
-    const uint32_t old = ram.Read16(address);
+    const uint32_t old = image.Read(pixel);
     memCvg = (old & 1) != 0 ? 7 : 0;
     return Packed5551(old);
   } else if constexpr (kSize == kSize32) {
-    const uint32_t old = ram.Read32(address);
+    const uint32_t old = image.Read(pixel);
     memCvg = (old >> 5) & 7;
     return PackColor(UnpackColor(old));
   } else {
     memCvg = 0;
-    return Broadcast(static_cast<int32_t>(ram.Read8(address)));
+    return Broadcast(static_cast<int32_t>(image.Read(pixel)));
   }
 }
 
@@ -867,14 +876,14 @@ template <uint32_t kSize, bool kTwoCycle, bool kDepth, bool kPass, bool kInside,
 void WriteLanes(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   constexpr uint32_t kBytes = kSize == kSize16 ? 2 : kSize == kSize32 ? 4 : 1;
-  const uint32_t colorAddress = p.colorAddress, zAddress = p.zAddress;
   const bool imageRead = m.imageRead, forceBlend = m.forceBlend, antialias = m.antialias;
   const bool colorOnCvg = m.colorOnCvg, zUpdate = kDepth && m.zUpdate;
   const bool noiseDither = m.rgbDither == 2;
   const uint32_t cvgDest = m.cvgDest, primitive = p.primitive;
   const int32_t fogAlpha = State.fog.a;
   const TTexel blendColor = p.blendColor, fogColor = p.fogColor;
-  const TPixelMemory<kInside> ram;
+  const TImagePixels<kBytes, kInside> colorImage(p.colorAddress, p.colorStart);
+  const TImagePixels<2, kInside> depthImage(p.zAddress, p.depthStart);
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
   const TTexel* dither = m.rgbDither == 0   ? kMagicSquareOffsets.data()
                          : m.rgbDither == 1 ? kBayerOffsets.data()
@@ -887,14 +896,13 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
     const int32_t x = b.x[n], y = b.y[n];
     const uint32_t pixel = b.pixel[n];
     if constexpr (kCompare)
-      if ((b.depth[n] >> 2) > (ram.Read16(zAddress + pixel * 2) >> 2)) continue;
-    const uint32_t address = colorAddress + pixel * kBytes;
+      if ((b.depth[n] >> 2) > (depthImage.Read(pixel) >> 2)) continue;
     const uint32_t coverage = b.coverage[n];
     const TTexel color = b.color[n];
     uint32_t memCvg = 0;
     TTexel blended = color;
     if constexpr (!kPass) {
-      const TTexel memory = imageRead ? ReadMemory<kSize>(ram, address, memCvg) : 0;
+      const TTexel memory = imageRead ? ReadMemory<kSize>(colorImage, pixel, memCvg) : 0;
       // In two-cycle mode the first cycle always blends, feeding the second.
       const int32_t alphas[4] = {b.alpha[n], fogAlpha, b.shadeAlpha[n], 0};
       if constexpr (kTwoCycle)
@@ -927,22 +935,22 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
                                    : dither[b.corner[n]];
         value = Dithered555(blended, offsets) | newCvg >> 2;
       } else {
-        value = (ram.Read16(address) & ~1u) | newCvg >> 2;
+        value = (colorImage.Read(pixel) & ~1u) | newCvg >> 2;
       }
-      ram.Write16(address, value);
+      colorImage.Write(pixel, value);
     } else {
       const auto red = static_cast<uint32_t>(Lane(blended, 0)) & 0xFF;
       if constexpr (kSize == kSize32) {
         const auto green = static_cast<uint32_t>(Lane(blended, 1)) & 0xFF;
         const auto blue = static_cast<uint32_t>(Lane(blended, 2)) & 0xFF;
         const uint32_t value = writeColor ? red << 24 | green << 16 | blue << 8 | newCvg << 5
-                                          : (ram.Read32(address) & ~0xFFu) | newCvg << 5;
-        ram.Write32(address, value);
+                                          : (colorImage.Read(pixel) & ~0xFFu) | newCvg << 5;
+        colorImage.Write(pixel, value);
       } else if (writeColor) {
-        ram.Write8(address, red);
+        colorImage.Write(pixel, red);
       }
     }
-    if (zUpdate) ram.Write16(zAddress + pixel * 2, b.depth[n]);
+    if (zUpdate) depthImage.Write(pixel, b.depth[n]);
   }
 }
 
@@ -1141,6 +1149,9 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.colorInside =
       (p.colorAddress & 3) == 0 && p.colorAddress + (lastPixel + 1) * colorBytes + 4 <= size;
   p.depthInside = (p.zAddress & 3) == 0 && p.zAddress + (lastPixel + 1) * 2 + 4 <= size;
+  uint8_t* const ram = TRdramView{}.data;
+  p.colorStart = p.colorInside ? ram + p.colorAddress : ram;
+  p.depthStart = p.depthInside ? ram + p.zAddress : ram;
   p.span = kSpanFunctions[index];
   p.flush = kFlushFunctions[index];
 }

@@ -105,6 +105,10 @@ struct TPipeline {
   // The colour image, the depth image starts on a word and every pixel the scissor lets
   // through lies inside RDRAM: their accesses need no check of their own.
   bool colorInside = false, depthInside = false;
+  // Their first bytes where they lie inside (the writer indexes pixels from them: computed
+  // here, not from RDRAM's start and the address at every access).
+  uint8_t* colorStart = nullptr;
+  uint8_t* depthStart = nullptr;
   // Colours go to memory as they are (no blending, no memory read); then the writer also does
   // the depth test's compare where it is not decal's.
   bool pass = false, compareInWriter = false;
