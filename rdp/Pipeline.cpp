@@ -916,26 +916,29 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
         blended = sources[final.p];
     }
     // Coverage into memory, then the colour.
-    uint32_t newCvg;
+    uint32_t newCvg, cvgBit;  // the 16-bit image keeps the coverage's top bit
     bool writeColor;
     if constexpr (kPass) {
-      newCvg = passCoverage[coverage] & 7;
-      writeColor = passCoverage[coverage] > 7;
+      const uint32_t pass = passCoverage[coverage];
+      newCvg = pass >> 1 & 7;
+      cvgBit = pass & 1;
+      writeColor = pass > 0x7F;
     } else {
       newCvg = CoverageOut(cvgDest, coverage, memCvg);
+      cvgBit = newCvg >> 2;
       writeColor = !colorOnCvg || coverage + memCvg > 7;
     }
     if constexpr (kSize == kSize16) {
       uint32_t value;
       if (kPass && writeColor) {
-        value = b.bits[n] | newCvg >> 2;
+        value = b.bits[n] | cvgBit;
       } else if (writeColor) {
         const TTexel offsets = noiseDither
                                    ? DitherOffset(Noise(x, y, primitive) & 7) * (kLaneOnes >> 16)
                                    : dither[b.corner[n]];
-        value = Dithered555(blended, offsets) | newCvg >> 2;
+        value = Dithered555(blended, offsets) | cvgBit;
       } else {
-        value = (colorImage.Read(pixel) & ~1u) | newCvg >> 2;
+        value = (colorImage.Read(pixel) & ~1u) | cvgBit;
       }
       colorImage.Write(pixel, value);
     } else {
@@ -1121,9 +1124,11 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.compareInWriter = p.pass && m.zCompare && m.zMode != kZDecal;
   // Without memory the coverage written and whether the colour is depend on the pixel's
   // coverage alone.
-  for (uint32_t coverage = 0; coverage <= 8; ++coverage)
-    p.passCoverage[coverage] = static_cast<uint8_t>(CoverageOut(m.cvgDest, coverage, 0) |
-                                                    (!m.colorOnCvg || coverage > 7 ? 8 : 0));
+  for (uint32_t coverage = 0; coverage <= 8; ++coverage) {
+    const uint32_t out = CoverageOut(m.cvgDest, coverage, 0);
+    p.passCoverage[coverage] =
+        static_cast<uint8_t>(out << 1 | out >> 2 | (!m.colorOnCvg || coverage > 7 ? 0x80 : 0));
+  }
   const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
   p.dzExponent = DepthSlopeExponent(dz);
   p.dz18 = dz << 3;

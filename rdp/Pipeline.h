@@ -112,8 +112,8 @@ struct TPipeline {
   // Colours go to memory as they are (no blending, no memory read); then the writer also does
   // the depth test's compare where it is not decal's.
   bool pass = false, compareInWriter = false;
-  // Where colours pass: by the pixel's coverage (0-8), the coverage written, and 8 where the
-  // colour is.
+  // Where colours pass: by the pixel's coverage (0-8), the coverage written in bits 1-3, its
+  // top bit again in bit 0 (what a 16-bit pixel keeps), and bit 7 where the colour is.
   uint8_t passCoverage[9] = {};
   // The span and flush functions for this primitive's modes.
   TSpanFunction span = nullptr;
