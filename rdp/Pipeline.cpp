@@ -1080,9 +1080,15 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   in[kInPrimLodFrac] = Broadcast(static_cast<int32_t>(State.primLodFrac));
   p.blendColor = PackColor(State.blend);
   p.fogColor = PackColor(State.fog);
-  p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
-  PrepareCombiner(p, 0);
-  PrepareCombiner(p, 1);
+  // Primitives mostly follow others with the same combiner: its selects are decoded again
+  // only where they changed.
+  if (!p.combinerDecoded || !(p.combineDecoded == State.combine)) {
+    p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
+    PrepareCombiner(p, 0);
+    PrepareCombiner(p, 1);
+    p.combineDecoded = State.combine;
+    p.combinerDecoded = true;
+  }
   auto same = [](const TCombinerCycle& c) {
     return std::equal(std::begin(c.rgb), std::end(c.rgb), std::begin(c.alpha));
   };

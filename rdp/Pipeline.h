@@ -85,6 +85,9 @@ struct TPipeline {
   bool needsShadeAlpha = false, needsTexelAlpha = false, needsCombinedAlpha = false;
   // Every operand of the cycles run takes its colour and its alpha from the same input.
   bool samePicks = false;
+  // The combine command's selects that the cycles and the needs above were decoded from.
+  TCombine combineDecoded;
+  bool combinerDecoded = false;
   // Texturing.
   TSampler samplers[8];
   uint32_t tile = 0, levels = 0;

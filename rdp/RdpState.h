@@ -52,6 +52,8 @@ struct TCombine {
   uint64_t raw = 0;
   uint32_t subA[2] = {}, subB[2] = {}, mul[2] = {}, add[2] = {};
   uint32_t subAAlpha[2] = {}, subBAlpha[2] = {}, mulAlpha[2] = {}, addAlpha[2] = {};
+
+  bool operator==(const TCombine&) const = default;
 };
 
 struct TTile {
