@@ -26,15 +26,7 @@ _start:
   result $t0, 1
   load_microcode microcode, microcode_end, STAGING
 
-  la    $t0, handler
-  la    $t1, handler_end
-  li    $t2, EXCEPTION_VECTOR
-1:
-  lw    $t3, 0($t0)
-  addiu $t0, $t0, 4
-  sw    $t3, 0($t2)
-  bne   $t0, $t1, 1b
-  addiu $t2, $t2, 4
+  copy_words handler, handler_end, EXCEPTION_VECTOR
   li    $t0, MI_MASK_SET_SP
   sw    $t0, MI_INTR_MASK
   li    $t0, STATUS_IE_IM2

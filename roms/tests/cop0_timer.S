@@ -16,15 +16,7 @@
   .section .text.start, "ax", @progbits
   .globl _start
 _start:
-  la    $t0, handler                    /* copy the handler to the vector */
-  la    $t1, handler_end
-  li    $t2, EXCEPTION_VECTOR
-1:
-  lw    $t3, 0($t0)
-  addiu $t0, $t0, 4
-  sw    $t3, 0($t2)
-  bne   $t0, $t1, 1b
-  addiu $t2, $t2, 4
+  copy_words handler, handler_end, EXCEPTION_VECTOR  /* the handler to the vector */
 
   la    $t0, wait
   result $t0, 6

@@ -26,15 +26,7 @@
   .globl _start
 _start:
   /* Copy the first list to RDRAM, a word at a time. */
-  la    $t0, list_rdram
-  la    $t1, list_rdram_end
-  li    $t2, LIST_RDRAM
-1:
-  lw    $t3, 0($t0)
-  sw    $t3, 0($t2)
-  addiu $t0, $t0, 4
-  bne   $t0, $t1, 1b
-  addiu $t2, $t2, 4
+  copy_words list_rdram, list_rdram_end, LIST_RDRAM
 
   li    $t0, DPC_CLEAR_XBUS
   sw    $t0, DPC_STATUS

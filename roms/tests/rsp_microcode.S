@@ -65,15 +65,7 @@ _start:
   result $t0, 10
 
   /* The microcode into IMEM, a word at a time, and SP_PC at its start. */
-  la    $t0, microcode
-  la    $t1, microcode_end
-  li    $t2, SP_IMEM
-1:
-  lw    $t3, 0($t0)
-  sw    $t3, 0($t2)
-  addiu $t0, $t0, 4
-  bne   $t0, $t1, 1b
-  addiu $t2, $t2, 4
+  copy_words microcode, microcode_end, SP_IMEM
   sw    $zero, SP_PC
 
   li    $t0, SP_CLEAR_HALT | SP_CLEAR_BROKE | SP_SET_INTR_BREAK
