@@ -1,5 +1,11 @@
 #include "rdp/Commands.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "rdp/Raster.h"
 #include "rdp/RdpState.h"
 #include "rdp/Tmem.h"
@@ -131,21 +137,32 @@ TImage DecodeImage(uint64_t w) {
   return {Bits(w, 53, 3), Bits(w, 51, 2), Bits(w, 32, 10) + 1, Bits(w, 0, 26)};
 }
 
-// The 16-bit halves of a coefficient word, top first, each taken with the matching fraction.
-int32_t Coefficient(uint64_t integers, uint64_t fractions, int index) {
-  const int shift = 48 - 16 * index;
-  return static_cast<int32_t>(static_cast<uint32_t>(integers >> shift & 0xFFFF) << 16 |
-                              static_cast<uint32_t>(fractions >> shift & 0xFFFF));
-}
-
-// Eight words of shade or texture coefficients into four attributes starting at `first`.
-void DecodeCoefficients(const uint64_t* w, TPrimitive& p, uint32_t first, int count) {
-  for (int i = 0; i < count; ++i) {
-    p.attr[first + i] = Coefficient(w[0], w[2], i);
-    p.dx[first + i] = Coefficient(w[1], w[3], i);
-    p.de[first + i] = Coefficient(w[4], w[6], i);
-    p.dy[first + i] = Coefficient(w[5], w[7], i);
+// Eight words of shade or texture coefficients into kCount attributes starting at `first`:
+// each value's integer half from one word and its fraction from another, 16 bits each, the
+// top half of a word first.
+template <uint32_t kCount>
+void DecodeCoefficients(const uint64_t* w, TPrimitive& p, uint32_t first) {
+  alignas(16) int32_t values[4][4];
+  for (int k = 0; k < 4; ++k) {
+    const uint64_t integers = w[k < 2 ? k : k + 2], fractions = w[k < 2 ? k + 2 : k + 4];
+#if defined(__SSE2__)
+    // Fraction and integer side by side make each value, bottom value first: reversed.
+    const __m128i pairs = _mm_unpacklo_epi16(_mm_cvtsi64_si128(static_cast<int64_t>(fractions)),
+                                             _mm_cvtsi64_si128(static_cast<int64_t>(integers)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(values[k]),
+                    _mm_shuffle_epi32(pairs, _MM_SHUFFLE(0, 1, 2, 3)));
+#else
+    for (int i = 0; i < 4; ++i) {
+      const int shift = 48 - 16 * i;
+      values[k][i] = static_cast<int32_t>(static_cast<uint32_t>(integers >> shift & 0xFFFF) << 16 |
+                                          static_cast<uint32_t>(fractions >> shift & 0xFFFF));
+    }
+#endif
   }
+  std::memcpy(p.attr + first, values[0], kCount * sizeof(int32_t));
+  std::memcpy(p.dx + first, values[1], kCount * sizeof(int32_t));
+  std::memcpy(p.de + first, values[2], kCount * sizeof(int32_t));
+  std::memcpy(p.dy + first, values[3], kCount * sizeof(int32_t));
 }
 
 uint64_t Triangle(const uint64_t* w) {
@@ -169,11 +186,11 @@ uint64_t Triangle(const uint64_t* w) {
   p.depth = (id & 1) != 0;
   const uint64_t* next = w + 4;
   if (p.shade) {
-    DecodeCoefficients(next, p, kAttrR, 4);
+    DecodeCoefficients<4>(next, p, kAttrR);
     next += 8;
   }
   if (p.texture) {
-    DecodeCoefficients(next, p, kAttrS, 3);
+    DecodeCoefficients<3>(next, p, kAttrS);
     next += 8;
   }
   if (p.depth) {

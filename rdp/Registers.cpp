@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "common/MachineState.h"
@@ -59,17 +60,28 @@ void Publish() {
     SetPageWord(dpcPage, i * 4, RdpReadRegister(i));
 }
 
-uint64_t FetchWord(uint32_t address) {
-  uint32_t high, low;
+// Words of the command list from `address` on: from DMEM with XBUS, else from RDRAM (nothing
+// past its end; the list's addresses are on a word).
+void FetchWords(uint32_t address, uint64_t* to, uint32_t count) {
   if (regs.xbus) {
-    const uint32_t offset = address & 0xFF8;
-    high = PageWord(DMEMPage->Data, offset);
-    low = PageWord(DMEMPage->Data, offset + 4);
-  } else {
-    high = rdp::ReadRdram32(address);
-    low = rdp::ReadRdram32(address + 4);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t offset = (address + i * 8) & 0xFF8;
+      to[i] =
+          uint64_t{PageWord(DMEMPage->Data, offset)} << 32 | PageWord(DMEMPage->Data, offset + 4);
+    }
+    return;
   }
-  return uint64_t{high} << 32 | low;
+  const rdp::TRdramView ram;
+  if (uint64_t{address} + count * 8 <= ram.size) {
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t half[2];
+      std::memcpy(half, ram.data + address + i * 8, 8);
+      to[i] = uint64_t{half[0]} << 32 | half[1];
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i)
+    to[i] = uint64_t{ram.Read32(address + i * 8)} << 32 | ram.Read32(address + i * 8 + 4);
 }
 
 void StartWork() {
@@ -88,10 +100,21 @@ void DpWorkDue() {
   }
   uint64_t cycles = 0;
   while (!regs.freeze && regs.current < regs.end && cycles < kSliceCycles) {
-    regs.words[regs.gathered++] = FetchWord(regs.current);
-    regs.current += 8;
+    if (regs.gathered == 0) {
+      FetchWords(regs.current, regs.words, 1);
+      regs.current += 8;
+      regs.gathered = 1;
+    }
+    // The rest of the command as far as the list reaches, in one go.
     const auto id = static_cast<uint32_t>(regs.words[0] >> 56) & 0x3F;
-    if (regs.gathered < rdp::CommandWords(id)) continue;
+    const uint32_t words = rdp::CommandWords(id);
+    const uint32_t listed = regs.current < regs.end ? (regs.end - regs.current + 7) / 8 : 0;
+    const uint32_t take = std::min(words - regs.gathered, listed);
+    const uint32_t from = regs.current;
+    FetchWords(from, regs.words + regs.gathered, take);
+    regs.current = from + take * 8;
+    regs.gathered += take;
+    if (regs.gathered < words) continue;
     regs.gathered = 0;
     cycles += rdp::ExecuteCommand(regs.words);
     if (id == rdp::kSyncFull) {
