@@ -1054,9 +1054,8 @@ constexpr TFlushFunction kFlushFunctions[16] = {
     FlushFor<6>(),  FlushFor<7>(),  FlushFor<8>(),  FlushFor<9>(), FlushFor<10>(), FlushFor<11>(),
     FlushFor<12>(), FlushFor<13>(), FlushFor<14>(), FlushFor<15>()};
 
-}  // namespace
-
-void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
+// Everything the modes decide, for primitives like `f`.
+void PrepareModes(TPipeline& p, const TPreparedFor& f) {
   const TOtherModes& m = State.modes;
   p.modes = m;
   p.twoCycle = m.cycleType == kCycle2;
@@ -1093,18 +1092,18 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   };
   p.samePicks = same(p.cycles[1]) && (!p.twoCycle || same(p.cycles[0]));
   p.pass = !p.twoCycle && !m.imageRead && !m.forceBlend && !m.antialias && m.blendP[0] == 0;
-  const bool texture = primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle;
-  p.tile = primitive.tile & 7;
-  p.levels = primitive.levels;
+  const bool texture = f.texture;
+  p.tile = f.tile;
+  p.levels = f.levels;
   p.lod = m.lod && texture;
   p.bilinear = m.bilinear;
   p.midTexel = m.midTexel;
-  p.perspective = m.perspective && primitive.kind == TPrimitiveKind::Triangle;
+  p.perspective = m.perspective && f.triangle;
   p.convert[0] = !m.biLerp0;
   p.convert[1] = !m.biLerp1;
   // The tiles this primitive can reach: its own and the next, or every level of detail.
   if (texture) {
-    const uint32_t tiles = p.lod ? std::min(primitive.levels + 3, 8u) : 2;
+    const uint32_t tiles = p.lod ? std::min(f.levels + 3, 8u) : 2;
     for (uint32_t i = 0; i < tiles; ++i)
       p.samplers[(p.tile + i) & 7] = PrepareSampler(State.tiles[(p.tile + i) & 7], m);
   }
@@ -1114,17 +1113,8 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   p.colorWidth = State.colorImage.width;
   p.colorSize = State.colorImage.size;
   p.zAddress = State.zImage;
-  for (uint32_t i = 0; i < kAttrCount; ++i) {
-    p.dx[i] = primitive.dx[i];
-    p.dy[i] = primitive.dy[i];
-  }
   p.zPrim = (State.primZ & 0x7FFF) << 3;
   p.dzPrim = State.primDz;
-  p.dzPixel = static_cast<uint32_t>((std::abs(static_cast<int64_t>(primitive.dx[kAttrZ])) +
-                                     std::abs(static_cast<int64_t>(primitive.dy[kAttrZ]))) >>
-                                    16) &
-              0xFFFF;
-  p.primitive = State.primitiveCount;
   p.depthTest = m.zCompare || m.zUpdate;
   p.compareInWriter = p.pass && m.zCompare && m.zMode != kZDecal;
   // Without memory the coverage written and whether the colour is depend on the pixel's
@@ -1134,9 +1124,6 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
     p.passCoverage[coverage] =
         static_cast<uint8_t>(out << 1 | out >> 2 | (!m.colorOnCvg || coverage > 7 ? 0x80 : 0));
   }
-  const uint32_t dz = m.zSourcePrim ? p.dzPrim : p.dzPixel;
-  p.dzExponent = DepthSlopeExponent(dz);
-  p.dz18 = dz << 3;
   const int index = (texture ? 1 : 0) | (p.twoCycle ? 2 : 0) | (p.depthTest ? 4 : 0) |
                     (p.perspective && texture ? 8 : 0);
   // A batch may hold several spans where the depth test's reads cannot see another span's
@@ -1155,15 +1142,47 @@ void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
   // The last pixel the scissor lets through: rows below its bottom and pixels right of its
   // right edge are never drawn.
   const uint64_t lastPixel = (rows - 1) * p.colorWidth + (right == 0 ? 0 : (right * 2 - 1) >> 3);
-  const uint64_t size = RdramSize();
+  const uint64_t size = f.rdramSize;
   p.colorInside =
       (p.colorAddress & 3) == 0 && p.colorAddress + (lastPixel + 1) * colorBytes + 4 <= size;
   p.depthInside = (p.zAddress & 3) == 0 && p.zAddress + (lastPixel + 1) * 2 + 4 <= size;
-  uint8_t* const ram = TRdramView{}.data;
+  uint8_t* const ram = f.rdram;
   p.colorStart = p.colorInside ? ram + p.colorAddress : ram;
   p.depthStart = p.depthInside ? ram + p.zAddress : ram;
   p.span = kSpanFunctions[index];
   p.flush = kFlushFunctions[index];
+}
+
+}  // namespace
+
+void PreparePipeline(TPipeline& p, const TPrimitive& primitive) {
+  // Primitives mostly follow others in the same modes: the modes' part is prepared again only
+  // where the state or the kind of primitive changed.
+  const TPreparedFor f{primitive.texture || primitive.kind == TPrimitiveKind::TextureRectangle,
+                       primitive.kind == TPrimitiveKind::Triangle,
+                       primitive.tile & 7,
+                       primitive.levels,
+                       TRdramView{}.data,
+                       RdramSize()};
+  if (!p.prepared || !(p.preparedFor == f) ||
+      std::memcmp(p.preparedState, &State, kModeStateBytes) != 0) {
+    PrepareModes(p, f);
+    std::memcpy(p.preparedState, &State, kModeStateBytes);
+    p.preparedFor = f;
+    p.prepared = true;
+  }
+  for (uint32_t i = 0; i < kAttrCount; ++i) {
+    p.dx[i] = primitive.dx[i];
+    p.dy[i] = primitive.dy[i];
+  }
+  p.dzPixel = static_cast<uint32_t>((std::abs(static_cast<int64_t>(primitive.dx[kAttrZ])) +
+                                     std::abs(static_cast<int64_t>(primitive.dy[kAttrZ]))) >>
+                                    16) &
+              0xFFFF;
+  p.primitive = State.primitiveCount;
+  const uint32_t dz = p.modes.zSourcePrim ? p.dzPrim : p.dzPixel;
+  p.dzExponent = DepthSlopeExponent(dz);
+  p.dz18 = dz << 3;
 }
 
 uint32_t CompressDepth(uint32_t z18, uint32_t dzExponent) {

@@ -77,7 +77,22 @@ struct TPipeline;
 using TSpanFunction = uint32_t (*)(TPipeline& pipeline, const TSpan& span);
 using TFlushFunction = void (*)(const TPipeline& pipeline);
 
+// What the preparation takes from a primitive beyond its slopes: primitives alike in these, in
+// unchanged modes, share everything prepared from the modes.
+struct TPreparedFor {
+  bool texture = false, triangle = false;
+  uint32_t tile = 0, levels = 0;
+  uint8_t* rdram = nullptr;
+  uint32_t rdramSize = 0;
+
+  bool operator==(const TPreparedFor&) const = default;
+};
+
 struct TPipeline {
+  // The state and primitive the modes' part was prepared for (nothing before the first).
+  bool prepared = false;
+  TPreparedFor preparedFor;
+  alignas(16) uint8_t preparedState[kModeStateBytes] = {};
   alignas(16) TTexel inputs[kInputs] = {};
   TCombinerCycle cycles[2];
   bool twoCycle = false, needsNoise = false, lod = false;

@@ -2,6 +2,7 @@
 // TMEM, shared by the command decoder, the loads and the rasterizer. Internal to rdp/.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -101,6 +102,10 @@ struct TState {
 };
 
 extern TState State;
+
+// The bytes of the state that everything a primitive is drawn with comes from, but TMEM's
+// contents: the modes, colours, images, scissor and tiles.
+inline constexpr size_t kModeStateBytes = offsetof(TState, tmem);
 
 inline uint32_t TmemByte(uint32_t address) {
   const uint16_t half = State.tmem[(address & (kTmemBytes - 1)) >> 1];

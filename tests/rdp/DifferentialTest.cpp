@@ -178,7 +178,30 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
   if (r.Chance(70)) modes &= ~uint64_t{0x1000};
   list.push_back(Command(0x2F) | modes | Field(cycle, 52, 2));
   const int primitives = r.In(1, 6);
+  size_t last = 0;  // where the last primitive's commands start
   for (int i = 0; i < primitives; ++i) {
+    // Now and then a colour, a tile's size or the blender's and depth's modes change and the
+    // last primitive comes again: it is drawn with the state as it is then.
+    const size_t end = list.size();
+    if (i > 0 && r.Chance(30)) {
+      const uint32_t change = static_cast<uint32_t>(r.In(0, 2));
+      if (change == 0)
+        list.push_back(Command(0x37u + static_cast<uint32_t>(r.In(0, 4))) | Field(r(), 32, 24) |
+                       r());
+      else if (change == 1)
+        list.push_back(SetTileSize(static_cast<uint32_t>(r.In(0, 7)), 0, 0,
+                                   static_cast<uint32_t>(r.In(0, 300)),
+                                   static_cast<uint32_t>(r.In(0, 300))));
+      else
+        list.push_back(Command(0x2F) | (modes & ~uint64_t{0xFFF0}) | (r() & 0xFFF0) |
+                       Field(cycle, 52, 2));
+      const TCommands again(list.begin() + static_cast<std::ptrdiff_t>(last),
+                            list.begin() + static_cast<std::ptrdiff_t>(end));
+      last = list.size();
+      list.insert(list.end(), again.begin(), again.end());
+      continue;
+    }
+    last = list.size();
     const uint32_t kind = static_cast<uint32_t>(r.In(0, 5));
     if (kind < 2) {
       RandomTriangle(r, list);
