@@ -235,8 +235,11 @@ inline TTexel ShadeOf(const int32_t* a) {
 // Spans go through the pipeline in batches of pixels, one stage at a time over the whole batch:
 // each stage makes its choices on the modes once, and its loop does only the pixels' work.
 // A batch gathers the pixels of several spans of a primitive, as spans of small primitives are
-// short. Stages after the combiner keep a list of the pixels still drawn.
-constexpr int32_t kBatch = 64;
+// short, and holds a small triangle whole: every stage has work of its own a batch (constants
+// into lanes, the last few pixels), several hundred instructions in all. Stages after the
+// combiner keep a list of the pixels still drawn, by their places in bytes.
+constexpr int32_t kBatch = 256;
+static_assert(kBatch <= 256, "the keep list holds places in bytes");
 
 struct TBatch {
   uint32_t count = 0;  // pixels with samples
