@@ -607,6 +607,19 @@ void CombineBatch(const TPipeline& p, TBatch& b) {
     CombineAs<kTexture, kTwoCycle, true, false>(p, b);
 }
 
+#if defined(__SSE2__)
+// Four pixels' numbers in the images, y * width + x: x and y (below 1024) side by side in
+// sixteen-bit halves, multiplied by 1 and the width (`factors`) and added in one instruction.
+[[gnu::always_inline]] inline __m128i PixelNumbers(__m128i x, __m128i y, __m128i factors) {
+  return _mm_madd_epi16(_mm_or_si128(x, _mm_slli_epi32(y, 16)), factors);
+}
+// Four pixels' places in the dither matrices, (y & 3) * 4 + (x & 3).
+[[gnu::always_inline]] inline __m128i Corners(__m128i x, __m128i y) {
+  const __m128i three = _mm_set1_epi32(3);
+  return _mm_or_si128(_mm_and_si128(x, three), _mm_slli_epi32(_mm_and_si128(y, three), 2));
+}
+#endif
+
 // Coverage and alpha: the coverage scaled by alpha, the alpha from coverage, alpha compare. The
 // pixels left go on the batch's list. Each pixel's places in the images and in the dither
 // matrices are worked out here.
@@ -614,19 +627,14 @@ void CoverageAndAlpha(const TPipeline& p, TBatch& b) {
   const TOtherModes& m = p.modes;
   const uint32_t width = p.colorWidth;
 #if defined(__SSE2__)
-  // Four at a time (and the unused entries after the last pixel): x and y (below 1024) side by
-  // side in sixteen-bit halves, multiplied by 1 and the width and added in one instruction.
+  // Four at a time (and the unused entries after the last pixel).
   const uint32_t quads = (b.count + 3) & ~3u;
   const __m128i factors = _mm_set1_epi32(static_cast<int32_t>(1 | width << 16));
   for (uint32_t n = 0; n < quads; n += 4) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.x + n));
     const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.y + n));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.pixel + n),
-                     _mm_madd_epi16(_mm_or_si128(x, _mm_slli_epi32(y, 16)), factors));
-    const __m128i three = _mm_set1_epi32(3);
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(b.corner + n),
-        _mm_or_si128(_mm_and_si128(x, three), _mm_slli_epi32(_mm_and_si128(y, three), 2)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.pixel + n), PixelNumbers(x, y, factors));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.corner + n), Corners(x, y));
   }
 #else
   for (uint32_t n = 0; n < b.count; ++n) {
@@ -722,6 +730,18 @@ struct TImagePixels {
   }
 };
 
+#if defined(__SSE2__)
+// The new depths of the batch's pixels n to n + 3 in memory's form; `low`: the slope's bits.
+[[gnu::always_inline]] inline __m128i FourDepths(const TBatch& b, uint32_t n, __m128i low) {
+  const int32_t* first = &b.attr[n][kAttrZ];
+  auto depth = [&](uint32_t i) { return _mm_cvtsi32_si128(first[i * kAttrCount]); };
+  const __m128i z = _mm_srai_epi32(_mm_unpacklo_epi64(_mm_unpacklo_epi32(depth(0), depth(1)),
+                                                      _mm_unpacklo_epi32(depth(2), depth(3))),
+                                   13);
+  return CompressLanes(_mm_andnot_si128(_mm_srai_epi32(z, 31), z), low);
+}
+#endif
+
 // Depth, compared at the precision memory keeps, so that a primitive drawn again at the same
 // depth passes. Memory's form orders as the depths do, so all but decal compare it directly.
 template <bool kInside>
@@ -737,14 +757,8 @@ void DepthTestIn(const TPipeline& p, TBatch& b) {
 #if defined(__SSE2__)
     const uint32_t quads = (b.count + 3) & ~3u;
     const __m128i low = _mm_set1_epi32(static_cast<int32_t>(dzExponent >> 2));
-    for (uint32_t n = 0; n < quads; n += 4) {
-      auto depth = [&](uint32_t i) { return _mm_cvtsi32_si128(b.attr[n + i][kAttrZ]); };
-      const __m128i z = _mm_srai_epi32(_mm_unpacklo_epi64(_mm_unpacklo_epi32(depth(0), depth(1)),
-                                                          _mm_unpacklo_epi32(depth(2), depth(3))),
-                                       13);
-      const __m128i z18 = _mm_andnot_si128(_mm_srai_epi32(z, 31), z);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.depth + n), CompressLanes(z18, low));
-    }
+    for (uint32_t n = 0; n < quads; n += 4)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.depth + n), FourDepths(b, n, low));
 #else
     for (uint32_t n = 0; n < b.count; ++n)
       b.depth[n] =
@@ -829,6 +843,29 @@ constexpr std::array<TTexel, 16> kMagicSquareOffsets = DitherOffsets(kMagicSquar
 constexpr std::array<TTexel, 16> kBayerOffsets = DitherOffsets(kBayer);
 constexpr std::array<TTexel, 16> kNoDitherOffsets = {};
 
+// The offsets of the modes' dither (a matrix or none; for noise, none).
+const TTexel* DitherMatrix(uint32_t rgbDither) {
+  return rgbDither == 0   ? kMagicSquareOffsets.data()
+         : rgbDither == 1 ? kBayerOffsets.data()
+                          : kNoDitherOffsets.data();
+}
+
+#if defined(__SSE2__)
+// The 16-bit image's colour bits of four pixels dithered by a matrix, from their colours and
+// their places in it.
+[[gnu::always_inline]] inline __m128i DitherQuad(const TTexel* colors, const uint32_t* corners,
+                                                 const TTexel* dither) {
+  auto pair = [&](uint32_t i) {
+    return _mm_set_epi64x(static_cast<int64_t>(dither[corners[i + 1]]),
+                          static_cast<int64_t>(dither[corners[i]]));
+  };
+  auto load = [&](uint32_t i) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(colors + i));
+  };
+  return DitherFour(load(0), pair(0), load(2), pair(2));
+}
+#endif
+
 // The 16-bit image's colour bits of every pixel whose colour goes to memory as it is, dithered
 // (and of the unused entries after the last pixel): four at a time in SSE2 with a matrix, two
 // with noise.
@@ -841,17 +878,10 @@ void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
   };
 #if defined(__SSE2__)
   if (!noise) {
-    auto colors = [&](uint32_t n) {
-      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.color + n));
-    };
-    auto offsetPair = [&](uint32_t n) {
-      return _mm_set_epi64x(static_cast<int64_t>(dither[b.corner[n + 1]]),
-                            static_cast<int64_t>(dither[b.corner[n]]));
-    };
     const uint32_t quads = (b.count + 3) & ~3u;
     for (uint32_t n = 0; n < quads; n += 4)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(b.bits + n),
-                       DitherFour(colors(n), offsetPair(n), colors(n + 2), offsetPair(n + 2)));
+                       DitherQuad(b.color + n, b.corner + n, dither));
     return;
   }
   const uint32_t pairs = (b.count + 1) & ~1u;
@@ -887,9 +917,7 @@ void WriteLanes(const TPipeline& p, TBatch& b) {
   const TImagePixels<kBytes, kInside> colorImage(p.colorAddress, p.colorStart);
   const TImagePixels<2, kInside> depthImage(p.zAddress, p.depthStart);
   const TBlenderCycle first = p.blend[0], final = p.blend[kTwoCycle ? 1 : 0];
-  const TTexel* dither = m.rgbDither == 0   ? kMagicSquareOffsets.data()
-                         : m.rgbDither == 1 ? kBayerOffsets.data()
-                                            : kNoDitherOffsets.data();
+  const TTexel* dither = DitherMatrix(m.rgbDither);
   if constexpr (kPass && kSize == kSize16) DitherBatch(p, b, dither);
   uint8_t passCoverage[9];
   std::memcpy(passCoverage, p.passCoverage, sizeof(passCoverage));
@@ -987,6 +1015,123 @@ void Write(const TPipeline& p, TBatch& b) {
     WriteAs<false, kDepth, true, false>(p, b);
 }
 
+#if defined(__SSE2__)
+// The stages after the combiner where passLanes holds (see TPipeline): four pixels at a time in
+// SSE2 lanes from their places in the images to the values they write (the colour's dithered
+// bits with the coverage bit, the new depth, the compare with memory's depth), then only the
+// stores a pixel at a time. The batch's pixels share no memory, so memory's four depths can be
+// read before any of the four is written. The last group's entries past the batch's end read
+// pixel 0 and write nothing.
+template <bool kCompare, bool kUpdate>
+void WritePassAs(const TPipeline& p, TBatch& b) {
+  const uint32_t count = b.count;
+  uint8_t* const colorStart = p.colorStart;
+  uint8_t* const depthStart = p.depthStart;
+  const TTexel* dither = DitherMatrix(p.modes.rgbDither);
+  const __m128i factors = _mm_set1_epi32(static_cast<int32_t>(1 | p.colorWidth << 16));
+  // The coverage bit: passCvgBits scaled by 2^-coverage as a float, truncated, its lowest bit.
+  const __m128 cvgBits = _mm_set1_ps(static_cast<float>(p.passCvgBits));
+  const bool primDepth = p.modes.zSourcePrim;
+  const __m128i low = _mm_set1_epi32(static_cast<int32_t>(p.dzExponent >> 2));
+  const __m128i primZ = _mm_set1_epi32(static_cast<int32_t>(Compress(p.zPrim, p.dzExponent)));
+  auto load = [](const auto* from) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  };
+  for (uint32_t n = 0; n < count; n += 4) {
+    const __m128i x = load(b.x + n), y = load(b.y + n);
+    alignas(16) uint32_t at[4], corners[4], values[4];  // at: pixel ^ 1, its 16 bits' place
+    _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                    _mm_xor_si128(PixelNumbers(x, y, factors), _mm_set1_epi32(1)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(corners), Corners(x, y));
+    const uint32_t left = count - n;
+    uint32_t writes = 0xF;
+    if (left < 4) {
+      writes = (1u << left) - 1;
+      for (uint32_t i = left; i < 4; ++i)
+        at[i] = 1;
+    }
+    const __m128i scale = _mm_slli_epi32(_mm_sub_epi32(_mm_set1_epi32(127), load(b.cvg + n)), 23);
+    const __m128i cvgBit = _mm_and_si128(
+        _mm_cvttps_epi32(_mm_mul_ps(cvgBits, _mm_castsi128_ps(scale))), _mm_set1_epi32(1));
+    __m128i value = _mm_or_si128(DitherQuad(b.color + n, corners, dither), cvgBit);
+    if constexpr (kCompare || kUpdate) {
+      const __m128i depth = primDepth ? primZ : FourDepths(b, n, low);
+      if constexpr (kCompare) {
+        // Each into the low half of its lane.
+        auto stored = [&](uint32_t i) {
+          uint16_t z;
+          std::memcpy(&z, depthStart + size_t{at[i]} * 2, 2);
+          return z;
+        };
+        __m128i memory = _mm_setzero_si128();
+        memory = _mm_insert_epi16(memory, stored(0), 0);
+        memory = _mm_insert_epi16(memory, stored(1), 2);
+        memory = _mm_insert_epi16(memory, stored(2), 4);
+        memory = _mm_insert_epi16(memory, stored(3), 6);
+        const __m128i fails = _mm_cmpgt_epi32(_mm_srli_epi32(depth, 2), _mm_srli_epi32(memory, 2));
+        writes &= ~static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(fails)));
+      }
+      if constexpr (kUpdate) value = _mm_or_si128(value, _mm_slli_epi32(depth, 16));
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(values), value);
+    // Colour in the low half of each value, depth in the high.
+    auto write = [&](uint32_t i) {
+      const size_t place = size_t{at[i]} * 2;
+      const auto color = static_cast<uint16_t>(values[i]);
+      std::memcpy(colorStart + place, &color, 2);
+      if constexpr (kUpdate) {
+        const auto depth = static_cast<uint16_t>(values[i] >> 16);
+        std::memcpy(depthStart + place, &depth, 2);
+      }
+    };
+    // Mostly all four pixels write.
+    if (writes == 0xF) {
+#pragma GCC unroll 4
+      for (uint32_t i = 0; i < 4; ++i)
+        write(i);
+    } else {
+      for (; writes != 0; writes &= writes - 1)
+        write(static_cast<uint32_t>(std::countr_zero(writes)));
+    }
+  }
+}
+
+template <bool kDepth>
+void WritePass(const TPipeline& p, TBatch& b) {
+  if constexpr (!kDepth)
+    WritePassAs<false, false>(p, b);
+  else if (!p.modes.zCompare)
+    WritePassAs<false, true>(p, b);
+  else if (p.modes.zUpdate)
+    WritePassAs<true, true>(p, b);
+  else
+    WritePassAs<true, false>(p, b);
+}
+#endif
+
+// Coverage, alpha, depth and the writes.
+template <bool kTwoCycle, bool kDepth>
+void PixelsOut(const TPipeline& p, TBatch& b) {
+#if defined(__SSE2__)
+  if (!kTwoCycle && p.passLanes) return WritePass<kDepth>(p, b);
+#endif
+  CoverageAndAlpha(p, b);
+  if constexpr (kDepth) DepthTest(p, b);
+  Write<kTwoCycle, kDepth>(p, b);
+}
+
+// Where the writer takes unblended pixels in lanes (see TPipeline's passLanes).
+void PrepareWriter(TPipeline& p) {
+  const TOtherModes& m = p.modes;
+  p.passCvgBits = 0;
+  for (uint32_t coverage = 0; coverage <= 8; ++coverage)
+    p.passCvgBits |= static_cast<uint16_t>((p.passCoverage[coverage] & 1) << coverage);
+  p.passLanes = p.pass && p.colorSize == kSize16 && p.colorInside &&
+                (!p.depthTest || p.depthInside) && !(m.zCompare && m.zMode == kZDecal) && !m.key &&
+                !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare && !m.colorOnCvg &&
+                m.rgbDither != 2;
+}
+
 // Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done
 // before the next is read, and the span goes through the stages a pixel at a time.
 bool ImagesOverlap(const TPipeline& p, const TSpan& span) {
@@ -1010,9 +1155,7 @@ void Flush(const TPipeline& p) {
   if (b.count == 0) return;
   if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
   CombineBatch<kTexture, kTwoCycle>(p, b);
-  CoverageAndAlpha(p, b);
-  if constexpr (kDepth) DepthTest(p, b);
-  Write<kTwoCycle, kDepth>(p, b);
+  PixelsOut<kTwoCycle, kDepth>(p, b);
   b.count = 0;
 }
 
@@ -1154,6 +1297,7 @@ void PrepareModes(TPipeline& p, const TPreparedFor& f) {
   p.depthStart = p.depthInside ? ram + p.zAddress : ram;
   p.span = kSpanFunctions[index];
   p.flush = kFlushFunctions[index];
+  PrepareWriter(p);
 }
 
 }  // namespace
