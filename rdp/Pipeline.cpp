@@ -597,8 +597,36 @@ void CombineAs(const TPipeline& p, TBatch& b) {
 
 #endif
 
+#if defined(__SSE2__)
+// Whether the one-cycle combine is a texel (TEXEL1 is TEXEL0 there) times the shade, in colour
+// and alpha: the commonest textured combine.
+bool Modulates(const TPipeline& p) {
+  const TCombinerCycle& c = p.cycles[1];
+  return p.samePicks && (c.rgb[0] == kInTexel0 || c.rgb[0] == kInTexel1) && c.rgb[1] == kInZero &&
+         c.rgb[2] == kInShade && c.rgb[3] == kInZero;
+}
+
+// That combine two pixels at a time, without the general one's table of inputs.
+void Modulate(const TPipeline& p, TBatch& b) {
+  const bool pass = p.pass;
+  const uint32_t pairs = (b.count + 1) & ~1u;
+  for (uint32_t n = 0; n < pairs; n += 2) {
+    const __m128i shade = ShadeOf(b.attr[n] + kAttrR, b.attr[n + 1] + kAttrR);
+    if (!pass) {  // only the blender reads it
+      b.shadeAlpha[n] = _mm_extract_epi16(shade, 3);
+      b.shadeAlpha[n + 1] = _mm_extract_epi16(shade, 7);
+    }
+    const __m128i texels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.texel0 + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.color + n), ModulateLanes(texels, shade));
+  }
+}
+#endif
+
 template <bool kTexture, bool kTwoCycle>
 void CombineBatch(const TPipeline& p, TBatch& b) {
+#if defined(__SSE2__)
+  if (kTexture && !kTwoCycle && Modulates(p)) return Modulate(p, b);
+#endif
   if (p.needsShadeAlpha || p.needsNoise || p.needsTexelAlpha || p.needsCombinedAlpha || p.lod)
     CombineAs<kTexture, kTwoCycle, false, false>(p, b);
   else if (p.samePicks)

@@ -55,6 +55,12 @@ inline uint32_t Dithered555(uint64_t color, uint64_t offsets) {
   return _mm_min_epi16(_mm_subs_epu16(wrapped, _mm_set1_epi16(0x80)), _mm_set1_epi16(255));
 }
 
+// CombineLanes(a, 0, c, 0) where a and c lie in 0-255 (texels, the shade): the product with its
+// rounding fits sixteen unsigned bits and the sum never clamps.
+[[gnu::always_inline]] inline __m128i ModulateLanes(__m128i a, __m128i c) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, c), _mm_set1_epi16(0x80)), 8);
+}
+
 // Dithered555 on two pixels: their bits as the 32-bit lanes 0 and 2.
 [[gnu::always_inline]] inline __m128i DitherLanes(__m128i colors, __m128i offsets) {
   const __m128i channels = _mm_and_si128(colors, _mm_set1_epi16(0xFF));

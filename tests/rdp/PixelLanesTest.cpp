@@ -1,7 +1,7 @@
 // The SSE2 forms against the plain ones: the combiner's multiply-add on two pixels over a
-// million random inputs, the dither on two over random colours, depth's compression on four
-// over every depth; and the packed dither against the plain rounding rule over every channel
-// value and dither value.
+// million random inputs, and its texel-times-shade form over every pair of channel values; the
+// dither on two over random colours, depth's compression on four over every depth; and the
+// packed dither against the plain rounding rule over every channel value and dither value.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -66,6 +66,21 @@ TEST(PixelLanesTest, TwoPixelsCombineAsEachChannelAlone) {
       ASSERT_EQ(out[lane], CombineChannel(in[0][lane], in[1][lane], in[2][lane], in[3][lane]))
           << in[0][lane] << " " << in[1][lane] << " " << in[2][lane] << " " << in[3][lane];
   }
+}
+
+TEST(PixelLanesTest, TexelsTimesTheShadeCombineAsTheGeneralForm) {
+  // Every pair of channel values 0-255.
+  for (int16_t a = 0; a < 256; ++a)
+    for (int16_t c = 0; c < 256; c += 8) {
+      const __m128i as = _mm_set1_epi16(a);
+      const __m128i cs = _mm_setr_epi16(c, c + 1, c + 2, c + 3, c + 4, c + 5, c + 6, c + 7);
+      int16_t out[8], expected[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), ModulateLanes(as, cs));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(expected),
+                       CombineLanes(as, _mm_setzero_si128(), cs, _mm_setzero_si128()));
+      for (int lane = 0; lane < 8; ++lane)
+        ASSERT_EQ(out[lane], expected[lane]) << a << " " << c + lane;
+    }
 }
 
 TEST(PixelLanesTest, TwoPixelsDitherAsEachAlone) {
