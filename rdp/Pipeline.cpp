@@ -1055,6 +1055,10 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
   const uint32_t count = b.count;
   uint8_t* const colorStart = p.colorStart;
   uint8_t* const depthStart = p.depthStart;
+  // The same start for the depths read: the compiler would otherwise keep each read's address
+  // for the write, on the stack.
+  const uint8_t* depthRead = depthStart;
+  asm("" : "+r"(depthRead));
   const TTexel* dither = DitherMatrix(p.modes.rgbDither);
   const __m128i factors = _mm_set1_epi32(static_cast<int32_t>(1 | p.colorWidth << 16));
   // The coverage bit: passCvgBits scaled by 2^-coverage as a float, truncated, its lowest bit.
@@ -1088,7 +1092,7 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
         // Each into the low half of its lane.
         auto stored = [&](uint32_t i) {
           uint16_t z;
-          std::memcpy(&z, depthStart + size_t{at[i]} * 2, 2);
+          std::memcpy(&z, depthRead + size_t{at[i]} * 2, 2);
           return z;
         };
         __m128i memory = _mm_setzero_si128();
