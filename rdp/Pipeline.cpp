@@ -760,7 +760,7 @@ struct TImagePixels {
 
 #if defined(__SSE2__)
 // The new depths of the batch's pixels n to n + 3 in memory's form; `low`: the slope's bits.
-[[gnu::always_inline]] inline __m128i FourDepths(const TBatch& b, uint32_t n, __m128i low) {
+[[gnu::always_inline]] inline __m128i FourDepths(const TBatch& b, size_t n, __m128i low) {
   const int32_t* first = &b.attr[n][kAttrZ];
   auto depth = [&](uint32_t i) { return _mm_cvtsi32_si128(first[i * kAttrCount]); };
   const __m128i z = _mm_srai_epi32(_mm_unpacklo_epi64(_mm_unpacklo_epi32(depth(0), depth(1)),
@@ -879,18 +879,15 @@ const TTexel* DitherMatrix(uint32_t rgbDither) {
 }
 
 #if defined(__SSE2__)
-// The 16-bit image's colour bits of four pixels dithered by a matrix, from their colours and
-// their places in it.
-[[gnu::always_inline]] inline __m128i DitherQuad(const TTexel* colors, const uint32_t* corners,
-                                                 const TTexel* dither) {
+// The 16-bit image's colour bits of four pixels dithered by a matrix, from their colours (two
+// a vector) and their places in it.
+[[gnu::always_inline]] inline __m128i DitherQuad(__m128i colorsLow, __m128i colorsHigh,
+                                                 const uint32_t* corners, const TTexel* dither) {
   auto pair = [&](uint32_t i) {
     return _mm_set_epi64x(static_cast<int64_t>(dither[corners[i + 1]]),
                           static_cast<int64_t>(dither[corners[i]]));
   };
-  auto load = [&](uint32_t i) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(colors + i));
-  };
-  return DitherFour(load(0), pair(0), load(2), pair(2));
+  return DitherFour(colorsLow, pair(0), colorsHigh, pair(2));
 }
 #endif
 
@@ -906,10 +903,13 @@ void DitherBatch(const TPipeline& p, TBatch& b, const TTexel* dither) {
   };
 #if defined(__SSE2__)
   if (!noise) {
+    auto colors = [&](uint32_t n) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.color + n));
+    };
     const uint32_t quads = (b.count + 3) & ~3u;
     for (uint32_t n = 0; n < quads; n += 4)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(b.bits + n),
-                       DitherQuad(b.color + n, b.corner + n, dither));
+                       DitherQuad(colors(n), colors(n + 2), b.corner + n, dither));
     return;
   }
   const uint32_t pairs = (b.count + 1) & ~1u;
@@ -1049,8 +1049,9 @@ void Write(const TPipeline& p, TBatch& b) {
 // bits with the coverage bit, the new depth, the compare with memory's depth), then only the
 // stores a pixel at a time. The batch's pixels share no memory, so memory's four depths can be
 // read before any of the four is written. The last group's entries past the batch's end read
-// pixel 0 and write nothing.
-template <bool kCompare, bool kUpdate>
+// pixel 0 and write nothing. kModulate: the colours are combined here too, as Modulate does,
+// instead of going through the batch.
+template <bool kCompare, bool kUpdate, bool kModulate>
 void WritePassAs(const TPipeline& p, TBatch& b) {
   const uint32_t count = b.count;
   uint8_t* const colorStart = p.colorStart;
@@ -1069,13 +1070,13 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
   auto load = [](const auto* from) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
   };
-  for (uint32_t n = 0; n < count; n += 4) {
+  for (size_t n = 0; n < count; n += 4) {
     const __m128i x = load(b.x + n), y = load(b.y + n);
     alignas(16) uint32_t at[4], corners[4], values[4];  // at: pixel ^ 1, its 16 bits' place
     _mm_store_si128(reinterpret_cast<__m128i*>(at),
                     _mm_xor_si128(PixelNumbers(x, y, factors), _mm_set1_epi32(1)));
     _mm_store_si128(reinterpret_cast<__m128i*>(corners), Corners(x, y));
-    const uint32_t left = count - n;
+    const auto left = static_cast<uint32_t>(count - n);
     uint32_t writes = 0xF;
     if (left < 4) {
       writes = (1u << left) - 1;
@@ -1085,7 +1086,15 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
     const __m128i scale = _mm_slli_epi32(_mm_sub_epi32(_mm_set1_epi32(127), load(b.cvg + n)), 23);
     const __m128i cvgBit = _mm_and_si128(
         _mm_cvttps_epi32(_mm_mul_ps(cvgBits, _mm_castsi128_ps(scale))), _mm_set1_epi32(1));
-    __m128i value = _mm_or_si128(DitherQuad(b.color + n, corners, dither), cvgBit);
+    auto colors = [&](uint32_t i) {
+      if constexpr (kModulate) {
+        const int32_t* shade = b.attr[n] + kAttrR;
+        return ModulateLanes(load(b.texel0 + n + i),
+                             ShadeOf(shade + i * kAttrCount, shade + (i + 1) * kAttrCount));
+      }
+      return load(b.color + n + i);
+    };
+    __m128i value = _mm_or_si128(DitherQuad(colors(0), colors(2), corners, dither), cvgBit);
     if constexpr (kCompare || kUpdate) {
       const __m128i depth = primDepth ? primZ : FourDepths(b, n, low);
       if constexpr (kCompare) {
@@ -1128,25 +1137,30 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
   }
 }
 
-template <bool kDepth>
+template <bool kDepth, bool kModulate>
 void WritePass(const TPipeline& p, TBatch& b) {
   if constexpr (!kDepth)
-    WritePassAs<false, false>(p, b);
+    WritePassAs<false, false, kModulate>(p, b);
   else if (!p.modes.zCompare)
-    WritePassAs<false, true>(p, b);
+    WritePassAs<false, true, kModulate>(p, b);
   else if (p.modes.zUpdate)
-    WritePassAs<true, true>(p, b);
+    WritePassAs<true, true, kModulate>(p, b);
   else
-    WritePassAs<true, false>(p, b);
+    WritePassAs<true, false, kModulate>(p, b);
 }
 #endif
 
-// Coverage, alpha, depth and the writes.
-template <bool kTwoCycle, bool kDepth>
-void PixelsOut(const TPipeline& p, TBatch& b) {
+// The stages from the combiner on.
+template <bool kTexture, bool kTwoCycle, bool kDepth>
+void CombineAndWrite(const TPipeline& p, TBatch& b) {
 #if defined(__SSE2__)
-  if (!kTwoCycle && p.passLanes) return WritePass<kDepth>(p, b);
+  if (!kTwoCycle && p.passLanes) {
+    if (kTexture && Modulates(p)) return WritePass<kDepth, true>(p, b);
+    CombineBatch<kTexture, kTwoCycle>(p, b);
+    return WritePass<kDepth, false>(p, b);
+  }
 #endif
+  CombineBatch<kTexture, kTwoCycle>(p, b);
   CoverageAndAlpha(p, b);
   if constexpr (kDepth) DepthTest(p, b);
   Write<kTwoCycle, kDepth>(p, b);
@@ -1186,8 +1200,7 @@ void Flush(const TPipeline& p) {
   TBatch& b = batch;
   if (b.count == 0) return;
   if constexpr (kTexture) Texels<kTwoCycle, kPerspective>(p, b);
-  CombineBatch<kTexture, kTwoCycle>(p, b);
-  PixelsOut<kTwoCycle, kDepth>(p, b);
+  CombineAndWrite<kTexture, kTwoCycle, kDepth>(p, b);
   b.count = 0;
 }
 
