@@ -1044,15 +1044,66 @@ void Write(const TPipeline& p, TBatch& b) {
 }
 
 #if defined(__SSE2__)
-// The stages after the combiner where passLanes holds (see TPipeline): four pixels at a time in
-// SSE2 lanes from their places in the images to the values they write (the colour's dithered
-// bits with the coverage bit, the new depth, the compare with memory's depth), then only the
-// stores a pixel at a time. The batch's pixels share no memory, so memory's four depths can be
-// read before any of the four is written. The last group's entries past the batch's end read
-// pixel 0 and write nothing. kModulate: the colours are combined here too, as Modulate does,
-// instead of going through the batch.
-template <bool kCompare, bool kUpdate, bool kModulate>
-void WritePassAs(const TPipeline& p, TBatch& b) {
+// Where the lane writer's colours come from: the batch's combined colours; a texel times the
+// shade, combined in the writer (see Modulate); or the batch's combined colours through the
+// first blender cycle of two, which reads no memory.
+enum class TLaneColors { Combined, Modulated, Blended };
+
+// The first of two blender cycles without memory (see BlendCycle) on two pixels' colours, the
+// choice of inputs made once: the factors are at most 32 and the colours 0-255, so the sums fit
+// sixteen-bit lanes.
+class TBlendLanes {
+ public:
+  explicit TBlendLanes(const TPipeline& p) {
+    const TBlenderCycle first = p.blend[0];
+    // The inputs other than the pixel's colour: memory's (not read: 0), the blend colour and
+    // the fog colour.
+    auto constant = [&](uint32_t input) {
+      const TTexel color = input == 2 ? p.blendColor : input == 3 ? p.fogColor : 0;
+      return _mm_set1_epi64x(static_cast<int64_t>(color & kRgb));
+    };
+    pColor_ = first.p == 0;
+    mColor_ = first.m == 0;
+    pInput_ = constant(first.p);
+    mInput_ = constant(first.m);
+    colorAlpha_ = first.a == 0;
+    shadeAlpha_ = first.a == 2;
+    const int32_t alpha = first.a == 1 ? State.fog.a : 0;
+    aFactor_ = _mm_set1_epi16(static_cast<int16_t>(FactorOf(alpha)));
+    oneMinus_ = first.b == 0;
+    bFactor_ = _mm_set1_epi16(first.b == 1 ? 4 : first.b == 2 ? 32 : 0);
+  }
+
+  // `shadeAlphas`: each pixel's shade alpha in its four lanes.
+  [[gnu::always_inline]] __m128i operator()(__m128i colors, __m128i shadeAlphas) const {
+    const __m128i rgb = _mm_set1_epi64x(static_cast<int64_t>(kRgb));
+    auto factor = [](__m128i alphas) {
+      return _mm_srli_epi16(_mm_add_epi16(alphas, _mm_set1_epi16(1)), 3);
+    };
+    const __m128i a = colorAlpha_   ? factor(AlphaBroadcast(colors))
+                      : shadeAlpha_ ? factor(shadeAlphas)
+                                    : aFactor_;
+    const __m128i b = oneMinus_ ? _mm_sub_epi16(_mm_set1_epi16(32), a) : bFactor_;
+    const __m128i pIn = pColor_ ? _mm_and_si128(colors, rgb) : pInput_;
+    const __m128i mIn = mColor_ ? _mm_and_si128(colors, rgb) : mInput_;
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(pIn, a), _mm_mullo_epi16(mIn, b));
+    return _mm_and_si128(_mm_srli_epi16(sum, 5), rgb);
+  }
+
+ private:
+  static constexpr TTexel kRgb = 0x000000FF00FF00FF;
+  __m128i pInput_, mInput_, aFactor_, bFactor_;
+  bool pColor_, mColor_, colorAlpha_, shadeAlpha_, oneMinus_;
+};
+
+// The stages after the combiner where writerLanes holds (see TPipeline): four pixels at a time
+// in SSE2 lanes from their places in the images to the values they write (the colour's
+// dithered bits with the coverage bit, the new depth, the compare with memory's depth), then
+// only the stores a pixel at a time. The batch's pixels share no memory, so memory's four
+// depths can be read before any of the four is written. The last group's entries past the
+// batch's end read pixel 0 and write nothing.
+template <bool kCompare, bool kUpdate, TLaneColors kColors>
+void WriteLanesOf(const TPipeline& p, TBatch& b) {
   const uint32_t count = b.count;
   uint8_t* const colorStart = p.colorStart;
   uint8_t* const depthStart = p.depthStart;
@@ -1070,6 +1121,7 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
   auto load = [](const auto* from) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
   };
+  const TBlendLanes blend(p);
   for (size_t n = 0; n < count; n += 4) {
     const __m128i x = load(b.x + n), y = load(b.y + n);
     alignas(16) uint32_t at[4], corners[4], values[4];  // at: pixel ^ 1, its 16 bits' place
@@ -1087,10 +1139,16 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
     const __m128i cvgBit = _mm_and_si128(
         _mm_cvttps_epi32(_mm_mul_ps(cvgBits, _mm_castsi128_ps(scale))), _mm_set1_epi32(1));
     auto colors = [&](uint32_t i) {
-      if constexpr (kModulate) {
+      if constexpr (kColors == TLaneColors::Modulated) {
         const int32_t* shade = b.attr[n] + kAttrR;
         return ModulateLanes(load(b.texel0 + n + i),
                              ShadeOf(shade + i * kAttrCount, shade + (i + 1) * kAttrCount));
+      }
+      if constexpr (kColors == TLaneColors::Blended) {
+        // The two pixels' shade alphas, each in its four lanes.
+        const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.shadeAlpha + n + i));
+        const __m128i halves = _mm_unpacklo_epi32(two, two);
+        return blend(load(b.color + n + i), _mm_or_si128(halves, _mm_slli_epi32(halves, 16)));
       }
       return load(b.color + n + i);
     };
@@ -1137,16 +1195,16 @@ void WritePassAs(const TPipeline& p, TBatch& b) {
   }
 }
 
-template <bool kDepth, bool kModulate>
-void WritePass(const TPipeline& p, TBatch& b) {
+template <bool kDepth, TLaneColors kColors>
+void WriteInLanes(const TPipeline& p, TBatch& b) {
   if constexpr (!kDepth)
-    WritePassAs<false, false, kModulate>(p, b);
+    WriteLanesOf<false, false, kColors>(p, b);
   else if (!p.modes.zCompare)
-    WritePassAs<false, true, kModulate>(p, b);
+    WriteLanesOf<false, true, kColors>(p, b);
   else if (p.modes.zUpdate)
-    WritePassAs<true, true, kModulate>(p, b);
+    WriteLanesOf<true, true, kColors>(p, b);
   else
-    WritePassAs<true, false, kModulate>(p, b);
+    WriteLanesOf<true, false, kColors>(p, b);
 }
 #endif
 
@@ -1154,10 +1212,12 @@ void WritePass(const TPipeline& p, TBatch& b) {
 template <bool kTexture, bool kTwoCycle, bool kDepth>
 void CombineAndWrite(const TPipeline& p, TBatch& b) {
 #if defined(__SSE2__)
-  if (!kTwoCycle && p.passLanes) {
-    if (kTexture && Modulates(p)) return WritePass<kDepth, true>(p, b);
+  if (p.writerLanes) {
+    if (kTexture && !kTwoCycle && Modulates(p))
+      return WriteInLanes<kDepth, TLaneColors::Modulated>(p, b);
     CombineBatch<kTexture, kTwoCycle>(p, b);
-    return WritePass<kDepth, false>(p, b);
+    constexpr TLaneColors kColors = kTwoCycle ? TLaneColors::Blended : TLaneColors::Combined;
+    return WriteInLanes<kDepth, kColors>(p, b);
   }
 #endif
   CombineBatch<kTexture, kTwoCycle>(p, b);
@@ -1166,16 +1226,19 @@ void CombineAndWrite(const TPipeline& p, TBatch& b) {
   Write<kTwoCycle, kDepth>(p, b);
 }
 
-// Where the writer takes unblended pixels in lanes (see TPipeline's passLanes).
+// Where the writer takes the batch in lanes (see TPipeline's writerLanes).
 void PrepareWriter(TPipeline& p) {
   const TOtherModes& m = p.modes;
   p.passCvgBits = 0;
   for (uint32_t coverage = 0; coverage <= 8; ++coverage)
     p.passCvgBits |= static_cast<uint16_t>((p.passCoverage[coverage] & 1) << coverage);
-  p.passLanes = p.pass && p.colorSize == kSize16 && p.colorInside &&
-                (!p.depthTest || p.depthInside) && !(m.zCompare && m.zMode == kZDecal) && !m.key &&
-                !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare && !m.colorOnCvg &&
-                m.rgbDither != 2;
+  // The first of two cycles blends without memory, the second passes its colour on.
+  const bool firstBlends =
+      p.twoCycle && !m.imageRead && !m.forceBlend && !m.antialias && m.blendP[1] == 0;
+  p.writerLanes = (p.pass || firstBlends) && p.colorSize == kSize16 && p.colorInside &&
+                  (!p.depthTest || p.depthInside) && !(m.zCompare && m.zMode == kZDecal) &&
+                  !m.key && !m.cvgTimesAlpha && !m.alphaCvgSelect && !m.alphaCompare &&
+                  !m.colorOnCvg && m.rgbDither != 2;
 }
 
 // Whether a span's colour and depth pixels share bytes of memory: then each pixel must be done

@@ -133,10 +133,11 @@ struct TPipeline {
   // Where colours pass: by the pixel's coverage (0-8), the coverage written in bits 1-3, its
   // top bit again in bit 0 (what a 16-bit pixel keeps), and bit 7 where the colour is.
   uint8_t passCoverage[9] = {};
-  // Unblended pixels go to a 16-bit image every one kept, at any coverage, dithered by a
+  // Colours go to a 16-bit image without memory's (as they are, or blended in the first of two
+  // cycles and passed on by the second), every pixel kept, at any coverage, dithered by a
   // matrix: the writer then works them in lanes from their places to their stores. Bit c of
   // passCvgBits: the coverage bit passCoverage writes for coverage c.
-  bool passLanes = false;
+  bool writerLanes = false;
   uint16_t passCvgBits = 0;
   // The span and flush functions for this primitive's modes.
   TSpanFunction span = nullptr;

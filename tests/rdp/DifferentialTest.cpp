@@ -25,11 +25,11 @@ class RdpDifferentialTest : public RdpTest {
   // Draws the random list of each seed with the rasterizer and with the model from the same
   // memory and compares the images; `overlapping` puts the depth image inside the colour image,
   // `width` is the images' width in pixels; `wrapsOnly` gives tiles that only wrap.
-  // `colorAddress` is where the colour image starts; `unblended`: one-cycle modes whose colours
-  // mostly go to memory as they are.
+  // `colorAddress` is where the colour image starts; `withoutMemory`: one- and two-cycle modes
+  // whose blender reads no memory and mostly passes the last cycle's colour on.
   static void CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width = kWidth,
                                bool wrapsOnly = false, uint32_t colorAddress = kColorAddress,
-                               bool unblended = false);
+                               bool withoutMemory = false);
   // The words from the colour image's and from the depth image's.
   static std::vector<uint32_t> Snapshot(uint32_t colorAddress) {
     std::vector<uint32_t> words;
@@ -115,7 +115,7 @@ void RandomTriangle(TRandom& r, TCommands& list) {
 
 // `wrapsOnly`: the tiles neither shift, clamp nor mirror (their masks stay random).
 TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, uint32_t width,
-                     bool wrapsOnly, bool unblended) {
+                     bool wrapsOnly, bool withoutMemory) {
   TCommands list;
   const uint32_t size = r.Chance(55) ? 2 : r.Chance(75) ? 3 : 1;
   list.push_back(SetColorImage(0, size, width, colorAddress));
@@ -173,15 +173,22 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
     combine = (combine & ~cycle1) | (SetCombine(modulate) & cycle1);
   }
   list.push_back(combine);
-  const uint32_t cycle = unblended || r.Chance(40) ? 0 : r.Chance(70) ? 1 : r.Chance(50) ? 2 : 3;
+  const uint32_t cycle = withoutMemory  ? r.In(0, 1)
+                         : r.Chance(40) ? 0
+                         : r.Chance(70) ? 1
+                         : r.Chance(50) ? 2
+                                        : 3;
   // Random modes, but most pixels get past alpha compare and coverage-gated colour.
   uint64_t modes = (Field(r(), 32, 24) | r()) & ~Field(3, 52, 2);
   if (r.Chance(75)) modes &= ~uint64_t{1 | 0x80};
   if (r.Chance(70)) modes &= ~uint64_t{0x1000};
-  // Unblended: no first blender cycle's memory colour, forced blend, image read or antialias;
-  // mostly no key, no alpha from coverage.
-  if (unblended) modes &= ~(Field(3, 30, 2) | Field(1, 14, 1) | Field(1, 6, 1) | Field(1, 3, 1));
-  if (unblended && r.Chance(70)) modes &= ~(Field(1, 40, 1) | Field(1, 13, 1));
+  // Without memory: no forced blend, image read or antialias, and the last blender cycle's
+  // colour the pixel's own (in two cycles, the first cycle's blend); mostly no key, no alpha
+  // from coverage.
+  if (withoutMemory)
+    modes &=
+        ~(Field(3, cycle == 0 ? 30 : 28, 2) | Field(1, 14, 1) | Field(1, 6, 1) | Field(1, 3, 1));
+  if (withoutMemory && r.Chance(70)) modes &= ~(Field(1, 40, 1) | Field(1, 13, 1));
   list.push_back(Command(0x2F) | modes | Field(cycle, 52, 2));
   const int primitives = r.In(1, 6);
   size_t last = 0;  // where the last primitive's commands start
@@ -249,7 +256,8 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
 }
 
 void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uint32_t width,
-                                           bool wrapsOnly, uint32_t colorAddress, bool unblended) {
+                                           bool wrapsOnly, uint32_t colorAddress,
+                                           bool withoutMemory) {
   const uint32_t colorWords = colorAddress & ~3u;
   for (uint32_t seed = 1; seed <= seeds; ++seed) {
     TRandom r{std::mt19937(seed)};
@@ -265,7 +273,8 @@ void RdpDifferentialTest::CompareWithModel(uint32_t seeds, bool overlapping, uin
     // start, so that a pixel's depth shares memory with another pixel's colour.
     const uint32_t depthAddress =
         overlapping ? colorAddress + static_cast<uint32_t>(r.In(0, 400)) * 2 : kDepthAddress;
-    const TCommands list = RandomList(r, colorAddress, depthAddress, width, wrapsOnly, unblended);
+    const TCommands list =
+        RandomList(r, colorAddress, depthAddress, width, wrapsOnly, withoutMemory);
     RdpReset();
     Run(list);
     const std::vector<uint32_t> fast = Snapshot(colorAddress);
@@ -311,10 +320,11 @@ TEST_F(RdpDifferentialTest, TilesThatOnlyWrapDrawAsThePixelByPixelModel) {
   CompareWithModel(300, false, kWidth, true);
 }
 
-// Colours that go to memory as they are take a writer of their own, which works four pixels at
-// a time from their places to their values and compares depths there.
-TEST_F(RdpDifferentialTest, UnblendedPixelsDrawAsThePixelByPixelModel) {
-  CompareWithModel(300, false, kWidth, false, kColorAddress, true);
+// Colours that reach memory without memory's (as they are, or blended once in two cycles) take
+// a writer of their own, which works four pixels at a time from their places to their values
+// and compares depths there.
+TEST_F(RdpDifferentialTest, ColoursBlendedWithoutMemoryDrawAsThePixelByPixelModel) {
+  CompareWithModel(400, false, kWidth, false, kColorAddress, true);
 }
 
 // Pixels go to memory unchecked where the images start on a word and every pixel the scissor
