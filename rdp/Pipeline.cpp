@@ -502,7 +502,16 @@ void Texels(const TPipeline& p, TBatch& b) {
 // reads noise, an alpha broadcast of the shade, the texels or the combined colour, or the LOD
 // fraction. kSame: every operand takes its colour and its alpha from one input.
 #if defined(__SSE2__)
-// Two pixels at a time: an odd batch also combines the unused entry after its last pixel.
+// Whether a combiner cycle is a texel times the shade, in colour and alpha: the commonest
+// textured combine (in one-cycle mode TEXEL1 is TEXEL0).
+bool Modulates(const TCombinerCycle& c) {
+  return std::equal(std::begin(c.rgb), std::end(c.rgb), std::begin(c.alpha)) &&
+         (c.rgb[0] == kInTexel0 || c.rgb[0] == kInTexel1) && c.rgb[1] == kInZero &&
+         c.rgb[2] == kInShade && c.rgb[3] == kInZero;
+}
+
+// Two pixels at a time: an odd batch also combines the unused entry after its last pixel. A
+// first cycle of two that Modulates takes ModulateLanes, without the table of inputs.
 template <bool kTexture, bool kTwoCycle, bool kPlain, bool kSame>
 void CombineAs(const TPipeline& p, TBatch& b) {
   __m128i in[kInputs];
@@ -512,6 +521,7 @@ void CombineAs(const TPipeline& p, TBatch& b) {
   const bool needsShadeAlpha = p.needsShadeAlpha, needsNoise = p.needsNoise;
   const bool needsTexelAlpha = p.needsTexelAlpha, needsCombinedAlpha = p.needsCombinedAlpha;
   const bool lod = p.lod, pass = p.pass;
+  const bool modulateFirst = kTwoCycle && Modulates(first);
   const uint32_t primitive = p.primitive;
   // The inputs made from single values, broadcast to a pixel's four lanes, are made first for
   // the whole batch and its unused last entry.
@@ -553,7 +563,8 @@ void CombineAs(const TPipeline& p, TBatch& b) {
     if constexpr (kTwoCycle) {
       in[kInCombined] = _mm_setzero_si128();
       in[kInCombinedAlpha] = _mm_setzero_si128();
-      in[kInCombined] = Combine<kSame>(in, first);
+      in[kInCombined] =
+          modulateFirst ? ModulateLanes(in[first.rgb[0]], shade) : Combine<kSame>(in, first);
       if constexpr (!kPlain)
         if (needsCombinedAlpha) in[kInCombinedAlpha] = AlphaBroadcast(in[kInCombined]);
     }
@@ -598,15 +609,8 @@ void CombineAs(const TPipeline& p, TBatch& b) {
 #endif
 
 #if defined(__SSE2__)
-// Whether the one-cycle combine is a texel (TEXEL1 is TEXEL0 there) times the shade, in colour
-// and alpha: the commonest textured combine.
-bool Modulates(const TPipeline& p) {
-  const TCombinerCycle& c = p.cycles[1];
-  return p.samePicks && (c.rgb[0] == kInTexel0 || c.rgb[0] == kInTexel1) && c.rgb[1] == kInZero &&
-         c.rgb[2] == kInShade && c.rgb[3] == kInZero;
-}
-
-// That combine two pixels at a time, without the general one's table of inputs.
+// A one-cycle combine that Modulates, two pixels at a time, without the general one's table of
+// inputs.
 void Modulate(const TPipeline& p, TBatch& b) {
   const bool pass = p.pass;
   const uint32_t pairs = (b.count + 1) & ~1u;
@@ -625,7 +629,7 @@ void Modulate(const TPipeline& p, TBatch& b) {
 template <bool kTexture, bool kTwoCycle>
 void CombineBatch(const TPipeline& p, TBatch& b) {
 #if defined(__SSE2__)
-  if (kTexture && !kTwoCycle && Modulates(p)) return Modulate(p, b);
+  if (kTexture && !kTwoCycle && Modulates(p.cycles[1])) return Modulate(p, b);
 #endif
   if (p.needsShadeAlpha || p.needsNoise || p.needsTexelAlpha || p.needsCombinedAlpha || p.lod)
     CombineAs<kTexture, kTwoCycle, false, false>(p, b);
@@ -1213,7 +1217,7 @@ template <bool kTexture, bool kTwoCycle, bool kDepth>
 void CombineAndWrite(const TPipeline& p, TBatch& b) {
 #if defined(__SSE2__)
   if (p.writerLanes) {
-    if (kTexture && !kTwoCycle && Modulates(p))
+    if (kTexture && !kTwoCycle && Modulates(p.cycles[1]))
       return WriteInLanes<kDepth, TLaneColors::Modulated>(p, b);
     CombineBatch<kTexture, kTwoCycle>(p, b);
     constexpr TLaneColors kColors = kTwoCycle ? TLaneColors::Blended : TLaneColors::Combined;

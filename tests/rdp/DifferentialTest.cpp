@@ -156,7 +156,9 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
   }
   for (uint32_t id : {0x37u, 0x38u, 0x39u, 0x3Au, 0x3Bu, 0x2Au, 0x2Bu, 0x2Cu, 0x2Eu})
     list.push_back(Command(id) | Field(r(), 32, 24) | r());
-  // Random combiner selects; half the time the last cycle modulates a texel by the shade.
+  // Random combiner selects; half the time the last cycle modulates a texel by the shade
+  // (without memory, half of those times the first cycle instead, and the last cycle
+  // subtracts from its colour and alpha and multiplies by an input).
   uint64_t combine = Command(0x3C) | Field(r(), 32, 24) | r();
   if (r.Chance(50)) {
     const TCombineCycle modulate{.a = static_cast<uint32_t>(r.In(1, 2)),
@@ -167,10 +169,14 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
                                  .ba = 7,
                                  .ca = 4,
                                  .da = 7};
-    const uint64_t cycle1 = Field(15, 37, 4) | Field(31, 32, 5) | Field(15, 24, 4) |
-                            Field(7, 21, 3) | Field(7, 18, 3) | Field(7, 6, 3) | Field(7, 3, 3) |
-                            Field(7, 0, 3);
-    combine = (combine & ~cycle1) | (SetCombine(modulate) & cycle1);
+    uint64_t cycles = Field(15, 37, 4) | Field(31, 32, 5) | Field(15, 24, 4) | Field(7, 21, 3) |
+                      Field(7, 18, 3) | Field(7, 6, 3) | Field(7, 3, 3) | Field(7, 0, 3);
+    if (withoutMemory && r.Chance(50)) {
+      cycles = Field(15, 52, 4) | Field(31, 47, 5) | Field(7, 44, 3) | Field(7, 41, 3) |
+               Field(15, 28, 4) | Field(7, 15, 3) | Field(7, 12, 3) | Field(7, 9, 3);
+      combine &= ~(Field(15, 37, 4) | Field(1, 36, 1) | Field(7, 21, 3));
+    }
+    combine = (combine & ~cycles) | (SetCombine(modulate) & cycles);
   }
   list.push_back(combine);
   const uint32_t cycle = withoutMemory  ? r.In(0, 1)
@@ -183,11 +189,12 @@ TCommands RandomList(TRandom& r, uint32_t colorAddress, uint32_t depthAddress, u
   if (r.Chance(75)) modes &= ~uint64_t{1 | 0x80};
   if (r.Chance(70)) modes &= ~uint64_t{0x1000};
   // Without memory: no forced blend, image read or antialias, and the last blender cycle's
-  // colour the pixel's own (in two cycles, the first cycle's blend); mostly no key, no alpha
-  // from coverage.
+  // colour the pixel's own (in two cycles, the first cycle's blend, which half the time
+  // blends from it too); mostly no key, no alpha from coverage.
   if (withoutMemory)
     modes &=
         ~(Field(3, cycle == 0 ? 30 : 28, 2) | Field(1, 14, 1) | Field(1, 6, 1) | Field(1, 3, 1));
+  if (withoutMemory && cycle == 1 && r.Chance(50)) modes &= ~Field(3, 30, 2);
   if (withoutMemory && r.Chance(70)) modes &= ~(Field(1, 40, 1) | Field(1, 13, 1));
   list.push_back(Command(0x2F) | modes | Field(cycle, 52, 2));
   const int primitives = r.In(1, 6);
