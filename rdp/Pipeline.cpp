@@ -465,8 +465,6 @@ void SampleRun(const TPipeline& p, const TSampler& sampler, bool convert, TBatch
       out[n] = TexelOf(out[n], true);
 }
 
-// Whether the combiner reads TEXEL1 or its alpha in either cycle: if not, two-cycle mode need
-// not fetch it.
 bool ReadsTexel1(const TPipeline& p) {
   for (const TCombinerCycle& cycle : p.cycles)
     for (int k = 0; k < 4; ++k)
@@ -480,7 +478,7 @@ bool ReadsTexel1(const TPipeline& p) {
 template <bool kTwoCycle, bool kPerspective>
 void Texels(const TPipeline& p, TBatch& b) {
   Coordinates<kPerspective>(p, b);
-  const bool texel1 = kTwoCycle && ReadsTexel1(p);
+  const bool texel1 = kTwoCycle && p.readsTexel1;
   if (!p.lod) {
     SampleRun(p, p.samplers[p.tile], p.convert[0], b, 0, b.count, b.texel0);
     if (texel1) SampleRun(p, p.samplers[(p.tile + 1) & 7], p.convert[1], b, 0, b.count, b.texel1);
@@ -1342,6 +1340,7 @@ void PrepareModes(TPipeline& p, const TPreparedFor& f) {
     p.needsNoise = p.needsShadeAlpha = p.needsTexelAlpha = p.needsCombinedAlpha = false;
     PrepareCombiner(p, 0);
     PrepareCombiner(p, 1);
+    p.readsTexel1 = ReadsTexel1(p);
     p.combineDecoded = State.combine;
     p.combinerDecoded = true;
   }

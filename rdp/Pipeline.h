@@ -98,6 +98,8 @@ struct TPipeline {
   bool twoCycle = false, needsNoise = false, lod = false;
   // Which alpha broadcasts the combiner reads, so that a pixel makes only those.
   bool needsShadeAlpha = false, needsTexelAlpha = false, needsCombinedAlpha = false;
+  // Whether either cycle reads TEXEL1 or its alpha: if not, two-cycle mode need not fetch it.
+  bool readsTexel1 = false;
   // Every operand of the cycles run takes its colour and its alpha from the same input.
   bool samePicks = false;
   // The combine command's selects that the cycles and the needs above were decoded from.
