@@ -1,8 +1,14 @@
 #include "rdp/Raster.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "rdp/Pipeline.h"
 #include "rdp/RdpState.h"
@@ -38,6 +44,71 @@ bool RowKept(int32_t y) {
   return !sc.field || ((y & 1) != 0) == sc.odd;
 }
 
+// A row's extent from its sub-scanlines' edges: the pixels it may touch and, where all four
+// have samples, those fully covered (otherwise none).
+void SetExtent(TSpan& span, int32_t minLeft, int32_t maxLeft, int32_t minRight, int32_t maxRight) {
+  span.xStart = minLeft >> 3;
+  span.xEnd = (maxRight - 1) >> 3;
+  if (span.valid == 0xF) {
+    span.fullStart = (maxLeft + 7) >> 3;
+    span.fullEnd = (minRight - 8) >> 3;
+  } else {
+    span.fullStart = 1;
+    span.fullEnd = 0;
+  }
+}
+
+#if defined(__SSE2__)
+// The low 32 bits of each lane times b (SSE2 multiplies only lanes 0 and 2 into 64 bits);
+// `aOdd` is a shifted right by 32 bits, which the caller keeps.
+__m128i MulLow(__m128i a, __m128i aOdd, __m128i b) {
+  const __m128i even = _mm_mul_epu32(a, b), odd = _mm_mul_epu32(aOdd, b);
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+}
+
+// A row whose four sub-scanlines lie inside the primitive, on one minor edge, all at once: the
+// edges at each (`majors`, `minors`) into the span's sub-scanlines and extent. The edges go to
+// 16-bit lanes, lefts in 0-3 and rights in 4-7, saturated: the clip range (`clipLow` holds the
+// left clip in lanes 0-3, `clipHigh` the right in 4-7) lies well inside 16 bits, so a
+// saturated edge clips or empties its sub-scanline as the exact one would.
+template <bool kLeftMajor>
+[[gnu::always_inline]] inline void RowLanes(__m128i majors, __m128i minors, __m128i clipLow,
+                                            __m128i clipHigh, TSpan& span) {
+  const __m128i a = _mm_srai_epi32(majors, 13), b = _mm_srai_epi32(minors, 13);
+  __m128i edges = kLeftMajor ? _mm_packs_epi32(a, b) : _mm_packs_epi32(b, a);
+  edges = _mm_min_epi16(_mm_max_epi16(edges, clipLow), clipHigh);
+  const __m128i inside = _mm_cmpgt_epi16(_mm_unpackhi_epi64(edges, edges), edges);
+  span.valid = static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(inside, inside))) & 0xF;
+  // Sub-scanlines without samples become empty ranges (left the highest value, right the
+  // lowest): the minimum of the lefts and the maximum of the rights skip them, and the
+  // maximum left and minimum right leave no pixel fully covered.
+  const __m128i both = _mm_unpacklo_epi64(inside, inside);
+  const __m128i empty = _mm_setr_epi16(INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, INT16_MIN,
+                                       INT16_MIN, INT16_MIN, INT16_MIN);
+  edges = _mm_or_si128(_mm_and_si128(both, edges), _mm_andnot_si128(both, empty));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(span.left),
+                   _mm_srai_epi32(_mm_unpacklo_epi16(edges, edges), 16));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(span.right),
+                   _mm_srai_epi32(_mm_unpackhi_epi16(edges, edges), 16));
+  // The minimum and maximum of each half in its lane 0 (0 and 4).
+  const __m128i pairs = _mm_shuffle_epi32(edges, 0xB1);
+  __m128i least = _mm_min_epi16(edges, pairs), most = _mm_max_epi16(edges, pairs);
+  least = _mm_min_epi16(least, _mm_srli_epi32(least, 16));
+  most = _mm_max_epi16(most, _mm_srli_epi32(most, 16));
+  // [min left, max left, min right, max right], then in the order of xStart, xEnd, fullStart
+  // and fullEnd, rounded to pixels (saturating: an empty range's ends stay apart).
+  __m128i extent =
+      _mm_unpacklo_epi32(_mm_unpacklo_epi16(least, most), _mm_unpackhi_epi16(least, most));
+  extent = _mm_shufflelo_epi16(extent, _MM_SHUFFLE(2, 1, 3, 0));
+  extent = _mm_srai_epi16(_mm_adds_epi16(extent, _mm_setr_epi16(0, -1, 7, -8, 0, 0, 0, 0)), 3);
+  static_assert(offsetof(TSpan, xEnd) == offsetof(TSpan, xStart) + 4 &&
+                offsetof(TSpan, fullStart) == offsetof(TSpan, xStart) + 8 &&
+                offsetof(TSpan, fullEnd) == offsetof(TSpan, xStart) + 12);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.xStart),
+                   _mm_srai_epi32(_mm_unpacklo_epi16(extent, extent), 16));
+}
+#endif
+
 // Walks the edges of a primitive scanline by scanline, four sub-scanlines each, and hands every
 // scanline with samples to `draw` as a span with its attributes at its first pixel.
 template <bool kLeftMajor, typename TDraw>
@@ -67,6 +138,27 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   const int32_t yqFirst = std::max(p.yh, static_cast<int32_t>(sc.yh));
   const int32_t yqEnd = std::min(p.yl, static_cast<int32_t>(sc.yl));
   const int32_t ym = p.ym, xl = p.xl;
+#if defined(__SSE2__)
+  // The edges' steps from a row's first sub-scanline to each of its four.
+  auto steps = [](int32_t d) { return _mm_setr_epi32(0, d, Mul(d, 2), Mul(d, 3)); };
+  const __m128i majorSteps = steps(dxh), highSteps = steps(dxm), lowSteps = steps(dxl);
+  const __m128i clipLow =
+      _mm_setr_epi16(static_cast<int16_t>(clipLeft), static_cast<int16_t>(clipLeft),
+                     static_cast<int16_t>(clipLeft), static_cast<int16_t>(clipLeft), INT16_MIN,
+                     INT16_MIN, INT16_MIN, INT16_MIN);
+  const __m128i clipHigh =
+      _mm_setr_epi16(INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, static_cast<int16_t>(clipRight),
+                     static_cast<int16_t>(clipRight), static_cast<int16_t>(clipRight),
+                     static_cast<int16_t>(clipRight));
+  // The attributes in two halves of four, with their steps.
+  auto load = [](const int32_t* from) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  };
+  __m128i rowLow = load(rowAttr), rowHigh = load(rowAttr + 4);
+  const __m128i deLow = load(p.de), deHigh = load(p.de + 4);
+  const __m128i dxLow = load(p.dx), dxHigh = load(p.dx + 4);
+  const __m128i dxLowOdd = _mm_srli_epi64(dxLow, 32), dxHighOdd = _mm_srli_epi64(dxHigh, 32);
+#endif
   // The clipped edges of the sub-scanline the walk is on.
   auto edges = [&](int32_t& left, int32_t& right) {
     const int32_t a = static_cast<int32_t>(major) >> 13, b = static_cast<int32_t>(minor) >> 13;
@@ -76,10 +168,17 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   for (int32_t y = first >> 2; y * 4 < end; ++y) {
     const auto majorPixel = static_cast<int32_t>(major) >> 16;
     const int32_t yq0 = y * 4;
-    int32_t minLeft, maxRight, maxLeft, minRight;
     if (yq0 >= yqFirst && yq0 + 4 <= yqEnd && (low || yq0 + 3 < ym)) {
       // All four sub-scanlines inside, on the same minor edge: no decisions but the samples'.
       const int32_t minorStep = low ? dxl : dxm;
+#if defined(__SSE2__)
+      RowLanes<kLeftMajor>(
+          _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(major)), majorSteps),
+          _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(minor)), low ? lowSteps : highSteps),
+          clipLow, clipHigh, span);
+      major = Add(major, Mul(dxh, 4));
+      minor = Add(minor, Mul(minorStep, 4));
+#else
       int32_t l[4], r[4];
       auto sub = [&](int k) {
         edges(l[k], r[k]);
@@ -94,26 +193,19 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
                    (l[3] < r[3] ? 8u : 0);
       std::memcpy(span.left, l, sizeof(l));
       std::memcpy(span.right, r, sizeof(r));
-      if (span.valid == 0xF) {
-        minLeft = Min(Min(l[0], l[1]), Min(l[2], l[3]));
-        maxLeft = Max(Max(l[0], l[1]), Max(l[2], l[3]));
-        minRight = Min(Min(r[0], r[1]), Min(r[2], r[3]));
-        maxRight = Max(Max(r[0], r[1]), Max(r[2], r[3]));
-      } else {
-        minLeft = minRight = INT32_MAX;
-        maxLeft = maxRight = INT32_MIN;
-        for (int k = 0; k < 4; ++k)
-          if ((span.valid & (1u << k)) != 0) {
-            minLeft = Min(minLeft, l[k]);
-            maxLeft = Max(maxLeft, l[k]);
-            minRight = Min(minRight, r[k]);
-            maxRight = Max(maxRight, r[k]);
-          }
-      }
+      int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
+      for (int k = 0; k < 4; ++k)
+        if ((span.valid & (1u << k)) != 0) {
+          minLeft = Min(minLeft, l[k]);
+          maxLeft = Max(maxLeft, l[k]);
+          minRight = Min(minRight, r[k]);
+          maxRight = Max(maxRight, r[k]);
+        }
+      if (span.valid != 0) SetExtent(span, minLeft, maxLeft, minRight, maxRight);
+#endif
     } else {
       span.valid = 0;
-      minLeft = minRight = INT32_MAX;
-      maxLeft = maxRight = INT32_MIN;
+      int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
       for (int k = 0; k < 4; ++k) {
         const int32_t yq = yq0 + k;
         if (!low && yq >= ym) {
@@ -133,26 +225,33 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
         major = Add(major, dxh);
         minor = Add(minor, low ? dxl : dxm);
       }
+      if (span.valid != 0) SetExtent(span, minLeft, maxLeft, minRight, maxRight);
     }
     ++work.rows;
     if (span.valid != 0 && RowKept(y)) {
       span.y = y;
-      span.xStart = minLeft >> 3;
-      span.xEnd = (maxRight - 1) >> 3;
-      if (span.valid == 0xF) {
-        span.fullStart = (maxLeft + 7) >> 3;
-        span.fullEnd = (minRight - 8) >> 3;
-      } else {
-        span.fullStart = 1;
-        span.fullEnd = 0;
-      }
+#if defined(__SSE2__)
+      // The attributes at the span's first pixel: the row's at the major edge's pixel, stepped
+      // across to it.
+      const __m128i offset = _mm_set1_epi32(span.xStart - majorPixel);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(span.attr),
+                       _mm_add_epi32(rowLow, MulLow(dxLow, dxLowOdd, offset)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(span.attr + 4),
+                       _mm_add_epi32(rowHigh, MulLow(dxHigh, dxHighOdd, offset)));
+#else
       for (uint32_t i = 0; i < kAttrCount; ++i)
         span.attr[i] = static_cast<int32_t>(
             Add(static_cast<uint32_t>(rowAttr[i]), Mul(p.dx[i], span.xStart - majorPixel)));
+#endif
       work.pixels += draw(span);
     }
+#if defined(__SSE2__)
+    rowLow = _mm_add_epi32(rowLow, deLow);
+    rowHigh = _mm_add_epi32(rowHigh, deHigh);
+#else
     for (uint32_t i = 0; i < kAttrCount; ++i)
       rowAttr[i] = static_cast<int32_t>(Add(static_cast<uint32_t>(rowAttr[i]), p.de[i]));
+#endif
   }
   return work;
 }

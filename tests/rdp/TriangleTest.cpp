@@ -67,6 +67,19 @@ TEST_F(RdpTriangleTest, EdgesAreSampledAtQuarterScanlinesAndEighthPixels) {
                                                "##..............", "................"}));
 }
 
+// Edges thousands of pixels outside the scissor, past what 16 bits of eighths of a pixel hold,
+// clip to it as near ones do: steep major edges leave the rows whole up to the minor edge.
+TEST_F(RdpTriangleTest, EdgesFarOutsideTheScissorClipToIt) {
+  const std::vector<std::string> left(8, "#####..........."), right(8, "..........######");
+  Fill(EdgeTriangle(true, 32, 32, 0, 0, 0, -2000 * kOne, -3000 * kOne, 5 * kOne, 0));
+  EXPECT_EQ(Rows(8), left);
+  Fill(EdgeTriangle(false, 32, 32, 0, 0, 0, 2000 * kOne, 3000 * kOne, 10 * kOne, 0));
+  EXPECT_EQ(Rows(8), right);
+  // Both edges far right, the minor one beyond the major: nothing.
+  Fill(EdgeTriangle(true, 32, 32, 0, 0, 0, 1000 * kOne, 3000 * kOne, 2000 * kOne, 3000 * kOne));
+  EXPECT_EQ(Rows(8), std::vector<std::string>(8, "................"));
+}
+
 TEST_F(RdpTriangleTest, TheScissorCutsAtQuarterPixelsAndInterlaceKeepsOneField) {
   const TCommands box = EdgeTriangle(true, 24, 24, 0, 6 * kOne, 0, 0, 0, 6 * kOne, 0);
   // The scissor box from (1.5, 1.25) to (4.0, 4.75).
