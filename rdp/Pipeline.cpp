@@ -241,10 +241,13 @@ inline TTexel ShadeOf(const int32_t* a) {
 constexpr int32_t kBatch = 256;
 static_assert(kBatch <= 256, "the keep list holds places in bytes");
 
+// Gathering stores x, y and coverage four pixels at a time, up to three past the last pixel.
+constexpr int32_t kGatherPad = 3;
+
 struct TBatch {
   uint32_t count = 0;  // pixels with samples
-  int32_t x[kBatch], y[kBatch];
-  uint32_t cvg[kBatch];
+  int32_t x[kBatch + kGatherPad], y[kBatch + kGatherPad];
+  uint32_t cvg[kBatch + kGatherPad];
   int32_t attr[kBatch][kAttrCount];
   int32_t s[kBatch], t[kBatch];
   uint8_t tile0[kBatch], tile1[kBatch];
@@ -294,49 +297,70 @@ struct TAttrLanes {
 #endif
 };
 
-// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes; `a`
-// holds the attributes at x0 and is left at x1 + 1. The fully covered pixels between the edges
-// go in a loop of their own, without the coverage test.
-[[gnu::always_inline]] inline void Gather(const TPipeline& p, const TSpan& span, int32_t x0,
-                                          int32_t x1, int32_t* a, TBatch& b) {
-  TAttrLanes attr(a, p.dx);
+#if defined(__SSE2__)
+using TCoverage = TCoverageLanes;
+#else
+// The scalar count under the lanes' interface.
+class TCoverage {
+ public:
+  explicit TCoverage(const TSpan& span) : span_(span) {}
+  uint32_t At(int32_t x) const { return CoverageAt(span_, x); }
+
+ private:
+  const TSpan& span_;
+};
+#endif
+
+// Adds the pixels of x0..x1 with samples to the batch, with their coverage and attributes;
+// `attr` holds the attributes at x0 and is left at x1 + 1. The fully covered pixels between the
+// edges go in a loop of their own, without the coverage test.
+[[gnu::always_inline]] inline void Gather(const TSpan& span, const TCoverage& coverage, int32_t x0,
+                                          int32_t x1, TAttrLanes& attr, TBatch& b) {
   uint32_t n = b.count;
   const int32_t y = span.y;
-#if defined(__SSE2__)
-  const TCoverageLanes coverage(span);
-#endif
+  // Every pixel is stored; those without samples are overwritten by the next (no branch on
+  // the coverage, which changes from pixel to pixel at the edges).
   auto edge = [&](int32_t from, int32_t to) {
     for (int32_t x = from; x <= to; ++x) {
-#if defined(__SSE2__)
       const uint32_t cvg = coverage.At(x);
-#else
-      const uint32_t cvg = CoverageAt(span, x);
-#endif
-      if (cvg != 0) {
-        b.x[n] = x;
-        b.y[n] = y;
-        b.cvg[n] = cvg;
-        attr.Store(b.attr[n]);
-        ++n;
-      }
+      b.x[n] = x;
+      b.y[n] = y;
+      b.cvg[n] = cvg;
+      attr.Store(b.attr[n]);
+      n += cvg != 0 ? 1 : 0;
       attr.Step();
     }
   };
   const int32_t fullFrom = std::max(x0, span.fullStart), fullTo = std::min(x1, span.fullEnd);
   if (fullFrom <= fullTo) {
     edge(x0, fullFrom - 1);
-    for (int32_t x = fullFrom; x <= fullTo; ++x, ++n) {
-      b.x[n] = x;
-      b.y[n] = y;
-      b.cvg[n] = 8;
-      attr.Store(b.attr[n]);
+    const uint32_t full = static_cast<uint32_t>(fullTo - fullFrom + 1);
+#if defined(__SSE2__)
+    // Positions and coverage in lanes, four pixels a store.
+    __m128i xs = _mm_add_epi32(_mm_set1_epi32(fullFrom), _mm_setr_epi32(0, 1, 2, 3));
+    const __m128i ys = _mm_set1_epi32(y), eight = _mm_set1_epi32(8), four = _mm_set1_epi32(4);
+    for (uint32_t k = 0; k < full; k += 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.x + n + k), xs);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.y + n + k), ys);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.cvg + n + k), eight);
+      xs = _mm_add_epi32(xs, four);
+    }
+#else
+    for (uint32_t k = 0; k < full; ++k) {
+      b.x[n + k] = fullFrom + static_cast<int32_t>(k);
+      b.y[n + k] = y;
+      b.cvg[n + k] = 8;
+    }
+#endif
+    for (int32_t(*to)[kAttrCount] = b.attr + n, (*end)[kAttrCount] = to + full; to != end; ++to) {
+      attr.Store(*to);
       attr.Step();
     }
+    n += full;
     edge(fullTo + 1, x1);
   } else {
     edge(x0, x1);
   }
-  attr.Store(a);
   b.count = n;
 }
 
@@ -1272,8 +1296,8 @@ void Flush(const TPipeline& p) {
 // Adds a span's pixels to the batch, running it whenever it fills.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
-  int32_t a[kAttrCount];
-  std::memcpy(a, span.attr, sizeof(a));
+  TAttrLanes attr(span.attr, p.dx);
+  const TCoverage coverage(span);
   TBatch& b = batch;
   // Images apart for every span cannot overlap in this one.
   const bool oneByOne = kDepth && !p.spansApart && ImagesOverlap(p, span);
@@ -1283,7 +1307,7 @@ uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
     const int32_t room = oneByOne ? 1 : kBatch - static_cast<int32_t>(b.count);
     const int32_t x1 = std::min(x0 + room - 1, span.xEnd);
     const uint32_t before = b.count;
-    Gather(p, span, x0, x1, a, b);
+    Gather(span, coverage, x0, x1, attr, b);
     touched += b.count - before;
     if (oneByOne || b.count == kBatch) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
     x0 = x1 + 1;
