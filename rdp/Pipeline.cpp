@@ -13,6 +13,7 @@
 #include "rdp/CoordinateLanes.h"
 #include "rdp/Coordinates.h"
 #include "rdp/CoverageLanes.h"
+#include "rdp/EdgeWalk.h"
 #include "rdp/PixelLanes.h"
 #include "rdp/TexelLanes.h"
 
@@ -1295,7 +1296,7 @@ void Flush(const TPipeline& p) {
 
 // Adds a span's pixels to the batch, running it whenever it fills.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
-uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
+[[gnu::always_inline]] inline uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   TAttrLanes attr(span.attr, p.dx);
   const TCoverage coverage(span);
   TBatch& b = batch;
@@ -1316,9 +1317,24 @@ uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   return touched;
 }
 
+// The walk with the span's work inside: no call, and nothing of the walk's kept in memory
+// across one, a scanline.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+struct TRenderSpan {
+  TPipeline& p;
+  [[gnu::always_inline]] uint32_t operator()(const TSpan& span) const {
+    return RenderSpan<kTexture, kTwoCycle, kDepth, kPerspective>(p, span);
+  }
+};
+
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+TDrawWork DrawSpans(TPipeline& p, const TPrimitive& primitive) {
+  return WalkEdges(primitive, TRenderSpan<kTexture, kTwoCycle, kDepth, kPerspective>{p});
+}
+
 template <int kIndex>
 constexpr TSpanFunction SpanFor() {
-  return RenderSpan<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
+  return DrawSpans<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
 }
 template <int kIndex>
 constexpr TFlushFunction FlushFor() {

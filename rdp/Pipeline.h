@@ -72,9 +72,10 @@ struct TBlenderCycle {
 };
 
 struct TPipeline;
-// Takes a span's pixels; returns how many have samples. The pixels may wait in a batch until
-// the flush function runs, which must be before the primitive is done.
-using TSpanFunction = uint32_t (*)(TPipeline& pipeline, const TSpan& span);
+// Walks a primitive's spans and takes their pixels, the walk and the pixels' gathering made one
+// for the modes; returns the rows walked and the pixels with samples. The pixels may wait in a
+// batch until the flush function runs, which must be before the primitive is done.
+using TSpanFunction = TDrawWork (*)(TPipeline& pipeline, const TPrimitive& primitive);
 using TFlushFunction = void (*)(const TPipeline& pipeline);
 
 // What the preparation takes from a primitive beyond its slopes: primitives alike in these, in
