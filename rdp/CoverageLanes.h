@@ -1,10 +1,11 @@
-// A span's edge pixels' coverage with the four sub-scanlines in SSE2 lanes: the count CoverageAt
+// A span's edge pixels' coverage with its sub-scanlines in SSE2 lanes: the count CoverageAt
 // gives, without its loop and branches. Internal to rdp/.
 #pragma once
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include <array>
 #include <cstdint>
 #include <limits>
 
@@ -14,35 +15,43 @@ namespace vantor::rdp {
 
 class TCoverageLanes {
  public:
-  // Sub-scanlines without samples get an empty range.
+  // Sub-scanlines without samples get an empty range. The edges go to 16-bit lanes, both
+  // samples of a sub-scanline in one compare: saturated, they compare with the samples of
+  // pixels 0-4095 as they are.
   explicit TCoverageLanes(const TSpan& span) {
     const __m128i rows = _mm_setr_epi32(1, 2, 4, 8);
     const __m128i valid =
         _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(static_cast<int>(span.valid)), rows), rows);
     const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.left));
     const __m128i right = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.right));
-    left_ = _mm_or_si128(_mm_and_si128(valid, left),
-                         _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::max())));
-    right_ = _mm_or_si128(_mm_and_si128(valid, right),
-                          _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::min())));
+    const __m128i edges = _mm_packs_epi32(
+        _mm_or_si128(_mm_and_si128(valid, left),
+                     _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::max()))),
+        _mm_or_si128(_mm_and_si128(valid, right),
+                     _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::min()))));
+    left_ = _mm_unpacklo_epi64(edges, edges);
+    right_ = _mm_unpackhi_epi64(edges, edges);
   }
 
   // The samples of the pixel at x: two per sub-scanline, staggered by a quarter pixel.
   uint32_t At(int32_t x) const {
-    const __m128i first = _mm_add_epi32(_mm_set1_epi32(x * 8), _mm_setr_epi32(0, 2, 0, 2));
-    const __m128i second = _mm_add_epi32(first, _mm_set1_epi32(4));
-    static constexpr uint8_t kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-    return kCount[Inside(first)] + kCount[Inside(second)];
+    const __m128i at = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(x * 8)),
+                                     _mm_setr_epi16(0, 2, 0, 2, 4, 6, 4, 6));
+    const __m128i inside =
+        _mm_andnot_si128(_mm_cmpgt_epi16(left_, at), _mm_cmpgt_epi16(right_, at));
+    return kCount[static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(inside, inside))) & 0xFF];
   }
 
  private:
-  // Which sub-scanlines have left <= at < right, a bit each.
-  int Inside(__m128i at) const {
-    const __m128i inside =
-        _mm_andnot_si128(_mm_cmpgt_epi32(left_, at), _mm_cmpgt_epi32(right_, at));
-    return _mm_movemask_ps(_mm_castsi128_ps(inside));
-  }
+  // The set bits of each byte.
+  static constexpr auto kCount = [] {
+    std::array<uint8_t, 256> count{};
+    for (uint32_t i = 1; i < 256; ++i)
+      count[i] = static_cast<uint8_t>(count[i >> 1] + (i & 1));
+    return count;
+  }();
 
+  // Lanes 0-3 the sub-scanlines at the first sample of the pixel, 4-7 at the second.
   __m128i left_, right_;
 };
 
