@@ -242,14 +242,14 @@ inline TTexel ShadeOf(const int32_t* a) {
 constexpr int32_t kBatch = 256;
 static_assert(kBatch <= 256, "the keep list holds places in bytes");
 
-// Gathering stores x, y and coverage four pixels at a time, up to three past the last pixel.
+// Gathering stores the fully covered pixels four at a time, up to three past the last pixel.
 constexpr int32_t kGatherPad = 3;
 
 struct TBatch {
   uint32_t count = 0;  // pixels with samples
   int32_t x[kBatch + kGatherPad], y[kBatch + kGatherPad];
   uint32_t cvg[kBatch + kGatherPad];
-  int32_t attr[kBatch][kAttrCount];
+  int32_t attr[kBatch + kGatherPad][kAttrCount];
   int32_t s[kBatch], t[kBatch];
   uint8_t tile0[kBatch], tile1[kBatch];
   int32_t lodFrac[kBatch];
@@ -278,6 +278,10 @@ struct TAttrLanes {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), low);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4), high);
   }
+  void Load(const int32_t* from) {
+    low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4));
+  }
   void Step() {
     low = _mm_add_epi32(low, stepLow);
     high = _mm_add_epi32(high, stepHigh);
@@ -290,6 +294,9 @@ struct TAttrLanes {
   }
   void Store(int32_t* to) const {
     std::memcpy(to, at, sizeof(at));
+  }
+  void Load(const int32_t* from) {
+    std::memcpy(at, from, sizeof(at));
   }
   void Step() {
     for (uint32_t i = 0; i < kAttrCount; ++i)
@@ -335,28 +342,38 @@ class TCoverage {
   const int32_t fullFrom = std::max(x0, span.fullStart), fullTo = std::min(x1, span.fullEnd);
   if (fullFrom <= fullTo) {
     edge(x0, fullFrom - 1);
+    // Four pixels a round, up to three past the last into the arrays' padding; the attributes
+    // then go on from the last pixel's.
     const uint32_t full = static_cast<uint32_t>(fullTo - fullFrom + 1);
 #if defined(__SSE2__)
-    // Positions and coverage in lanes, four pixels a store.
     __m128i xs = _mm_add_epi32(_mm_set1_epi32(fullFrom), _mm_setr_epi32(0, 1, 2, 3));
     const __m128i ys = _mm_set1_epi32(y), eight = _mm_set1_epi32(8), four = _mm_set1_epi32(4);
-    for (uint32_t k = 0; k < full; k += 4) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.x + n + k), xs);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.y + n + k), ys);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.cvg + n + k), eight);
-      xs = _mm_add_epi32(xs, four);
-    }
-#else
-    for (uint32_t k = 0; k < full; ++k) {
-      b.x[n + k] = fullFrom + static_cast<int32_t>(k);
-      b.y[n + k] = y;
-      b.cvg[n + k] = 8;
-    }
 #endif
-    for (int32_t(*to)[kAttrCount] = b.attr + n, (*end)[kAttrCount] = to + full; to != end; ++to) {
-      attr.Store(*to);
-      attr.Step();
+    int32_t(*to)[kAttrCount] = b.attr + n;
+    for (size_t k = n, end = n + full; k < end; k += 4, to += 4) {
+#if defined(__SSE2__)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.x + k), xs);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.y + k), ys);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b.cvg + k), eight);
+      xs = _mm_add_epi32(xs, four);
+#else
+      for (uint32_t i = 0; i < 4; ++i) {
+        b.x[k + i] = fullFrom + static_cast<int32_t>(k - n + i);
+        b.y[k + i] = y;
+        b.cvg[k + i] = 8;
+      }
+#endif
+      auto next = [&](int32_t* to) {
+        attr.Store(to);
+        attr.Step();
+      };
+      next(to[0]);
+      next(to[1]);
+      next(to[2]);
+      next(to[3]);
     }
+    attr.Load(b.attr[n + full - 1]);
+    attr.Step();
     n += full;
     edge(fullTo + 1, x1);
   } else {
