@@ -6,8 +6,8 @@
 #include <emmintrin.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <limits>
 
 #include "rdp/Pipeline.h"
 
@@ -15,25 +15,24 @@ namespace vantor::rdp {
 
 class TCoverageLanes {
  public:
-  // Sub-scanlines without samples get an empty range. The edges go to 16-bit lanes, both
-  // samples of a sub-scanline in one compare: saturated, they compare with the samples of
-  // pixels 0-4095 as they are.
+  // Sub-scanlines without samples get an empty range; both samples of a sub-scanline go in
+  // one compare.
   explicit TCoverageLanes(const TSpan& span) {
-    const __m128i rows = _mm_setr_epi32(1, 2, 4, 8);
-    const __m128i valid =
-        _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(static_cast<int>(span.valid)), rows), rows);
-    const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.left));
-    const __m128i right = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.right));
-    const __m128i edges = _mm_packs_epi32(
-        _mm_or_si128(_mm_and_si128(valid, left),
-                     _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::max()))),
-        _mm_or_si128(_mm_and_si128(valid, right),
-                     _mm_andnot_si128(valid, _mm_set1_epi32(std::numeric_limits<int>::min()))));
+    static_assert(offsetof(TSpan, right) == offsetof(TSpan, left) + 8);
+    const __m128i rows = _mm_setr_epi16(1, 2, 4, 8, 1, 2, 4, 8);
+    const __m128i valid = _mm_cmpeq_epi16(
+        _mm_and_si128(_mm_set1_epi16(static_cast<int16_t>(span.valid)), rows), rows);
+    const __m128i empty = _mm_setr_epi16(INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, INT16_MIN,
+                                         INT16_MIN, INT16_MIN, INT16_MIN);
+    const __m128i edges = _mm_or_si128(
+        _mm_and_si128(valid, _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.left))),
+        _mm_andnot_si128(valid, empty));
     left_ = _mm_unpacklo_epi64(edges, edges);
     right_ = _mm_unpackhi_epi64(edges, edges);
   }
 
-  // The samples of the pixel at x: two per sub-scanline, staggered by a quarter pixel.
+  // The samples of the pixel at x (below 4096, as every pixel is): two per sub-scanline,
+  // staggered by a quarter pixel.
   uint32_t At(int32_t x) const {
     const __m128i at = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(x * 8)),
                                      _mm_setr_epi16(0, 2, 0, 2, 4, 6, 4, 6));

@@ -83,10 +83,8 @@ template <bool kLeftMajor>
   const __m128i empty = _mm_setr_epi16(INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, INT16_MIN,
                                        INT16_MIN, INT16_MIN, INT16_MIN);
   edges = _mm_or_si128(_mm_and_si128(both, edges), _mm_andnot_si128(both, empty));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(span.left),
-                   _mm_srai_epi32(_mm_unpacklo_epi16(edges, edges), 16));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(span.right),
-                   _mm_srai_epi32(_mm_unpackhi_epi16(edges, edges), 16));
+  static_assert(offsetof(TSpan, right) == offsetof(TSpan, left) + 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(span.left), edges);
   // The minimum and maximum of each half in its lane 0 (0 and 4).
   const __m128i pairs = _mm_shuffle_epi32(edges, 0xB1);
   __m128i least = _mm_min_epi16(edges, pairs), most = _mm_max_epi16(edges, pairs);
@@ -188,8 +186,10 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
       sub(3);
       span.valid = (l[0] < r[0] ? 1u : 0) | (l[1] < r[1] ? 2u : 0) | (l[2] < r[2] ? 4u : 0) |
                    (l[3] < r[3] ? 8u : 0);
-      std::memcpy(span.left, l, sizeof(l));
-      std::memcpy(span.right, r, sizeof(r));
+      for (int k = 0; k < 4; ++k) {
+        span.left[k] = static_cast<int16_t>(l[k]);
+        span.right[k] = static_cast<int16_t>(r[k]);
+      }
       int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
       for (int k = 0; k < 4; ++k)
         if ((span.valid & (1u << k)) != 0) {
@@ -210,13 +210,16 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
           minor = Add(static_cast<uint32_t>(xl), Mul(dxl, yq - ym));
         }
         if (yq >= yqFirst && yq < yqEnd) {
-          edges(span.left[k], span.right[k]);
-          if (span.left[k] < span.right[k]) {
+          int32_t l, r;
+          edges(l, r);
+          span.left[k] = static_cast<int16_t>(l);
+          span.right[k] = static_cast<int16_t>(r);
+          if (l < r) {
             span.valid |= 1u << k;
-            minLeft = Min(minLeft, span.left[k]);
-            maxLeft = Max(maxLeft, span.left[k]);
-            maxRight = Max(maxRight, span.right[k]);
-            minRight = Min(minRight, span.right[k]);
+            minLeft = Min(minLeft, l);
+            maxLeft = Max(maxLeft, l);
+            maxRight = Max(maxRight, r);
+            minRight = Min(minRight, r);
           }
         }
         major = Add(major, dxh);

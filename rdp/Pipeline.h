@@ -13,13 +13,14 @@
 namespace vantor::rdp {
 
 // One scanline of a primitive as the edge walker hands it over: the pixels it may touch, the
-// pixels fully covered, and its four sub-scanlines in eighths of a pixel for the edge pixels.
+// pixels fully covered, and its four sub-scanlines in eighths of a pixel for the edge pixels
+// (clipped to the scissor, they fit 16 bits where they have samples).
 struct TSpan {
   int32_t y = 0;
   int32_t xStart = 0, xEnd = -1;        // both included
   int32_t fullStart = 0, fullEnd = -1;  // fully covered pixels, both included
   uint32_t valid = 0;                   // bit k: sub-scanline k has samples
-  int32_t left[4] = {}, right[4] = {};
+  int16_t left[4] = {}, right[4] = {};
   int32_t attr[kAttrCount] = {};  // attributes at xStart
 };
 
