@@ -1311,14 +1311,15 @@ void Flush(const TPipeline& p) {
   b.count = 0;
 }
 
-// Adds a span's pixels to the batch, running it whenever it fills.
-template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+// Adds a span's pixels to the batch, running it whenever it fills. kApart: the primitive's
+// spans are apart (see TPipeline), so that none needs the batch run before the next.
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective, bool kApart>
 [[gnu::always_inline]] inline uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   TAttrLanes attr(span.attr, p.dx);
   const TCoverage coverage(span);
   TBatch& b = batch;
   // Images apart for every span cannot overlap in this one.
-  const bool oneByOne = kDepth && !p.spansApart && ImagesOverlap(p, span);
+  const bool oneByOne = !kApart && ImagesOverlap(p, span);
   if (oneByOne) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   uint32_t touched = 0;
   for (int32_t x0 = span.xStart; x0 <= span.xEnd;) {
@@ -1330,23 +1331,26 @@ template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
     if (oneByOne || b.count == kBatch) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
     x0 = x1 + 1;
   }
-  if (!p.spansApart) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
+  if (!kApart) Flush<kTexture, kTwoCycle, kDepth, kPerspective>(p);
   return touched;
 }
 
 // The walk with the span's work inside: no call, and nothing of the walk's kept in memory
 // across one, a scanline.
-template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
+template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective, bool kApart>
 struct TRenderSpan {
   TPipeline& p;
   [[gnu::always_inline]] uint32_t operator()(const TSpan& span) const {
-    return RenderSpan<kTexture, kTwoCycle, kDepth, kPerspective>(p, span);
+    return RenderSpan<kTexture, kTwoCycle, kDepth, kPerspective, kApart>(p, span);
   }
 };
 
+// Without the depth test the spans are always apart.
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective>
 TDrawWork DrawSpans(TPipeline& p, const TPrimitive& primitive) {
-  return WalkEdges(primitive, TRenderSpan<kTexture, kTwoCycle, kDepth, kPerspective>{p});
+  if (!kDepth || p.spansApart)
+    return WalkEdges(primitive, TRenderSpan<kTexture, kTwoCycle, kDepth, kPerspective, true>{p});
+  return WalkEdges(primitive, TRenderSpan<kTexture, kTwoCycle, kDepth, kPerspective, false>{p});
 }
 
 template <int kIndex>
