@@ -187,8 +187,9 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
       span.valid = (l[0] < r[0] ? 1u : 0) | (l[1] < r[1] ? 2u : 0) | (l[2] < r[2] ? 4u : 0) |
                    (l[3] < r[3] ? 8u : 0);
       for (int k = 0; k < 4; ++k) {
-        span.left[k] = static_cast<int16_t>(l[k]);
-        span.right[k] = static_cast<int16_t>(r[k]);
+        const bool samples = (span.valid & (1u << k)) != 0;
+        span.left[k] = samples ? static_cast<int16_t>(l[k]) : INT16_MAX;
+        span.right[k] = samples ? static_cast<int16_t>(r[k]) : INT16_MIN;
       }
       int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
       for (int k = 0; k < 4; ++k)
@@ -202,6 +203,10 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
 #endif
     } else {
       span.valid = 0;
+      for (int k = 0; k < 4; ++k) {
+        span.left[k] = INT16_MAX;
+        span.right[k] = INT16_MIN;
+      }
       int32_t minLeft = INT32_MAX, maxRight = INT32_MIN, maxLeft = INT32_MIN, minRight = INT32_MAX;
       for (int k = 0; k < 4; ++k) {
         const int32_t yq = yq0 + k;
@@ -212,9 +217,9 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
         if (yq >= yqFirst && yq < yqEnd) {
           int32_t l, r;
           edges(l, r);
-          span.left[k] = static_cast<int16_t>(l);
-          span.right[k] = static_cast<int16_t>(r);
           if (l < r) {
+            span.left[k] = static_cast<int16_t>(l);
+            span.right[k] = static_cast<int16_t>(r);
             span.valid |= 1u << k;
             minLeft = Min(minLeft, l);
             maxLeft = Max(maxLeft, l);

@@ -312,6 +312,7 @@ using TCoverage = TCoverageLanes;
 class TCoverage {
  public:
   explicit TCoverage(const TSpan& span) : span_(span) {}
+  static TCoverage OfWalkedSpan(const TSpan& span) { return TCoverage(span); }
   uint32_t At(int32_t x) const { return CoverageAt(span_, x); }
 
  private:
@@ -1316,7 +1317,7 @@ void Flush(const TPipeline& p) {
 template <bool kTexture, bool kTwoCycle, bool kDepth, bool kPerspective, bool kApart>
 [[gnu::always_inline]] inline uint32_t RenderSpan(TPipeline& p, const TSpan& span) {
   TAttrLanes attr(span.attr, p.dx);
-  const TCoverage coverage(span);
+  const TCoverage coverage = TCoverage::OfWalkedSpan(span);
   TBatch& b = batch;
   // Images apart for every span cannot overlap in this one.
   const bool oneByOne = !kApart && ImagesOverlap(p, span);

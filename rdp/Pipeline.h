@@ -14,7 +14,8 @@ namespace vantor::rdp {
 
 // One scanline of a primitive as the edge walker hands it over: the pixels it may touch, the
 // pixels fully covered, and its four sub-scanlines in eighths of a pixel for the edge pixels
-// (clipped to the scissor, they fit 16 bits where they have samples).
+// (clipped to the scissor, they fit 16 bits where they have samples; the walker gives those
+// without samples the empty range from 32767 to -32768).
 struct TSpan {
   int32_t y = 0;
   int32_t xStart = 0, xEnd = -1;        // both included
