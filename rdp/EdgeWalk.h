@@ -3,9 +3,9 @@
 // to a drawing function that the walk inlines. Internal to rdp/.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -133,6 +133,8 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   const int32_t yqFirst = std::max(p.yh, static_cast<int32_t>(sc.yh));
   const int32_t yqEnd = std::min(p.yl, static_cast<int32_t>(sc.yl));
   const int32_t ym = p.ym, xl = p.xl;
+  // Rows from yqFirst on that end by this sub-scanline lie inside, on one minor edge.
+  int32_t fullEnd = low ? yqEnd : std::min(yqEnd, ym);
 #if defined(__SSE2__)
   // The edges' steps from a row's first sub-scanline to each of its four.
   auto steps = [](int32_t d) { return _mm_setr_epi32(0, d, Mul(d, 2), Mul(d, 3)); };
@@ -163,7 +165,7 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   for (int32_t y = first >> 2; y * 4 < end; ++y) {
     const auto majorPixel = static_cast<int32_t>(major) >> 16;
     const int32_t yq0 = y * 4;
-    if (yq0 >= yqFirst && yq0 + 4 <= yqEnd && (low || yq0 + 3 < ym)) {
+    if (yq0 >= yqFirst && yq0 + 4 <= fullEnd) {
       // All four sub-scanlines inside, on the same minor edge: no decisions but the samples'.
       const int32_t minorStep = low ? dxl : dxm;
 #if defined(__SSE2__)
@@ -212,6 +214,7 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
         const int32_t yq = yq0 + k;
         if (!low && yq >= ym) {
           low = true;
+          fullEnd = yqEnd;
           minor = Add(static_cast<uint32_t>(xl), Mul(dxl, yq - ym));
         }
         if (yq >= yqFirst && yq < yqEnd) {
