@@ -135,10 +135,12 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
   const int32_t ym = p.ym, xl = p.xl;
   // Rows from yqFirst on that end by this sub-scanline lie inside, on one minor edge.
   int32_t fullEnd = low ? yqEnd : std::min(yqEnd, ym);
+  int32_t minorStep = low ? dxl : dxm;
 #if defined(__SSE2__)
   // The edges' steps from a row's first sub-scanline to each of its four.
   auto steps = [](int32_t d) { return _mm_setr_epi32(0, d, Mul(d, 2), Mul(d, 3)); };
-  const __m128i majorSteps = steps(dxh), highSteps = steps(dxm), lowSteps = steps(dxl);
+  const __m128i majorSteps = steps(dxh), lowSteps = steps(dxl);
+  __m128i minorSteps = steps(minorStep);
   const __m128i clipLow =
       _mm_setr_epi16(static_cast<int16_t>(clipLeft), static_cast<int16_t>(clipLeft),
                      static_cast<int16_t>(clipLeft), static_cast<int16_t>(clipLeft), INT16_MIN,
@@ -167,12 +169,10 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
     const int32_t yq0 = y * 4;
     if (yq0 >= yqFirst && yq0 + 4 <= fullEnd) {
       // All four sub-scanlines inside, on the same minor edge: no decisions but the samples'.
-      const int32_t minorStep = low ? dxl : dxm;
 #if defined(__SSE2__)
-      RowLanes<kLeftMajor>(
-          _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(major)), majorSteps),
-          _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(minor)), low ? lowSteps : highSteps),
-          clipLow, clipHigh, span);
+      RowLanes<kLeftMajor>(_mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(major)), majorSteps),
+                           _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(minor)), minorSteps),
+                           clipLow, clipHigh, span);
       major = Add(major, Mul(dxh, 4));
       minor = Add(minor, Mul(minorStep, 4));
 #else
@@ -215,6 +215,10 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
         if (!low && yq >= ym) {
           low = true;
           fullEnd = yqEnd;
+          minorStep = dxl;
+#if defined(__SSE2__)
+          minorSteps = lowSteps;
+#endif
           minor = Add(static_cast<uint32_t>(xl), Mul(dxl, yq - ym));
         }
         if (yq >= yqFirst && yq < yqEnd) {
@@ -231,7 +235,7 @@ TDrawWork WalkEdgesAs(const TPrimitive& p, TDraw&& draw) {
           }
         }
         major = Add(major, dxh);
-        minor = Add(minor, low ? dxl : dxm);
+        minor = Add(minor, minorStep);
       }
       if (span.valid != 0) SetExtent(span, minLeft, maxLeft, minRight, maxRight);
     }
