@@ -56,8 +56,8 @@ inline void SetExtent(TSpan& span, int32_t minLeft, int32_t maxLeft, int32_t min
 }
 
 #if defined(__SSE2__)
-// The low 32 bits of each lane times b (SSE2 multiplies only lanes 0 and 2 into 64 bits);
-// `aOdd` is a shifted right by 32 bits, which the caller keeps.
+// The low 32 bits of each lane times b, the same in every lane (SSE2 multiplies only lanes 0
+// and 2 into 64 bits); `aOdd` is a shifted right by 32 bits, which the caller keeps.
 inline __m128i MulLow(__m128i a, __m128i aOdd, __m128i b) {
   const __m128i even = _mm_mul_epu32(a, b), odd = _mm_mul_epu32(aOdd, b);
   return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
