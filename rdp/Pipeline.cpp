@@ -1355,7 +1355,7 @@ TDrawWork DrawSpans(TPipeline& p, const TPrimitive& primitive) {
 }
 
 template <int kIndex>
-constexpr TSpanFunction SpanFor() {
+constexpr TDrawFunction DrawFor() {
   return DrawSpans<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
 }
 template <int kIndex>
@@ -1363,10 +1363,10 @@ constexpr TFlushFunction FlushFor() {
   return Flush<(kIndex & 1) != 0, (kIndex & 2) != 0, (kIndex & 4) != 0, (kIndex & 8) != 0>;
 }
 
-constexpr TSpanFunction kSpanFunctions[16] = {
-    SpanFor<0>(),  SpanFor<1>(),  SpanFor<2>(),  SpanFor<3>(), SpanFor<4>(),  SpanFor<5>(),
-    SpanFor<6>(),  SpanFor<7>(),  SpanFor<8>(),  SpanFor<9>(), SpanFor<10>(), SpanFor<11>(),
-    SpanFor<12>(), SpanFor<13>(), SpanFor<14>(), SpanFor<15>()};
+constexpr TDrawFunction kDrawFunctions[16] = {
+    DrawFor<0>(),  DrawFor<1>(),  DrawFor<2>(),  DrawFor<3>(), DrawFor<4>(),  DrawFor<5>(),
+    DrawFor<6>(),  DrawFor<7>(),  DrawFor<8>(),  DrawFor<9>(), DrawFor<10>(), DrawFor<11>(),
+    DrawFor<12>(), DrawFor<13>(), DrawFor<14>(), DrawFor<15>()};
 constexpr TFlushFunction kFlushFunctions[16] = {
     FlushFor<0>(),  FlushFor<1>(),  FlushFor<2>(),  FlushFor<3>(), FlushFor<4>(),  FlushFor<5>(),
     FlushFor<6>(),  FlushFor<7>(),  FlushFor<8>(),  FlushFor<9>(), FlushFor<10>(), FlushFor<11>(),
@@ -1468,7 +1468,7 @@ void PrepareModes(TPipeline& p, const TPreparedFor& f) {
   uint8_t* const ram = f.rdram;
   p.colorStart = p.colorInside ? ram + p.colorAddress : ram;
   p.depthStart = p.depthInside ? ram + p.zAddress : ram;
-  p.span = kSpanFunctions[index];
+  p.draw = kDrawFunctions[index];
   p.flush = kFlushFunctions[index];
   PrepareWriter(p);
 }

@@ -77,7 +77,7 @@ struct TPipeline;
 // Walks a primitive's spans and takes their pixels, the walk and the pixels' gathering made one
 // for the modes; returns the rows walked and the pixels with samples. The pixels may wait in a
 // batch until the flush function runs, which must be before the primitive is done.
-using TSpanFunction = TDrawWork (*)(TPipeline& pipeline, const TPrimitive& primitive);
+using TDrawFunction = TDrawWork (*)(TPipeline& pipeline, const TPrimitive& primitive);
 using TFlushFunction = void (*)(const TPipeline& pipeline);
 
 // What the preparation takes from a primitive beyond its slopes: primitives alike in these, in
@@ -144,8 +144,8 @@ struct TPipeline {
   // passCvgBits: the coverage bit passCoverage writes for coverage c.
   bool writerLanes = false;
   uint16_t passCvgBits = 0;
-  // The span and flush functions for this primitive's modes.
-  TSpanFunction span = nullptr;
+  // The draw and flush functions for this primitive's modes.
+  TDrawFunction draw = nullptr;
   TFlushFunction flush = nullptr;
 };
 

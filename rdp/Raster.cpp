@@ -259,7 +259,7 @@ TDrawWork Rasterize(const TPrimitive& primitive) {
     });
   }
   PreparePipeline(pipeline, primitive);
-  const TDrawWork work = pipeline.span(pipeline, primitive);
+  const TDrawWork work = pipeline.draw(pipeline, primitive);
   pipeline.flush(pipeline);
   return work;
 }
