@@ -250,8 +250,11 @@ TDrawWork Rasterize(const TPrimitive& primitive) {
       for (int32_t x = span.xStart; x <= span.xEnd; ++x) {
         if ((x < span.fullStart || x > span.fullEnd) && CoverageAt(span, x) == 0) continue;
         const int32_t offset = x - span.xStart;
-        const int32_t s = span.attr[kAttrS] + Mul(primitive.dx[kAttrS], offset);
-        const int32_t t = span.attr[kAttrT] + Mul(primitive.dx[kAttrT], offset);
+        // The coordinates wrap as the hardware's registers do.
+        const auto s = static_cast<int32_t>(
+            Add(static_cast<uint32_t>(span.attr[kAttrS]), Mul(primitive.dx[kAttrS], offset)));
+        const auto t = static_cast<int32_t>(
+            Add(static_cast<uint32_t>(span.attr[kAttrT]), Mul(primitive.dx[kAttrT], offset)));
         CopyPixel(sampler, x, span.y, static_cast<int16_t>(s >> 16), static_cast<int16_t>(t >> 16));
         ++touched;
       }

@@ -102,5 +102,31 @@ TEST_F(RdpFillCopyTest, CopyModeMovesRawTexelsAndAlphaCompareDropsTransparentOne
   EXPECT_EQ(At16(1, 3), 0x1234u);
 }
 
+TEST_F(RdpFillCopyTest, CopyModeTrianglesWrapTheirTextureCoordinatesAlongTheSpan) {
+  // Texels 1 to 4 in a row; the tile's mask keeps the low two bits of s.
+  for (uint32_t i = 0; i < 4; ++i)
+    PokeHalf(kTextureAddress + i * 2, i + 1);
+  Mark(kWidth * 2);
+  TCommands list = {SetColorImage(0, 2, kWidth, kColorAddress),
+                    SetScissor(0, 0, Q(16), Q(1)),
+                    TModes{.cycle = 2}.Word(),
+                    SetTextureImage(0, 2, 4, kTextureAddress),
+                    SetTile({.size = 2, .line = 1, .maskS = 2}),
+                    LoadTile(0, 0, 0, Q(3), 0)};
+  // One scanline from x 0 to 4 whose s (s10.5 in the upper half) starts at the top of its
+  // range, texel 1023, and steps one texel a pixel: the second pixel's s wraps to -1024.
+  TCommands triangle = EdgeTriangle(true, 4, 4, 0, 4 << 16, 0, 0, 0, 4 << 16, 0);
+  triangle[0] |= Command(0x0A);
+  const TCommands coefficients = {uint64_t{1023 * 32} << 48, uint64_t{32} << 48, 0, 0, 0, 0, 0, 0};
+  triangle.insert(triangle.end(), coefficients.begin(), coefficients.end());
+  list.insert(list.end(), triangle.begin(), triangle.end());
+  Run(list);
+  EXPECT_EQ(At16(0, 0), 4u);
+  EXPECT_EQ(At16(1, 0), 1u);
+  EXPECT_EQ(At16(2, 0), 2u);
+  EXPECT_EQ(At16(3, 0), 3u);
+  EXPECT_EQ(At16(4, 0), 0x1234u);
+}
+
 }  // namespace
 }  // namespace vantor::test
