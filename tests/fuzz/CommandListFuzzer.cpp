@@ -21,6 +21,7 @@
 #include "memory/PlainPages.h"
 #include "memory/SignalProcessor.h"
 #include "rdp/Rdp.h"
+#include "tests/fuzz/FuzzInput.h"
 #include "tests/fuzz/FuzzMachine.h"
 
 namespace {
@@ -40,23 +41,7 @@ constexpr uint32_t kPatternBytes = 0x4000;
 // a second under the sanitizers. Slices of work end about 4096 cycles past their last command.
 constexpr uint32_t kMaxCycles = 1 << 20;
 
-class TInput {
- public:
-  TInput(const uint8_t* data, size_t size) : data_(data), left_(size) {}
-  bool Empty() const { return left_ == 0; }
-  uint8_t Byte() {
-    if (left_ == 0) return 0;
-    --left_;
-    return *data_++;
-  }
-  uint32_t Half() { return static_cast<uint32_t>(Byte()) << 8 | Byte(); }
-  uint32_t Word() { return Half() << 16 | Half(); }
-  uint64_t Long() { return uint64_t{Word()} << 32 | Word(); }
-
- private:
-  const uint8_t* data_;
-  size_t left_;
-};
+using fuzz::TInput;
 
 uint64_t Field(uint64_t value, int low, int bits) {
   return (value & ((uint64_t{1} << bits) - 1)) << low;

@@ -19,6 +19,7 @@
 #include "core/RegisterAccess.h"
 #include "memory/AddressMap.h"
 #include "memory/RomImage.h"
+#include "tests/fuzz/FuzzInput.h"
 #include "tests/fuzz/FuzzMachine.h"
 
 namespace {
@@ -42,26 +43,7 @@ constexpr uint32_t kBases[] = {
 constexpr uint32_t kMemoryOps[] = {32, 33, 34, 35, 36, 37, 38, 39, 40, 41,
                                    42, 43, 46, 47, 49, 53, 55, 57, 63};
 
-class TInput {
- public:
-  TInput(const uint8_t* data, size_t size) : data_(data), left_(size) {}
-  bool Empty() const { return left_ == 0; }
-  uint8_t Byte() {
-    if (left_ == 0) return 0;
-    --left_;
-    return *data_++;
-  }
-  uint32_t Word() {
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-      value = value << 8 | Byte();
-    return value;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t left_;
-};
+using fuzz::TInput;
 
 // An address near one of the bases: a small aligned offset, or one of the last 16 bytes of a page.
 uint32_t Address(TInput& in) {
